@@ -1,0 +1,58 @@
+#ifndef TAVORA_HOST_RECORD_SESSION_H_
+#define TAVORA_HOST_RECORD_SESSION_H_
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "harness/error.h"
+#include "harness/session.h"
+
+namespace host {
+
+// The session calls of one run, in order, as JSON objects:
+// {"call":"SetLoginTimeout","value":15}, {"call":"Open","text":...},
+// {"call":"Execute","option":0,"text":...}, {"call":"Query","text":...},
+// {"call":"Close"}.
+class Transcript {
+ public:
+  void Add(nlohmann::ordered_json entry) { entries_.push_back(std::move(entry)); }
+  const std::vector<nlohmann::ordered_json>& entries() const { return entries_; }
+  void Clear() { entries_.clear(); }
+  // One JSON object per line, each line ending in "\n".
+  std::string ToJsonLines() const;
+
+ private:
+  std::vector<nlohmann::ordered_json> entries_;
+};
+
+// A chosen failure of the record double: the `occurrence`-th call named
+// `call` ("Open", "Execute", "Query", "Close", "SetLoginTimeout") whose text
+// contains `text_contains` throws `error`. The failed call is still recorded.
+struct FailRule {
+  std::string call;
+  std::u16string text_contains;
+  int occurrence = 1;
+  harness::Error error{0, u""};
+};
+
+// State shared by every session of the record back end: what they recorded,
+// how queries are answered, and the failures to inject.
+struct RecordBackend {
+  Transcript transcript;
+  // Rows the existence query on sysdatabases finds (1 means "exists").
+  int database_rows = 1;
+  // The master device's physical file name the sysdevices query returns.
+  std::u16string master_phyname = u"C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\master.mdf";
+  std::vector<FailRule> failures;
+};
+
+// A new session of the record back end writing into `backend`.
+harness::ComPtr<harness::SqlSession> MakeRecordSession(std::shared_ptr<RecordBackend> backend);
+
+}  // namespace host
+
+#endif  // TAVORA_HOST_RECORD_SESSION_H_
