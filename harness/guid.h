@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "harness/export.h"
+
 namespace harness {
 
 // A 128-bit interface or class identifier, laid out as the platform lays it out.
@@ -20,10 +22,10 @@ struct Guid {
 };
 
 // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in upper case, the registry's form.
-std::string ToString(const Guid& guid);
+HARNESS_API std::string ToString(const Guid& guid);
 
 // Parses the form ToString writes (braces optional, any case); nullopt on bad input.
-std::optional<Guid> ParseGuid(std::string_view text);
+HARNESS_API std::optional<Guid> ParseGuid(std::string_view text);
 
 }  // namespace harness
 

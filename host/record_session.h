@@ -37,6 +37,8 @@ struct FailRule {
   std::u16string text_contains;
   int occurrence = 1;
   harness::Error error{0, u""};
+  // Matching calls seen so far; the record back end counts them here.
+  int seen = 0;
 };
 
 // State shared by every session of the record back end: what they recorded,

@@ -5,8 +5,9 @@
 
 namespace tavora {
 
-// Counts the component's live objects and server locks, which DllCanUnloadNow
-// must see at zero. Every class the component hands out holds a ModuleRef.
+// Counts the component's live objects, which DllCanUnloadNow must see at zero
+// (together with the server locks its class factories hold). Every class the
+// component hands out, class factories included, holds a ModuleRef.
 class ModuleRef {
  public:
   ModuleRef() { ++Count(); }

@@ -11,9 +11,19 @@ namespace tavora {
 
 namespace {
 
-// Learned once, on the first call, as the default source of a raised error.
-std::u16string& ProjectName() {
-  static std::u16string name;
+// The default source of an error raised without one, learned the way the
+// runtime hands it out; a function-local static so it is learned once, on the
+// first call of HandleError, even if two threads get there together.
+std::u16string LearnProjectName() {
+  try {
+    Raise(999, u"");
+  } catch (const harness::Error& throwaway) {
+    return throwaway.source();
+  }
+}
+
+const std::u16string& ProjectName() {
+  static const std::u16string name = LearnProjectName();
   return name;
 }
 
@@ -22,7 +32,14 @@ std::u16string Decimal(long n) {
   return std::u16string(ascii.begin(), ascii.end());
 }
 
+// The failure being handled, as the contract's error. Called outside a catch
+// block there is none; that misuse becomes error 5 instead of terminating the
+// harness's process.
 harness::Error CurrentError() {
+  if (!std::current_exception()) {
+    return harness::Error(harness::errors::kInvalidCall,
+                          harness::RuntimeText(harness::errors::kInvalidCall));
+  }
   try {
     throw;
   } catch (const harness::Error& error) {
@@ -31,9 +48,9 @@ harness::Error CurrentError() {
     return harness::Error(harness::errors::kOutOfMemory,
                           harness::RuntimeText(harness::errors::kOutOfMemory));
   } catch (const std::exception& e) {
-    return harness::Error(harness::errors::kInternal,
-                          harness::RuntimeText(harness::errors::kInternal) + u": " +
-                              harness::FromUtf8(e.what()));
+    return harness::Error(
+        harness::errors::kInternal,
+        harness::RuntimeText(harness::errors::kInternal) + u": " + harness::FromUtf8(e.what()));
   } catch (...) {
     return harness::Error(harness::errors::kInternal,
                           harness::RuntimeText(harness::errors::kInternal));
@@ -48,13 +65,6 @@ void Raise(int number, std::u16string description) {
 
 void HandleError(std::u16string_view module, std::u16string_view procedure) {
   harness::Error error = CurrentError();
-  if (ProjectName().empty()) {
-    try {
-      Raise(999, u"");
-    } catch (const harness::Error& throwaway) {
-      ProjectName() = throwaway.source();
-    }
-  }
   int line = error.line() == 0 ? 1 : error.line();
   std::u16string context = ProjectName() + u"." + std::u16string(module) + u"." +
                            std::u16string(procedure) + u"." + Decimal(line) + u"  (" +

@@ -16,11 +16,12 @@ inline constexpr int kVersionMajor = 4;
 inline constexpr int kVersionMinor = 1;
 inline constexpr int kVersionRevision = 475;
 
-// The component's only error reporting. Must be called from inside a catch
-// block: appends one line of program context for (module, procedure) to the
-// current error's description and throws it again as harness::Error, keeping
-// the first failure's number. Other exceptions are converted first
-// (std::bad_alloc to error 7, anything else to error 51 with its text).
+// The component's only error reporting. Meant to be called from inside a
+// catch block: appends one line of program context for (module, procedure) to
+// the current error's description and throws it again as harness::Error with
+// an empty source, keeping the first failure's number. Other exceptions are
+// converted first (std::bad_alloc to error 7, anything else to error 51 with
+// its text); called with no current exception it raises error 5.
 [[noreturn]] void HandleError(std::u16string_view module, std::u16string_view procedure);
 
 // The one trap of a procedure: runs `body`, and on any failure hands the error

@@ -1,0 +1,2 @@
+USE master
+SELECT Name FROM sysdatabases WHERE Name='tavora_StandardDataset'

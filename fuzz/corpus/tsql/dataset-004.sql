@@ -1,0 +1,2 @@
+USE master
+SELECT phyname FROM sysdevices WHERE name='master'

@@ -1,0 +1,2 @@
+EXEC sp_fulltext_database
+  @action='enable'

@@ -1,0 +1,3 @@
+EXEC sp_fulltext_catalog
+  @ftcat='Catalog1'
+, @action='create'

@@ -1,0 +1,1 @@
+CREATE DEFAULT defGeneric AS '800-555-1212'

@@ -1,0 +1,1 @@
+CREATE RULE rulGeneric AS @range >= $1000 AND @range < $20000

@@ -1,0 +1,1 @@
+EXEC sp_addtype udtGeneric, 'VARCHAR(32)', 'NOT NULL'

@@ -1,0 +1,2 @@
+USE tavora_StandardDataset
+CREATE INDEX IX_ParentPhone ON tblParent([fldParentPhone])

@@ -1,0 +1,4 @@
+EXEC sp_fulltext_column
+  @tabname='dbo.tblParent'
+, @colname='fldParentFax'
+, @action='add'

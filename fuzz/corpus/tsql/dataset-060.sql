@@ -1,0 +1,1 @@
+CREATE TRIGGER trgNewChild ON tblChild FOR INSERT AS EXEC master..xp_sendmail 'SalesMgr','A new child record was entered.'

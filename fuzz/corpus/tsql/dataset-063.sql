@@ -1,0 +1,2 @@
+
+GRANT SELECT ON dbo.vwGeneric (fldInt, fldReal) TO public

@@ -1,0 +1,1 @@
+GRANT REFERENCES, DELETE ON vwGeneric TO public

@@ -1,0 +1,1 @@
+USE tavora_StandardDataset

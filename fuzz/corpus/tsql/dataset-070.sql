@@ -1,0 +1,6 @@
+CREATE FUNCTION fnScalar(@X int)
+RETURNS int
+AS
+BEGIN
+  RETURN(@X*@X)
+END

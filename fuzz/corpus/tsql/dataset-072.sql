@@ -1,0 +1,7 @@
+CREATE FUNCTION fnEncryptedScalar(@X int)
+RETURNS int
+WITH ENCRYPTION
+AS
+BEGIN
+  RETURN(@X*@X)
+END

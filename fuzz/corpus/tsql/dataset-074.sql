@@ -1,0 +1,7 @@
+CREATE FUNCTION fnSchemaBoundScalar(@X int)
+RETURNS int
+WITH SCHEMABINDING
+AS
+BEGIN
+  RETURN(SELECT MAX(fldInt) FROM dbo.tblGeneric)
+END

@@ -1,0 +1,2 @@
+USE master
+exec sp_dropdistributor  @no_checks=1

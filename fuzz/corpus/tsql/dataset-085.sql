@@ -1,0 +1,1 @@
+CREATE VIEW vwTransactional AS SELECT * FROM tblTransactional

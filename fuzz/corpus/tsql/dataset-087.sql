@@ -1,0 +1,1 @@
+CREATE PROCEDURE spTransactional AS SELECT * FROM tblTransactional WHERE tblTransactional.fldRecordID<>3

@@ -1,0 +1,2 @@
+USE tavora_TransPubDataset
+EXEC sp_addpublication  @publication='pubTransactional', @repl_freq='continuous'

@@ -1,0 +1,3 @@
+USE tavora_TransPubDataset
+CREATE TABLE tblQueuedTransactional (
+fldRecordID INT CONSTRAINT PK_QueuedTransactionalID PRIMARY KEY NONCLUSTERED)

@@ -1,0 +1,1 @@
+CREATE VIEW vwQueuedTransactional AS SELECT * FROM tblQueuedTransactional

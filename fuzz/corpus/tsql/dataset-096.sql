@@ -1,0 +1,1 @@
+CREATE PROCEDURE spQueuedTransactional AS SELECT * FROM tblQueuedTransactional WHERE tblQueuedTransactional.fldRecordID<>3

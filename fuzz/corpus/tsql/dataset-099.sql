@@ -1,0 +1,2 @@
+USE tavora_TransPubDataset
+EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artView', @source_table='tblQueuedTransactional', @destination_owner='tkb'

@@ -1,0 +1,2 @@
+USE master
+EXEC sp_replicationdboption  @dbname='tavora_TransPubDataset', @optname='publish', @value='false'

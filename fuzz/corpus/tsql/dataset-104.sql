@@ -1,0 +1,2 @@
+USE master
+DROP DATABASE tavora_TransPubDataset

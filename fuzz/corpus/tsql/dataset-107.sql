@@ -1,0 +1,2 @@
+USE master
+exec sp_adddistributor  @distributor='TAVORA', @password=P

@@ -1,0 +1,1 @@
+CREATE VIEW vwSnapshot AS SELECT * FROM tblSnapshot

@@ -1,0 +1,1 @@
+CREATE PROCEDURE spSnapshot AS SELECT * FROM tblSnapshot WHERE tblSnapshot.fldRecordID<>3

@@ -1,0 +1,2 @@
+USE tavora_ReplicationDataset
+EXEC sp_addpublication  @publication='pubSnapshot', @repl_freq='snapshot'

@@ -1,0 +1,2 @@
+USE tavora_ReplicationDataset
+EXEC sp_addarticle  @publication='pubSnapshot', @article='artView', @source_table='tblSnapshot', @destination_owner='tkb'

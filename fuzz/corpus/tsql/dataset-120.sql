@@ -1,0 +1,3 @@
+USE tavora_ReplicationDataset
+CREATE TABLE tblQueuedSnapshot (
+fldRecordID INT CONSTRAINT PK_QueuedSnapshotID PRIMARY KEY NONCLUSTERED)

@@ -1,0 +1,1 @@
+CREATE VIEW vwQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot

@@ -1,0 +1,1 @@
+CREATE PROCEDURE spQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot WHERE tblQueuedSnapshot.fldRecordID<>3

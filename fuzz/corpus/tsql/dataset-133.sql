@@ -1,0 +1,2 @@
+USE master
+CREATE DATABASE tavora_MergePubDataset

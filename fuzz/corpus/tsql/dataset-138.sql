@@ -1,0 +1,2 @@
+USE master
+EXEC sp_replicationdboption  @dbname='tavora_MergePubDataset', @optname='merge publish', @value='true'

@@ -1,0 +1,1 @@
+CREATE VIEW vwGeneric AS SELECT * FROM tblGeneric

@@ -1,0 +1,1 @@
+CREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric WHERE tblGeneric.fldRecordID<>3

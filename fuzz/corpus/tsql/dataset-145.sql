@@ -1,0 +1,6 @@
+CREATE FUNCTION Square(@x int)
+RETURNS int
+AS
+BEGIN
+  RETURN(@x*@x)
+END

@@ -1,0 +1,2 @@
+USE tavora_MergePubDataset
+EXEC sp_addmergepublication  @publication='pubMerge'

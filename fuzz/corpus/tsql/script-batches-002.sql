@@ -1,0 +1,3 @@
+USE b1
+SELECT * FROM missing
+CREATE TABLE t (a INT)

@@ -1,0 +1,2 @@
+USE master
+SELECT FROM

@@ -1,0 +1,2 @@
+SELECT /* outer /* nested */ still a comment */ [a] -- to the end of the line
+FROM [t] WHERE "a" = 1

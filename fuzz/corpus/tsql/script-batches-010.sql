@@ -1,0 +1,1 @@
+CREATE PROCEDURE later AS SELECT * FROM nowhere

@@ -1,0 +1,1 @@
+CREATE PROCEDURE get_a @min INT = 0 AS SELECT a FROM t WHERE a > @min

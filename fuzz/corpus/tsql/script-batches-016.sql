@@ -1,0 +1,1 @@
+EXEC get_a @min = 'many'

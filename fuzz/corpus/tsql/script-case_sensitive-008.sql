@@ -1,0 +1,1 @@
+INSERT INTO Things VALUES ('Apple')

@@ -1,0 +1,1 @@
+SELECT collation FROM syscolumns WHERE id = OBJECT_ID('Things')

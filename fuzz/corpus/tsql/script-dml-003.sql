@@ -1,0 +1,1 @@
+CREATE TABLE t (id INT IDENTITY(10, 5) PRIMARY KEY, code CHAR(4) DEFAULT 'none', amount DECIMAL(5,2), stamp TIMESTAMP, total AS amount * 2)

@@ -1,0 +1,1 @@
+INSERT INTO t (code, amount) VALUES ('ab', 999.994)

@@ -1,0 +1,1 @@
+SELECT id, code, amount, total FROM t

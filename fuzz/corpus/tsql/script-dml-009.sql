@@ -1,0 +1,1 @@
+INSERT INTO t (amount) VALUES (1000)

@@ -1,0 +1,1 @@
+INSERT INTO t (id, amount) VALUES (1, 1)

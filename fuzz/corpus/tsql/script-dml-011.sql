@@ -1,0 +1,1 @@
+UPDATE t SET amount = amount - 1, code = DEFAULT WHERE id = 15

@@ -1,0 +1,1 @@
+SELECT code, amount, total FROM t WHERE id = 15

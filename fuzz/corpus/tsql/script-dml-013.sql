@@ -1,0 +1,1 @@
+SELECT COUNT(*) AS distinct_stamps FROM t WHERE stamp > 0x00000000000007D3

@@ -1,0 +1,1 @@
+SELECT b, vb, i, bt, dt, sdt, g, r, nv FROM c

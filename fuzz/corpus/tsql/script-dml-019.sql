@@ -1,0 +1,1 @@
+INSERT INTO c (nv) VALUES (N'four')

@@ -1,0 +1,1 @@
+CREATE TABLE copy (code CHAR(4), amount DECIMAL(7,2))

@@ -1,0 +1,1 @@
+INSERT INTO copy SELECT code, amount FROM t

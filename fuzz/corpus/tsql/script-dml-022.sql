@@ -1,0 +1,1 @@
+SELECT code, amount FROM copy ORDER BY amount

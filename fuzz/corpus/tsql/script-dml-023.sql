@@ -1,0 +1,1 @@
+INSERT INTO copy (code) SELECT code, amount FROM t

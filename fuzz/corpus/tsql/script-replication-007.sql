@@ -1,0 +1,1 @@
+SELECT name, category FROM sysdatabases WHERE category <> 0 ORDER BY name

@@ -1,0 +1,1 @@
+EXEC sp_replicationdboption @dbname = pubdb, @optname = 'merge publish', @value = false

@@ -1,0 +1,1 @@
+SELECT category FROM sysdatabases WHERE name = 'pubdb'

@@ -1,0 +1,1 @@
+exec sp_dropdistributor @no_checks = 1

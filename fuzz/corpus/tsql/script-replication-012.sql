@@ -1,0 +1,1 @@
+SELECT COUNT(*) AS n FROM sysdatabases WHERE name = 'distribution'

@@ -1,0 +1,1 @@
+CREATE TABLE fruit (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, price MONEY, picked DATETIME)

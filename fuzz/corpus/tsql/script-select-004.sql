@@ -1,0 +1,1 @@
+INSERT INTO fruit VALUES (1, 'apple', 1.5, '2001-10-01')

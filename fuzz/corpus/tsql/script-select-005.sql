@@ -1,0 +1,1 @@
+INSERT INTO fruit (id, name) VALUES (2, 'Banana')

@@ -1,0 +1,1 @@
+INSERT INTO fruit (name, id, price) VALUES ('cherry', 3, $12.25)

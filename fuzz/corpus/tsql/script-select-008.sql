@@ -1,0 +1,1 @@
+SELECT name FROM fruit WHERE id = 2

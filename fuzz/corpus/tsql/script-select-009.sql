@@ -1,0 +1,1 @@
+SELECT ID, Name FROM FRUIT WHERE name = 'BANANA'

@@ -1,0 +1,1 @@
+SELECT name AS fruit, price * 2 AS twice FROM fruit WHERE price IS NOT NULL ORDER BY price DESC

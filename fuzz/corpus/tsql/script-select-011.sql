@@ -1,0 +1,1 @@
+SELECT COUNT(*), MAX(price), MIN(name) FROM fruit

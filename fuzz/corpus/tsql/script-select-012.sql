@@ -1,0 +1,1 @@
+SELECT TOP 2 name FROM fruit ORDER BY name

@@ -1,0 +1,1 @@
+SELECT name FROM fruit WHERE name LIKE 'b%' OR id IN (3, 4)

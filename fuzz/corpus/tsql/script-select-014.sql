@@ -1,0 +1,1 @@
+SELECT id FROM fruit WHERE price BETWEEN 1 AND 2

@@ -1,0 +1,1 @@
+SELECT id FROM fruit WHERE NOT (price > 2) AND picked IS NOT NULL

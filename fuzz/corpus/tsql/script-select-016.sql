@@ -1,0 +1,1 @@
+SELECT 1 + 2 AS three, 'a' + 'b' AS ab, 7 / 2 AS half, 7.0 / 2.0 AS exact, 'it''s' AS quoted

@@ -1,0 +1,1 @@
+SELECT @@SERVERNAME AS server, DB_NAME() AS db, UPPER(name) AS loud, LEN('abc  ') AS len FROM fruit WHERE id = 1

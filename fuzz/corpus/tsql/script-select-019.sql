@@ -1,0 +1,1 @@
+CREATE VIEW cheap AS SELECT name, price FROM fruit WHERE price < 5

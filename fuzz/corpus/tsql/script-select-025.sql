@@ -1,0 +1,1 @@
+SELECT name, category FROM master..sysdatabases WHERE name = 'shop'

@@ -1,0 +1,1 @@
+SELECT phyname FROM sysdevices WHERE name = 'master'

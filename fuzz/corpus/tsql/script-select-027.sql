@@ -1,0 +1,1 @@
+SELECT name, RTRIM(xtype) AS xtype FROM sysobjects WHERE name IN ('fruit', 'cheap') ORDER BY name

@@ -1,0 +1,1 @@
+SELECT name, xtype, length, isnullable FROM syscolumns WHERE id = OBJECT_ID('fruit') ORDER BY colid

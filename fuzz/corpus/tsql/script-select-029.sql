@@ -1,0 +1,1 @@
+SELECT text FROM syscomments WHERE id = OBJECT_ID('cheap')

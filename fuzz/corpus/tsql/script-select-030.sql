@@ -1,0 +1,2 @@
+USE master
+SELECT DB_NAME() AS here

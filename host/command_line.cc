@@ -1,0 +1,116 @@
+#include "host/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "harness/error.h"
+#include "harness/utf.h"
+#include "host/commands.h"
+
+namespace host {
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+
+struct ParsedLine {
+  CommandOptions options;
+  std::string server, user, password;
+  std::vector<std::string> tests;
+  std::string test;
+  bool all = false;
+  std::string out_folder;
+};
+
+void Usage(std::ostream& err, const std::string& message) {
+  err << "tavora: " << message << "\nRun 'tavora --help' for the commands and options.\n";
+}
+
+}  // namespace
+
+int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  ParsedLine line;
+  CLI::App app("Drives the tavora test library the way its test harness does.", "tavora");
+  app.require_subcommand(1, 1);
+  // Options of the command line may also follow the command.
+  app.fallthrough();
+  app.add_option("--backend", line.options.backend,
+                 "Session back end (default: " + std::string(kDefaultBackend) + ")")
+      ->check(CLI::IsMember(BackendNames()));
+  app.add_option("--server", line.server, "Server name (default: $TAVORA_SERVER or (local))");
+  app.add_option("--user", line.user, "Login name (default: $TAVORA_USER, empty)");
+  app.add_option("--password", line.password, "Password (default: $TAVORA_PASSWORD, empty)");
+  app.add_option("--workspace", line.options.workspace,
+                 "Workspace folder (default: $XDG_STATE_HOME/tavora/workspace)");
+  app.add_option("--component", line.options.component,
+                 "Component library (default: libtavorad.so beside tavora)");
+
+  CLI::App* list = app.add_subcommand("list", "List the library, its suite and its tests");
+  CLI::App* run = app.add_subcommand("run", "Create, model, Save and Delete the tests");
+  run->add_option("tests", line.tests, "Test names");
+  run->add_flag("--all", line.all, "Run every test");
+  run->add_option("--out", line.out_folder, "Write model, transcripts and workspace files here");
+  CLI::App* create = app.add_subcommand("create", "Create a test's database and save it");
+  CLI::App* remove = app.add_subcommand("delete", "Delete a test's database");
+  CLI::App* model = app.add_subcommand("model", "Create a test's database, print its model");
+  CLI::App* script = app.add_subcommand("script", "Print the statements Create would send");
+  for (CLI::App* one_test : {create, remove, model, script}) {
+    one_test->add_option("test", line.test, "Test name")->required();
+  }
+  CLI::App* demo = app.add_subcommand("demo", "Run every test and print a summary");
+
+  try {
+    app.parse(argc, argv);
+    if (*run && line.all != line.tests.empty()) {
+      throw CLI::ValidationError("run", "give the names of the tests to run, or --all");
+    }
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      app.exit(e, out, err);
+      return 0;
+    }
+    std::string message = e.what();
+    if (app.get_subcommands().empty()) {
+      std::vector<std::string> extra = app.remaining();
+      message = extra.empty() ? "no command given" : "unknown command '" + extra.front() + "'";
+      message += "; commands:";
+      for (const CLI::App* command : app.get_subcommands({})) message += " " + command->get_name();
+    }
+    Usage(err, message);
+    return kUsage;
+  }
+
+  CommandOptions& options = line.options;
+  options.settings = SettingsFromEnvironment();
+  if (app.count("--server") != 0) options.settings.server = harness::FromUtf8(line.server);
+  if (app.count("--user") != 0) options.settings.user = harness::FromUtf8(line.user);
+  if (app.count("--password") != 0) options.settings.password = harness::FromUtf8(line.password);
+
+  try {
+    if (*list) return ListCommand(options, out);
+    if (*run) return RunCommand(options, line.tests, line.out_folder, out, err);
+    if (*create) return CreateCommand(options, line.test, out, err);
+    if (*remove) return DeleteCommand(options, line.test, out, err);
+    if (*model) return ModelCommand(options, line.test, out, err);
+    if (*script) return ScriptCommand(options, line.test, out, err);
+    if (*demo) return DemoCommand(options, out, err);
+    Usage(err, "no command given");
+    return kUsage;
+  } catch (const UsageError& e) {
+    Usage(err, e.what());
+    return kUsage;
+  } catch (const harness::Error& e) {
+    PrintError(err, e);
+    return kFailure;
+  } catch (const std::exception& e) {
+    PrintError(err, harness::Error(harness::errors::kInternal,
+                                   harness::RuntimeText(harness::errors::kInternal) + u": " +
+                                       harness::FromUtf8(e.what())));
+    return kFailure;
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,278 @@
+#include "host/commands.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iomanip>
+#include <memory>
+#include <utility>
+
+#include "harness/class_ids.h"
+#include "harness/test_library.h"
+#include "harness/utf.h"
+#include "host/component_loader.h"
+#include "host/file_io.h"
+#include "host/test_run.h"
+
+namespace host {
+
+namespace {
+
+using nlohmann::ordered_json;
+
+struct TestEntry {
+  std::string name;
+  harness::ComPtr<harness::TestCase> test;
+};
+
+// The loaded component with the harness classes installed: its library, its
+// suites' tests, and the workspace the datasets register their project in.
+class Driver {
+ public:
+  Driver(const CommandOptions& options, Backend backend)
+      : component_(Component::Load(options.component.empty() ? DefaultComponentPath()
+                                                             : options.component)),
+        backend_(std::move(backend)),
+        workspace_folder_(options.workspace) {
+    InstallHarnessClasses(options.settings, backend_.sessions);
+    library_ = component_->Create<harness::ITestLibrary>(harness::kClsidLibrary);
+    for (int32_t s = 0; s < library_->SuiteCount(); ++s) {
+      harness::ComPtr<harness::ITestSuite> suite = library_->GetSuite(s);
+      for (int32_t t = 0; t < suite->TestCount(); ++t) {
+        harness::ComPtr<harness::TestCase> test = suite->GetTest(t);
+        tests_.push_back({harness::ToUtf8(test->Name()), test});
+      }
+      suites_.push_back(std::move(suite));
+    }
+  }
+
+  harness::ITestLibrary& library() { return *library_; }
+  const std::vector<harness::ComPtr<harness::ITestSuite>>& suites() const { return suites_; }
+  const std::vector<TestEntry>& tests() const { return tests_; }
+
+  // The test called `name`; UsageError naming the valid names otherwise.
+  harness::TestCase& Find(const std::string& name) const {
+    std::string valid;
+    for (const TestEntry& entry : tests_) {
+      if (entry.name == name) return *entry.test;
+      valid += (valid.empty() ? "" : ", ") + entry.name;
+    }
+    throw UsageError("unknown test '" + name + "'; valid tests: " + valid);
+  }
+
+  TestRun Drive(harness::TestCase& test, Steps steps) {
+    if (!workspace_) {
+      if (workspace_folder_.empty()) workspace_folder_ = DefaultWorkspaceFolder();
+      workspace_ = MakeWorkspace(workspace_folder_);
+    }
+    return DriveTest(test, {workspace_.get(), workspace_folder_, backend_.record.get()}, steps);
+  }
+
+ private:
+  // First, so that it is destroyed last, after every object it made.
+  std::unique_ptr<Component> component_;
+  Backend backend_;
+  std::string workspace_folder_;
+  harness::ComPtr<harness::Workspace> workspace_;
+  harness::ComPtr<harness::ITestLibrary> library_;
+  std::vector<harness::ComPtr<harness::ITestSuite>> suites_;
+  std::vector<TestEntry> tests_;
+};
+
+constexpr Steps kAllSteps{true, true, true};
+
+struct ModelCounts {
+  size_t objects = 0;
+  size_t properties = 0;
+};
+
+void CountCollections(const ordered_json& collections, ModelCounts& counts) {
+  for (const auto& collection : collections) {
+    for (const auto& object : collection.at("objects")) {
+      ++counts.objects;
+      counts.properties += object.at("properties").size();
+      CountCollections(object.at("collections"), counts);
+    }
+  }
+}
+
+ModelCounts CountModel(const ordered_json& model) {
+  ModelCounts counts;
+  if (model.is_null()) return counts;
+  for (const auto& project : model.at("projects")) {
+    CountCollections(project.at("collections"), counts);
+  }
+  return counts;
+}
+
+std::string Milliseconds(const TestRun& run) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f ms", run.elapsed.count() * 1000.0);
+  return text;
+}
+
+void PrintFailures(std::ostream& err, const TestRun& run) {
+  for (const StepFailure& failure : run.failures) {
+    err << harness::ToUtf8(run.name) << ": " << failure.step << " failed\n";
+    PrintError(err, failure.error);
+  }
+}
+
+std::string SummaryLine(const TestRun& run) {
+  std::string result = "ok";
+  if (!run.ok()) {
+    result = "FAILED (";
+    for (size_t i = 0; i < run.failures.size(); ++i) {
+      result += (i == 0 ? "" : ", ") + run.failures[i].step;
+    }
+    result += ")";
+  }
+  ModelCounts counts = CountModel(run.model);
+  return harness::ToUtf8(run.name) + ": " + result + ", " + std::to_string(counts.objects) +
+         " objects, " + std::to_string(counts.properties) + " properties, " +
+         std::to_string(run.StatementCount()) + " statements, " + Milliseconds(run);
+}
+
+void WriteOutputs(const std::string& folder, const TestRun& run) {
+  std::filesystem::path base(folder);
+  std::string name = harness::ToUtf8(run.name);
+  WriteFileAtomically((base / ("model-" + name + ".json")).string(), run.model.dump(2) + "\n");
+  WriteFileAtomically((base / ("create-" + name + ".jsonl")).string(),
+                      run.create_calls.ToJsonLines());
+  WriteFileAtomically((base / ("delete-" + name + ".jsonl")).string(),
+                      run.delete_calls.ToJsonLines());
+  WriteFileAtomically((base / ("workspace-" + name + ".json")).string(),
+                      run.saved_project.value_or("null\n"));
+}
+
+// Drives one named test and reports its failures; the exit status.
+int DriveOne(const CommandOptions& options, Backend backend, const std::string& name, Steps steps,
+             std::ostream& out, std::ostream& err) {
+  Driver driver(options, std::move(backend));
+  TestRun run = driver.Drive(driver.Find(name), steps);
+  out << SummaryLine(run) << "\n";
+  PrintFailures(err, run);
+  return run.ok() ? 0 : 1;
+}
+
+}  // namespace
+
+void PrintError(std::ostream& err, const harness::Error& error) {
+  std::string text = harness::ToUtf8(error.description());
+  std::string shown;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    shown += text[i];
+  }
+  err << "error " << error.number() << ": " << shown << "\n";
+}
+
+std::string DefaultWorkspaceFolder() {
+  // Relative values are ignored, as the base directory convention asks.
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && state[0] == '/') {
+    return (std::filesystem::path(state) / "tavora" / "workspace").string();
+  }
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') {
+    return (std::filesystem::path(home) / ".local" / "state" / "tavora" / "workspace").string();
+  }
+  throw harness::Error(kFileAccessError,
+                       u"Path/File access error: no workspace folder: neither XDG_STATE_HOME "
+                       u"nor HOME is an absolute path; give --workspace DIR");
+}
+
+int ListCommand(const CommandOptions& options, std::ostream& out) {
+  // Listing opens no session, so any back end serves.
+  Driver driver(options, MakeBackend("record"));
+  out << "library " << harness::ToUtf8(driver.library().Name()) << ": "
+      << harness::ToUtf8(driver.library().Description()) << "\n";
+  for (const auto& suite : driver.suites()) {
+    out << "  suite " << harness::ToUtf8(suite->Name()) << ": "
+        << harness::ToUtf8(suite->Description()) << "\n";
+    for (int32_t t = 0; t < suite->TestCount(); ++t) {
+      harness::ComPtr<harness::TestCase> test = suite->GetTest(t);
+      out << "    " << std::left << std::setw(28) << harness::ToUtf8(test->Name())
+          << harness::ToUtf8(test->Description()) << "\n";
+    }
+  }
+  return 0;
+}
+
+int RunCommand(const CommandOptions& options, const std::vector<std::string>& tests,
+               const std::string& out_folder, std::ostream& out, std::ostream& err) {
+  Driver driver(options, MakeBackend(options.backend));
+  std::vector<harness::TestCase*> chosen;
+  for (const std::string& name : tests) chosen.push_back(&driver.Find(name));
+  if (tests.empty()) {
+    for (const TestEntry& entry : driver.tests()) chosen.push_back(entry.test.get());
+  }
+  int status = 0;
+  for (harness::TestCase* test : chosen) {
+    TestRun run = driver.Drive(*test, kAllSteps);
+    out << SummaryLine(run) << "\n";
+    PrintFailures(err, run);
+    if (!run.ok()) status = 1;
+    if (!out_folder.empty()) WriteOutputs(out_folder, run);
+  }
+  return status;
+}
+
+int CreateCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                  std::ostream& err) {
+  return DriveOne(options, MakeBackend(options.backend), test, {true, true, false}, out, err);
+}
+
+int DeleteCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                  std::ostream& err) {
+  return DriveOne(options, MakeBackend(options.backend), test, {false, false, true}, out, err);
+}
+
+int ModelCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                 std::ostream& err) {
+  Driver driver(options, MakeBackend(options.backend));
+  TestRun run = driver.Drive(driver.Find(test), {true, false, false});
+  // What a failed Create left in the model is shown too.
+  if (!run.model.is_null()) out << run.model.dump(2) << "\n";
+  PrintFailures(err, run);
+  return run.ok() ? 0 : 1;
+}
+
+int ScriptCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                  std::ostream& err) {
+  Driver driver(options, MakeBackend("record"));
+  TestRun run = driver.Drive(driver.Find(test), {true, false, false});
+  for (const auto& entry : run.create_calls.entries()) {
+    const auto& call = entry.at("call");
+    if (call != "Execute" && call != "Query") continue;
+    out << entry.at("text").get<std::string>() << "\r\nGO\r\n";
+  }
+  PrintFailures(err, run);
+  return run.ok() ? 0 : 1;
+}
+
+int DemoCommand(const CommandOptions& options, std::ostream& out, std::ostream& err) {
+  Driver driver(options, MakeBackend(options.backend));
+  out << "tavora demo: library " << harness::ToUtf8(driver.library().Name()) << " ("
+      << harness::ToUtf8(driver.library().Description()) << "), back end " << options.backend
+      << ", server " << harness::ToUtf8(options.settings.server) << "\n\n";
+  out << std::left << std::setw(27) << "test" << std::setw(8) << "result" << std::right
+      << std::setw(9) << "objects" << std::setw(12) << "properties" << std::setw(12) << "statements"
+      << std::setw(12) << "time"
+      << "\n";
+  size_t succeeded = 0;
+  for (const TestEntry& entry : driver.tests()) {
+    TestRun run = driver.Drive(*entry.test, kAllSteps);
+    ModelCounts counts = CountModel(run.model);
+    out << std::left << std::setw(27) << entry.name << std::setw(8) << (run.ok() ? "ok" : "FAILED")
+        << std::right << std::setw(9) << counts.objects << std::setw(12) << counts.properties
+        << std::setw(12) << run.StatementCount() << std::setw(12) << Milliseconds(run) << "\n";
+    out.flush();
+    PrintFailures(err, run);
+    if (run.ok()) ++succeeded;
+  }
+  out << "\n" << succeeded << " of " << driver.tests().size() << " tests succeeded.\n";
+  return succeeded == driver.tests().size() ? 0 : 1;
+}
+
+}  // namespace host

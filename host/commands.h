@@ -1,0 +1,78 @@
+#ifndef TAVORA_HOST_COMMANDS_H_
+#define TAVORA_HOST_COMMANDS_H_
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "harness/error.h"
+#include "host/backends.h"
+#include "host/harness_classes.h"
+
+namespace host {
+
+// What the commands take from the command line.
+struct CommandOptions {
+  std::string backend = kDefaultBackend;
+  Settings settings;
+  // Empty: DefaultWorkspaceFolder().
+  std::string workspace;
+  // Empty: DefaultComponentPath().
+  std::string component;
+};
+
+// A command line naming something that does not exist, such as an unknown
+// test; the command exits with status 2.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// "error NUMBER: DESCRIPTION" and a line break, the description's CR LF
+// written as line breaks.
+void PrintError(std::ostream& err, const harness::Error& error);
+
+// $XDG_STATE_HOME/tavora/workspace, else ~/.local/state/tavora/workspace.
+// Error 75 when neither variable gives an absolute folder.
+std::string DefaultWorkspaceFolder();
+
+// The commands. Each drives the component only through its interfaces and
+// returns the exit status: 0 when every operation succeeded, 1 when one
+// failed, after printing "error NUMBER: DESCRIPTION" for it to `err`. Failures
+// before any test runs (loading the component, an unavailable back end) are
+// thrown as harness::Error; an unknown test name as UsageError.
+
+// The library, its suites and their tests with descriptions.
+int ListCommand(const CommandOptions& options, std::ostream& out);
+
+// Create, model, Save and Delete of each test (every test when `tests` is
+// empty); a one-line summary per test. With a non-empty `out_folder`, writes
+// model-T.json, create-T.jsonl, delete-T.jsonl and workspace-T.json there for
+// each test T; a file whose operation did not get that far holds null.
+int RunCommand(const CommandOptions& options, const std::vector<std::string>& tests,
+               const std::string& out_folder, std::ostream& out, std::ostream& err);
+
+// Create and Save of one test, leaving the database in place.
+int CreateCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                  std::ostream& err);
+
+// Delete of one test.
+int DeleteCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                  std::ostream& err);
+
+// Create of one test, then its model as JSON on `out`.
+int ModelCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                 std::ostream& err);
+
+// A dry run of Create on the record back end, whatever the options name:
+// every statement it would send, each followed by a line "GO".
+int ScriptCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
+                  std::ostream& err);
+
+// Every test end to end with a readable summary; 0 only when all succeeded.
+int DemoCommand(const CommandOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace host
+
+#endif  // TAVORA_HOST_COMMANDS_H_

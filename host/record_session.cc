@@ -1,0 +1,152 @@
+#include "host/record_session.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "harness/error.h"
+#include "harness/utf.h"
+#include "host/batch_splitter.h"
+
+namespace host {
+
+namespace {
+
+// The platform's data-access errors for a connection used in the wrong state.
+constexpr int32_t kClosedError = 3704;
+constexpr char16_t kClosedText[] = u"Operation is not allowed when the object is closed.";
+constexpr int32_t kOpenError = 3705;
+constexpr char16_t kOpenText[] = u"Operation is not allowed when the object is open.";
+
+char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; }
+
+// Position of `needle` in `text` ignoring ASCII case, or npos.
+size_t FindNoCase(std::u16string_view text, std::u16string_view needle, size_t from = 0) {
+  if (needle.size() > text.size()) return std::u16string_view::npos;
+  for (size_t i = from; i + needle.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < needle.size() && Lower(text[i + k]) == Lower(needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
+  return std::u16string_view::npos;
+}
+
+// The quoted name of "... WHERE Name='x'", or "" when there is none.
+std::u16string QuotedName(std::u16string_view query) {
+  constexpr std::u16string_view kMarker = u"Name='";
+  size_t start = FindNoCase(query, kMarker);
+  if (start == std::u16string_view::npos) return {};
+  start += kMarker.size();
+  size_t end = query.find(u'\'', start);
+  if (end == std::u16string_view::npos) return {};
+  return std::u16string(query.substr(start, end - start));
+}
+
+class RecordResultSet final : public harness::ComObject<harness::ResultSet> {
+ public:
+  RecordResultSet(std::u16string column, std::vector<harness::Variant> rows)
+      : column_(std::move(column)), rows_(std::move(rows)) {}
+
+  int32_t RowCount() override { return static_cast<int32_t>(rows_.size()); }
+  harness::Variant Value(int32_t row, int32_t column) override {
+    if (row < 1 || row > RowCount() || column != 1) {
+      harness::RaiseRuntime(harness::errors::kSubscript);
+    }
+    return rows_[row - 1];
+  }
+  int32_t ColumnCount() override { return column_.empty() ? 0 : 1; }
+  std::u16string ColumnName(int32_t column) override {
+    if (column < 1 || column > ColumnCount()) harness::RaiseRuntime(harness::errors::kSubscript);
+    return column_;
+  }
+
+ private:
+  std::u16string column_;
+  std::vector<harness::Variant> rows_;
+};
+
+class RecordSession final : public harness::ComObject<harness::SqlSession> {
+ public:
+  explicit RecordSession(std::shared_ptr<RecordBackend> backend) : backend_(std::move(backend)) {}
+
+  void SetLoginTimeout(int32_t seconds) override {
+    Record("SetLoginTimeout", {{"call", "SetLoginTimeout"}, {"value", seconds}}, u"");
+    if (state_ == State::kOpen) throw harness::Error(kOpenError, kOpenText);
+  }
+
+  void Open(const std::u16string& connection_string) override {
+    Record("Open", {{"call", "Open"}, {"text", harness::ToUtf8(connection_string)}},
+           connection_string);
+    if (state_ == State::kOpen) throw harness::Error(kOpenError, kOpenText);
+    state_ = State::kOpen;
+  }
+
+  void Close() override {
+    Record("Close", {{"call", "Close"}}, u"");
+    RequireOpen();
+    state_ = State::kClosed;
+  }
+
+  harness::ComPtr<harness::ResultSet> Query(const std::u16string& statement) override {
+    Record("Query", {{"call", "Query"}, {"text", harness::ToUtf8(statement)}}, statement);
+    RequireOpen();
+    if (FindNoCase(statement, u"sysdatabases") != std::u16string::npos) {
+      std::vector<harness::Variant> rows(static_cast<size_t>(std::max(backend_->database_rows, 0)),
+                                         harness::Variant::String(QuotedName(statement)));
+      return harness::MakeObject<RecordResultSet>(u"Name", std::move(rows));
+    }
+    if (FindNoCase(statement, u"sysdevices") != std::u16string::npos) {
+      return harness::MakeObject<RecordResultSet>(
+          u"phyname",
+          std::vector<harness::Variant>{harness::Variant::String(backend_->master_phyname)});
+    }
+    return harness::MakeObject<RecordResultSet>(u"", std::vector<harness::Variant>{});
+  }
+
+  std::u16string Execute(int32_t option, const std::u16string& text) override {
+    Record("Execute", {{"call", "Execute"}, {"option", option}, {"text", harness::ToUtf8(text)}},
+           text);
+    RequireOpen();
+    // The batches are not run, but a text another back end would refuse is
+    // refused here too, so a dry run cannot pass what a real one fails.
+    SplitBatches(text);
+    return u"";
+  }
+
+ private:
+  enum class State { kNew, kOpen, kClosed };
+
+  // Records the call, then fails it if a rule says so.
+  void Record(const char* call, nlohmann::ordered_json entry, std::u16string_view text) {
+    backend_->transcript.Add(std::move(entry));
+    for (FailRule& rule : backend_->failures) {
+      if (rule.call != call || text.find(rule.text_contains) == std::u16string_view::npos) {
+        continue;
+      }
+      if (++rule.seen == rule.occurrence) throw rule.error;
+    }
+  }
+
+  void RequireOpen() const {
+    if (state_ != State::kOpen) throw harness::Error(kClosedError, kClosedText);
+  }
+
+  std::shared_ptr<RecordBackend> backend_;
+  State state_ = State::kNew;
+};
+
+}  // namespace
+
+std::string Transcript::ToJsonLines() const {
+  std::string lines;
+  for (const auto& entry : entries_) {
+    lines += entry.dump();
+    lines += '\n';
+  }
+  return lines;
+}
+
+harness::ComPtr<harness::SqlSession> MakeRecordSession(std::shared_ptr<RecordBackend> backend) {
+  return harness::MakeObject<RecordSession>(std::move(backend));
+}
+
+}  // namespace host

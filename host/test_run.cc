@@ -1,0 +1,102 @@
+#include "host/test_run.h"
+
+#include <exception>
+
+#include "harness/utf.h"
+#include "host/file_io.h"
+#include "host/model_json.h"
+#include "host/workspace.h"
+
+namespace host {
+
+namespace {
+
+constexpr char16_t kProjectName[] = u"Project1";
+
+harness::Error CurrentError() {
+  try {
+    throw;
+  } catch (const harness::Error& error) {
+    return error;
+  } catch (const std::exception& e) {
+    return harness::Error(
+        harness::errors::kInternal,
+        harness::RuntimeText(harness::errors::kInternal) + u": " + harness::FromUtf8(e.what()));
+  } catch (...) {
+    return harness::Error(harness::errors::kInternal,
+                          harness::RuntimeText(harness::errors::kInternal));
+  }
+}
+
+// Runs `body`, recording its failure under `step`; true when it succeeded.
+template <class Body>
+bool Attempt(TestRun& run, const char* step, Body&& body) {
+  try {
+    body();
+    return true;
+  } catch (...) {
+    run.failures.push_back({step, CurrentError()});
+    return false;
+  }
+}
+
+// Moves what the back end recorded so far into `transcript`.
+void TakeCalls(RecordBackend* record, Transcript& transcript) {
+  if (record == nullptr) return;
+  transcript = record->transcript;
+  record->transcript.Clear();
+}
+
+int CountStatements(const Transcript& transcript) {
+  int count = 0;
+  for (const auto& entry : transcript.entries()) {
+    const auto& call = entry.at("call");
+    if (call == "Execute" || call == "Query") ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+int TestRun::StatementCount() const {
+  return CountStatements(create_calls) + CountStatements(delete_calls);
+}
+
+TestRun DriveTest(harness::TestCase& test, const RunContext& context, Steps steps) {
+  auto start = std::chrono::steady_clock::now();
+  TestRun run;
+  const std::u16string folder = harness::FromUtf8(context.workspace_folder);
+  harness::ComPtr<harness::IDataset> dataset;
+  bool ready = Attempt(run, "TestCase", [&] {
+    run.name = test.Name();
+    dataset = test.Dataset();
+    if (!dataset) harness::RaiseRuntime(harness::errors::kObjectNotSet);
+  });
+  if (!ready) return run;
+  if (context.record != nullptr) context.record->transcript.Clear();
+
+  bool created = true;
+  if (steps.create) {
+    created = Attempt(run, "Create", [&] { dataset->Create(folder, context.workspace, nullptr); });
+    TakeCalls(context.record, run.create_calls);
+    // A failed Create may still have filled part of a model: keep what it has.
+    Attempt(run, "ObjectModel", [&] {
+      harness::ComPtr<harness::ObjectModel> model = dataset->ObjectModel();
+      if (model) run.model = ModelToJson(model.get());
+    });
+  }
+  if (steps.save && created) {
+    Attempt(run, "Save", [&] {
+      dataset->Save(folder, context.workspace, nullptr);
+      run.saved_project = ReadWholeFile(ProjectFilePath(context.workspace_folder, kProjectName));
+    });
+  }
+  if (steps.remove) {
+    Attempt(run, "Delete", [&] { dataset->Delete(folder, nullptr); });
+    TakeCalls(context.record, run.delete_calls);
+  }
+  run.elapsed = std::chrono::steady_clock::now() - start;
+  return run;
+}
+
+}  // namespace host

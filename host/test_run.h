@@ -1,0 +1,63 @@
+#ifndef TAVORA_HOST_TEST_RUN_H_
+#define TAVORA_HOST_TEST_RUN_H_
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "harness/error.h"
+#include "harness/test_library.h"
+#include "harness/workspace.h"
+#include "host/record_session.h"
+
+namespace host {
+
+// The dataset operations to drive, in this order: Create, Save, Delete.
+struct Steps {
+  bool create = false;
+  bool save = false;
+  bool remove = false;
+};
+
+// Where a test runs: the workspace handed to the dataset, the folder it saves
+// to, and the record of the back end's calls (null when it keeps none).
+struct RunContext {
+  harness::Workspace* workspace = nullptr;
+  std::string workspace_folder;
+  RecordBackend* record = nullptr;
+};
+
+// One failed operation of a test.
+struct StepFailure {
+  std::string step;  // "Create", "ObjectModel", "Save", "Delete", ...
+  harness::Error error;
+};
+
+// What driving one test produced.
+struct TestRun {
+  std::u16string name;
+  std::vector<StepFailure> failures;
+  // The dataset's model in its JSON form after Create; null when it has none.
+  nlohmann::ordered_json model;
+  Transcript create_calls;
+  Transcript delete_calls;
+  // The saved workspace project file, when Save succeeded.
+  std::optional<std::string> saved_project;
+  std::chrono::duration<double> elapsed{};
+
+  bool ok() const { return failures.empty(); }
+  // Execute and Query calls of Create and Delete.
+  int StatementCount() const;
+};
+
+// Drives the chosen operations of the test's dataset the way a harness does.
+// A failed Create skips Save, whose project would not be this test's, but
+// still runs Delete so that nothing is left behind. Every failure is
+// collected, none is thrown.
+TestRun DriveTest(harness::TestCase& test, const RunContext& context, Steps steps);
+
+}  // namespace host
+
+#endif  // TAVORA_HOST_TEST_RUN_H_

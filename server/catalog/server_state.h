@@ -1,0 +1,59 @@
+#ifndef TAVORA_SERVER_CATALOG_SERVER_STATE_H_
+#define TAVORA_SERVER_CATALOG_SERVER_STATE_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/catalog/database.h"
+#include "server/catalog/distributor.h"
+#include "server/engine.h"
+#include "server/types/collation.h"
+
+namespace server {
+
+// Everything the server keeps: its options, logins, databases and the
+// replication distributor. Sessions are not part of it.
+struct ServerState {
+  explicit ServerState(ServerOptions server_options)
+      : options(std::move(server_options)), collation(options.case_sensitive) {}
+
+  ServerOptions options;
+  Collation collation;
+  std::vector<std::string> logins{"sa", "BUILTIN\\Administrators"};
+  std::vector<std::unique_ptr<Database>> databases;
+  std::optional<Distributor> distributor;
+  int next_dbid = 5;
+  uint64_t guid_seed = 0x7461766F7261ull;
+  uint64_t guid_counter = 0;
+
+  Database* FindDatabase(std::string_view name);
+  // The folder of the master device's physical file: where new database
+  // files go (everything before the last backslash).
+  std::string DataFolder() const;
+  // A new uniqueidentifier value.
+  std::string NewGuid();
+  // Adds a database with the server's defaults and returns it.
+  Database& AddDatabase(const std::string& name, bool system);
+};
+
+// One connection: its login, current database and the name it reached the
+// server by.
+struct Session {
+  int id = 0;
+  std::string login;
+  std::string database = "master";
+  std::string server_name;
+  int64_t rowcount = 0;             // @@ROWCOUNT
+  std::optional<int64_t> identity;  // @@IDENTITY
+};
+
+// A fresh server's state: master, tempdb, model and msdb.
+std::unique_ptr<ServerState> NewServerState(ServerOptions options);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_CATALOG_SERVER_STATE_H_

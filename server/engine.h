@@ -1,0 +1,119 @@
+#ifndef TAVORA_SERVER_ENGINE_H_
+#define TAVORA_SERVER_ENGINE_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace server {
+
+// A message as SQL Server sends it: native number, severity, state, text and
+// the line of the batch it refers to (counted from 1). Errors have severity
+// 11 and above; informational messages 10 and below.
+struct SqlError {
+  int number = 0;
+  int severity = 0;
+  int state = 1;
+  std::string message;
+  int line = 1;
+
+  friend bool operator==(const SqlError&, const SqlError&) = default;
+};
+
+// One cell. Integer types and bit are int64_t, float and real double,
+// character types std::string (UTF-8), binary types, image and timestamp
+// bytes. decimal, numeric, money and smallmoney travel as their exact text
+// ("32", "31.9900"), datetime as "2001-01-01 00:00:00.000" and
+// uniqueidentifier as "11111111-1111-1111-1111-111111111111"; the column's
+// type name in ResultSet::types tells them apart from character data.
+using Value = std::variant<std::monostate, int64_t, double, std::string, std::vector<uint8_t>>;
+
+// The rows of one SELECT.
+struct ResultSet {
+  std::vector<std::string> columns;
+  // SQL type of each column as SQL Server names it ("int", "varchar(32)").
+  std::vector<std::string> types;
+  std::vector<std::vector<Value>> rows;
+};
+
+// What one batch produced.
+struct BatchOutcome {
+  std::vector<ResultSet> results;   // one per SELECT, in order
+  std::vector<SqlError> messages;   // informational (severity <= 10), in order
+  std::vector<int64_t> row_counts;  // one per statement run (-1 when not applicable)
+  std::optional<SqlError> error;    // the first error; the batch stops there
+  bool changed = false;             // whether the catalog changed (persist after such a batch)
+};
+
+// Fixed properties of the server; they are configuration, not catalog
+// content, so they come from the caller each time a server is made or loaded.
+struct ServerOptions {
+  std::string name = "TAVORA";
+  // Identifier and data comparisons: SQL_Latin1_General_CP1_CI_AS when false,
+  // SQL_Latin1_General_CP1_CS_AS when true.
+  bool case_sensitive = false;
+  bool full_text_installed = true;
+  std::string master_phyname = "C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\master.mdf";
+  std::string sa_password;
+};
+
+struct ServerState;
+struct Session;
+
+// The in-process SQL Server 2000 stand-in: a catalog, the sessions connected
+// to it, and a T-SQL front end for the statements the datasets send and the
+// queries people run. Not thread-safe: callers serialise every call.
+class Engine {
+ public:
+  // A fresh server holding master, model, msdb and tempdb.
+  explicit Engine(ServerOptions options);
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Logs in. Trusted logins are accepted under any user name; "sa" needs the
+  // configured password; anything else fails with error 18456 "Login failed
+  // for user 'x'.". `server_name` is the name the client reached the server
+  // by: the session's replication statements accept it as well as the
+  // server's own name. The session starts in master.
+  std::variant<int, SqlError> Login(const std::string& user, const std::string& password,
+                                    bool trusted, const std::string& server_name);
+  // Ends a session; an unknown id is ignored. A session that is not logged
+  // out keeps its current database in use (DROP DATABASE then fails).
+  void Logout(int session);
+
+  // Runs ONE batch (the caller splits on GO) on the session's connection. A
+  // syntax error or a misplaced CREATE VIEW/PROCEDURE/... stops the batch
+  // before any statement runs; otherwise statements run in order until the
+  // first error. The session keeps its current database (USE) afterwards. An
+  // unknown session gets error 18456.
+  BatchOutcome Execute(int session, std::string_view batch);
+
+  // The session's current database ("" for an unknown session).
+  std::string CurrentDatabase(int session) const;
+
+  // The whole catalog as text (JSON), sessions excluded.
+  std::string Save() const;
+  // A server from Save's text with these options. A text that is not such a
+  // state, or holds inconsistent content, gives a message saying what is
+  // wrong; it never crashes.
+  static std::variant<std::unique_ptr<Engine>, std::string> Load(std::string_view text,
+                                                                 ServerOptions options);
+
+  const ServerOptions& options() const;
+
+ private:
+  explicit Engine(std::unique_ptr<ServerState> state);
+
+  std::unique_ptr<ServerState> state_;
+  std::vector<std::unique_ptr<Session>> sessions_;
+  int next_session_ = 51;
+};
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_ENGINE_H_

@@ -1,0 +1,379 @@
+#include "server/errors.h"
+
+#include <array>
+#include <cstddef>
+
+namespace server {
+
+namespace {
+
+struct MessageRow {
+  Msg id;
+  int number;
+  int severity;
+  const char* text;  // SQL Server 2000's template, placeholders as stored
+};
+
+// One row per message, in the order of Msg. Numbers, severities and texts are
+// SQL Server 2000's (master..sysmessages); the last two rows are the
+// stand-in's own and use 50000, the number SQL Server gives to messages that
+// are not in sysmessages.
+constexpr MessageRow kMessages[] = {
+    {Msg::kSyntaxError, 170, 15, "Line %d: Incorrect syntax near '%.*ls'."},
+    {Msg::kSyntaxErrorKeyword, 156, 15, "Incorrect syntax near the keyword '%.*ls'."},
+    {Msg::kUnclosedQuote, 105, 15, "Unclosed quotation mark before the character string '%.*ls'."},
+    {Msg::kMissingEndComment, 113, 15, "Missing end comment mark '*/'."},
+    {Msg::kIdentifierTooLong, 103, 15,
+     "The identifier that starts with '%.*ls' is too long. Maximum length is %d."},
+    {Msg::kMustBeFirstInBatch, 111, 15, "'%ls' must be the first statement in a query batch."},
+    {Msg::kMustDeclareVariable, 137, 15, "Must declare the variable '%.*ls'."},
+    {Msg::kNamedThenPositional, 119, 15,
+     "Must pass parameter number %d and subsequent parameters as '@name = value'. After the form "
+     "'@name = value' has been used, all subsequent parameters must be passed in the form "
+     "'@name = value'."},
+    {Msg::kColumnNotAllowedHere, 128, 15,
+     "The name '%.*ls' is not permitted in this context. Only constants, expressions, or "
+     "variables allowed here. Column names are not permitted."},
+    {Msg::kNumberOutOfRange, 1007, 15,
+     "The number '%.*ls' is out of the range for numeric representation (maximum precision 38)."},
+    {Msg::kNestedTooDeeply, 191, 15,
+     "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
+     "smaller queries."},
+    {Msg::kInvalidObjectName, 208, 16, "Invalid object name '%.*ls'."},
+    {Msg::kInvalidColumnName, 207, 16, "Invalid column name '%.*ls'."},
+    {Msg::kObjectExists, 2714, 16, "There is already an object named '%.*ls' in the database."},
+    {Msg::kDatabaseExists, 1801, 16, "Database '%.*ls' already exists."},
+    {Msg::kDatabaseNotFoundOnUse, 911, 16,
+     "Could not locate entry in sysdatabases for database '%.*ls'. No entry found with that "
+     "name. Make sure that the name is entered correctly."},
+    {Msg::kDatabaseNotFound, 2702, 16, "Database '%.*ls' does not exist."},
+    {Msg::kTypeNotFound, 2715, 16, "Column or parameter #%d: Cannot find data type %.*ls."},
+    {Msg::kOwnerNotFound, 2760, 16,
+     "Specified owner name '%.*ls' either does not exist or you do not have permission to use "
+     "it."},
+    {Msg::kObjectNotInDatabase, 15009, 16, "The object '%s' does not exist in database '%s'."},
+    {Msg::kNoSuchUser, 4604, 16, "There is no such user or group '%.*ls'."},
+    {Msg::kUnknownFunction, 195, 15, "'%.*ls' is not a recognized function name."},
+    {Msg::kFunctionArgumentCount, 174, 15, "The %.*ls function requires %d arguments."},
+    {Msg::kColumnPrefix, 107, 16,
+     "The column prefix '%.*ls' does not match with a table name or alias name used in the "
+     "query."},
+    {Msg::kNestingLimit, 217, 16,
+     "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit %d)."},
+    {Msg::kDuplicateColumn, 2705, 16,
+     "Column names in each table must be unique. Column name '%.*ls' in table '%.*ls' is "
+     "specified more than once."},
+    {Msg::kTooManyColumns, 1702, 16,
+     "CREATE TABLE failed because column '%.*ls' in table '%.*ls' exceeds the maximum of %d "
+     "columns."},
+    {Msg::kColumnSizeTooLarge, 131, 15,
+     "The size (%d) given to the column '%.*ls' exceeds the maximum allowed for any data type "
+     "(%d)."},
+    {Msg::kPrecisionTooLarge, 2750, 16,
+     "Column or parameter #%d: Specified column precision %d is greater than the maximum "
+     "precision of %d."},
+    {Msg::kScaleTooLarge, 2751, 16,
+     "Column or parameter #%d: Specified column scale %d is greater than the specified precision "
+     "of %d."},
+    {Msg::kInvalidLength, 1001, 15, "Line %d: Length or precision specification %d is invalid."},
+    {Msg::kNoWidth, 2716, 16,
+     "Column or parameter #%d: Cannot specify a column width on data type %.*ls."},
+    {Msg::kNotSystemType, 243, 16, "Type %.*ls is not a defined system type."},
+    {Msg::kTwoTimestamps, 2738, 16,
+     "A table can only have one timestamp column. Because table '%.*ls' already has one, the "
+     "column '%.*ls' cannot be added."},
+    {Msg::kComputedInComputed, 1759, 16,
+     "Computed column '%.*ls' in table '%.*ls' is not allowed to be used in another "
+     "computed-column definition."},
+    {Msg::kMultiplePrimaryKeys, 8110, 16,
+     "Cannot add multiple PRIMARY KEY constraints to table '%.*ls'."},
+    {Msg::kForeignKeyInvalidTable, 1767, 16,
+     "Foreign key '%.*ls' references invalid table '%.*ls'."},
+    {Msg::kForeignKeyNotUserTable, 1768, 16,
+     "Foreign key '%.*ls' references object '%.*ls' which is not a user table."},
+    {Msg::kForeignKeyInvalidColumn, 1770, 16,
+     "Foreign key '%.*ls' references invalid column '%.*ls' in referenced table '%.*ls'."},
+    {Msg::kForeignKeyNoCandidateKey, 1776, 16,
+     "There are no primary or candidate keys in the referenced table '%.*ls' that match the "
+     "referencing column list in the foreign key '%.*ls'."},
+    {Msg::kForeignKeyColumnCount, 8139, 16,
+     "Number of referencing columns in foreign key differs from number of referenced columns, "
+     "table '%.*ls'."},
+    {Msg::kForeignKeyTypeMismatch, 1778, 16,
+     "Column '%.*ls.%.*ls' is not the same data type as referencing column '%.*ls.%.*ls' in "
+     "foreign key '%.*ls'."},
+    {Msg::kForeignKeyInvalidLocalColumn, 1769, 16,
+     "Foreign key '%.*ls' references invalid column '%.*ls' in referencing table '%.*ls'."},
+    {Msg::kCrossDatabaseForeignKey, 1763, 16,
+     "Cross-database foreign key references are not supported. Foreign key '%.*ls'."},
+    {Msg::kPrimaryKeyNullable, 8111, 16,
+     "Cannot define PRIMARY KEY constraint on nullable column in table '%.*ls'."},
+    {Msg::kIdentityType, 2749, 16,
+     "Identity column '%.*ls' must be of data type int, bigint, smallint, tinyint, or decimal "
+     "or numeric with a scale of 0, and constrained to be nonnullable."},
+    {Msg::kTwoIdentities, 2744, 16,
+     "Multiple identity columns specified for table '%.*ls'. Only one identity column per table "
+     "is allowed."},
+    {Msg::kTwoRowGuidCols, 8196, 16, "Duplicate column specified as ROWGUIDCOL."},
+    {Msg::kTwoClusteredConstraints, 8112, 16,
+     "Cannot add more than one clustered index for constraints on table '%.*ls'."},
+    {Msg::kCheckOtherColumn, 8141, 16,
+     "Column CHECK constraint for column '%.*ls' references another column, table '%.*ls'."},
+    {Msg::kDefaultOnTimestamp, 1755, 16,
+     "Defaults cannot be created on columns of data type timestamp. Table '%.*ls', column "
+     "'%.*ls'."},
+    {Msg::kDefaultOnIdentity, 1754, 16,
+     "Defaults cannot be created on columns with an IDENTITY attribute. Table '%.*ls', column "
+     "'%.*ls'."},
+    {Msg::kIndexExists, 1913, 16, "There is already an index on table '%.*ls' named '%.*ls'."},
+    {Msg::kIndexColumnMissing, 1911, 16, "Column name '%.*ls' does not exist in the target table."},
+    {Msg::kSecondClusteredIndex, 1902, 16,
+     "Cannot create more than one clustered index on table '%.*ls'. Drop the existing clustered "
+     "index '%.*ls' before creating another."},
+    {Msg::kDuplicateKeyOnCreateIndex, 1505, 16,
+     "CREATE UNIQUE INDEX terminated because a duplicate key was found for index ID %d. Most "
+     "significant primary key is '%S_KEY'."},
+    {Msg::kIndexOnText, 1919, 16,
+     "Column '%.*ls'. Cannot create index on a column of text, ntext, or image data type."},
+    {Msg::kIndexDuplicateColumn, 1909, 16,
+     "Cannot use duplicate column names in index. Column name '%.*ls' listed more than once."},
+    {Msg::kInsertCountMismatch, 213, 16,
+     "Insert Error: Column name or number of supplied values does not match table definition."},
+    {Msg::kMoreColumnsThanValues, 109, 15,
+     "There are more columns in the INSERT statement than values specified in the VALUES "
+     "clause. The number of values in the VALUES clause must match the number of columns "
+     "specified in the INSERT statement."},
+    {Msg::kFewerColumnsThanValues, 110, 15,
+     "There are fewer columns in the INSERT statement than values specified in the VALUES "
+     "clause. The number of values in the VALUES clause must match the number of columns "
+     "specified in the INSERT statement."},
+    {Msg::kSelectFewerThanInsert, 120, 15,
+     "The select list for the INSERT statement contains fewer items than the insert list. The "
+     "number of SELECT values must match the number of INSERT columns."},
+    {Msg::kSelectMoreThanInsert, 121, 15,
+     "The select list for the INSERT statement contains more items than the insert list. The "
+     "number of SELECT values must match the number of INSERT columns."},
+    {Msg::kDuplicateInsertColumn, 264, 16,
+     "Column name '%.*ls' appears more than once in the result column list."},
+    {Msg::kInsertTimestamp, 273, 16,
+     "Cannot insert a non-null value into a timestamp column. Use INSERT with a column list or "
+     "with a default of NULL for the timestamp column."},
+    {Msg::kUpdateTimestamp, 272, 16, "Cannot update a timestamp column."},
+    {Msg::kComputedColumn, 271, 16,
+     "Column '%.*ls' cannot be modified because it is a computed column."},
+    {Msg::kInsertIdentity, 544, 16,
+     "Cannot insert explicit value for identity column in table '%.*ls' when IDENTITY_INSERT is "
+     "set to OFF."},
+    {Msg::kNullNotAllowed, 515, 16,
+     "Cannot insert the value NULL into column '%.*ls', table '%.*ls'; column does not allow "
+     "nulls. %ls fails."},
+    {Msg::kDuplicateKey, 2627, 14,
+     "Violation of %ls constraint '%.*ls'. Cannot insert duplicate key in object '%.*ls'."},
+    {Msg::kDuplicateKeyIndex, 2601, 14,
+     "Cannot insert duplicate key row in object '%.*ls' with unique index '%.*ls'."},
+    {Msg::kConstraintConflict, 547, 16,
+     "%ls statement conflicted with %ls %ls constraint '%.*ls'. The conflict occurred in "
+     "database '%.*ls', table '%.*ls'%ls%.*ls%ls."},
+    {Msg::kDuplicateKeyIgnored, 3604, 10, "Duplicate key was ignored."},
+    {Msg::kUpdateIdentity, 8102, 16, "Cannot update identity column '%.*ls'."},
+    {Msg::kSystemCatalogUpdate, 259, 16,
+     "Ad hoc updates to system catalogs are not enabled. The system administrator must "
+     "reconfigure SQL Server to allow this."},
+    {Msg::kFilegroupFull, 1105, 17,
+     "Could not allocate space for object '%.*ls' in database '%.*ls' because the '%.*ls' "
+     "filegroup is full."},
+    {Msg::kStringTruncated, 8152, 16, "String or binary data would be truncated."},
+    {Msg::kArithmeticOverflowType, 220, 16,
+     "Arithmetic overflow error for data type %ls, value = %ld."},
+    {Msg::kArithmeticOverflowConvert, 8115, 16,
+     "Arithmetic overflow error converting %ls to data type %ls."},
+    {Msg::kConvertSyntax, 245, 16,
+     "Syntax error converting the %ls value '%.*ls' to a column of data type %ls."},
+    {Msg::kConvertError, 8114, 16, "Error converting data type %ls to %ls."},
+    {Msg::kMoneySyntax, 235, 16,
+     "Cannot convert a char value to money. The char value has incorrect syntax."},
+    {Msg::kDatetimeSyntax, 241, 16, "Syntax error converting datetime from character string."},
+    {Msg::kDatetimeRange, 242, 16,
+     "The conversion of a char data type to a datetime data type resulted in an out-of-range "
+     "datetime value."},
+    {Msg::kSmallDatetimeRange, 296, 16,
+     "The conversion of char data type to smalldatetime data type resulted in an out-of-range "
+     "smalldatetime value."},
+    {Msg::kGuidSyntax, 8169, 16,
+     "Syntax error converting from a character string to uniqueidentifier."},
+    {Msg::kImplicitConversion, 257, 16,
+     "Implicit conversion from data type %ls to %ls is not allowed. Use the CONVERT function to "
+     "run this query."},
+    {Msg::kOperandClash, 206, 16, "Operand type clash: %ls is incompatible with %ls"},
+    {Msg::kInvalidOperator, 8117, 16, "Operand data type %ls is invalid for %ls operator."},
+    {Msg::kDivideByZero, 8134, 16, "Divide by zero error encountered."},
+    {Msg::kNotInAggregate, 8118, 16,
+     "Column '%.*ls' is invalid in the select list because it is not contained in an aggregate "
+     "function and there is no GROUP BY clause."},
+    {Msg::kOrderPosition, 108, 15,
+     "The ORDER BY position number %ld is out of range of the number of items in the select "
+     "list."},
+    {Msg::kViewColumnName, 4511, 16,
+     "Create View or Function failed because no column name was specified for column %d."},
+    {Msg::kViewColumnTwice, 4506, 16,
+     "Column names in each view or function must be unique. Column name '%.*ls' in view or "
+     "function '%.*ls' is specified more than once."},
+    {Msg::kViewFewerColumns, 8159, 16,
+     "'%.*ls' has fewer columns than were specified in the column list."},
+    {Msg::kViewMoreColumns, 8158, 16,
+     "'%.*ls' has more columns than were specified in the column list."},
+    {Msg::kAggregateInWhere, 147, 15,
+     "An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a "
+     "HAVING clause or a select list, and the column being aggregated is an outer reference."},
+    {Msg::kTextCompare, 306, 16,
+     "The text, ntext, and image data types cannot be compared or sorted, except when using IS "
+     "NULL or LIKE operator."},
+    {Msg::kSchemaBindSyntax, 1054, 15, "Syntax '%ls' is not allowed in schema-bound objects."},
+    {Msg::kSchemaBindName, 4512, 16,
+     "Cannot schema bind %S_MSG '%.*ls' because name '%.*ls' is invalid for schema binding. "
+     "Names must be in two-part format and an object cannot reference itself."},
+    {Msg::kSchemaBindNotBound, 4513, 16,
+     "Cannot schema bind %S_MSG '%.*ls'. '%.*ls' is not schema bound."},
+    {Msg::kPrivilegeNotCompatible, 4606, 16,
+     "Granted or revoked privilege %ls is not compatible with object."},
+    {Msg::kCannotDrop, 3701, 11,
+     "Cannot %S_MSG the %S_MSG '%.*ls', because it does not exist in the system catalog."},
+    {Msg::kDatabaseInUse, 3702, 16,
+     "Cannot drop the %S_MSG '%.*ls' because it is currently in use."},
+    {Msg::kDatabaseReplicated, 3724, 16,
+     "Cannot %S_MSG the %S_MSG '%.*ls' because it is being used for replication."},
+    {Msg::kDatabaseDistribution, 3736, 16,
+     "Cannot drop the %S_MSG '%.*ls' because it is being used for distribution."},
+    {Msg::kSystemObject, 3708, 16,
+     "Cannot %S_MSG the %S_MSG '%.*ls' because it is a system %S_MSG."},
+    {Msg::kReferencedByForeignKey, 3726, 16,
+     "Could not drop object '%.*ls' because it is referenced by a FOREIGN KEY constraint."},
+    {Msg::kReferencedBySchemaBound, 3729, 16,
+     "Cannot %S_MSG '%.*ls' because it is being referenced by object '%.*ls'."},
+    {Msg::kIndexForConstraint, 3723, 16,
+     "An explicit DROP INDEX is not allowed on index '%.*ls'. It is being used for %ls "
+     "constraint enforcement."},
+    {Msg::kProcedureNotFound, 2812, 16, "Could not find stored procedure '%.*ls'."},
+    {Msg::kParameterMissing, 201, 16,
+     "Procedure '%.*ls' expects parameter '%.*ls', which was not supplied."},
+    {Msg::kNotAParameter, 8145, 16, "%.*ls is not a parameter for procedure %.*ls."},
+    {Msg::kTooManyArguments, 8144, 16,
+     "Procedure or function %.*ls has too many arguments specified."},
+    {Msg::kNoParameters, 8146, 16,
+     "Procedure %.*ls has no parameters and arguments were supplied."},
+    {Msg::kParameterTwice, 8143, 16, "Parameter '%.*ls' was supplied multiple times."},
+    {Msg::kInvalidProcedureOption, 15600, 15,
+     "An invalid parameter or option was specified for procedure '%s'."},
+    {Msg::kTypeExists, 15029, 16,
+     "The type '%s' already exists, or you do not have permission to create it."},
+    {Msg::kExtendedPropertyObject, 15135, 16,
+     "Object is invalid. Extended properties are not permitted on '%s', or the object does not "
+     "exist."},
+    {Msg::kExtendedPropertyExists, 15233, 16,
+     "Property cannot be added. Property '%s' already exists for '%s'."},
+    {Msg::kExtendedPropertyMissing, 15217, 16,
+     "Property cannot be updated or deleted. Property '%s' does not exist for '%s'."},
+    {Msg::kExtendedPropertyTooLarge, 15097, 16,
+     "The size associated with an extended property cannot be more than 7,500 bytes."},
+    {Msg::kFullTextNotInstalled, 7609, 17,
+     "Full-Text Search is not installed, or a full-text component cannot be loaded."},
+    {Msg::kFullTextNotEnabled, 15601, 16,
+     "Full-Text Search is not enabled for the current database. Use sp_fulltext_database to "
+     "enable Full-Text Search."},
+    {Msg::kFullTextCatalogMissing, 7641, 16, "Full-Text catalog '%ls' does not exist."},
+    {Msg::kFullTextCatalogExists, 7642, 16,
+     "A full-text catalog named '%ls' already exists in this database."},
+    {Msg::kFullTextIndexExists, 15605, 16,
+     "A full-text index for table '%ls' has already been created."},
+    {Msg::kFullTextKeyIndex, 15607, 16,
+     "'%ls' is not a valid index to enforce a full-text search key. You must specify a unique, "
+     "non-nullable, single-column index."},
+    {Msg::kFullTextIndexMissing, 15606, 16,
+     "You must first create a full-text index on table '%ls'."},
+    {Msg::kFullTextCatalogInUse, 15604, 16,
+     "Cannot drop full-text catalog '%ls' because it contains a full-text index."},
+    {Msg::kNoDistributorForPublication, 14071, 16,
+     "Could not find the Distributor or the distribution database for the local server. The "
+     "Distributor may not be installed, or the local server may not be configured as a "
+     "Publisher at the Distributor."},
+    {Msg::kNotADistributor, 14114, 16, "'%s' is not configured as a Distributor."},
+    {Msg::kDistributorNotInstalled, 21043, 16, "The Distributor is not installed."},
+    {Msg::kDistributorExists, 14099, 16, "The server '%s' is already defined as a Distributor."},
+    {Msg::kDistributorHasDatabases, 14121, 16,
+     "Could not drop the Distributor '%s'. This Distributor has associated distribution "
+     "databases."},
+    {Msg::kNotADistributionDatabase, 14117, 16,
+     "'%s' is not configured as a distribution database."},
+    {Msg::kDistributionDatabaseExists, 14119, 16,
+     "Could not add the distribution database '%s'. This distribution database already exists."},
+    {Msg::kPublisherExists, 14074, 16, "The server '%s' is already listed as a Publisher."},
+    {Msg::kDistributorNotReady, 20028, 16,
+     "The Distributor has not been installed correctly. Could not enable database for "
+     "publishing."},
+    {Msg::kDatabaseMissingForProcedure, 15010, 16,
+     "The database '%s' does not exist. Use sp_helpdb to show available databases."},
+    {Msg::kDatabaseNotPublished, 14013, 16, "This database is not enabled for publication."},
+    {Msg::kPublicationExists, 14016, 16, "The publication '%s' already exists."},
+    {Msg::kPublicationNameUsed, 20025, 16,
+     "The publication name must be unique. The specified publication name '%s' has already "
+     "been used."},
+    {Msg::kPublicationMissing, 20026, 16, "The publication '%s' does not exist."},
+    {Msg::kArticleExists, 14030, 16, "The article '%s' exists in publication '%s'."},
+    {Msg::kArticleNeedsPrimaryKey, 14088, 16,
+     "The table '%s' must have a primary key to be published using the transaction-based "
+     "method."},
+    {Msg::kLoginFailed, 18456, 14, "Login failed for user '%ls'."},
+    {Msg::kChangedDatabase, 5701, 10, "Changed database context to '%.*ls'."},
+    {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
+    {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},
+    {Msg::kInternalError, 50000, 16, "Internal error in the server: %s."},
+    {Msg::kStateNotWritten, 50000, 16, "The server state could not be written to '%s': %s."},
+};
+
+constexpr bool TableFollowsEnum() {
+  for (size_t i = 0; i < std::size(kMessages); ++i) {
+    if (static_cast<size_t>(kMessages[i].id) != i) return false;
+  }
+  return static_cast<size_t>(Msg::kStateNotWritten) + 1 == std::size(kMessages);
+}
+static_assert(TableFollowsEnum(), "kMessages must list every Msg once, in enum order");
+
+const MessageRow& Row(Msg msg) { return kMessages[static_cast<size_t>(msg)]; }
+
+// The placeholder forms the templates use, longest first so "%.*ls" is not
+// read as "%.".
+constexpr std::string_view kPlaceholders[] = {"%.*ls", "%S_MSG", "%S_KEY", "%ls",
+                                              "%ld",   "%d",     "%s"};
+
+}  // namespace
+
+int MessageNumber(Msg msg) { return Row(msg).number; }
+
+int MessageSeverity(Msg msg) { return Row(msg).severity; }
+
+SqlError Raise(Msg msg, std::initializer_list<std::string_view> args) {
+  const MessageRow& row = Row(msg);
+  std::string_view text = row.text;
+  std::string out;
+  out.reserve(text.size() + 32);
+  auto next_arg = args.begin();
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] != '%') {
+      out += text[i++];
+      continue;
+    }
+    bool matched = false;
+    for (std::string_view form : kPlaceholders) {
+      if (text.substr(i, form.size()) == form) {
+        if (next_arg != args.end()) out += *next_arg++;
+        i += form.size();
+        matched = true;
+        break;
+      }
+    }
+    if (!matched) out += text[i++];
+  }
+  return SqlError{row.number, row.severity, 1, std::move(out), 0};
+}
+
+}  // namespace server

@@ -1,0 +1,59 @@
+#ifndef TAVORA_SERVER_EXEC_CONTEXT_H_
+#define TAVORA_SERVER_EXEC_CONTEXT_H_
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "server/catalog/server_state.h"
+#include "server/engine.h"
+#include "server/errors.h"
+#include "server/types/scalar.h"
+
+namespace server {
+
+// SQL Server's limit on nested procedure, view and function calls.
+inline constexpr int kMaxNesting = 32;
+
+// What one statement runs with: the server, the session it runs on (and
+// the other sessions, which hold databases in use), and the outcome being
+// built for the batch.
+struct ExecContext {
+  ServerState& server;
+  Session& session;
+  const std::vector<std::unique_ptr<Session>>& sessions;
+  BatchOutcome& outcome;
+  int depth = 0;  // nesting of procedure bodies and views
+  // Parameters of the procedure being run, by name with @.
+  std::map<std::string, Scalar> variables;
+
+  const Collation& collation() const { return server.collation; }
+  // The session's current database; null only if it vanished, which the
+  // server prevents while a session uses it.
+  Database* CurrentDatabase() const { return server.FindDatabase(session.database); }
+  void MarkChanged() { outcome.changed = true; }
+  void Inform(SqlError message) { outcome.messages.push_back(std::move(message)); }
+};
+
+// Runs with the session's current database switched to `database`, as a
+// view or procedure runs in the database that holds it; the session's own
+// database comes back when the switch ends.
+class DatabaseSwitch {
+ public:
+  DatabaseSwitch(Session& session, std::string database)
+      : session_(session), saved_(session.database) {
+    session_.database = std::move(database);
+  }
+  ~DatabaseSwitch() { session_.database = saved_; }
+  DatabaseSwitch(const DatabaseSwitch&) = delete;
+  DatabaseSwitch& operator=(const DatabaseSwitch&) = delete;
+
+ private:
+  Session& session_;
+  std::string saved_;
+};
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_CONTEXT_H_

@@ -1,0 +1,46 @@
+#include "server/exec/dml_common.h"
+
+#include "server/exec/eval.h"
+#include "server/exec/relation.h"
+#include "server/sql/parser.h"
+
+namespace server {
+
+Status ResolveTargetTable(const ObjectName& name, ExecContext& ctx, Database*& db, Table*& table) {
+  db = DatabaseOf(name, ctx);
+  std::optional<ObjectRef> object;
+  if (db) object = db->FindObject(name.owner, name.name, ctx.collation());
+  if (object && object->kind == ObjectKind::kSystemTable) return Raise(Msg::kSystemCatalogUpdate);
+  if (object && object->kind == ObjectKind::kView)
+    return Raise(Msg::kNotSupported, {"Changing rows through a view"});
+  if (!object || object->kind != ObjectKind::kTable)
+    return Raise(Msg::kInvalidObjectName, {name.Text()});
+  table = object->table;
+  return std::nullopt;
+}
+
+std::string QualifiedName(const Database& db, const Table& table) {
+  return db.name + "." + table.owner + "." + table.name;
+}
+
+Value TimestampValue(int64_t dbts) {
+  std::vector<uint8_t> bytes(8);
+  uint64_t v = static_cast<uint64_t>(dbts);
+  for (int i = 7; i >= 0; --i, v >>= 8) bytes[i] = static_cast<uint8_t>(v & 0xff);
+  return bytes;
+}
+
+Status ColumnDefault(const Column& column, ExecContext& ctx, Value& out) {
+  out = std::monostate{};
+  if (column.default_text.empty()) return std::nullopt;
+  auto parsed = ParseExpression(column.default_text);
+  if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+  const Expr& expr = *std::get<ExprPtr>(parsed);
+  if (Status s = BindColumns(expr, nullptr, ctx.collation())) return s;
+  EvalScope scope{ctx};
+  Scalar value;
+  if (Status s = Evaluate(expr, scope, value)) return s;
+  return Convert(value, column.type, false, out);
+}
+
+}  // namespace server

@@ -1,0 +1,487 @@
+// Binding column names and evaluating expressions: comparisons, logic,
+// LIKE, IN, BETWEEN and CAST. Arithmetic and functions have their own files.
+
+#include "server/exec/eval.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "server/exec/eval_internal.h"
+#include "server/exec/type_resolution.h"
+#include "server/types/datetime.h"
+#include "server/types/decimal.h"
+
+namespace server {
+
+namespace {
+
+bool IsNumeric(TypeFamily f) {
+  return f == TypeFamily::kInteger || f == TypeFamily::kExact || f == TypeFamily::kMoney ||
+         f == TypeFamily::kApprox;
+}
+
+int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+// A condition's outcome; a value that is not a bit counts as true unless zero.
+std::optional<bool> Truth(const Scalar& s) {
+  if (s.is_null()) return std::nullopt;
+  if (const auto* i = std::get_if<int64_t>(&s.value)) return *i != 0;
+  if (const auto* d = std::get_if<double>(&s.value)) return *d != 0;
+  return true;
+}
+
+bool IsZero(const DecimalParts& d) {
+  return d.whole.empty() && d.fraction.find_first_not_of('0') == std::string::npos;
+}
+
+int CompareMagnitude(const DecimalParts& a, const DecimalParts& b) {
+  if (a.whole.size() != b.whole.size()) return a.whole.size() < b.whole.size() ? -1 : 1;
+  if (int c = a.whole.compare(b.whole)) return Sign(c);
+  size_t n = a.fraction.size() > b.fraction.size() ? a.fraction.size() : b.fraction.size();
+  for (size_t i = 0; i < n; ++i) {
+    char x = i < a.fraction.size() ? a.fraction[i] : '0';
+    char y = i < b.fraction.size() ? b.fraction[i] : '0';
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+int CompareDecimal(const DecimalParts& a, const DecimalParts& b) {
+  bool za = IsZero(a), zb = IsZero(b);
+  int sa = za ? 0 : (a.negative ? -1 : 1);
+  int sb = zb ? 0 : (b.negative ? -1 : 1);
+  if (sa != sb) return sa < sb ? -1 : 1;
+  if (sa == 0) return 0;
+  int c = CompareMagnitude(a, b);
+  return sa < 0 ? -c : c;
+}
+
+std::optional<DecimalParts> AsDecimal(const Scalar& s) {
+  if (Family(s.type) == TypeFamily::kInteger) return DecimalFromInt(std::get<int64_t>(s.value));
+  return ParseDecimal(std::get<std::string>(s.value));
+}
+
+double AsDouble(const Scalar& s) {
+  switch (Family(s.type)) {
+    case TypeFamily::kInteger:
+      return static_cast<double>(std::get<int64_t>(s.value));
+    case TypeFamily::kApprox:
+      return std::get<double>(s.value);
+    default:
+      return std::strtod(std::get<std::string>(s.value).c_str(), nullptr);
+  }
+}
+
+int CompareBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  // The shorter value counts as padded with zero bytes.
+  size_t n = a.size() > b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t x = i < a.size() ? a[i] : 0;
+    uint8_t y = i < b.size() ? b[i] : 0;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+// LIKE with %, _ and [set] / [^set]; case follows the collation.
+bool LikeMatch(std::string_view text, std::string_view pattern, const Collation& collation) {
+  auto same = [&](char a, char b) {
+    return collation.case_sensitive()
+               ? a == b
+               : EqualNoCase(std::string_view(&a, 1), std::string_view(&b, 1));
+  };
+  // Matches one pattern element at pattern[p] against c; sets `width` to
+  // the element's length in the pattern.
+  auto element = [&](size_t p, char c, size_t& width) {
+    if (pattern[p] == '_') {
+      width = 1;
+      return true;
+    }
+    if (pattern[p] == '[') {
+      size_t close = pattern.find(']', p + 1);
+      if (close != std::string_view::npos && close > p + 1) {
+        width = close - p + 1;
+        std::string_view set = pattern.substr(p + 1, close - p - 1);
+        bool negate = set.size() > 1 && set[0] == '^';
+        if (negate) set.remove_prefix(1);
+        bool hit = false;
+        for (size_t i = 0; i < set.size(); ++i) {
+          if (i + 2 < set.size() && set[i + 1] == '-') {
+            char lo = set[i], hi = set[i + 2];
+            char lc = collation.case_sensitive()
+                          ? c
+                          : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            char lol = collation.case_sensitive()
+                           ? lo
+                           : static_cast<char>(std::tolower(static_cast<unsigned char>(lo)));
+            char hil = collation.case_sensitive()
+                           ? hi
+                           : static_cast<char>(std::tolower(static_cast<unsigned char>(hi)));
+            if (lc >= lol && lc <= hil) hit = true;
+            i += 2;
+          } else if (same(set[i], c)) {
+            hit = true;
+          }
+        }
+        return hit != negate;
+      }
+    }
+    width = 1;
+    return same(pattern[p], c);
+  };
+  size_t t = 0, p = 0;
+  size_t star_p = std::string_view::npos, star_t = 0;
+  while (t < text.size()) {
+    size_t width = 1;
+    if (p < pattern.size() && pattern[p] == '%') {
+      star_p = ++p;
+      star_t = t;
+    } else if (p < pattern.size() && element(p, text[t], width)) {
+      p += width;
+      ++t;
+    } else if (star_p != std::string_view::npos) {
+      p = star_p;
+      t = ++star_t;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '%') ++p;
+  return p == pattern.size();
+}
+
+Status AsText(const Scalar& in, std::string& out) {
+  TypeFamily f = Family(in.type);
+  if (f == TypeFamily::kCharacter || f == TypeFamily::kText) {
+    out = std::get<std::string>(in.value);
+    return std::nullopt;
+  }
+  Value v;
+  if (Status s = Convert(in, DataType{BaseType::kVarChar, 8000, 0, 0}, false, v)) return s;
+  out = std::get<std::string>(v);
+  return std::nullopt;
+}
+
+Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  Scalar a, b;
+  if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+  if (Status s = Evaluate(*expr.args[1], scope, b)) return s;
+  // text, ntext and image never compare, whether or not a value is NULL.
+  for (const Scalar* operand : {&a, &b}) {
+    TypeFamily family = Family(operand->type);
+    if (family == TypeFamily::kText || family == TypeFamily::kImage)
+      return Raise(Msg::kTextCompare);
+  }
+  if (a.is_null() || b.is_null()) {
+    out = BoolScalar(std::nullopt);
+    return std::nullopt;
+  }
+  int c = 0;
+  if (Status s = CompareScalars(a, b, scope.exec.collation(), c)) return s;
+  const std::string& op = expr.name;
+  bool result = op == "="                    ? c == 0
+                : (op == "<>" || op == "!=") ? c != 0
+                : op == "<"                  ? c < 0
+                : op == ">"                  ? c > 0
+                : (op == "<=" || op == "!>") ? c <= 0
+                                             : c >= 0;
+  out = BoolScalar(result);
+  return std::nullopt;
+}
+
+Status EvaluateCast(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  Scalar in;
+  if (Status s = Evaluate(*expr.args[0], scope, in)) return s;
+  TypeSpec spec;
+  spec.line = expr.line;
+  spec.args = expr.cast_type_args;
+  size_t dot = expr.cast_type_name.rfind('.');
+  if (dot == std::string::npos) {
+    spec.name.name = expr.cast_type_name;
+  } else {
+    spec.name.parts = 2;
+    spec.name.owner = expr.cast_type_name.substr(0, dot);
+    spec.name.name = expr.cast_type_name.substr(dot + 1);
+  }
+  ResolvedType type;
+  TypeUse use;
+  use.for_cast = true;
+  if (Status s = ResolveType(spec, scope.exec.CurrentDatabase(), scope.exec.collation(), use, type))
+    return s;
+  Value v;
+  if (Status s = Convert(in, type.type, true, v)) return s;
+  out = Scalar{type.type, std::move(v)};
+  return std::nullopt;
+}
+
+}  // namespace
+
+Scalar BoolScalar(std::optional<bool> value) {
+  Scalar s{DefaultType(BaseType::kBit), std::monostate{}};
+  if (value) s.value = int64_t{*value ? 1 : 0};
+  return s;
+}
+
+DataType HigherType(const DataType& a, const DataType& b) {
+  int pa = Info(a.base).precedence, pb = Info(b.base).precedence;
+  if (pa != pb) return pa > pb ? a : b;
+  DataType t = a;
+  t.length = a.length > b.length ? a.length : b.length;
+  if (Family(a) == TypeFamily::kExact) {
+    int scale = a.scale > b.scale ? a.scale : b.scale;
+    int whole = (a.precision - a.scale) > (b.precision - b.scale) ? a.precision - a.scale
+                                                                  : b.precision - b.scale;
+    t.precision = whole + scale > 38 ? 38 : whole + scale;
+    t.scale = scale;
+  }
+  return t;
+}
+
+Status Coerce(const Scalar& in, const DataType& type, Scalar& out) {
+  Value v;
+  if (Status s = Convert(in, type, false, v)) return s;
+  out = Scalar{type, std::move(v)};
+  return std::nullopt;
+}
+
+Status CompareScalars(const Scalar& raw_a, const Scalar& raw_b, const Collation& collation,
+                      int& out) {
+  Scalar a = Coherent(raw_a), b = Coherent(raw_b);
+  if (a.type.base == BaseType::kSqlVariant) a.type = NaturalType(a.value);
+  if (b.type.base == BaseType::kSqlVariant) b.type = NaturalType(b.value);
+  TypeFamily fa = Family(a.type), fb = Family(b.type);
+  if (fa == TypeFamily::kText || fb == TypeFamily::kText || fa == TypeFamily::kImage ||
+      fb == TypeFamily::kImage) {
+    return Raise(Msg::kTextCompare);
+  }
+  if (fa == TypeFamily::kCharacter && fb == TypeFamily::kCharacter) {
+    out = collation.Compare(std::get<std::string>(a.value), std::get<std::string>(b.value));
+    return std::nullopt;
+  }
+  if (IsNumeric(fa) && IsNumeric(fb)) {
+    if (fa == TypeFamily::kApprox || fb == TypeFamily::kApprox) {
+      double x = AsDouble(a), y = AsDouble(b);
+      out = x < y ? -1 : (x > y ? 1 : 0);
+      return std::nullopt;
+    }
+    std::optional<DecimalParts> x = AsDecimal(a), y = AsDecimal(b);
+    if (!x || !y)
+      return Raise(Msg::kConvertError, {Info(a.type.base).name, Info(b.type.base).name});
+    out = CompareDecimal(*x, *y);
+    return std::nullopt;
+  }
+  if ((fa == TypeFamily::kBinary || fa == TypeFamily::kImage) &&
+      (fb == TypeFamily::kBinary || fb == TypeFamily::kImage)) {
+    out = CompareBytes(std::get<std::vector<uint8_t>>(a.value),
+                       std::get<std::vector<uint8_t>>(b.value));
+    return std::nullopt;
+  }
+  if (fa == TypeFamily::kDateTime || fb == TypeFamily::kDateTime) {
+    Scalar x, y;
+    DataType dt = DefaultType(BaseType::kDateTime);
+    if (Status s = Coerce(a, dt, x)) return s;
+    if (Status s = Coerce(b, dt, y)) return s;
+    // The stored form "yyyy-mm-dd hh:mm:ss.mmm" sorts as text.
+    out = Sign(std::get<std::string>(x.value).compare(std::get<std::string>(y.value)));
+    return std::nullopt;
+  }
+  if (fa == TypeFamily::kGuid || fb == TypeFamily::kGuid) {
+    Scalar x, y;
+    DataType guid = DefaultType(BaseType::kUniqueIdentifier);
+    if (Status s = Coerce(a, guid, x)) return s;
+    if (Status s = Coerce(b, guid, y)) return s;
+    out = Sign(std::get<std::string>(x.value).compare(std::get<std::string>(y.value)));
+    return std::nullopt;
+  }
+  // Convert the operand of lower precedence, then compare like with like.
+  DataType higher = HigherType(a.type, b.type);
+  Scalar x, y;
+  if (Status s = Coerce(a, higher, x)) return s;
+  if (Status s = Coerce(b, higher, y)) return s;
+  TypeFamily f = Family(higher);
+  if (f == TypeFamily::kCharacter || IsNumeric(f) || f == TypeFamily::kBinary) {
+    return CompareScalars(x, y, collation, out);
+  }
+  return Raise(Msg::kOperandClash, {Info(a.type.base).name, Info(b.type.base).name});
+}
+
+Status BindColumns(const Expr& expr, const RowSchema* schema, const Collation& collation) {
+  if (expr.kind == ExprKind::kColumn) {
+    if (!schema) {
+      SqlError error = Raise(Msg::kColumnNotAllowedHere, {expr.name});
+      error.line = expr.line;
+      return error;
+    }
+    if (!expr.qualifier.empty() && !collation.Equal(expr.qualifier, schema->table_name) &&
+        !collation.Equal(expr.qualifier, schema->alias)) {
+      SqlError error = Raise(Msg::kColumnPrefix, {expr.qualifier});
+      error.line = expr.line;
+      return error;
+    }
+    for (size_t i = 0; i < schema->names.size(); ++i) {
+      if (collation.Equal(schema->names[i], expr.name)) {
+        expr.column_index = static_cast<int>(i);
+        return std::nullopt;
+      }
+    }
+    SqlError error = Raise(Msg::kInvalidColumnName, {expr.name});
+    error.line = expr.line;
+    return error;
+  }
+  if (expr.kind == ExprKind::kSubquery) return std::nullopt;
+  for (auto& arg : expr.args) {
+    if (Status s = BindColumns(*arg, schema, collation)) return s;
+  }
+  return std::nullopt;
+}
+
+bool HasAggregate(const Expr& expr) {
+  if (expr.kind == ExprKind::kFunction && expr.qualifier.empty() && IsAggregateName(expr.name))
+    return true;
+  for (const auto& arg : expr.args) {
+    if (HasAggregate(*arg)) return true;
+  }
+  return false;
+}
+
+Status Test(const Expr& condition, const EvalScope& scope, bool& out) {
+  Scalar result;
+  if (Status s = Evaluate(condition, scope, result)) return s;
+  out = Truth(result).value_or(false);
+  return std::nullopt;
+}
+
+Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  switch (expr.kind) {
+    case ExprKind::kLiteral:
+      out = expr.literal;
+      return std::nullopt;
+    case ExprKind::kColumn: {
+      int i = expr.column_index;
+      if (!scope.schema || !scope.row || i < 0 ||
+          static_cast<size_t>(i) >= scope.schema->types.size() ||
+          static_cast<size_t>(i) >= scope.row->size()) {
+        SqlError error = Raise(Msg::kInvalidColumnName, {expr.name});
+        error.line = expr.line;
+        return error;
+      }
+      out = Scalar{scope.schema->types[i], (*scope.row)[i]};
+      return std::nullopt;
+    }
+    case ExprKind::kVariable:
+      return EvaluateVariable(expr, scope, out);
+    case ExprKind::kNegate: {
+      Scalar a;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      return EvaluateNegate(expr.name, a, out);
+    }
+    case ExprKind::kBinary: {
+      Scalar a, b;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      if (Status s = Evaluate(*expr.args[1], scope, b)) return s;
+      return EvaluateArithmetic(expr.name, a, b, out);
+    }
+    case ExprKind::kCompare:
+      return EvaluateCompare(expr, scope, out);
+    case ExprKind::kAnd:
+    case ExprKind::kOr: {
+      bool is_and = expr.kind == ExprKind::kAnd;
+      Scalar a, b;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      std::optional<bool> x = Truth(a);
+      if (x && *x != is_and) {
+        out = BoolScalar(*x);  // FALSE AND ..., TRUE OR ...
+        return std::nullopt;
+      }
+      if (Status s = Evaluate(*expr.args[1], scope, b)) return s;
+      std::optional<bool> y = Truth(b);
+      if (y && *y != is_and) {
+        out = BoolScalar(*y);
+      } else if (x && y) {
+        out = BoolScalar(is_and);
+      } else {
+        out = BoolScalar(std::nullopt);
+      }
+      return std::nullopt;
+    }
+    case ExprKind::kNot: {
+      Scalar a;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      std::optional<bool> x = Truth(a);
+      out = x ? BoolScalar(!*x) : BoolScalar(std::nullopt);
+      return std::nullopt;
+    }
+    case ExprKind::kIsNull: {
+      Scalar a;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      out = BoolScalar(a.is_null() != expr.negated);
+      return std::nullopt;
+    }
+    case ExprKind::kLike: {
+      Scalar a, b;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      if (Status s = Evaluate(*expr.args[1], scope, b)) return s;
+      if (a.is_null() || b.is_null()) {
+        out = BoolScalar(std::nullopt);
+        return std::nullopt;
+      }
+      std::string text, pattern;
+      if (Status s = AsText(a, text)) return s;
+      if (Status s = AsText(b, pattern)) return s;
+      out = BoolScalar(LikeMatch(text, pattern, scope.exec.collation()) != expr.negated);
+      return std::nullopt;
+    }
+    case ExprKind::kIn: {
+      Scalar a;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      bool found = false, unknown = a.is_null();
+      for (size_t i = 1; i < expr.args.size() && !found && !a.is_null(); ++i) {
+        Scalar item;
+        if (Status s = Evaluate(*expr.args[i], scope, item)) return s;
+        if (item.is_null()) {
+          unknown = true;
+          continue;
+        }
+        int c = 0;
+        if (Status s = CompareScalars(a, item, scope.exec.collation(), c)) return s;
+        found = c == 0;
+      }
+      out = found     ? BoolScalar(!expr.negated)
+            : unknown ? BoolScalar(std::nullopt)
+                      : BoolScalar(expr.negated);
+      return std::nullopt;
+    }
+    case ExprKind::kBetween: {
+      Scalar a, low, high;
+      if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+      if (Status s = Evaluate(*expr.args[1], scope, low)) return s;
+      if (Status s = Evaluate(*expr.args[2], scope, high)) return s;
+      if (a.is_null() || low.is_null() || high.is_null()) {
+        out = BoolScalar(std::nullopt);
+        return std::nullopt;
+      }
+      int c1 = 0, c2 = 0;
+      if (Status s = CompareScalars(a, low, scope.exec.collation(), c1)) return s;
+      if (Status s = CompareScalars(a, high, scope.exec.collation(), c2)) return s;
+      out = BoolScalar((c1 >= 0 && c2 <= 0) != expr.negated);
+      return std::nullopt;
+    }
+    case ExprKind::kFunction:
+      return EvaluateFunction(expr, scope, out);
+    case ExprKind::kCast:
+      return EvaluateCast(expr, scope, out);
+    case ExprKind::kDefault: {
+      SqlError error = Raise(Msg::kSyntaxErrorKeyword, {"DEFAULT"});
+      error.line = expr.line;
+      return error;
+    }
+    case ExprKind::kSubquery: {
+      SqlError error = Raise(Msg::kNotSupported, {"A subquery outside a module body"});
+      error.line = expr.line;
+      return error;
+    }
+  }
+  return Raise(Msg::kSyntaxError, {std::to_string(expr.line), expr.text});
+}
+
+}  // namespace server

@@ -1,0 +1,56 @@
+#ifndef TAVORA_SERVER_EXEC_EVAL_H_
+#define TAVORA_SERVER_EXEC_EVAL_H_
+
+#include <string>
+#include <vector>
+
+#include "server/catalog/table.h"
+#include "server/exec/context.h"
+#include "server/sql/ast.h"
+
+namespace server {
+
+// The columns an expression may name: those of the one object a FROM
+// clause reads (or a table's own columns for CHECK and computed columns).
+struct RowSchema {
+  std::string table_name;
+  std::string alias;
+  std::vector<std::string> names;
+  std::vector<DataType> types;
+};
+
+// Resolves the column names in `expr` to positions in `schema` (207 for an
+// unknown column, 107 for a wrong prefix). Without a schema any column name
+// is error 128, as in VALUES lists and defaults.
+Status BindColumns(const Expr& expr, const RowSchema* schema, const Collation& collation);
+
+// Where an expression is evaluated: the current row, and for aggregates the
+// rows they run over.
+struct EvalScope {
+  ExecContext& exec;
+  const RowSchema* schema = nullptr;
+  const Row* row = nullptr;
+  const std::vector<const Row*>* group = nullptr;
+};
+
+// Computes a bound expression. Conditions give a bit: 1, 0, or NULL for
+// unknown. A NULL result still carries the type the expression has, so an
+// evaluation over a row of NULLs tells the type of a computed column.
+Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out);
+
+// Whether a condition holds for the scope's row (unknown does not).
+Status Test(const Expr& condition, const EvalScope& scope, bool& out);
+
+bool HasAggregate(const Expr& expr);
+
+// Orders two non-NULL values the way the server compares them, converting
+// the one of lower type precedence (errors are the conversion's, or 306 for
+// text, ntext and image). Negative, zero or positive.
+Status CompareScalars(const Scalar& a, const Scalar& b, const Collation& collation, int& out);
+
+// A bit value for a condition's outcome; empty is unknown (NULL).
+Scalar BoolScalar(std::optional<bool> value);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_EVAL_H_

@@ -1,0 +1,444 @@
+// Built-in functions, aggregates and global variables.
+
+#include <chrono>
+#include <ctime>
+
+#include "server/exec/eval_internal.h"
+#include "server/types/collation.h"
+#include "server/types/datetime.h"
+
+namespace server {
+
+namespace {
+
+using Args = std::vector<Scalar>;
+using Handler = Status (*)(const Args& args, const EvalScope& scope, Scalar& out);
+
+Scalar Text(std::string text, int length = 128) {
+  return Scalar{DataType{BaseType::kNVarChar, length, 0, 0}, std::move(text)};
+}
+
+Status AsString(const Scalar& in, std::string& out) {
+  if (IsCharacterLike(in.type)) {
+    out = std::get<std::string>(in.value);
+    return std::nullopt;
+  }
+  Value v;
+  if (Status s = Convert(in, DataType{BaseType::kVarChar, 8000, 0, 0}, false, v)) return s;
+  out = std::get<std::string>(v);
+  return std::nullopt;
+}
+
+// A character result keeps the argument's type when it has one.
+DataType StringResult(const Scalar& in) {
+  return IsCharacterLike(in.type) ? in.type : DataType{BaseType::kVarChar, 8000, 0, 0};
+}
+
+Status NewId(const Args&, const EvalScope& scope, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kUniqueIdentifier), scope.exec.server.NewGuid()};
+  return std::nullopt;
+}
+
+Status GetDate(const Args&, const EvalScope&, Scalar& out) {
+  auto now = std::chrono::system_clock::now();
+  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  int64_t ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  DateTime dt;
+  dt.days = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  dt.ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + ms;
+  out = Scalar{DefaultType(BaseType::kDateTime), FormatDateTime(dt)};
+  return std::nullopt;
+}
+
+Status DbName(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = Text("");
+  if (args.empty()) {
+    out.value = scope.exec.session.database;
+    return std::nullopt;
+  }
+  if (args[0].is_null()) {
+    out.value = std::monostate{};
+    return std::nullopt;
+  }
+  Scalar id;
+  if (Status s = Coerce(args[0], DefaultType(BaseType::kInt), id)) return s;
+  out.value = std::monostate{};
+  for (const auto& db : scope.exec.server.databases) {
+    if (db->dbid == std::get<int64_t>(id.value)) out.value = db->name;
+  }
+  return std::nullopt;
+}
+
+Status DbId(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kSmallInt), std::monostate{}};
+  std::string name = scope.exec.session.database;
+  if (!args.empty()) {
+    if (args[0].is_null()) return std::nullopt;
+    if (Status s = AsString(args[0], name)) return s;
+  }
+  if (Database* db = scope.exec.server.FindDatabase(name)) out.value = int64_t{db->dbid};
+  return std::nullopt;
+}
+
+Status ObjectId(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
+  if (args[0].is_null()) return std::nullopt;
+  std::string text;
+  if (Status s = AsString(args[0], text)) return s;
+  // "db.owner.name", "owner.name" or "name", without brackets.
+  std::vector<std::string> parts{""};
+  for (char c : text) {
+    if (c == '.') {
+      parts.emplace_back();
+    } else if (c != '[' && c != ']') {
+      parts.back() += c;
+    }
+  }
+  if (parts.size() > 3) return std::nullopt;
+  Database* db = parts.size() == 3 && !parts[0].empty() ? scope.exec.server.FindDatabase(parts[0])
+                                                        : scope.exec.CurrentDatabase();
+  if (!db) return std::nullopt;
+  std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : "";
+  if (auto ref = db->FindObject(owner, parts.back(), scope.exec.collation()))
+    out.value = int64_t{ref->id};
+  return std::nullopt;
+}
+
+Status UserName(const Args&, const EvalScope&, Scalar& out) {
+  // Every login here works as the database owner.
+  out = Text("dbo");
+  return std::nullopt;
+}
+
+Status LoginName(const Args&, const EvalScope& scope, Scalar& out) {
+  out = Text(scope.exec.session.login);
+  return std::nullopt;
+}
+
+Status Len(const Args& args, const EvalScope&, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
+  if (args[0].is_null()) return std::nullopt;
+  std::string text;
+  if (Status s = AsString(args[0], text)) return s;
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  out.value = static_cast<int64_t>(CharacterCount(text));
+  return std::nullopt;
+}
+
+Status DataLength(const Args& args, const EvalScope&, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
+  const Scalar& a = args[0];
+  if (a.is_null()) return std::nullopt;
+  Scalar c = Coherent(a);
+  int64_t bytes = 0;
+  if (const auto* text = std::get_if<std::string>(&c.value)) {
+    bytes = Info(c.type.base).unicode ? 2 * static_cast<int64_t>(CharacterCount(*text))
+                                      : static_cast<int64_t>(text->size());
+    if (!IsCharacterLike(c.type)) bytes = StorageLength(c.type);
+  } else if (const auto* raw = std::get_if<std::vector<uint8_t>>(&c.value)) {
+    bytes = static_cast<int64_t>(raw->size());
+  } else {
+    bytes = StorageLength(c.type);
+  }
+  out.value = bytes;
+  return std::nullopt;
+}
+
+template <bool kUpper>
+Status ChangeCase(const Args& args, const EvalScope&, Scalar& out) {
+  out = Scalar{StringResult(args[0]), std::monostate{}};
+  if (args[0].is_null()) return std::nullopt;
+  std::string text;
+  if (Status s = AsString(args[0], text)) return s;
+  for (char& c : text) {
+    if (kUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (!kUpper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  out.value = std::move(text);
+  return std::nullopt;
+}
+
+template <bool kLeft>
+Status Trim(const Args& args, const EvalScope&, Scalar& out) {
+  out = Scalar{StringResult(args[0]), std::monostate{}};
+  if (args[0].is_null()) return std::nullopt;
+  std::string text;
+  if (Status s = AsString(args[0], text)) return s;
+  if (kLeft) {
+    text.erase(0, text.find_first_not_of(' ') == std::string::npos ? text.size()
+                                                                   : text.find_first_not_of(' '));
+  } else {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+  }
+  out.value = std::move(text);
+  return std::nullopt;
+}
+
+Status IsNull(const Args& args, const EvalScope&, Scalar& out) {
+  if (!args[0].is_null()) {
+    out = args[0];
+    return std::nullopt;
+  }
+  if (args[1].is_null()) {
+    out = Scalar{args[0].type, std::monostate{}};
+    return std::nullopt;
+  }
+  return Coerce(args[1], args[0].type, out);
+}
+
+Status Coalesce(const Args& args, const EvalScope&, Scalar& out) {
+  DataType type = args[0].type;
+  for (const Scalar& a : args) type = HigherType(type, a.type);
+  for (const Scalar& a : args) {
+    if (!a.is_null()) return Coerce(a, type, out);
+  }
+  out = Scalar{type, std::monostate{}};
+  return std::nullopt;
+}
+
+Status NullIf(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = args[0];
+  if (args[0].is_null() || args[1].is_null()) return std::nullopt;
+  int c = 0;
+  if (Status s = CompareScalars(args[0], args[1], scope.exec.collation(), c)) return s;
+  if (c == 0) out.value = std::monostate{};
+  return std::nullopt;
+}
+
+Status Abs(const Args& args, const EvalScope&, Scalar& out) {
+  const Scalar& a = args[0];
+  if (a.is_null()) {
+    out = a;
+    return std::nullopt;
+  }
+  Scalar zero = IntScalar(0);
+  Scalar negated;
+  if (Status s = EvaluateNegate("-", a, negated)) return s;
+  int c = 0;
+  if (Status s = CompareScalars(a, zero, Collation(false), c)) return s;
+  out = c < 0 ? negated : a;
+  return std::nullopt;
+}
+
+Status Substring(const Args& args, const EvalScope&, Scalar& out) {
+  out = Scalar{StringResult(args[0]), std::monostate{}};
+  if (args[0].is_null() || args[1].is_null() || args[2].is_null()) return std::nullopt;
+  std::string text;
+  if (Status s = AsString(args[0], text)) return s;
+  Scalar start, length;
+  if (Status s = Coerce(args[1], DefaultType(BaseType::kBigInt), start)) return s;
+  if (Status s = Coerce(args[2], DefaultType(BaseType::kBigInt), length)) return s;
+  int64_t from = std::get<int64_t>(start.value), count = std::get<int64_t>(length.value);
+  if (count < 0) return Raise(Msg::kInvalidOperator, {"int", "substring length"});
+  // Positions count from 1; characters before position 1 take up length.
+  int64_t end = from + count;
+  if (from < 1) from = 1;
+  std::string result;
+  int64_t position = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++position;
+    if (position >= from && position < end) result += text[i];
+  }
+  out.value = std::move(result);
+  return std::nullopt;
+}
+
+struct FunctionRow {
+  const char* name;
+  size_t min_args;
+  size_t max_args;
+  Handler handler;
+};
+
+constexpr FunctionRow kFunctions[] = {
+    {"NEWID", 0, 0, NewId},
+    {"GETDATE", 0, 0, GetDate},
+    {"DB_NAME", 0, 1, DbName},
+    {"DB_ID", 0, 1, DbId},
+    {"OBJECT_ID", 1, 1, ObjectId},
+    {"USER_NAME", 0, 1, UserName},
+    {"SUSER_SNAME", 0, 0, LoginName},
+    {"SUSER_NAME", 0, 0, LoginName},
+    {"LEN", 1, 1, Len},
+    {"DATALENGTH", 1, 1, DataLength},
+    {"UPPER", 1, 1, ChangeCase<true>},
+    {"LOWER", 1, 1, ChangeCase<false>},
+    {"LTRIM", 1, 1, Trim<true>},
+    {"RTRIM", 1, 1, Trim<false>},
+    {"ISNULL", 2, 2, IsNull},
+    {"COALESCE", 2, 255, Coalesce},
+    {"NULLIF", 2, 2, NullIf},
+    {"ABS", 1, 1, Abs},
+    {"SUBSTRING", 3, 3, Substring},
+};
+
+constexpr const char* kAggregates[] = {"COUNT", "MIN", "MAX", "SUM", "AVG"};
+
+Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  std::string name = ToUpper(expr.name);
+  if (!scope.group) {
+    SqlError error = Raise(Msg::kAggregateInWhere);
+    error.line = expr.line;
+    return error;
+  }
+  if (name == "COUNT" && expr.star) {
+    out = Scalar{DefaultType(BaseType::kInt), static_cast<int64_t>(scope.group->size())};
+    return std::nullopt;
+  }
+  if (expr.args.size() != 1 || expr.star) {
+    return Raise(Msg::kFunctionArgumentCount, {name, "1"});
+  }
+  const Expr& arg = *expr.args[0];
+  // The argument's type, from a row of NULLs, gives the result's type
+  // when no row has a value.
+  Row nulls(scope.schema ? scope.schema->types.size() : 0);
+  EvalScope row_scope{scope.exec, scope.schema, &nulls, nullptr};
+  Scalar typed;
+  if (Status s = Evaluate(arg, row_scope, typed)) return s;
+  TypeFamily family = Family(typed.type);
+  if (name != "COUNT" && (family == TypeFamily::kText || family == TypeFamily::kImage ||
+                          (name != "MIN" && name != "MAX" && family != TypeFamily::kInteger &&
+                           family != TypeFamily::kExact && family != TypeFamily::kMoney &&
+                           family != TypeFamily::kApprox))) {
+    std::string op = name;
+    for (char& c : op) c = static_cast<char>(c - 'A' + 'a');
+    return Raise(Msg::kInvalidOperator, {Info(typed.type.base).name, op});
+  }
+  int64_t count = 0;
+  Scalar acc{typed.type, std::monostate{}};
+  if (name == "SUM" || name == "AVG") {
+    // Sums of small integer types are int.
+    if (family == TypeFamily::kInteger && typed.type.base != BaseType::kBigInt)
+      acc.type = DefaultType(BaseType::kInt);
+  }
+  for (const Row* row : *scope.group) {
+    row_scope.row = row;
+    Scalar v;
+    if (Status s = Evaluate(arg, row_scope, v)) return s;
+    if (v.is_null()) continue;
+    ++count;
+    if (name == "COUNT") continue;
+    if (acc.is_null()) {
+      if (name == "SUM" || name == "AVG") {
+        if (Status s = Coerce(v, acc.type, acc)) return s;
+      } else {
+        acc = v;
+      }
+      continue;
+    }
+    if (name == "MIN" || name == "MAX") {
+      int c = 0;
+      if (Status s = CompareScalars(v, acc, scope.exec.collation(), c)) return s;
+      if ((name == "MIN" && c < 0) || (name == "MAX" && c > 0)) acc = v;
+    } else {
+      Scalar sum;
+      if (Status s = EvaluateArithmetic("+", acc, v, sum)) return s;
+      acc = sum;
+    }
+  }
+  if (name == "COUNT") {
+    out = Scalar{DefaultType(BaseType::kInt), count};
+    return std::nullopt;
+  }
+  if (name == "AVG" && !acc.is_null()) {
+    return EvaluateArithmetic("/", acc, IntScalar(count), out);
+  }
+  out = acc;
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool IsAggregateName(const std::string& name) {
+  for (const char* aggregate : kAggregates) {
+    if (EqualNoCase(name, aggregate)) return true;
+  }
+  return false;
+}
+
+Status EvaluateFunction(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  if (!expr.qualifier.empty()) {
+    SqlError error = Raise(Msg::kNotSupported, {"Calling user-defined functions"});
+    error.line = expr.line;
+    return error;
+  }
+  if (IsAggregateName(expr.name)) return EvaluateAggregate(expr, scope, out);
+  for (const FunctionRow& row : kFunctions) {
+    if (!EqualNoCase(expr.name, row.name)) continue;
+    if (expr.star || expr.args.size() < row.min_args || expr.args.size() > row.max_args) {
+      SqlError error =
+          Raise(Msg::kFunctionArgumentCount,
+                {row.name,
+                 std::to_string(expr.args.size() < row.min_args ? row.min_args : row.max_args)});
+      error.line = expr.line;
+      return error;
+    }
+    Args args;
+    for (const auto& arg : expr.args) {
+      Scalar value;
+      if (Status s = Evaluate(*arg, scope, value)) return s;
+      args.push_back(std::move(value));
+    }
+    if (Status s = row.handler(args, scope, out)) {
+      s->line = expr.line;
+      return s;
+    }
+    return std::nullopt;
+  }
+  SqlError error = Raise(Msg::kUnknownFunction, {expr.name});
+  error.line = expr.line;
+  return error;
+}
+
+Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  const std::string& name = expr.name;
+  ExecContext& exec = scope.exec;
+  if (name.size() > 2 && name[1] == '@') {
+    std::string global = ToUpper(name);
+    if (global == "@@SERVERNAME") {
+      out = Text(exec.server.options.name);
+    } else if (global == "@@VERSION") {
+      out = Text("SQL Server 2000 stand-in (tavora) - 8.00", 256);
+    } else if (global == "@@SPID") {
+      out = IntScalar(exec.session.id, BaseType::kSmallInt);
+    } else if (global == "@@ROWCOUNT") {
+      out = IntScalar(exec.session.rowcount);
+    } else if (global == "@@IDENTITY") {
+      out = Scalar{DataType{BaseType::kNumeric, 0, 38, 0}, std::monostate{}};
+      if (exec.session.identity) out.value = std::to_string(*exec.session.identity);
+    } else if (global == "@@DBTS") {
+      Database* db = exec.CurrentDatabase();
+      uint64_t ts = db ? static_cast<uint64_t>(db->dbts) : 0;
+      std::vector<uint8_t> bytes(8);
+      for (int i = 7; i >= 0; --i, ts >>= 8) bytes[i] = static_cast<uint8_t>(ts & 0xff);
+      out = BinaryScalar(std::move(bytes));
+    } else if (global == "@@TRANCOUNT" || global == "@@ERROR" || global == "@@NESTLEVEL") {
+      out = IntScalar(global == "@@NESTLEVEL" ? exec.depth : 0);
+    } else if (global == "@@LANGUAGE") {
+      out = Text("us_english");
+    } else if (global == "@@SERVICENAME") {
+      out = Text("MSSQLSERVER");
+    } else if (global == "@@MAX_PRECISION") {
+      out = IntScalar(38, BaseType::kTinyInt);
+    } else {
+      SqlError error = Raise(Msg::kMustDeclareVariable, {name});
+      error.line = expr.line;
+      return error;
+    }
+    return std::nullopt;
+  }
+  for (const auto& [variable, value] : exec.variables) {
+    if (exec.collation().Equal(variable, name)) {
+      out = value;
+      return std::nullopt;
+    }
+  }
+  SqlError error = Raise(Msg::kMustDeclareVariable, {name});
+  error.line = expr.line;
+  return error;
+}
+
+}  // namespace server

@@ -1,0 +1,29 @@
+#ifndef TAVORA_SERVER_EXEC_EVAL_INTERNAL_H_
+#define TAVORA_SERVER_EXEC_EVAL_INTERNAL_H_
+
+#include <string>
+
+#include "server/exec/eval.h"
+
+namespace server {
+
+// Pieces of the evaluator that live in their own files.
+
+// args[0] op args[1] for + - * / % & | ^, NULL-propagating.
+Status EvaluateArithmetic(const std::string& op, const Scalar& a, const Scalar& b, Scalar& out);
+// Unary - + ~.
+Status EvaluateNegate(const std::string& op, const Scalar& a, Scalar& out);
+// Built-in scalar functions and aggregates.
+Status EvaluateFunction(const Expr& expr, const EvalScope& scope, Scalar& out);
+// @@SERVERNAME and the other global variables, and procedure parameters.
+Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out);
+bool IsAggregateName(const std::string& name);
+
+// The type of higher precedence; within one type the larger size.
+DataType HigherType(const DataType& a, const DataType& b);
+// A value of `in` converted to `type` as an operand is (implicitly).
+Status Coerce(const Scalar& in, const DataType& type, Scalar& out);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_EVAL_INTERNAL_H_

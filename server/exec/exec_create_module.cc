@@ -1,0 +1,183 @@
+// CREATE VIEW, PROCEDURE, FUNCTION, TRIGGER, DEFAULT and RULE. Views and
+// schema-bound functions are checked against the objects they name now;
+// procedure, function and trigger bodies are kept as text and resolved when
+// they run.
+
+#include "server/exec/executor.h"
+#include "server/exec/relation.h"
+#include "server/exec/type_resolution.h"
+
+namespace server {
+
+namespace {
+
+Status ResolveParameters(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx,
+                         Module& module) {
+  for (size_t i = 0; i < stmt.parameters.size(); ++i) {
+    const ParameterDef& def = stmt.parameters[i];
+    for (const ModuleParameter& seen : module.parameters) {
+      if (ctx.collation().Equal(seen.name, def.name))
+        return Raise(Msg::kParameterTwice, {def.name});
+    }
+    ResolvedType type;
+    TypeUse use;
+    use.ordinal = static_cast<int>(i + 1);
+    use.column = def.name;
+    if (Status s = ResolveType(def.type, &db, ctx.collation(), use, type)) return s;
+    module.parameters.push_back(
+        {def.name, type.type, def.has_default, def.default_text, def.output});
+  }
+  return std::nullopt;
+}
+
+// A schema-bound SELECT: two-part names of tables or schema-bound views,
+// no *, and every column it names present.
+Status BindSchemaBound(const SelectStmt& select, const char* kind, const std::string& module_name,
+                       ExecContext& ctx, Database& db, std::vector<int>& bound_ids) {
+  for (const SelectItem& item : select.items) {
+    if (item.star) return Raise(Msg::kSchemaBindSyntax, {"*"});
+  }
+  if (!select.from) return std::nullopt;
+  const ObjectName& name = select.from->name;
+  if (name.parts != 2) return Raise(Msg::kSchemaBindName, {kind, module_name, name.Text()});
+  std::optional<ObjectRef> object = db.FindObject(name.owner, name.name, ctx.collation());
+  if (!object || (object->kind != ObjectKind::kTable && object->kind != ObjectKind::kView)) {
+    return Raise(Msg::kInvalidObjectName, {name.Text()});
+  }
+  if (object->kind == ObjectKind::kView && !object->module->schema_bound) {
+    return Raise(Msg::kSchemaBindNotBound, {kind, module_name, name.Text()});
+  }
+  Relation relation;
+  if (Status s = OpenRelation(*select.from, ctx, relation)) return s;
+  for (const SelectItem& item : select.items) {
+    if (Status s = BindColumns(*item.expr, &relation.schema, ctx.collation())) return s;
+  }
+  if (select.where) {
+    if (Status s = BindColumns(*select.where, &relation.schema, ctx.collation())) return s;
+  }
+  bound_ids.push_back(object->id);
+  return std::nullopt;
+}
+
+Status CheckView(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx, Module& module) {
+  if (stmt.schema_bound) {
+    if (Status s = BindSchemaBound(*stmt.select, "view", module.name, ctx, db, module.bound_ids))
+      return s;
+  }
+  // Running the query checks every name it uses and gives its columns.
+  QueryResult result;
+  if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
+  ++ctx.depth;
+  Status run = RunSelect(*stmt.select, ctx, result);
+  --ctx.depth;
+  if (run) return run;
+  std::vector<std::string> names = result.schema.names;
+  if (!stmt.view_columns.empty()) {
+    if (stmt.view_columns.size() < names.size()) return Raise(Msg::kViewMoreColumns, {module.name});
+    if (stmt.view_columns.size() > names.size())
+      return Raise(Msg::kViewFewerColumns, {module.name});
+    names = stmt.view_columns;
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i].empty()) return Raise(Msg::kViewColumnName, {std::to_string(i + 1)});
+    for (size_t j = 0; j < i; ++j) {
+      if (ctx.collation().Equal(names[i], names[j]))
+        return Raise(Msg::kViewColumnTwice, {names[i], module.name});
+    }
+  }
+  return std::nullopt;
+}
+
+Status AddTrigger(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx,
+                  const std::string& owner) {
+  const ObjectName& on = stmt.trigger_table;
+  Database* table_db = DatabaseOf(on, ctx);
+  std::optional<ObjectRef> object;
+  if (table_db == &db) object = db.FindObject(on.owner, on.name, ctx.collation());
+  if (object && object->kind == ObjectKind::kView)
+    return Raise(Msg::kNotSupported, {"Triggers on views"});
+  if (!object || object->kind != ObjectKind::kTable)
+    return Raise(Msg::kInvalidObjectName, {on.Text()});
+  Trigger trigger;
+  trigger.id = db.NewObjectId();
+  trigger.name = stmt.name.name;
+  trigger.owner = owner;
+  trigger.text = stmt.text;
+  trigger.on_insert = stmt.on_insert;
+  trigger.on_update = stmt.on_update;
+  trigger.on_delete = stmt.on_delete;
+  trigger.instead_of = stmt.instead_of;
+  trigger.encrypted = stmt.encrypted;
+  object->table->triggers.push_back(std::move(trigger));
+  return std::nullopt;
+}
+
+}  // namespace
+
+Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx) {
+  Database* db = ctx.CurrentDatabase();
+  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
+  const Collation& collation = ctx.collation();
+  std::string owner = stmt.name.owner.empty() ? "dbo" : stmt.name.owner;
+  if (!db->HasUser(owner, collation)) return Raise(Msg::kOwnerNotFound, {owner});
+  if (db->FindObject(owner, stmt.name.name, collation))
+    return Raise(Msg::kObjectExists, {stmt.name.name});
+
+  if (stmt.kind == ModuleKind::kTrigger) {
+    if (Status s = AddTrigger(stmt, *db, ctx, owner)) return s;
+  } else if (stmt.kind == ModuleKind::kDefault || stmt.kind == ModuleKind::kRule) {
+    // A default is a constant; a rule tests its one variable.
+    if (Status s = BindColumns(*stmt.expression, nullptr, collation)) return s;
+    Bindable bindable;
+    bindable.id = db->NewObjectId();
+    bindable.name = stmt.name.name;
+    bindable.owner = owner;
+    bindable.is_rule = stmt.kind == ModuleKind::kRule;
+    bindable.text = stmt.text;
+    bindable.expression = stmt.expression->text;
+    db->bindables.push_back(std::move(bindable));
+  } else {
+    Module module;
+    module.name = stmt.name.name;
+    module.owner = owner;
+    module.text = stmt.text;
+    module.body = stmt.body;
+    module.encrypted = stmt.encrypted;
+    module.schema_bound = stmt.schema_bound;
+    if (Status s = ResolveParameters(stmt, *db, ctx, module)) return s;
+    switch (stmt.kind) {
+      case ModuleKind::kView:
+        module.type = ModuleType::kView;
+        if (Status s = CheckView(stmt, *db, ctx, module)) return s;
+        break;
+      case ModuleKind::kProcedure:
+        module.type = ModuleType::kProcedure;
+        break;
+      default: {
+        module.type = stmt.function_kind == FunctionKind::kScalar ? ModuleType::kScalarFunction
+                      : stmt.function_kind == FunctionKind::kInlineTable
+                          ? ModuleType::kInlineFunction
+                          : ModuleType::kTableFunction;
+        if (stmt.returns) {
+          ResolvedType returns;
+          TypeUse use;
+          use.ordinal = static_cast<int>(stmt.parameters.size() + 1);
+          if (Status s = ResolveType(*stmt.returns, db, collation, use, returns)) return s;
+        }
+        for (const auto& select : stmt.body_selects) {
+          if (Status s =
+                  BindSchemaBound(*select, "function", module.name, ctx, *db, module.bound_ids))
+            return s;
+        }
+        break;
+      }
+    }
+    module.id = db->NewObjectId();
+    db->modules.push_back(std::move(module));
+  }
+  ctx.MarkChanged();
+  ctx.outcome.row_counts.push_back(-1);
+  return std::nullopt;
+}
+
+}  // namespace server

@@ -1,0 +1,183 @@
+// INSERT [INTO] table [(columns)] VALUES (...) | DEFAULT VALUES | SELECT ...
+// Values are converted to the columns' types; the server fills identity,
+// timestamp, defaults and computed columns, and checks every constraint
+// before any row is stored.
+
+#include "server/exec/constraints.h"
+#include "server/exec/dml_common.h"
+#include "server/exec/executor.h"
+#include "server/exec/relation.h"
+
+namespace server {
+
+namespace {
+
+// The stand-in keeps rows in memory and is no data engine: a table holds at
+// most this many rows, and more fail as a full database does.
+constexpr size_t kMaxRows = 10000;
+
+// One value given for a target column; `use_default` for the DEFAULT keyword.
+struct Given {
+  Scalar value;
+  bool use_default = false;
+};
+
+Status TargetColumns(const InsertStmt& stmt, const Table& table, const Collation& collation,
+                     std::vector<int>& out) {
+  if (!stmt.has_column_list) {
+    // Without a list, values go to every column but identity and computed
+    // ones (a timestamp column takes NULL or DEFAULT).
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      const Column& column = table.columns[i];
+      if (!column.is_computed() && !column.identity) out.push_back(static_cast<int>(i));
+    }
+    return std::nullopt;
+  }
+  for (const std::string& name : stmt.columns) {
+    int i = table.FindColumn(name, collation);
+    if (i < 0) return Raise(Msg::kInvalidColumnName, {name});
+    for (int seen : out) {
+      if (seen == i) return Raise(Msg::kDuplicateInsertColumn, {table.columns[i].name});
+    }
+    if (table.columns[i].is_computed()) return Raise(Msg::kComputedColumn, {table.columns[i].name});
+    out.push_back(i);
+  }
+  return std::nullopt;
+}
+
+Status GivenRows(const InsertStmt& stmt, size_t targets, ExecContext& ctx,
+                 std::vector<std::vector<Given>>& out) {
+  if (stmt.default_values) {
+    out.emplace_back();
+    return std::nullopt;
+  }
+  if (stmt.select) {
+    QueryResult query;
+    if (Status s = RunSelect(*stmt.select, ctx, query)) return s;
+    size_t width = query.schema.names.size();
+    if (width != targets) {
+      if (!stmt.has_column_list) return Raise(Msg::kInsertCountMismatch);
+      return Raise(width < targets ? Msg::kSelectFewerThanInsert : Msg::kSelectMoreThanInsert);
+    }
+    for (Row& row : query.rows) {
+      std::vector<Given> given;
+      for (size_t i = 0; i < row.size(); ++i)
+        given.push_back({Scalar{query.schema.types[i], std::move(row[i])}});
+      out.push_back(std::move(given));
+    }
+    return std::nullopt;
+  }
+  size_t count = stmt.values.size();
+  if (!stmt.has_column_list && count != targets) return Raise(Msg::kInsertCountMismatch);
+  if (count > targets) return Raise(Msg::kFewerColumnsThanValues);
+  if (count < targets) return Raise(Msg::kMoreColumnsThanValues);
+  std::vector<Given> given;
+  for (const ExprPtr& expr : stmt.values) {
+    if (expr->kind == ExprKind::kDefault) {
+      given.push_back({NullScalar(), true});
+      continue;
+    }
+    if (Status s = BindColumns(*expr, nullptr, ctx.collation())) return s;
+    EvalScope scope{ctx};
+    Scalar value;
+    if (Status s = Evaluate(*expr, scope, value)) return s;
+    given.push_back({std::move(value)});
+  }
+  out.push_back(std::move(given));
+  return std::nullopt;
+}
+
+}  // namespace
+
+Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
+  Database* db = nullptr;
+  Table* table = nullptr;
+  if (Status s = ResolveTargetTable(stmt.table, ctx, db, table)) return s;
+  std::vector<int> targets;
+  if (Status s = TargetColumns(stmt, *table, ctx.collation(), targets)) return s;
+  std::vector<std::vector<Given>> given_rows;
+  if (Status s = GivenRows(stmt, targets.size(), ctx, given_rows)) return s;
+
+  ConstraintChecker checker(*table, *db, ctx, "INSERT");
+  if (Status s = checker.Prepare()) return s;
+  int64_t dbts = db->dbts;
+  int64_t identity = table->identity_current;
+  bool identity_used = table->identity_used;
+  std::optional<int64_t> last_identity;
+  // New rows go straight onto the table and come off again on any error,
+  // so a failing INSERT leaves the table as it was without copying it.
+  std::vector<Row>& rows = table->rows;
+  const size_t original = rows.size();
+  auto fail = [&](SqlError error) -> Status {
+    rows.resize(original);
+    return error;
+  };
+  for (const std::vector<Given>& given : given_rows) {
+    Row row(table->columns.size());
+    std::vector<bool> filled(table->columns.size(), false);
+    for (size_t k = 0; k < targets.size() && k < given.size(); ++k) {
+      int c = targets[k];
+      const Column& column = table->columns[c];
+      if (given[k].use_default) continue;
+      if (column.identity) return fail(Raise(Msg::kInsertIdentity, {table->name}));
+      if (column.type.base == BaseType::kTimestamp) {
+        if (!given[k].value.is_null()) return fail(Raise(Msg::kInsertTimestamp));
+        continue;
+      }
+      if (Status s = Convert(given[k].value, column.type, false, row[c])) return fail(*s);
+      filled[c] = true;
+    }
+    for (size_t c = 0; c < table->columns.size(); ++c) {
+      const Column& column = table->columns[c];
+      if (filled[c] || column.is_computed()) continue;
+      if (column.identity) {
+        identity = identity_used ? identity + column.identity_increment : column.identity_seed;
+        identity_used = true;
+        last_identity = identity;
+        Value v;
+        if (Status s = Convert(IntScalar(identity, BaseType::kBigInt), column.type, false, v))
+          return fail(*s);
+        row[c] = std::move(v);
+      } else if (column.type.base == BaseType::kTimestamp) {
+        row[c] = TimestampValue(++dbts);
+      } else if (Status s = ColumnDefault(column, ctx, row[c])) {
+        return fail(*s);
+      }
+    }
+    for (size_t c = 0; c < table->columns.size(); ++c) {
+      const Column& column = table->columns[c];
+      if (!column.nullable && !column.is_computed() &&
+          std::holds_alternative<std::monostate>(row[c])) {
+        return fail(
+            Raise(Msg::kNullNotAllowed, {column.name, QualifiedName(*db, *table), "INSERT"}));
+      }
+    }
+    bool duplicate = false;
+    if (Status s = checker.DuplicatesIgnoredKey(row, rows, duplicate)) return fail(*s);
+    if (duplicate) {
+      ctx.Inform(Raise(Msg::kDuplicateKeyIgnored));
+      continue;
+    }
+    if (rows.size() >= kMaxRows)
+      return fail(Raise(Msg::kFilegroupFull, {table->name, db->name, "PRIMARY"}));
+    rows.push_back(std::move(row));
+  }
+  std::vector<bool> changed(rows.size(), false);
+  for (size_t i = original; i < rows.size(); ++i) {
+    changed[i] = true;
+    if (Status s = checker.CheckRow(rows[i], rows)) return fail(*s);
+  }
+  if (Status s = checker.CheckUnique(rows, changed)) return fail(*s);
+
+  int64_t inserted = static_cast<int64_t>(rows.size() - original);
+  table->identity_current = identity;
+  table->identity_used = identity_used;
+  db->dbts = dbts;
+  if (last_identity) ctx.session.identity = last_identity;
+  ctx.session.rowcount = inserted;
+  ctx.outcome.row_counts.push_back(inserted);
+  if (inserted > 0) ctx.MarkChanged();
+  return std::nullopt;
+}
+
+}  // namespace server

@@ -1,0 +1,91 @@
+// UPDATE table SET column = value, ... [WHERE condition]. Every changed row
+// is checked against the constraints, from both sides of a foreign key,
+// before the table changes.
+
+#include "server/exec/constraints.h"
+#include "server/exec/dml_common.h"
+#include "server/exec/executor.h"
+#include "server/exec/relation.h"
+
+namespace server {
+
+Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
+  Database* db = nullptr;
+  Table* table = nullptr;
+  if (Status s = ResolveTargetTable(stmt.table, ctx, db, table)) return s;
+  const Collation& collation = ctx.collation();
+  RowSchema schema = TableSchema(*table);
+  std::vector<int> targets;
+  for (const auto& [name, value] : stmt.assignments) {
+    int c = table->FindColumn(name, collation);
+    if (c < 0) return Raise(Msg::kInvalidColumnName, {name});
+    const Column& column = table->columns[c];
+    if (column.is_computed()) return Raise(Msg::kComputedColumn, {column.name});
+    if (column.type.base == BaseType::kTimestamp) return Raise(Msg::kUpdateTimestamp);
+    if (column.identity) return Raise(Msg::kUpdateIdentity, {column.name});
+    for (int seen : targets) {
+      if (seen == c) return Raise(Msg::kDuplicateInsertColumn, {column.name});
+    }
+    targets.push_back(c);
+    if (value->kind != ExprKind::kDefault) {
+      if (Status s = BindColumns(*value, &schema, collation)) return s;
+      if (HasAggregate(*value)) return Raise(Msg::kNotSupported, {"An aggregate in SET"});
+    }
+  }
+  if (stmt.where) {
+    if (Status s = BindColumns(*stmt.where, &schema, collation)) return s;
+    if (HasAggregate(*stmt.where)) return Raise(Msg::kAggregateInWhere);
+  }
+
+  ConstraintChecker checker(*table, *db, ctx, "UPDATE");
+  if (Status s = checker.Prepare()) return s;
+  int64_t dbts = db->dbts;
+  int timestamp = table->TimestampColumn();
+  std::vector<Row> final_rows = table->rows;
+  std::vector<bool> changed(final_rows.size(), false);
+  std::vector<const Row*> old_rows;
+  for (size_t r = 0; r < table->rows.size(); ++r) {
+    Row current = table->rows[r];
+    if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
+    EvalScope scope{ctx, &schema, &current, nullptr};
+    bool match = true;
+    if (stmt.where) {
+      if (Status s = Test(*stmt.where, scope, match)) return s;
+    }
+    if (!match) continue;
+    Row& row = final_rows[r];
+    for (size_t k = 0; k < targets.size(); ++k) {
+      const Column& column = table->columns[targets[k]];
+      const Expr& value = *stmt.assignments[k].second;
+      if (value.kind == ExprKind::kDefault) {
+        if (Status s = ColumnDefault(column, ctx, row[targets[k]])) return s;
+      } else {
+        Scalar result;
+        if (Status s = Evaluate(value, scope, result)) return s;
+        if (Status s = Convert(result, column.type, false, row[targets[k]])) return s;
+      }
+      if (!column.nullable && std::holds_alternative<std::monostate>(row[targets[k]])) {
+        return Raise(Msg::kNullNotAllowed, {column.name, QualifiedName(*db, *table), "UPDATE"});
+      }
+    }
+    if (timestamp >= 0) row[timestamp] = TimestampValue(++dbts);
+    changed[r] = true;
+    old_rows.push_back(&table->rows[r]);
+  }
+  for (size_t r = 0; r < final_rows.size(); ++r) {
+    if (!changed[r]) continue;
+    if (Status s = checker.CheckRow(final_rows[r], final_rows)) return s;
+  }
+  if (Status s = checker.CheckUnique(final_rows, changed)) return s;
+  if (Status s = checker.CheckReferencedKeys(old_rows, final_rows)) return s;
+
+  int64_t count = static_cast<int64_t>(old_rows.size());
+  table->rows = std::move(final_rows);
+  db->dbts = dbts;
+  ctx.session.rowcount = count;
+  ctx.outcome.row_counts.push_back(count);
+  if (count > 0) ctx.MarkChanged();
+  return std::nullopt;
+}
+
+}  // namespace server

@@ -1,0 +1,35 @@
+#ifndef TAVORA_SERVER_EXEC_EXECUTOR_H_
+#define TAVORA_SERVER_EXEC_EXECUTOR_H_
+
+#include "server/exec/context.h"
+#include "server/sql/ast.h"
+
+namespace server {
+
+// One function per statement kind, each in its own exec_*.cc. Each checks
+// everything before it changes the catalog, so a failing statement leaves
+// nothing half done; it returns the error to report, if any.
+
+Status ExecuteUse(const UseStmt& stmt, ExecContext& ctx);
+Status ExecuteCreateDatabase(const CreateDatabaseStmt& stmt, ExecContext& ctx);
+Status ExecuteDropDatabase(const DropDatabaseStmt& stmt, ExecContext& ctx);
+Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx);
+Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx);
+Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx);
+Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx);
+Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx);
+Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx);
+Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx);
+Status ExecuteGrant(const GrantStmt& stmt, ExecContext& ctx);
+Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx);
+Status ExecuteDropObject(const DropObjectStmt& stmt, ExecContext& ctx);
+Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx);
+Status ExecutePrint(const PrintStmt& stmt, ExecContext& ctx);
+
+// Runs one statement of any kind; an error without a line gets the
+// statement's.
+Status RunStatement(const Statement& statement, ExecContext& ctx);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_EXECUTOR_H_

@@ -1,0 +1,121 @@
+#include "server/exec/relation.h"
+
+#include "server/sql/parser.h"
+
+namespace server {
+
+namespace {
+
+Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& out) {
+  if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
+  auto parsed = ParseBody(view.text);
+  if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+  Batch& batch = std::get<Batch>(parsed);
+  const CreateModuleStmt* create = batch.statements.size() == 1
+                                       ? std::get_if<CreateModuleStmt>(&batch.statements[0].node)
+                                       : nullptr;
+  if (!create || !create->select) return Raise(Msg::kInvalidObjectName, {view.name});
+  QueryResult result;
+  {
+    DatabaseSwitch in_view_database(ctx.session, db.name);
+    ++ctx.depth;
+    Status s = RunSelect(*create->select, ctx, result);
+    --ctx.depth;
+    if (s) return s;
+  }
+  out.schema = std::move(result.schema);
+  if (!create->view_columns.empty() && create->view_columns.size() == out.schema.names.size()) {
+    out.schema.names = create->view_columns;
+  }
+  out.schema.table_name = view.name;
+  out.owned = std::move(result.rows);
+  out.rows = &out.owned;
+  return std::nullopt;
+}
+
+bool ServerMatches(const std::string& name, const ExecContext& ctx) {
+  return EqualNoCase(name, ctx.server.options.name) || EqualNoCase(name, ctx.session.server_name);
+}
+
+}  // namespace
+
+SqlError ErrorAt(Msg msg, std::initializer_list<std::string_view> args, int line) {
+  SqlError error = Raise(msg, args);
+  error.line = line;
+  return error;
+}
+
+Database* DatabaseOf(const ObjectName& name, ExecContext& ctx) {
+  if (name.parts >= 4 && !ServerMatches(name.server, ctx)) return nullptr;
+  if (!name.database.empty()) return ctx.server.FindDatabase(name.database);
+  return ctx.CurrentDatabase();
+}
+
+RowSchema TableSchema(const Table& table) {
+  RowSchema schema;
+  schema.table_name = table.name;
+  schema.names.reserve(table.columns.size());
+  schema.types.reserve(table.columns.size());
+  for (const Column& column : table.columns) {
+    schema.names.push_back(column.name);
+    schema.types.push_back(column.type);
+  }
+  return schema;
+}
+
+Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx, Row& row) {
+  for (size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
+    const Column& column = table.columns[i];
+    if (!column.is_computed()) continue;
+    auto parsed = ParseExpression(column.computed);
+    if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+    const Expr& expr = *std::get<ExprPtr>(parsed);
+    if (Status s = BindColumns(expr, &schema, ctx.collation())) return s;
+    EvalScope scope{ctx, &schema, &row, nullptr};
+    Scalar value;
+    if (Status s = Evaluate(expr, scope, value)) return s;
+    Value converted;
+    if (Status s = Convert(value, column.type, true, converted)) return s;
+    row[i] = std::move(converted);
+  }
+  return std::nullopt;
+}
+
+Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out) {
+  const ObjectName& name = ref.name;
+  int line = 0;
+  Database* db = DatabaseOf(name, ctx);
+  if (!db) return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
+  if (name.owner.empty() || EqualNoCase(name.owner, "dbo")) {
+    if (OpenSystemTable(name.name, *db, ctx, out)) {
+      out.schema.alias = ref.alias;
+      return std::nullopt;
+    }
+  }
+  std::optional<ObjectRef> object = db->FindObject(name.owner, name.name, ctx.collation());
+  if (object && object->kind == ObjectKind::kTable) {
+    const Table& table = *object->table;
+    out.schema = TableSchema(table);
+    out.schema.alias = ref.alias;
+    bool computed = false;
+    for (const Column& column : table.columns) computed = computed || column.is_computed();
+    if (!computed) {
+      out.rows = &table.rows;
+      return std::nullopt;
+    }
+    out.owned = table.rows;
+    for (Row& row : out.owned) {
+      if (Status s = ComputeRow(table, out.schema, ctx, row)) return s;
+    }
+    out.rows = &out.owned;
+    return std::nullopt;
+  }
+  if (object && object->kind == ObjectKind::kView) {
+    if (Status s = OpenView(*object->module, *db, ctx, out)) return s;
+    out.schema.alias = ref.alias;
+    return std::nullopt;
+  }
+  return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
+}
+
+}  // namespace server

@@ -1,0 +1,54 @@
+#ifndef TAVORA_SERVER_EXEC_RELATION_H_
+#define TAVORA_SERVER_EXEC_RELATION_H_
+
+#include <vector>
+
+#include "server/exec/context.h"
+#include "server/exec/eval.h"
+#include "server/sql/ast.h"
+
+namespace server {
+
+// The rows one FROM clause reads, with their columns.
+struct Relation {
+  RowSchema schema;
+  std::vector<Row> owned;
+  const std::vector<Row>* rows = nullptr;  // `owned`, or a table's own rows
+};
+
+// The result of a query, before it becomes a ResultSet.
+struct QueryResult {
+  RowSchema schema;
+  std::vector<Row> rows;
+};
+
+// Opens what a FROM clause names: a user table (computed columns filled
+// in), a view (its query run), or one of the system tables sysobjects,
+// syscolumns, sysdatabases and sysdevices. An unknown name is error 208.
+Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out);
+
+// Runs a SELECT.
+Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out);
+
+// The columns of a table as expressions see them.
+RowSchema TableSchema(const Table& table);
+
+// A copy of a stored row with its computed columns evaluated.
+Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx, Row& row);
+
+// The system table `name` as seen from `db`, if it is one: sysobjects,
+// syscolumns, syscomments, sysproperties and sysfulltextcatalogs of every
+// database; sysdatabases and sysdevices of master, found from any database
+// as SQL Server finds them there.
+bool OpenSystemTable(std::string_view name, Database& db, ExecContext& ctx, Relation& out);
+
+// The database an object name points into: its database part, or the
+// session's current database. Null when there is none.
+Database* DatabaseOf(const ObjectName& name, ExecContext& ctx);
+
+// Error `msg` carrying the statement's line.
+SqlError ErrorAt(Msg msg, std::initializer_list<std::string_view> args, int line);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_RELATION_H_

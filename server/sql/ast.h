@@ -1,0 +1,274 @@
+#ifndef TAVORA_SERVER_SQL_AST_H_
+#define TAVORA_SERVER_SQL_AST_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "server/types/scalar.h"
+
+namespace server {
+
+// A possibly qualified name: [server.][database.][owner.]name. Omitted parts
+// are empty ("master..sysdatabases" has an empty owner).
+struct ObjectName {
+  std::string server;
+  std::string database;
+  std::string owner;
+  std::string name;
+  int parts = 1;  // how many parts were written
+
+  // The name as written, without brackets ("dbo.tblGeneric", "master..x").
+  std::string Text() const;
+};
+
+// ---------------------------------------------------------------------------
+// Expressions.
+
+enum class ExprKind {
+  kLiteral,   // literal
+  kColumn,    // [qualifier.]name
+  kVariable,  // @name or @@name
+  kNegate,    // -args[0], also ~ and + (op)
+  kBinary,    // args[0] op args[1]: + - * / % & | ^
+  kCompare,   // args[0] op args[1]: = <> != < > <= >= !< !>
+  kAnd,
+  kOr,
+  kNot,
+  kIsNull,    // args[0] IS [NOT] NULL
+  kLike,      // args[0] [NOT] LIKE args[1]
+  kIn,        // args[0] [NOT] IN (args[1..])
+  kBetween,   // args[0] [NOT] BETWEEN args[1] AND args[2]
+  kFunction,  // name(args), also COUNT(*) with star
+  kCast,      // CAST(args[0] AS cast_type) or CONVERT(cast_type, args[0])
+  kDefault,   // the DEFAULT keyword in a VALUES list
+  kSubquery,  // (SELECT ...) inside a module body; never evaluated here
+};
+
+struct SelectStmt;
+
+struct Expr {
+  ExprKind kind = ExprKind::kLiteral;
+  int line = 1;
+  Scalar literal;
+  std::string name;       // column, variable or function name; operator text
+  std::string qualifier;  // table or alias before a column name
+  bool negated = false;   // NOT LIKE, NOT IN, IS NOT NULL, NOT BETWEEN
+  bool star = false;      // COUNT(*)
+  std::string cast_type_name;
+  std::vector<int> cast_type_args;
+  std::vector<std::unique_ptr<Expr>> args;
+  std::shared_ptr<SelectStmt> subquery;
+  std::string text;               // source text of the whole expression
+  mutable int column_index = -1;  // set when bound to a row source
+  int depth = 1;                  // levels of the expression tree below and including this node
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+// Whether an expression is a search condition (comparison, AND, OR, NOT,
+// IS NULL, LIKE, IN, BETWEEN) rather than a value.
+bool IsPredicate(const Expr& expr);
+
+// ---------------------------------------------------------------------------
+// Statements.
+
+struct UseStmt {
+  std::string database;
+};
+
+struct CreateDatabaseStmt {
+  std::string name;
+  std::string collation;
+};
+
+struct DropDatabaseStmt {
+  std::vector<std::string> names;
+};
+
+struct TypeSpec {
+  ObjectName name;        // a system type, or a user type possibly with owner
+  std::vector<int> args;  // (length) or (precision, scale)
+  int line = 1;
+};
+
+enum class ConstraintKind { kPrimaryKey, kUnique, kCheck, kForeignKey, kDefault };
+
+struct ConstraintDef {
+  ConstraintKind kind = ConstraintKind::kCheck;
+  std::string name;                  // empty when the server names it
+  std::optional<bool> clustered;     // CLUSTERED / NONCLUSTERED when given
+  std::vector<std::string> columns;  // key columns; for a column constraint its column
+  ObjectName ref_table;              // FOREIGN KEY ... REFERENCES
+  std::vector<std::string> ref_columns;
+  std::string text;  // CHECK condition or DEFAULT expression as written
+  bool column_level = false;
+  bool not_for_replication = false;
+  int fill_factor = 0;
+  int line = 1;
+};
+
+struct ColumnDef {
+  std::string name;
+  std::optional<TypeSpec> type;  // absent for a computed column
+  std::string computed;          // "AS expression" text
+  std::optional<bool> nullable;  // NULL / NOT NULL when given
+  bool identity = false;
+  int64_t identity_seed = 1;
+  int64_t identity_increment = 1;
+  bool rowguidcol = false;
+  std::string collation;
+  int line = 1;
+};
+
+struct CreateTableStmt {
+  ObjectName name;
+  std::vector<ColumnDef> columns;
+  std::vector<ConstraintDef> constraints;  // column and table constraints, in order
+};
+
+struct CreateIndexStmt {
+  bool unique = false;
+  bool clustered = false;
+  std::string name;
+  ObjectName table;
+  std::vector<std::string> columns;
+  int fill_factor = 0;
+  bool ignore_dup_key = false;
+};
+
+struct SelectItem {
+  ExprPtr expr;  // absent for *
+  bool star = false;
+  std::string star_qualifier;  // t.*
+  std::string alias;
+};
+
+struct TableRef {
+  ObjectName name;
+  std::string alias;
+};
+
+struct OrderItem {
+  ExprPtr expr;
+  bool descending = false;
+};
+
+struct SelectStmt {
+  std::optional<int64_t> top;
+  std::vector<SelectItem> items;
+  std::optional<TableRef> from;
+  ExprPtr where;
+  std::vector<OrderItem> order_by;
+};
+
+struct InsertStmt {
+  ObjectName table;
+  bool has_column_list = false;
+  std::vector<std::string> columns;
+  bool default_values = false;
+  std::vector<ExprPtr> values;
+  std::unique_ptr<SelectStmt> select;  // INSERT ... SELECT
+};
+
+struct UpdateStmt {
+  ObjectName table;
+  std::vector<std::pair<std::string, ExprPtr>> assignments;
+  ExprPtr where;
+};
+
+struct DeleteStmt {
+  ObjectName table;
+  ExprPtr where;
+};
+
+// One argument of EXEC: [@name =] value. A bare word is a character string.
+struct ExecArg {
+  std::string name;  // "@name", empty when positional
+  ExprPtr value;     // a constant expression; absent for DEFAULT
+  bool is_default = false;
+  bool output = false;
+  int line = 1;
+};
+
+struct ExecStmt {
+  ObjectName procedure;
+  std::vector<ExecArg> args;
+};
+
+struct GrantStmt {
+  std::vector<std::string> privileges;  // upper case: SELECT, INSERT, ..., ALL
+  ObjectName object;
+  std::vector<std::string> columns;
+  std::vector<std::string> grantees;
+};
+
+enum class ModuleKind { kView, kProcedure, kFunction, kTrigger, kDefault, kRule };
+
+enum class FunctionKind { kScalar, kInlineTable, kTable };
+
+struct ParameterDef {
+  std::string name;  // with @
+  TypeSpec type;
+  bool has_default = false;
+  std::string default_text;
+  bool output = false;
+};
+
+// CREATE VIEW / PROCEDURE / FUNCTION / TRIGGER / DEFAULT / RULE: the objects
+// that must begin a batch and whose text the server keeps.
+struct CreateModuleStmt {
+  ModuleKind kind = ModuleKind::kView;
+  ObjectName name;
+  std::string text;  // from CREATE to the end of the batch
+  bool encrypted = false;
+  bool schema_bound = false;
+  std::vector<ParameterDef> parameters;
+  FunctionKind function_kind = FunctionKind::kScalar;
+  std::optional<TypeSpec> returns;        // scalar function
+  std::vector<std::string> view_columns;  // CREATE VIEW v (a, b)
+  std::unique_ptr<SelectStmt> select;     // a view's query
+  // SELECTs found in a function body, for schema binding.
+  std::vector<std::shared_ptr<SelectStmt>> body_selects;
+  ObjectName trigger_table;
+  bool instead_of = false;
+  bool on_insert = false, on_update = false, on_delete = false;
+  ExprPtr expression;  // a default's value or a rule's condition
+  std::string body;    // text after AS (procedures and triggers)
+};
+
+enum class DropKind { kTable, kView, kProcedure, kFunction, kTrigger, kDefault, kRule, kIndex };
+
+struct DropObjectStmt {
+  DropKind kind = DropKind::kTable;
+  std::vector<ObjectName> names;  // for indexes: table.index, as name.owner/name
+};
+
+struct SetStmt {
+  std::string option;  // upper case
+  std::string value;   // ON, OFF or the value as written
+};
+
+struct PrintStmt {
+  ExprPtr expr;
+};
+
+using StatementNode =
+    std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt, CreateIndexStmt,
+                 SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt, GrantStmt,
+                 CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt>;
+
+struct Statement {
+  int line = 1;
+  StatementNode node;
+};
+
+struct Batch {
+  std::vector<Statement> statements;
+};
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_SQL_AST_H_

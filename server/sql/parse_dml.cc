@@ -1,0 +1,165 @@
+// SELECT, INSERT, UPDATE and DELETE.
+
+#include "server/sql/parser_internal.h"
+#include "server/types/collation.h"
+
+namespace server {
+
+namespace {
+
+// Words that would start a feature of SELECT this server does not run.
+constexpr std::string_view kUnsupportedClauses[] = {"GROUP", "HAVING", "UNION", "COMPUTE",
+                                                    "FOR",   "OPTION", "INTO"};
+constexpr std::string_view kJoinWords[] = {"JOIN", "INNER", "LEFT", "RIGHT",
+                                           "FULL", "CROSS", "OUTER"};
+
+}  // namespace
+
+bool Parser::ParseSelect(SelectStmt& out) {
+  if (!ExpectWord("SELECT")) return false;
+  AcceptWord("ALL");
+  if (PeekWord("DISTINCT")) return NotSupported("SELECT DISTINCT", Peek());
+  if (AcceptWord("TOP")) {
+    int64_t top = 0;
+    if (!ParseInteger(top)) return false;
+    if (top < 0) return Fail(Previous());
+    if (PeekWord("PERCENT")) return NotSupported("TOP ... PERCENT", Peek());
+    out.top = top;
+  }
+  do {
+    SelectItem item;
+    if (AcceptOp("*")) {
+      item.star = true;
+    } else if (IsName(Peek()) && PeekOp(".", 1) && PeekOp("*", 2)) {
+      item.star = true;
+      item.star_qualifier = Next().value;
+      Next();
+      Next();
+    } else if (IsName(Peek()) && PeekOp("=", 1)) {
+      item.alias = Next().value;
+      Next();
+      if (!ParseScalar(item.expr)) return false;
+    } else {
+      if (!ParseScalar(item.expr)) return false;
+      if (AcceptWord("AS")) {
+        if (Peek().kind == TokenKind::kString) {
+          item.alias = Next().value;
+        } else if (!ParseName(item.alias)) {
+          return false;
+        }
+      } else if (IsName(Peek()) || Peek().kind == TokenKind::kString) {
+        item.alias = Next().value;
+      }
+    }
+    out.items.push_back(std::move(item));
+  } while (AcceptOp(","));
+  if (PeekWord("INTO")) return NotSupported("SELECT ... INTO", Peek());
+  if (AcceptWord("FROM")) {
+    if (PeekOp("(")) return NotSupported("Derived tables", Peek());
+    TableRef from;
+    if (!ParseObjectName(from.name)) return false;
+    if (AcceptWord("AS")) {
+      if (!ParseName(from.alias)) return false;
+    } else if (IsName(Peek())) {
+      from.alias = Next().value;
+    }
+    if (PeekWord("WITH") && PeekOp("(", 1)) return NotSupported("Table hints", Peek());
+    if (PeekOp(",")) return NotSupported("Joins", Peek());
+    for (std::string_view word : kJoinWords) {
+      if (PeekWord(word)) return NotSupported("Joins", Peek());
+    }
+    out.from = std::move(from);
+  }
+  if (AcceptWord("WHERE") && !ParseCondition(out.where)) return false;
+  // FOR after a SELECT is FOR XML or FOR BROWSE.
+  for (std::string_view word : kUnsupportedClauses) {
+    if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
+  }
+  if (AcceptWord("ORDER")) {
+    if (!ExpectWord("BY")) return false;
+    do {
+      OrderItem item;
+      if (!ParseScalar(item.expr)) return false;
+      if (AcceptWord("DESC")) {
+        item.descending = true;
+      } else {
+        AcceptWord("ASC");
+      }
+      out.order_by.push_back(std::move(item));
+    } while (AcceptOp(","));
+  }
+  for (std::string_view word : kUnsupportedClauses) {
+    if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
+  }
+  return true;
+}
+
+bool Parser::ParseInsert(Statement& out) {
+  Next();
+  InsertStmt insert;
+  AcceptWord("INTO");
+  if (!ParseObjectName(insert.table)) return false;
+  if (PeekOp("(")) {
+    insert.has_column_list = true;
+    if (!ParseNameList(insert.columns)) return false;
+  }
+  if (AcceptWord("VALUES")) {
+    if (!ExpectOp("(")) return false;
+    do {
+      ExprPtr value;
+      if (!ParseScalar(value)) return false;
+      insert.values.push_back(std::move(value));
+    } while (AcceptOp(","));
+    if (!ExpectOp(")")) return false;
+  } else if (PeekWord("DEFAULT") && PeekWord("VALUES", 1)) {
+    if (insert.has_column_list) return Fail();
+    Next();
+    Next();
+    insert.default_values = true;
+  } else if (PeekWord("SELECT")) {
+    insert.select = std::make_unique<SelectStmt>();
+    if (!ParseSelect(*insert.select)) return false;
+  } else if (PeekWord("EXEC") || PeekWord("EXECUTE")) {
+    return NotSupported("INSERT ... EXECUTE", Peek());
+  } else {
+    return Fail();
+  }
+  out.node = std::move(insert);
+  return true;
+}
+
+bool Parser::ParseUpdate(Statement& out) {
+  Next();
+  UpdateStmt update;
+  if (!ParseObjectName(update.table) || !ExpectWord("SET")) return false;
+  do {
+    std::string column;
+    if (Peek().kind == TokenKind::kVariable) return NotSupported("Variables", Peek());
+    if (!ParseName(column)) return false;
+    // A qualified column (t.col) names the updated table's column.
+    while (AcceptOp(".")) {
+      if (!ParseName(column)) return false;
+    }
+    if (!ExpectOp("=")) return false;
+    ExprPtr value;
+    if (!ParseScalar(value)) return false;
+    update.assignments.emplace_back(std::move(column), std::move(value));
+  } while (AcceptOp(","));
+  if (PeekWord("FROM")) return NotSupported("UPDATE ... FROM", Peek());
+  if (AcceptWord("WHERE") && !ParseCondition(update.where)) return false;
+  out.node = std::move(update);
+  return true;
+}
+
+bool Parser::ParseDelete(Statement& out) {
+  Next();
+  DeleteStmt del;
+  AcceptWord("FROM");
+  if (!ParseObjectName(del.table)) return false;
+  if (PeekWord("FROM")) return NotSupported("DELETE ... FROM", Peek());
+  if (AcceptWord("WHERE") && !ParseCondition(del.where)) return false;
+  out.node = std::move(del);
+  return true;
+}
+
+}  // namespace server

@@ -1,0 +1,443 @@
+// Expressions, by T-SQL's precedence: OR, AND, NOT, predicates (comparison,
+// IS NULL, LIKE, IN, BETWEEN), + - & | ^, * / %, unary - + ~, primaries.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "server/sql/parser_internal.h"
+#include "server/types/collation.h"
+#include "server/types/decimal.h"
+
+namespace server {
+
+namespace {
+
+bool IsComparison(const Token& t) {
+  if (t.kind != TokenKind::kOperator) return false;
+  static constexpr std::string_view kOps[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+  for (std::string_view op : kOps) {
+    if (t.raw == op) return true;
+  }
+  return false;
+}
+
+ExprPtr Binary(ExprKind kind, std::string op, ExprPtr left, ExprPtr right) {
+  ExprPtr expr = MakeExpr(kind, left->line);
+  expr->name = std::move(op);
+  expr->args.push_back(std::move(left));
+  expr->args.push_back(std::move(right));
+  return expr;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
+}  // namespace
+
+bool Parser::Enter() {
+  if (nesting_ >= kMaxParserNesting) {
+    SqlError error = Raise(Msg::kNestedTooDeeply);
+    error.line = Peek().line;
+    return FailWith(std::move(error));
+  }
+  ++nesting_;
+  return true;
+}
+
+bool Parser::Finish(Expr& expr, size_t first_token) {
+  expr.line = Peek(0).line;
+  if (Position() > first_token) {
+    expr.text = std::string(TextBetween(first_token, Position() - 1));
+    expr.line = tokens_[first_token].line;
+  }
+  expr.depth = 1;
+  for (const auto& arg : expr.args) expr.depth = std::max(expr.depth, arg->depth + 1);
+  if (expr.depth > kMaxExpressionDepth) {
+    SqlError error = Raise(Msg::kNestedTooDeeply);
+    error.line = expr.line;
+    return FailWith(std::move(error));
+  }
+  return true;
+}
+
+bool IsPredicate(const Expr& expr) {
+  switch (expr.kind) {
+    case ExprKind::kCompare:
+    case ExprKind::kAnd:
+    case ExprKind::kOr:
+    case ExprKind::kNot:
+    case ExprKind::kIsNull:
+    case ExprKind::kLike:
+    case ExprKind::kIn:
+    case ExprKind::kBetween:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Parser::ParseExpr(ExprPtr& out) { return ParseOr(out); }
+
+bool Parser::ParseScalar(ExprPtr& out) { return ParseAdditive(out); }
+
+bool Parser::ParseCondition(ExprPtr& out) {
+  if (!ParseOr(out)) return false;
+  return IsPredicate(*out) || Fail();
+}
+
+bool Parser::ParseOr(ExprPtr& out) {
+  size_t start = Position();
+  if (!ParseAnd(out)) return false;
+  while (PeekWord("OR")) {
+    if (!IsPredicate(*out)) return Fail();
+    Next();
+    ExprPtr right;
+    if (!ParseAnd(right)) return false;
+    if (!IsPredicate(*right)) return Fail();
+    out = Binary(ExprKind::kOr, "OR", std::move(out), std::move(right));
+    if (!Finish(*out, start)) return false;
+  }
+  return true;
+}
+
+bool Parser::ParseAnd(ExprPtr& out) {
+  size_t start = Position();
+  if (!ParseNot(out)) return false;
+  while (PeekWord("AND")) {
+    if (!IsPredicate(*out)) return Fail();
+    Next();
+    ExprPtr right;
+    if (!ParseNot(right)) return false;
+    if (!IsPredicate(*right)) return Fail();
+    out = Binary(ExprKind::kAnd, "AND", std::move(out), std::move(right));
+    if (!Finish(*out, start)) return false;
+  }
+  return true;
+}
+
+bool Parser::ParseNot(ExprPtr& out) {
+  size_t start = Position();
+  if (AcceptWord("NOT")) {
+    ExprPtr inner;
+    if (!Enter()) return false;
+    bool parsed = ParseNot(inner);
+    Leave();
+    if (!parsed) return false;
+    if (!IsPredicate(*inner)) return Fail();
+    out = MakeExpr(ExprKind::kNot, inner->line);
+    out->args.push_back(std::move(inner));
+    return Finish(*out, start);
+  }
+  if (PeekWord("EXISTS")) return NotSupported("EXISTS", Peek());
+  return ParsePredicate(out);
+}
+
+bool Parser::ParsePredicate(ExprPtr& out) {
+  size_t start = Position();
+  if (!ParseAdditive(out)) return false;
+  if (IsComparison(Peek())) {
+    std::string op(Next().raw);
+    ExprPtr right;
+    if (PeekWord("ALL") || PeekWord("ANY") || PeekWord("SOME"))
+      return NotSupported(ToUpper(Peek().raw), Peek());
+    if (!ParseAdditive(right)) return false;
+    out = Binary(ExprKind::kCompare, op, std::move(out), std::move(right));
+    return Finish(*out, start);
+  }
+  if (AcceptWord("IS")) {
+    ExprPtr test = MakeExpr(ExprKind::kIsNull, out->line);
+    test->negated = AcceptWord("NOT");
+    if (!ExpectWord("NULL")) return false;
+    test->args.push_back(std::move(out));
+    out = std::move(test);
+    return Finish(*out, start);
+  }
+  bool negated = false;
+  if (PeekWord("NOT") && (PeekWord("LIKE", 1) || PeekWord("IN", 1) || PeekWord("BETWEEN", 1))) {
+    Next();
+    negated = true;
+  }
+  if (AcceptWord("LIKE")) {
+    ExprPtr pattern;
+    if (!ParseAdditive(pattern)) return false;
+    if (PeekWord("ESCAPE")) return NotSupported("LIKE ... ESCAPE", Peek());
+    out = Binary(ExprKind::kLike, "LIKE", std::move(out), std::move(pattern));
+  } else if (AcceptWord("IN")) {
+    ExprPtr in = MakeExpr(ExprKind::kIn, out->line);
+    in->args.push_back(std::move(out));
+    if (!ExpectOp("(")) return false;
+    if (PeekWord("SELECT")) return NotSupported("IN (SELECT ...)", Peek());
+    do {
+      ExprPtr item;
+      if (!ParseScalar(item)) return false;
+      in->args.push_back(std::move(item));
+    } while (AcceptOp(","));
+    if (!ExpectOp(")")) return false;
+    out = std::move(in);
+  } else if (AcceptWord("BETWEEN")) {
+    ExprPtr between = MakeExpr(ExprKind::kBetween, out->line);
+    between->args.push_back(std::move(out));
+    ExprPtr low, high;
+    if (!ParseAdditive(low) || !ExpectWord("AND") || !ParseAdditive(high)) return false;
+    between->args.push_back(std::move(low));
+    between->args.push_back(std::move(high));
+    out = std::move(between);
+  } else {
+    return true;
+  }
+  out->negated = negated;
+  return Finish(*out, start);
+}
+
+bool Parser::ParseAdditive(ExprPtr& out) {
+  size_t start = Position();
+  if (!ParseMultiplicative(out)) return false;
+  while (PeekOp("+") || PeekOp("-") || PeekOp("&") || PeekOp("|") || PeekOp("^")) {
+    std::string op(Next().raw);
+    ExprPtr right;
+    if (!ParseMultiplicative(right)) return false;
+    out = Binary(ExprKind::kBinary, op, std::move(out), std::move(right));
+    if (!Finish(*out, start)) return false;
+  }
+  return true;
+}
+
+bool Parser::ParseMultiplicative(ExprPtr& out) {
+  size_t start = Position();
+  if (!ParseUnary(out)) return false;
+  while (PeekOp("*") || PeekOp("/") || PeekOp("%")) {
+    std::string op(Next().raw);
+    ExprPtr right;
+    if (!ParseUnary(right)) return false;
+    out = Binary(ExprKind::kBinary, op, std::move(out), std::move(right));
+    if (!Finish(*out, start)) return false;
+  }
+  return true;
+}
+
+bool Parser::ParseUnary(ExprPtr& out) {
+  size_t start = Position();
+  if (PeekOp("-") || PeekOp("+") || PeekOp("~")) {
+    std::string op(Next().raw);
+    ExprPtr inner;
+    if (!Enter()) return false;
+    bool parsed = ParseUnary(inner);
+    Leave();
+    if (!parsed) return false;
+    out = MakeExpr(ExprKind::kNegate, inner->line);
+    out->name = op;
+    out->args.push_back(std::move(inner));
+    return Finish(*out, start);
+  }
+  return ParsePrimary(out);
+}
+
+bool Parser::ParseLiteral(ExprPtr& out) {
+  const Token& t = Peek();
+  out = MakeExpr(ExprKind::kLiteral, t.line);
+  switch (t.kind) {
+    case TokenKind::kString:
+      out->literal = StringScalar(t.value);
+      break;
+    case TokenKind::kNString:
+      out->literal = StringScalar(t.value, true);
+      break;
+    case TokenKind::kInteger:
+    case TokenKind::kDecimal: {
+      std::optional<DecimalParts> parts = ParseDecimal(t.raw);
+      if (!parts) return Fail(t);
+      int scale = static_cast<int>(parts->fraction.size());
+      int precision = static_cast<int>(parts->whole.size()) + scale;
+      if (precision < 1) precision = 1;
+      if (precision > 38) {
+        SqlError error = Raise(Msg::kNumberOutOfRange, {t.raw});
+        error.line = t.line;
+        return FailWith(std::move(error));
+      }
+      if (t.kind == TokenKind::kInteger && parts->whole.size() <= 10) {
+        int64_t v = TruncateToInt(*parts).value_or(0);
+        if (v <= 2147483647) {
+          out->literal = IntScalar(v);
+          break;
+        }
+      }
+      // Larger whole numbers and numbers with a point are numeric(p,s).
+      out->literal = Scalar{DataType{BaseType::kNumeric, 0, precision, scale},
+                            *FormatDecimal(*parts, precision, scale)};
+      break;
+    }
+    case TokenKind::kFloat: {
+      double v = std::strtod(std::string(t.raw).c_str(), nullptr);
+      if (!std::isfinite(v)) {
+        SqlError error = Raise(Msg::kNumberOutOfRange, {t.raw});
+        error.line = t.line;
+        return FailWith(std::move(error));
+      }
+      out->literal = FloatScalar(v);
+      break;
+    }
+    case TokenKind::kMoney: {
+      std::optional<DecimalParts> parts = ParseDecimal(t.raw.substr(1));
+      std::optional<int64_t> scaled = parts ? ScaledBy10000(*parts) : std::nullopt;
+      if (!scaled) {
+        SqlError error = Raise(Msg::kArithmeticOverflowConvert, {"expression", "money"});
+        error.line = t.line;
+        return FailWith(std::move(error));
+      }
+      out->literal = Scalar{DefaultType(BaseType::kMoney), *FormatDecimal(*parts, 38, 4)};
+      break;
+    }
+    case TokenKind::kBinary: {
+      std::string hex(t.raw.substr(2));
+      if (hex.size() % 2) hex.insert(hex.begin(), '0');
+      std::vector<uint8_t> bytes;
+      for (size_t i = 0; i < hex.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(HexValue(hex[i]) * 16 + HexValue(hex[i + 1])));
+      }
+      out->literal = BinaryScalar(std::move(bytes));
+      break;
+    }
+    default:
+      return Fail(t);
+  }
+  out->text = std::string(t.raw);
+  Next();
+  return true;
+}
+
+bool Parser::ParseFunctionCall(ExprPtr& out, const std::string& name, size_t start) {
+  out = MakeExpr(ExprKind::kFunction, Peek().line);
+  out->name = name;
+  if (!ExpectOp("(")) return false;
+  if (AcceptOp("*")) {
+    out->star = true;
+  } else if (!PeekOp(")")) {
+    if (PeekWord("DISTINCT")) return NotSupported("DISTINCT in an aggregate", Peek());
+    do {
+      ExprPtr arg;
+      if (!ParseScalar(arg)) return false;
+      out->args.push_back(std::move(arg));
+    } while (AcceptOp(","));
+  }
+  if (!ExpectOp(")")) return false;
+  return Finish(*out, start);
+}
+
+bool Parser::ParsePrimary(ExprPtr& out) {
+  size_t start = Position();
+  const Token& t = Peek();
+  switch (t.kind) {
+    case TokenKind::kString:
+    case TokenKind::kNString:
+    case TokenKind::kInteger:
+    case TokenKind::kDecimal:
+    case TokenKind::kFloat:
+    case TokenKind::kMoney:
+    case TokenKind::kBinary:
+      return ParseLiteral(out);
+    case TokenKind::kVariable:
+    case TokenKind::kSystemVariable:
+      out = MakeExpr(ExprKind::kVariable, t.line);
+      out->name = t.value;
+      Next();
+      return Finish(*out, start);
+    default:
+      break;
+  }
+  if (AcceptOp("(")) {
+    if (!Enter()) return false;
+    bool parsed = true;
+    if (PeekWord("SELECT")) {
+      auto select = std::make_shared<SelectStmt>();
+      parsed = ParseSelect(*select);
+      out = MakeExpr(ExprKind::kSubquery, t.line);
+      out->subquery = std::move(select);
+    } else {
+      parsed = ParseExpr(out);
+    }
+    Leave();
+    if (!parsed || !ExpectOp(")")) return false;
+    return Finish(*out, start);
+  }
+  if (AcceptWord("NULL")) {
+    out = MakeExpr(ExprKind::kLiteral, t.line);
+    out->literal = NullScalar();
+    return Finish(*out, start);
+  }
+  if (AcceptWord("DEFAULT")) {
+    out = MakeExpr(ExprKind::kDefault, t.line);
+    return Finish(*out, start);
+  }
+  if (PeekWord("CAST") && PeekOp("(", 1)) {
+    Next();
+    Next();
+    out = MakeExpr(ExprKind::kCast, t.line);
+    ExprPtr inner;
+    TypeSpec type;
+    if (!ParseScalar(inner) || !ExpectWord("AS") || !ParseTypeSpec(type) || !ExpectOp(")"))
+      return false;
+    out->args.push_back(std::move(inner));
+    out->cast_type_name = type.name.Text();
+    out->cast_type_args = type.args;
+    return Finish(*out, start);
+  }
+  if (PeekWord("CONVERT") && PeekOp("(", 1)) {
+    Next();
+    Next();
+    out = MakeExpr(ExprKind::kCast, t.line);
+    ExprPtr inner;
+    TypeSpec type;
+    if (!ParseTypeSpec(type) || !ExpectOp(",") || !ParseScalar(inner)) return false;
+    if (AcceptOp(",")) {
+      // A style argument only changes text formats, which this server keeps fixed.
+      ExprPtr style;
+      if (!ParseScalar(style)) return false;
+    }
+    if (!ExpectOp(")")) return false;
+    out->args.push_back(std::move(inner));
+    out->cast_type_name = type.name.Text();
+    out->cast_type_args = type.args;
+    return Finish(*out, start);
+  }
+  if ((PeekWord("COALESCE") || PeekWord("NULLIF")) && PeekOp("(", 1)) {
+    std::string name = ToUpper(Next().raw);
+    return ParseFunctionCall(out, name, start);
+  }
+  static constexpr std::pair<std::string_view, std::string_view> kNiladic[] = {
+      {"CURRENT_TIMESTAMP", "GETDATE"}, {"CURRENT_USER", "USER_NAME"},
+      {"SESSION_USER", "USER_NAME"},    {"USER", "USER_NAME"},
+      {"SYSTEM_USER", "SUSER_SNAME"},
+  };
+  for (const auto& [word, function] : kNiladic) {
+    if (PeekWord(word)) {
+      Next();
+      out = MakeExpr(ExprKind::kFunction, t.line);
+      out->name = std::string(function);
+      return Finish(*out, start);
+    }
+  }
+  if (PeekWord("CASE")) return NotSupported("CASE", t);
+  if (!IsName(t)) return Fail(t);
+  std::vector<std::string> parts;
+  parts.push_back(Next().value);
+  while (PeekOp(".") && parts.size() < 4) {
+    Next();
+    if (!IsName(Peek())) return Fail();
+    parts.push_back(Next().value);
+  }
+  if (PeekOp("(")) {
+    if (!ParseFunctionCall(out, parts.back(), start)) return false;
+    if (parts.size() >= 2) out->qualifier = parts[parts.size() - 2];
+    return true;
+  }
+  out = MakeExpr(ExprKind::kColumn, t.line);
+  out->name = parts.back();
+  if (parts.size() >= 2) out->qualifier = parts[parts.size() - 2];
+  return Finish(*out, start);
+}
+
+}  // namespace server

@@ -1,0 +1,187 @@
+// CREATE VIEW, PROCEDURE, FUNCTION, TRIGGER, DEFAULT and RULE: the
+// definitions SQL Server keeps as text. Procedure, function and trigger
+// bodies run to the end of the batch and are not parsed (names in them are
+// resolved when they run); a schema-bound function's SELECTs are parsed so
+// that the objects they name can be bound.
+
+#include "server/sql/parser_internal.h"
+
+namespace server {
+
+namespace {
+
+constexpr size_t kMaxNameParts = 2;
+
+}  // namespace
+
+bool Parser::ParseParameters(CreateModuleStmt& module, bool parenthesised) {
+  if (parenthesised && PeekOp(")")) return true;
+  if (!parenthesised && Peek().kind != TokenKind::kVariable) return true;
+  do {
+    ParameterDef parameter;
+    if (Peek().kind != TokenKind::kVariable) return Fail();
+    parameter.name = Next().value;
+    AcceptWord("AS");
+    if (!ParseTypeSpec(parameter.type)) return false;
+    AcceptWord("VARYING");
+    if (AcceptOp("=")) {
+      size_t start = Position();
+      ExprPtr value;
+      if (!ParseUnary(value)) return false;
+      parameter.has_default = true;
+      parameter.default_text = std::string(TextBetween(start, Position() - 1));
+    }
+    if (AcceptWord("OUTPUT") || AcceptWord("OUT")) parameter.output = true;
+    module.parameters.push_back(std::move(parameter));
+  } while (AcceptOp(","));
+  return true;
+}
+
+bool Parser::ParseFunctionHead(CreateModuleStmt& module) {
+  if (!ExpectOp("(") || !ParseParameters(module, true) || !ExpectOp(")")) return false;
+  if (!ExpectWord("RETURNS")) return false;
+  if (Peek().kind == TokenKind::kVariable) {
+    // RETURNS @t TABLE (...): the column list is skipped, not checked.
+    Next();
+    if (!ExpectWord("TABLE") || !PeekOp("(")) return Fail();
+    int depth = 0;
+    do {
+      if (AtEnd()) return Fail();
+      if (PeekOp("(")) ++depth;
+      if (PeekOp(")")) --depth;
+      Next();
+    } while (depth > 0);
+    module.function_kind = FunctionKind::kTable;
+  } else if (AcceptWord("TABLE")) {
+    module.function_kind = FunctionKind::kInlineTable;
+  } else {
+    TypeSpec returns;
+    if (!ParseTypeSpec(returns)) return false;
+    module.returns = std::move(returns);
+  }
+  return true;
+}
+
+bool Parser::ParseTriggerHead(CreateModuleStmt& module) {
+  if (!ExpectWord("ON") || !ParseObjectName(module.trigger_table)) return false;
+  if (AcceptWord("WITH")) {
+    if (!ExpectWord("ENCRYPTION")) return false;
+    module.encrypted = true;
+  }
+  if (AcceptWord("INSTEAD")) {
+    if (!ExpectWord("OF")) return false;
+    module.instead_of = true;
+  } else if (!AcceptWord("FOR") && !ExpectWord("AFTER")) {
+    return false;
+  }
+  do {
+    if (AcceptWord("INSERT")) {
+      module.on_insert = true;
+    } else if (AcceptWord("UPDATE")) {
+      module.on_update = true;
+    } else if (!ExpectWord("DELETE")) {
+      return false;
+    } else {
+      module.on_delete = true;
+    }
+  } while (AcceptOp(","));
+  if (AcceptWord("WITH") && !ExpectWord("APPEND")) return false;
+  if (PeekWord("NOT") && PeekWord("FOR", 1)) {
+    Next();
+    Next();
+    if (!ExpectWord("REPLICATION")) return false;
+  }
+  return true;
+}
+
+bool Parser::CollectBodySelects(CreateModuleStmt& module, size_t body_pos) {
+  Rewind(body_pos);
+  while (!AtEnd()) {
+    if (!PeekWord("SELECT")) {
+      Next();
+      continue;
+    }
+    auto select = std::make_shared<SelectStmt>();
+    if (!ParseSelect(*select)) return false;
+    module.body_selects.push_back(std::move(select));
+  }
+  return true;
+}
+
+bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
+  CreateModuleStmt module;
+  module.kind = kind;
+  module.text = std::string(TextFrom(create_pos));
+  if (!ParseObjectName(module.name)) return false;
+  if (static_cast<size_t>(module.name.parts) > kMaxNameParts) return Fail(Previous());
+
+  if (kind == ModuleKind::kDefault || kind == ModuleKind::kRule) {
+    if (!ExpectWord("AS")) return false;
+    bool parsed = kind == ModuleKind::kRule ? ParseCondition(module.expression)
+                                            : ParseScalar(module.expression);
+    if (!parsed) return false;
+    if (!AtEnd()) return Fail();
+    out.node = std::move(module);
+    return true;
+  }
+
+  if (kind == ModuleKind::kView && PeekOp("(") && !ParseNameList(module.view_columns)) return false;
+  if (kind == ModuleKind::kProcedure) {
+    if (AcceptOp(";")) {
+      int64_t number = 0;
+      if (!ParseInteger(number)) return false;
+      if (number != 1) return NotSupported("Numbered procedures", Previous());
+    }
+    bool parenthesised = AcceptOp("(");
+    if (!ParseParameters(module, parenthesised)) return false;
+    if (parenthesised && !ExpectOp(")")) return false;
+  }
+  if (kind == ModuleKind::kFunction && !ParseFunctionHead(module)) return false;
+  if (kind == ModuleKind::kTrigger && !ParseTriggerHead(module)) return false;
+
+  if (kind != ModuleKind::kTrigger && AcceptWord("WITH")) {
+    do {
+      if (AcceptWord("ENCRYPTION")) {
+        module.encrypted = true;
+      } else if (kind != ModuleKind::kProcedure && AcceptWord("SCHEMABINDING")) {
+        module.schema_bound = true;
+      } else if (!(kind == ModuleKind::kView && AcceptWord("VIEW_METADATA")) &&
+                 !(kind == ModuleKind::kProcedure && AcceptWord("RECOMPILE"))) {
+        return Fail();
+      }
+    } while (AcceptOp(","));
+  }
+  if (kind == ModuleKind::kProcedure && PeekWord("FOR") && PeekWord("REPLICATION", 1)) {
+    Next();
+    Next();
+  }
+
+  if (kind == ModuleKind::kView) {
+    if (!ExpectWord("AS")) return false;
+    module.select = std::make_unique<SelectStmt>();
+    if (!ParseSelect(*module.select)) return false;
+    if (PeekWord("WITH") && PeekWord("CHECK", 1)) {
+      Next();
+      Next();
+      if (!ExpectWord("OPTION")) return false;
+    }
+    if (!AtEnd()) return Fail();
+    out.node = std::move(module);
+    return true;
+  }
+
+  // Functions may leave out AS; procedures and triggers may not.
+  if (!AcceptWord("AS") && kind != ModuleKind::kFunction) return Fail();
+  if (AtEnd()) return Fail();
+  size_t body_pos = Position();
+  module.body = std::string(TextFrom(body_pos));
+  if (kind == ModuleKind::kFunction && module.schema_bound &&
+      !CollectBodySelects(module, body_pos)) {
+    return false;
+  }
+  while (!AtEnd()) Next();
+  out.node = std::move(module);
+  return true;
+}
+
+}  // namespace server

@@ -1,0 +1,242 @@
+#include "server/sql/parser.h"
+
+#include "server/sql/parser_internal.h"
+#include "server/types/collation.h"
+
+namespace server {
+
+std::string ObjectName::Text() const {
+  std::string text;
+  if (parts >= 4) text += server + ".";
+  if (parts >= 3) text += database + ".";
+  if (parts >= 2) text += owner + ".";
+  return text + name;
+}
+
+ExprPtr MakeExpr(ExprKind kind, int line) {
+  auto expr = std::make_unique<Expr>();
+  expr->kind = kind;
+  expr->line = line;
+  return expr;
+}
+
+bool Parser::IsWord(const Token& t, std::string_view keyword) const {
+  return t.kind == TokenKind::kIdentifier && EqualNoCase(t.raw, keyword);
+}
+
+bool Parser::AcceptWord(std::string_view keyword) {
+  if (!PeekWord(keyword)) return false;
+  Next();
+  return true;
+}
+
+bool Parser::ExpectWord(std::string_view keyword) { return AcceptWord(keyword) || Fail(); }
+
+bool Parser::PeekOp(std::string_view op, size_t ahead) const {
+  const Token& t = Peek(ahead);
+  return t.kind == TokenKind::kOperator && t.raw == op;
+}
+
+bool Parser::AcceptOp(std::string_view op) {
+  if (!PeekOp(op)) return false;
+  Next();
+  return true;
+}
+
+bool Parser::ExpectOp(std::string_view op) { return AcceptOp(op) || Fail(); }
+
+bool Parser::IsName(const Token& t) const {
+  return t.kind == TokenKind::kQuotedIdentifier ||
+         (t.kind == TokenKind::kIdentifier && !IsReservedKeyword(t.raw));
+}
+
+bool Parser::ParseName(std::string& out) {
+  if (!IsName(Peek())) return Fail();
+  out = Next().value;
+  return true;
+}
+
+bool Parser::ParseObjectName(ObjectName& out) {
+  std::vector<std::string> parts;
+  if (!IsName(Peek())) return Fail();
+  parts.push_back(Next().value);
+  while (PeekOp(".") && parts.size() < 4) {
+    Next();
+    // "db..name": a dot straight after a dot leaves the owner out.
+    while (PeekOp(".") && parts.size() < 3) {
+      Next();
+      parts.emplace_back();
+    }
+    if (!IsName(Peek())) return Fail();
+    parts.push_back(Next().value);
+  }
+  if (PeekOp(".")) return Fail();
+  out = ObjectName{};
+  out.parts = static_cast<int>(parts.size());
+  out.name = parts.back();
+  if (parts.size() >= 2) out.owner = parts[parts.size() - 2];
+  if (parts.size() >= 3) out.database = parts[parts.size() - 3];
+  if (parts.size() >= 4) out.server = parts[0];
+  return true;
+}
+
+bool Parser::ParseNameList(std::vector<std::string>& out) {
+  if (!ExpectOp("(")) return false;
+  do {
+    std::string name;
+    if (!ParseName(name)) return false;
+    out.push_back(std::move(name));
+  } while (AcceptOp(","));
+  return ExpectOp(")");
+}
+
+bool Parser::ParseInteger(int64_t& out) {
+  bool negative = AcceptOp("-");
+  const Token& t = Peek();
+  if (t.kind != TokenKind::kInteger || t.raw.size() > 18) return Fail();
+  out = std::stoll(std::string(t.raw));
+  if (negative) out = -out;
+  Next();
+  return true;
+}
+
+bool Parser::ParseTypeSpec(TypeSpec& out) {
+  out.line = Peek().line;
+  if (!ParseObjectName(out.name)) return false;
+  if (out.name.parts > 2) return Fail(Previous());
+  if (AcceptOp("(")) {
+    do {
+      int64_t value = 0;
+      if (!ParseInteger(value)) return false;
+      if (value < 0 || value > 1000000) return Fail(Previous());
+      out.args.push_back(static_cast<int>(value));
+    } while (out.args.size() < 2 && AcceptOp(","));
+    if (!ExpectOp(")")) return false;
+  }
+  return true;
+}
+
+std::string_view Parser::TextBetween(size_t first_token, size_t last_token) const {
+  size_t begin = tokens_[first_token].begin;
+  size_t end = tokens_[last_token].end;
+  return end > begin ? text_.substr(begin, end - begin) : std::string_view();
+}
+
+std::string_view Parser::TextFrom(size_t first_token) const {
+  return text_.substr(tokens_[first_token].begin);
+}
+
+bool Parser::Fail(const Token& at) {
+  if (error_) return false;
+  const Token* near = &at;
+  if (at.kind == TokenKind::kEnd && pos_ > 0) {
+    // At the end SQL Server names the last thing it read.
+    near = &tokens_[tokens_.size() >= 2 ? tokens_.size() - 2 : 0];
+  }
+  SqlError error;
+  if (near->kind == TokenKind::kIdentifier && IsReservedKeyword(near->raw)) {
+    error = Raise(Msg::kSyntaxErrorKeyword, {near->raw});
+  } else {
+    error = Raise(Msg::kSyntaxError, {std::to_string(near->line), near->value});
+  }
+  error.line = near->line;
+  error_ = std::move(error);
+  return false;
+}
+
+bool Parser::FailWith(SqlError error) {
+  if (!error_) error_ = std::move(error);
+  return false;
+}
+
+bool Parser::NotSupported(const std::string& what, const Token& at) {
+  SqlError error = Raise(Msg::kNotSupported, {what});
+  error.line = at.line;
+  return FailWith(std::move(error));
+}
+
+bool Parser::ParseStatements(Batch& batch, bool first_statement_rule) {
+  while (!AtEnd()) {
+    if (AcceptOp(";")) continue;
+    Statement statement;
+    statement.line = Peek().line;
+    if (!ParseStatement(statement, batch.statements.empty(), first_statement_rule)) return false;
+    batch.statements.push_back(std::move(statement));
+  }
+  return true;
+}
+
+bool Parser::ParseStandaloneExpression(ExprPtr& out) {
+  if (!ParseExpr(out)) return false;
+  return AtEnd() || Fail();
+}
+
+bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_statement_rule) {
+  const Token& t = Peek();
+  if (PeekWord("USE")) return ParseUse(out);
+  if (PeekWord("CREATE")) return ParseCreate(out, first_in_batch, first_statement_rule);
+  if (PeekWord("DROP")) return ParseDrop(out);
+  if (PeekWord("SELECT")) {
+    SelectStmt select;
+    if (!ParseSelect(select)) return false;
+    out.node = std::move(select);
+    return true;
+  }
+  if (PeekWord("INSERT")) return ParseInsert(out);
+  if (PeekWord("UPDATE")) return ParseUpdate(out);
+  if (PeekWord("DELETE")) return ParseDelete(out);
+  if (PeekWord("EXEC") || PeekWord("EXECUTE")) return ParseExec(out, false);
+  if (PeekWord("GRANT")) return ParseGrant(out);
+  if (PeekWord("SET")) return ParseSet(out);
+  if (PeekWord("PRINT")) return ParsePrint(out);
+  // A batch may start with a bare procedure name: SQL Server runs it.
+  if (first_in_batch && IsName(t)) return ParseExec(out, true);
+  static constexpr std::string_view kUnsupported[] = {
+      "ALTER",      "DECLARE",    "IF",         "WHILE",    "BEGIN",       "TRUNCATE", "DENY",
+      "REVOKE",     "BACKUP",     "RESTORE",    "DBCC",     "RAISERROR",   "RETURN",   "GOTO",
+      "WAITFOR",    "COMMIT",     "ROLLBACK",   "SAVE",     "KILL",        "OPEN",     "CLOSE",
+      "FETCH",      "DEALLOCATE", "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT", "WRITETEXT",
+      "UPDATETEXT", "BULK",       "SETUSER",    "LOAD",     "DUMP"};
+  for (std::string_view word : kUnsupported) {
+    if (PeekWord(word)) return NotSupported("The " + ToUpper(word) + " statement", t);
+  }
+  return Fail(t);
+}
+
+std::variant<Batch, SqlError> ParseBatch(std::string_view text) {
+  std::vector<Token> tokens;
+  if (Status s = Tokenize(text, tokens)) return *s;
+  Parser parser(text, tokens);
+  Batch batch;
+  if (!parser.ParseStatements(batch, true)) return *parser.error();
+  return batch;
+}
+
+std::variant<Batch, SqlError> ParseBody(std::string_view text) {
+  std::vector<Token> tokens;
+  if (Status s = Tokenize(text, tokens)) return *s;
+  Parser parser(text, tokens);
+  Batch batch;
+  if (!parser.ParseStatements(batch, false)) return *parser.error();
+  return batch;
+}
+
+std::variant<TypeSpec, SqlError> ParseTypeText(std::string_view text) {
+  std::vector<Token> tokens;
+  if (Status s = Tokenize(text, tokens)) return *s;
+  Parser parser(text, tokens);
+  TypeSpec spec;
+  if (!parser.ParseTypeSpec(spec) || (!parser.AtEnd() && !parser.Fail())) return *parser.error();
+  return spec;
+}
+
+std::variant<ExprPtr, SqlError> ParseExpression(std::string_view text) {
+  std::vector<Token> tokens;
+  if (Status s = Tokenize(text, tokens)) return *s;
+  Parser parser(text, tokens);
+  ExprPtr expr;
+  if (!parser.ParseStandaloneExpression(expr)) return *parser.error();
+  return expr;
+}
+
+}  // namespace server

@@ -1,0 +1,31 @@
+#ifndef TAVORA_SERVER_SQL_PARSER_H_
+#define TAVORA_SERVER_SQL_PARSER_H_
+
+#include <string_view>
+#include <variant>
+
+#include "server/sql/ast.h"
+
+namespace server {
+
+// Parses one batch (no GO lines; the caller splits on them). Fails with the
+// first syntax error (170, 156, 105, 113, 103, 1007), with 111 when CREATE
+// VIEW, PROCEDURE, FUNCTION, TRIGGER, DEFAULT or RULE is not the first
+// statement, or with 50000 for T-SQL this server does not run. An empty or
+// comment-only batch has no statements.
+std::variant<Batch, SqlError> ParseBatch(std::string_view text);
+
+// Parses a stored expression (a CHECK condition, a computed column, a
+// column default) on its own.
+std::variant<ExprPtr, SqlError> ParseExpression(std::string_view text);
+
+// Parses a type as sp_addtype takes it ("VARCHAR(32)").
+std::variant<TypeSpec, SqlError> ParseTypeText(std::string_view text);
+
+// Parses a stored query (a view's SELECT, or a procedure body made of
+// statements) on its own, without the first-statement rule.
+std::variant<Batch, SqlError> ParseBody(std::string_view text);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_SQL_PARSER_H_

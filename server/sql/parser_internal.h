@@ -1,0 +1,148 @@
+#ifndef TAVORA_SERVER_SQL_PARSER_INTERNAL_H_
+#define TAVORA_SERVER_SQL_PARSER_INTERNAL_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/sql/ast.h"
+#include "server/sql/tokenizer.h"
+
+namespace server {
+
+// Limits that keep recursion far from the stack's end: how deep an
+// expression tree may grow, and how many parentheses, NOTs and signs may
+// nest while it is read. Beyond them the statement fails with 191.
+inline constexpr int kMaxExpressionDepth = 128;
+inline constexpr int kMaxParserNesting = 64;
+
+// A recursive-descent parser over one batch's tokens. Each Parse* member
+// returns false after recording the first error; callers stop at once and
+// pass false on. The statement kinds live in their own files (parse_*.cc).
+class Parser {
+ public:
+  Parser(std::string_view text, const std::vector<Token>& tokens) : text_(text), tokens_(tokens) {}
+
+  // Whole batch; `first_statement_rule` applies SQL Server's rule that
+  // module definitions begin a batch.
+  bool ParseStatements(Batch& batch, bool first_statement_rule);
+  bool ParseStandaloneExpression(ExprPtr& out);
+
+  const std::optional<SqlError>& error() const { return error_; }
+
+  // --- Cursor ---------------------------------------------------------------
+  const Token& Peek(size_t ahead = 0) const {
+    size_t i = pos_ + ahead;
+    return i < tokens_.size() ? tokens_[i] : tokens_.back();
+  }
+  const Token& Next() {
+    const Token& t = Peek();
+    if (pos_ + 1 < tokens_.size()) ++pos_;
+    return t;
+  }
+  size_t Position() const { return pos_; }
+  void Rewind(size_t pos) { pos_ = pos; }
+  bool AtEnd() const { return Peek().kind == TokenKind::kEnd; }
+  const Token& Previous() const { return tokens_[pos_ == 0 ? 0 : pos_ - 1]; }
+
+  // A plain word equal to `keyword` (ASCII case-insensitive).
+  bool IsWord(const Token& t, std::string_view keyword) const;
+  bool PeekWord(std::string_view keyword, size_t ahead = 0) const {
+    return IsWord(Peek(ahead), keyword);
+  }
+  bool AcceptWord(std::string_view keyword);
+  bool ExpectWord(std::string_view keyword);
+  bool PeekOp(std::string_view op, size_t ahead = 0) const;
+  bool AcceptOp(std::string_view op);
+  bool ExpectOp(std::string_view op);
+
+  // A name: a plain word that is not reserved, or a quoted identifier.
+  bool IsName(const Token& t) const;
+  bool ParseName(std::string& out);
+  // [server.][database.][owner.]name; empty middle parts allowed ("db..t").
+  bool ParseObjectName(ObjectName& out);
+  // (a, b, c) of names.
+  bool ParseNameList(std::vector<std::string>& out);
+  bool ParseInteger(int64_t& out);
+  bool ParseTypeSpec(TypeSpec& out);
+
+  // The batch text between two token positions (inclusive of both tokens).
+  std::string_view TextBetween(size_t first_token, size_t last_token) const;
+  std::string_view TextFrom(size_t first_token) const;
+
+  // --- Errors ---------------------------------------------------------------
+  // Records a syntax error near `at` (156 for a reserved keyword, else 170);
+  // at the end of the batch the last token is named. Always returns false.
+  bool Fail(const Token& at);
+  bool Fail() { return Fail(Peek()); }
+  bool FailWith(SqlError error);
+  bool NotSupported(const std::string& what, const Token& at);
+
+  // --- Statements (parse_*.cc) -----------------------------------------------
+  bool ParseStatement(Statement& out, bool first_in_batch, bool first_statement_rule);
+  bool ParseUse(Statement& out);
+  bool ParseCreate(Statement& out, bool first_in_batch, bool first_statement_rule);
+  bool ParseDrop(Statement& out);
+  bool ParseCreateDatabase(Statement& out);
+  bool ParseCreateTable(Statement& out);
+  bool ParseColumnDef(CreateTableStmt& table);
+  bool ParseConstraint(CreateTableStmt& table, const std::string& column, int line);
+  bool ParseCreateIndex(Statement& out);
+  bool ParseSelect(SelectStmt& out);
+  bool ParseInsert(Statement& out);
+  bool ParseUpdate(Statement& out);
+  bool ParseDelete(Statement& out);
+  bool ParseExec(Statement& out, bool implicit);
+  bool ParseExecArg(ExecArg& out);
+  bool ParseGrant(Statement& out);
+  bool ParseSet(Statement& out);
+  bool ParsePrint(Statement& out);
+  bool ParseModule(Statement& out, ModuleKind kind, size_t create_pos);
+  bool ParseParameters(CreateModuleStmt& module, bool parenthesised);
+  bool ParseFunctionHead(CreateModuleStmt& module);
+  bool ParseTriggerHead(CreateModuleStmt& module);
+  bool CollectBodySelects(CreateModuleStmt& module, size_t body_pos);
+
+  // --- Expressions (parse_expression.cc) -------------------------------------
+  // Any expression, condition or value (inside parentheses, and stored
+  // expressions).
+  bool ParseExpr(ExprPtr& out);
+  // A value: no comparison, AND, OR or NOT at the top (select items,
+  // VALUES, SET, arguments).
+  bool ParseScalar(ExprPtr& out);
+  // A search condition (WHERE, CHECK, a rule).
+  bool ParseCondition(ExprPtr& out);
+  bool ParseOr(ExprPtr& out);
+  bool ParseAnd(ExprPtr& out);
+  bool ParseNot(ExprPtr& out);
+  bool ParsePredicate(ExprPtr& out);
+  bool ParseAdditive(ExprPtr& out);
+  bool ParseMultiplicative(ExprPtr& out);
+  bool ParseUnary(ExprPtr& out);
+  bool ParsePrimary(ExprPtr& out);
+  bool ParseLiteral(ExprPtr& out);
+  bool ParseFunctionCall(ExprPtr& out, const std::string& name, size_t start);
+  // Enters one level of nesting (a parenthesis, NOT or sign); false with
+  // 191 recorded when too deep. Leave() undoes a successful Enter().
+  bool Enter();
+  void Leave() { --nesting_; }
+
+  // Sets text, line and depth of a finished expression from its token
+  // span; fails with 191 when the expression nests too deeply to evaluate.
+  bool Finish(Expr& expr, size_t first_token);
+
+ private:
+  std::string_view text_;
+  const std::vector<Token>& tokens_;
+  size_t pos_ = 0;
+  int nesting_ = 0;  // open parentheses and subqueries being parsed
+  std::optional<SqlError> error_;
+};
+
+// An expression node of `kind` on `line`.
+ExprPtr MakeExpr(ExprKind kind, int line);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_SQL_PARSER_INTERNAL_H_

@@ -1,0 +1,40 @@
+#ifndef TAVORA_SERVER_TYPES_COLLATION_H_
+#define TAVORA_SERVER_TYPES_COLLATION_H_
+
+#include <string>
+#include <string_view>
+
+namespace server {
+
+// The server collation: how names and character data compare. Only ASCII
+// letters fold; other characters compare as they are.
+class Collation {
+ public:
+  explicit Collation(bool case_sensitive) : case_sensitive_(case_sensitive) {}
+
+  bool case_sensitive() const { return case_sensitive_; }
+  // "SQL_Latin1_General_CP1_CI_AS" or "SQL_Latin1_General_CP1_CS_AS".
+  std::string_view name() const;
+
+  // Identifier equality: the whole name, case folded unless case-sensitive.
+  bool Equal(std::string_view a, std::string_view b) const;
+  // The form of a name that Equal compares, for hashed lookups.
+  std::string Key(std::string_view name) const;
+  // Character data order: trailing blanks do not count, as SQL Server pads
+  // the shorter value. Negative, zero or positive.
+  int Compare(std::string_view a, std::string_view b) const;
+
+ private:
+  bool case_sensitive_;
+};
+
+// ASCII case-insensitive equality, for keywords and names that are never
+// collation-sensitive (system procedure parameters, options, server names).
+bool EqualNoCase(std::string_view a, std::string_view b);
+
+// ASCII upper-case copy.
+std::string ToUpper(std::string_view text);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_TYPES_COLLATION_H_

@@ -1,0 +1,809 @@
+// Conversions between SQL Server's data types, as an assignment (INSERT,
+// UPDATE, a procedure parameter) or CAST performs them.
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "server/types/datetime.h"
+#include "server/types/decimal.h"
+#include "server/types/scalar.h"
+
+namespace server {
+
+namespace {
+
+// Conversion messages call both exact types "numeric", as SQL Server does.
+const char* Name(const DataType& type) {
+  return type.base == BaseType::kDecimal ? "numeric" : Info(type.base).name;
+}
+
+SqlError Clash(const DataType& from, const DataType& to) {
+  return Raise(Msg::kOperandClash, {Name(from), Name(to)});
+}
+
+SqlError Implicit(const DataType& from, const DataType& to) {
+  return Raise(Msg::kImplicitConversion, {Name(from), Name(to)});
+}
+
+SqlError Overflow(const DataType& from, const DataType& to) {
+  return Raise(Msg::kArithmeticOverflowConvert, {Name(from), Name(to)});
+}
+
+bool HoldsExpected(const Scalar& s) {
+  switch (Family(s.type)) {
+    case TypeFamily::kInteger:
+      return std::holds_alternative<int64_t>(s.value);
+    case TypeFamily::kApprox:
+      return std::holds_alternative<double>(s.value);
+    case TypeFamily::kBinary:
+    case TypeFamily::kImage:
+      return std::holds_alternative<std::vector<uint8_t>>(s.value);
+    case TypeFamily::kVariant:
+      return false;
+    default:
+      return std::holds_alternative<std::string>(s.value);
+  }
+}
+
+std::string Trim(std::string_view text) {
+  size_t b = text.find_first_not_of(" \t\r\n");
+  if (b == std::string_view::npos) return "";
+  size_t e = text.find_last_not_of(" \t\r\n");
+  return std::string(text.substr(b, e - b + 1));
+}
+
+int IntegerBytes(BaseType base) {
+  switch (base) {
+    case BaseType::kBit:
+    case BaseType::kTinyInt:
+      return 1;
+    case BaseType::kSmallInt:
+      return 2;
+    case BaseType::kInt:
+      return 4;
+    default:
+      return 8;
+  }
+}
+
+bool IntegerFits(int64_t v, BaseType base) {
+  switch (base) {
+    case BaseType::kBit:
+      return true;
+    case BaseType::kTinyInt:
+      return v >= 0 && v <= 255;
+    case BaseType::kSmallInt:
+      return v >= -32768 && v <= 32767;
+    case BaseType::kInt:
+      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+    default:
+      return true;
+  }
+}
+
+std::vector<uint8_t> BigEndian(uint64_t v, int bytes) {
+  std::vector<uint8_t> out(bytes);
+  for (int i = bytes - 1; i >= 0; --i) {
+    out[i] = static_cast<uint8_t>(v & 0xff);
+    v >>= 8;
+  }
+  return out;
+}
+
+std::vector<uint8_t> Utf16Le(std::string_view text) {
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    uint32_t cp = 0xFFFD;
+    size_t len = 1;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c >> 5) == 0x6 && i + 1 < text.size()) {
+      cp = ((c & 0x1F) << 6) | (text[i + 1] & 0x3F);
+      len = 2;
+    } else if ((c >> 4) == 0xE && i + 2 < text.size()) {
+      cp = ((c & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F);
+      len = 3;
+    } else if ((c >> 3) == 0x1E && i + 3 < text.size()) {
+      cp = ((c & 0x07) << 18) | ((text[i + 1] & 0x3F) << 12) | ((text[i + 2] & 0x3F) << 6) |
+           (text[i + 3] & 0x3F);
+      len = 4;
+    }
+    i += len;
+    auto put = [&out](uint32_t unit) {
+      out.push_back(static_cast<uint8_t>(unit & 0xff));
+      out.push_back(static_cast<uint8_t>(unit >> 8));
+    };
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      cp -= 0x10000;
+      put(0xD800 + (cp >> 10));
+      put(0xDC00 + (cp & 0x3FF));
+    } else {
+      put(cp > 0xFFFF ? 0xFFFD : cp);
+    }
+  }
+  return out;
+}
+
+// Fits bytes made from a number into binary(n)/varbinary(n): the rightmost
+// bytes are kept, and binary(n) is padded on the left.
+std::vector<uint8_t> FitNumberBytes(std::vector<uint8_t> bytes, const DataType& target) {
+  size_t n = static_cast<size_t>(target.length);
+  if (bytes.size() > n) bytes.erase(bytes.begin(), bytes.end() - n);
+  if (target.base != BaseType::kVarBinary && bytes.size() < n) {
+    bytes.insert(bytes.begin(), n - bytes.size(), 0);
+  }
+  return bytes;
+}
+
+std::string FormatFloat(double v) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.6g", v);
+  std::string text = buffer;
+  // SQL Server writes three exponent digits: 1.23457e+006.
+  size_t e = text.find('e');
+  if (e != std::string::npos && text.size() - e == 4) text.insert(e + 2, "0");
+  return text;
+}
+
+std::string MoneyStyle0(const std::string& exact) {
+  std::optional<DecimalParts> parts = ParseDecimal(exact);
+  if (!parts) return exact;
+  return FormatDecimal(*parts, 38, 2).value_or(exact);
+}
+
+Status ReadDateTime(const Scalar& in, DateTime& out) {
+  if (ParseDateTime(std::get<std::string>(in.value), out) != DateParse::kOk) {
+    return Raise(Msg::kDatetimeSyntax);
+  }
+  return std::nullopt;
+}
+
+// Days (with a fraction) as a datetime.
+Status DateFromNumber(double days, const DataType& from, const DataType& to, DateTime& out) {
+  double whole = std::floor(days);
+  if (!(whole > -1e7 && whole < 1e7)) return Overflow(from, to);
+  out.days = static_cast<int64_t>(whole);
+  out.ms = static_cast<int64_t>(std::llround((days - whole) * 86400000.0));
+  if (out.ms >= 86400000) {
+    out.ms -= 86400000;
+    ++out.days;
+  }
+  return std::nullopt;
+}
+
+Status ToInteger(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+  auto fit = [&](int64_t v, bool from_integer) -> Status {
+    if (!IntegerFits(v, target.base)) {
+      if (from_integer) {
+        return Raise(Msg::kArithmeticOverflowType, {Name(target), std::to_string(v)});
+      }
+      return Overflow(in.type, target);
+    }
+    out = target.base == BaseType::kBit ? int64_t{v != 0} : v;
+    return std::nullopt;
+  };
+  switch (Family(in.type)) {
+    case TypeFamily::kInteger:
+      return fit(std::get<int64_t>(in.value), true);
+    case TypeFamily::kExact:
+    case TypeFamily::kMoney: {
+      std::optional<DecimalParts> parts = ParseDecimal(std::get<std::string>(in.value));
+      if (!parts) return Raise(Msg::kConvertError, {Name(in.type), Name(target)});
+      std::optional<int64_t> v = TruncateToInt(*parts);
+      if (!v) return Overflow(in.type, target);
+      return fit(*v, false);
+    }
+    case TypeFamily::kApprox: {
+      double d = std::trunc(std::get<double>(in.value));
+      if (!(d >= -9.2e18 && d <= 9.2e18)) return Overflow(in.type, target);
+      return fit(static_cast<int64_t>(d), false);
+    }
+    case TypeFamily::kCharacter: {
+      const std::string& text = std::get<std::string>(in.value);
+      std::optional<DecimalParts> parts = ParseDecimal(text);
+      if (!parts || !parts->fraction.empty() || Trim(text).find('.') != std::string::npos) {
+        return Raise(Msg::kConvertSyntax, {Name(in.type), text, Name(target)});
+      }
+      std::optional<int64_t> v = TruncateToInt(*parts);
+      if (!v) return Overflow(in.type, target);
+      return fit(*v, false);
+    }
+    case TypeFamily::kBinary: {
+      const auto& bytes = std::get<std::vector<uint8_t>>(in.value);
+      int size = IntegerBytes(target.base);
+      uint64_t raw = 0;
+      size_t start = bytes.size() > static_cast<size_t>(size) ? bytes.size() - size : 0;
+      for (size_t i = start; i < bytes.size(); ++i) raw = (raw << 8) | bytes[i];
+      int64_t v;
+      if (size == 8) {
+        v = static_cast<int64_t>(raw);
+      } else if (target.base == BaseType::kTinyInt || target.base == BaseType::kBit) {
+        v = static_cast<int64_t>(raw);
+      } else {
+        uint64_t sign = uint64_t{1} << (size * 8 - 1);
+        v = static_cast<int64_t>(raw ^ sign) - static_cast<int64_t>(sign);
+      }
+      return fit(v, false);
+    }
+    case TypeFamily::kDateTime: {
+      if (!explicit_cast) return Implicit(in.type, target);
+      DateTime dt;
+      if (Status s = ReadDateTime(in, dt)) return s;
+      return fit(dt.days + (dt.ms >= 43200000 ? 1 : 0), false);
+    }
+    default:
+      return Clash(in.type, target);
+  }
+}
+
+Status ToExact(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+  std::optional<DecimalParts> parts;
+  switch (Family(in.type)) {
+    case TypeFamily::kInteger:
+      parts = DecimalFromInt(std::get<int64_t>(in.value));
+      break;
+    case TypeFamily::kExact:
+    case TypeFamily::kMoney:
+      parts = ParseDecimal(std::get<std::string>(in.value));
+      break;
+    case TypeFamily::kApprox: {
+      double d = std::get<double>(in.value);
+      if (!std::isfinite(d) || std::fabs(d) >= 1e38) return Overflow(in.type, target);
+      char buffer[128];
+      std::snprintf(buffer, sizeof buffer, "%.*f", target.scale + 2 > 30 ? 30 : target.scale + 2,
+                    d);
+      parts = ParseDecimal(buffer);
+      break;
+    }
+    case TypeFamily::kCharacter:
+      parts = ParseDecimal(std::get<std::string>(in.value));
+      break;
+    case TypeFamily::kDateTime: {
+      if (!explicit_cast) return Implicit(in.type, target);
+      DateTime dt;
+      if (Status s = ReadDateTime(in, dt)) return s;
+      char buffer[64];
+      std::snprintf(buffer, sizeof buffer, "%.8f",
+                    static_cast<double>(dt.days) + dt.ms / 86400000.0);
+      parts = ParseDecimal(buffer);
+      break;
+    }
+    default:
+      return Clash(in.type, target);
+  }
+  if (!parts) return Raise(Msg::kConvertError, {Name(in.type), Name(target)});
+  std::optional<std::string> text = FormatDecimal(*parts, target.precision, target.scale);
+  if (!text) return Overflow(in.type, target);
+  out = std::move(*text);
+  return std::nullopt;
+}
+
+Status ToMoney(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+  std::optional<DecimalParts> parts;
+  switch (Family(in.type)) {
+    case TypeFamily::kInteger:
+      parts = DecimalFromInt(std::get<int64_t>(in.value));
+      break;
+    case TypeFamily::kExact:
+    case TypeFamily::kMoney:
+      parts = ParseDecimal(std::get<std::string>(in.value));
+      break;
+    case TypeFamily::kApprox: {
+      double d = std::get<double>(in.value);
+      if (!std::isfinite(d) || std::fabs(d) >= 1e18) return Overflow(in.type, target);
+      char buffer[64];
+      std::snprintf(buffer, sizeof buffer, "%.6f", d);
+      parts = ParseDecimal(buffer);
+      break;
+    }
+    case TypeFamily::kCharacter: {
+      // Money text may carry a currency sign and thousands separators.
+      std::string text;
+      for (char c : std::get<std::string>(in.value)) {
+        if (c != '$' && c != ',') text += c;
+      }
+      parts = ParseDecimal(text);
+      if (!parts) return Raise(Msg::kMoneySyntax);
+      break;
+    }
+    case TypeFamily::kDateTime:
+      if (!explicit_cast) return Implicit(in.type, target);
+      return Clash(in.type, target);
+    default:
+      return Clash(in.type, target);
+  }
+  if (!parts) return Raise(Msg::kConvertError, {Name(in.type), Name(target)});
+  std::optional<int64_t> scaled = ScaledBy10000(*parts);
+  int64_t limit =
+      target.base == BaseType::kSmallMoney ? 2147483647 : std::numeric_limits<int64_t>::max();
+  if (!scaled || *scaled > limit || *scaled < -limit - 1) return Overflow(in.type, target);
+  out = *FormatDecimal(DecimalFromInt(*scaled), 38, 0);
+  // Put the point back four places from the right.
+  std::string& text = std::get<std::string>(out);
+  bool negative = !text.empty() && text[0] == '-';
+  std::string digits = negative ? text.substr(1) : text;
+  if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
+  text = (negative ? "-" : "") + digits.substr(0, digits.size() - 4) + "." +
+         digits.substr(digits.size() - 4);
+  return std::nullopt;
+}
+
+Status ToApprox(const Scalar& in, const DataType& target, Value& out) {
+  double d = 0;
+  switch (Family(in.type)) {
+    case TypeFamily::kInteger:
+      d = static_cast<double>(std::get<int64_t>(in.value));
+      break;
+    case TypeFamily::kExact:
+    case TypeFamily::kMoney:
+      d = std::strtod(std::get<std::string>(in.value).c_str(), nullptr);
+      break;
+    case TypeFamily::kApprox:
+      d = std::get<double>(in.value);
+      break;
+    case TypeFamily::kCharacter: {
+      std::string text = Trim(std::get<std::string>(in.value));
+      char* end = nullptr;
+      d = text.empty() ? 0 : std::strtod(text.c_str(), &end);
+      bool bad = text.empty() || end != text.c_str() + text.size() ||
+                 text.find_first_of("xXnN") != std::string::npos;  // no hex floats, inf or nan
+      if (bad) return Raise(Msg::kConvertError, {Name(in.type), Name(target)});
+      break;
+    }
+    case TypeFamily::kDateTime: {
+      DateTime dt;
+      if (Status s = ReadDateTime(in, dt)) return s;
+      d = static_cast<double>(dt.days) + dt.ms / 86400000.0;
+      break;
+    }
+    default:
+      return Clash(in.type, target);
+  }
+  if (!std::isfinite(d)) return Overflow(in.type, target);
+  if (target.base == BaseType::kReal) {
+    if (std::fabs(d) > std::numeric_limits<float>::max()) return Overflow(in.type, target);
+    d = static_cast<double>(static_cast<float>(d));
+  }
+  out = d;
+  return std::nullopt;
+}
+
+Status ToCharacter(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+  std::string text;
+  switch (Family(in.type)) {
+    case TypeFamily::kCharacter:
+    case TypeFamily::kText:
+    case TypeFamily::kExact:
+    case TypeFamily::kGuid:
+      text = std::get<std::string>(in.value);
+      break;
+    case TypeFamily::kMoney:
+      text = MoneyStyle0(std::get<std::string>(in.value));
+      break;
+    case TypeFamily::kInteger:
+      text = std::to_string(std::get<int64_t>(in.value));
+      break;
+    case TypeFamily::kApprox:
+      text = FormatFloat(std::get<double>(in.value));
+      break;
+    case TypeFamily::kDateTime: {
+      DateTime dt;
+      if (Status s = ReadDateTime(in, dt)) return s;
+      text = FormatDateTimeStyle0(dt);
+      break;
+    }
+    case TypeFamily::kBinary:
+    case TypeFamily::kImage: {
+      if (!explicit_cast) return Implicit(in.type, target);
+      const auto& bytes = std::get<std::vector<uint8_t>>(in.value);
+      text.assign(bytes.begin(), bytes.end());
+      if (!IsValidUtf8(text)) {
+        // Bytes that are not UTF-8 read as Latin-1 characters, so that
+        // character data always stays valid text.
+        text.clear();
+        for (uint8_t b : bytes) {
+          if (b < 0x80) {
+            text += static_cast<char>(b);
+          } else {
+            text += static_cast<char>(0xC0 | (b >> 6));
+            text += static_cast<char>(0x80 | (b & 0x3F));
+          }
+        }
+      }
+      break;
+    }
+    default:
+      return Clash(in.type, target);
+  }
+  TypeFamily from = Family(in.type);
+  bool numeric = from == TypeFamily::kInteger || from == TypeFamily::kExact ||
+                 from == TypeFamily::kMoney || from == TypeFamily::kApprox;
+  size_t count = CharacterCount(text);
+  size_t limit = static_cast<size_t>(target.length);
+  if (count > limit) {
+    // A number that does not fit becomes "*", as SQL Server writes it.
+    if (numeric && !Info(target.base).unicode) {
+      text = "*";
+      count = 1;
+    } else if (numeric) {
+      return Overflow(in.type, target);
+    } else {
+      return Raise(Msg::kStringTruncated);
+    }
+  }
+  if (target.base == BaseType::kChar || target.base == BaseType::kNChar)
+    text.append(limit - count, ' ');
+  out = std::move(text);
+  return std::nullopt;
+}
+
+Status ToBinary(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+  DataType dest = target;
+  if (dest.base == BaseType::kTimestamp) dest = DataType{BaseType::kBinary, 8, 0, 0};
+  std::vector<uint8_t> bytes;
+  bool from_number = true;
+  switch (Family(in.type)) {
+    case TypeFamily::kInteger:
+      bytes =
+          BigEndian(static_cast<uint64_t>(std::get<int64_t>(in.value)), IntegerBytes(in.type.base));
+      break;
+    case TypeFamily::kMoney: {
+      std::optional<DecimalParts> parts = ParseDecimal(std::get<std::string>(in.value));
+      std::optional<int64_t> scaled = parts ? ScaledBy10000(*parts) : std::nullopt;
+      if (!scaled) return Clash(in.type, target);
+      bytes =
+          BigEndian(static_cast<uint64_t>(*scaled), in.type.base == BaseType::kSmallMoney ? 4 : 8);
+      break;
+    }
+    case TypeFamily::kApprox: {
+      double d = std::get<double>(in.value);
+      uint64_t raw = 0;
+      if (in.type.base == BaseType::kReal) {
+        float f = static_cast<float>(d);
+        uint32_t r32 = 0;
+        static_assert(sizeof f == sizeof r32);
+        std::memcpy(&r32, &f, sizeof f);
+        bytes = BigEndian(r32, 4);
+      } else {
+        std::memcpy(&raw, &d, sizeof d);
+        bytes = BigEndian(raw, 8);
+      }
+      break;
+    }
+    case TypeFamily::kDateTime: {
+      DateTime dt;
+      if (Status s = ReadDateTime(in, dt)) return s;
+      bytes = BigEndian(static_cast<uint32_t>(dt.days), 4);
+      std::vector<uint8_t> ticks = BigEndian(static_cast<uint32_t>(dt.ms * 3 / 10), 4);
+      bytes.insert(bytes.end(), ticks.begin(), ticks.end());
+      break;
+    }
+    case TypeFamily::kGuid: {
+      std::string canonical;
+      if (!ParseGuid(std::get<std::string>(in.value), canonical)) return Raise(Msg::kGuidSyntax);
+      std::string hex;
+      for (char c : canonical) {
+        if (c != '-') hex += c;
+      }
+      std::vector<uint8_t> raw;
+      for (size_t i = 0; i < 32; i += 2)
+        raw.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+      // The first three groups are stored little-endian.
+      bytes = {raw[3], raw[2], raw[1], raw[0], raw[5], raw[4], raw[7], raw[6]};
+      bytes.insert(bytes.end(), raw.begin() + 8, raw.end());
+      from_number = false;
+      break;
+    }
+    case TypeFamily::kCharacter: {
+      if (!explicit_cast) return Implicit(in.type, target);
+      const std::string& text = std::get<std::string>(in.value);
+      bytes = Info(in.type.base).unicode ? Utf16Le(text)
+                                         : std::vector<uint8_t>(text.begin(), text.end());
+      from_number = false;
+      break;
+    }
+    case TypeFamily::kBinary:
+    case TypeFamily::kImage:
+      bytes = std::get<std::vector<uint8_t>>(in.value);
+      from_number = false;
+      break;
+    default:
+      return Clash(in.type, target);
+  }
+  if (from_number) {
+    out = FitNumberBytes(std::move(bytes), dest);
+    return std::nullopt;
+  }
+  size_t n = static_cast<size_t>(dest.length);
+  if (bytes.size() > n) return Raise(Msg::kStringTruncated);
+  if (dest.base == BaseType::kBinary && bytes.size() < n) bytes.resize(n, 0);
+  out = std::move(bytes);
+  return std::nullopt;
+}
+
+Status ToImage(const Scalar& in, const DataType& target, Value& out) {
+  switch (Family(in.type)) {
+    case TypeFamily::kBinary:
+    case TypeFamily::kImage:
+      out = std::get<std::vector<uint8_t>>(in.value);
+      return std::nullopt;
+    case TypeFamily::kCharacter:
+    case TypeFamily::kText: {
+      const std::string& text = std::get<std::string>(in.value);
+      out = Info(in.type.base).unicode ? Utf16Le(text)
+                                       : std::vector<uint8_t>(text.begin(), text.end());
+      return std::nullopt;
+    }
+    default:
+      return Clash(in.type, target);
+  }
+}
+
+Status ToDateTime(const Scalar& in, const DataType& target, Value& out) {
+  DateTime dt;
+  bool from_text = false;
+  switch (Family(in.type)) {
+    case TypeFamily::kCharacter: {
+      from_text = true;
+      DateParse parsed = ParseDateTime(std::get<std::string>(in.value), dt);
+      if (parsed == DateParse::kSyntax) return Raise(Msg::kDatetimeSyntax);
+      if (parsed == DateParse::kRange) return Raise(Msg::kDatetimeRange);
+      break;
+    }
+    case TypeFamily::kDateTime:
+      if (Status s = ReadDateTime(in, dt)) return s;
+      break;
+    case TypeFamily::kInteger:
+      if (Status s =
+              DateFromNumber(static_cast<double>(std::get<int64_t>(in.value)), in.type, target, dt))
+        return s;
+      break;
+    case TypeFamily::kExact:
+    case TypeFamily::kMoney:
+      if (Status s = DateFromNumber(std::strtod(std::get<std::string>(in.value).c_str(), nullptr),
+                                    in.type, target, dt))
+        return s;
+      break;
+    case TypeFamily::kApprox:
+      if (Status s = DateFromNumber(std::get<double>(in.value), in.type, target, dt)) return s;
+      break;
+    default:
+      return Clash(in.type, target);
+  }
+  if (target.base == BaseType::kSmallDateTime) {
+    dt = RoundToMinute(dt);
+    if (!InSmallDateTimeRange(dt)) {
+      return from_text ? Raise(Msg::kSmallDatetimeRange) : Overflow(in.type, target);
+    }
+  } else if (!InDateTimeRange(dt)) {
+    return from_text ? Raise(Msg::kDatetimeRange) : Overflow(in.type, target);
+  }
+  out = FormatDateTime(dt);
+  return std::nullopt;
+}
+
+Status ToGuid(const Scalar& in, const DataType& target, Value& out) {
+  switch (Family(in.type)) {
+    case TypeFamily::kCharacter:
+    case TypeFamily::kGuid: {
+      std::string canonical;
+      if (!ParseGuid(std::get<std::string>(in.value), canonical)) return Raise(Msg::kGuidSyntax);
+      out = std::move(canonical);
+      return std::nullopt;
+    }
+    case TypeFamily::kBinary: {
+      std::vector<uint8_t> b = std::get<std::vector<uint8_t>>(in.value);
+      b.resize(16, 0);
+      static constexpr int kOrder[] = {3,  2, 1, 0,  -1, 5,  4,  -1, 7,  6,
+                                       -1, 8, 9, -1, 10, 11, 12, 13, 14, 15};
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      std::string text;
+      for (int i : kOrder) {
+        if (i < 0) {
+          text += '-';
+        } else {
+          text += kHex[b[i] >> 4];
+          text += kHex[b[i] & 15];
+        }
+      }
+      out = std::move(text);
+      return std::nullopt;
+    }
+    default:
+      return Clash(in.type, target);
+  }
+}
+
+}  // namespace
+
+Scalar Coherent(const Scalar& in) {
+  if (in.is_null() || HoldsExpected(in)) return in;
+  return Scalar{NaturalType(in.value), in.value};
+}
+
+Scalar NullScalar() { return Scalar{DefaultType(BaseType::kInt), std::monostate{}}; }
+
+Scalar IntScalar(int64_t value, BaseType base) { return Scalar{DefaultType(base), value}; }
+
+Scalar StringScalar(std::string text, bool unicode) {
+  DataType type{unicode ? BaseType::kNVarChar : BaseType::kVarChar, 0, 0, 0};
+  type.length = static_cast<int>(CharacterCount(text));
+  if (type.length == 0) type.length = 1;
+  return Scalar{type, std::move(text)};
+}
+
+Scalar FloatScalar(double value) { return Scalar{DefaultType(BaseType::kFloat), value}; }
+
+Scalar BinaryScalar(std::vector<uint8_t> bytes) {
+  DataType type{BaseType::kVarBinary, static_cast<int>(bytes.size() ? bytes.size() : 1), 0, 0};
+  return Scalar{type, std::move(bytes)};
+}
+
+DataType NaturalType(const Value& value) {
+  if (std::holds_alternative<int64_t>(value)) return DefaultType(BaseType::kBigInt);
+  if (std::holds_alternative<double>(value)) return DefaultType(BaseType::kFloat);
+  if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&value)) {
+    return DataType{BaseType::kVarBinary, static_cast<int>(bytes->size() ? bytes->size() : 1), 0,
+                    0};
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    return DataType{BaseType::kVarChar, static_cast<int>(text->size() ? text->size() : 1), 0, 0};
+  }
+  return DefaultType(BaseType::kInt);
+}
+
+Status Convert(const Scalar& raw, const DataType& target, bool explicit_cast, Value& out) {
+  if (raw.is_null()) {
+    out = std::monostate{};
+    return std::nullopt;
+  }
+  Scalar in = Coherent(raw);
+  switch (Family(target)) {
+    case TypeFamily::kInteger:
+      return ToInteger(in, target, explicit_cast, out);
+    case TypeFamily::kExact:
+      return ToExact(in, target, explicit_cast, out);
+    case TypeFamily::kMoney:
+      return ToMoney(in, target, explicit_cast, out);
+    case TypeFamily::kApprox:
+      return ToApprox(in, target, out);
+    case TypeFamily::kCharacter:
+      return ToCharacter(in, target, explicit_cast, out);
+    case TypeFamily::kText: {
+      TypeFamily from = Family(in.type);
+      if (from != TypeFamily::kCharacter && from != TypeFamily::kText)
+        return Clash(in.type, target);
+      out = std::get<std::string>(in.value);
+      return std::nullopt;
+    }
+    case TypeFamily::kBinary:
+      return ToBinary(in, target, explicit_cast, out);
+    case TypeFamily::kImage:
+      return ToImage(in, target, out);
+    case TypeFamily::kDateTime:
+      return ToDateTime(in, target, out);
+    case TypeFamily::kGuid:
+      return ToGuid(in, target, out);
+    case TypeFamily::kVariant: {
+      TypeFamily from = Family(in.type);
+      if (from == TypeFamily::kText || from == TypeFamily::kImage ||
+          in.type.base == BaseType::kTimestamp) {
+        return Clash(in.type, target);
+      }
+      out = in.value;
+      return std::nullopt;
+    }
+  }
+  return Clash(in.type, target);
+}
+
+std::string ScalarText(const Scalar& raw) {
+  if (raw.is_null()) return "NULL";
+  Scalar s = Coherent(raw);
+  switch (Family(s.type)) {
+    case TypeFamily::kInteger:
+      return std::to_string(std::get<int64_t>(s.value));
+    case TypeFamily::kApprox:
+      return FormatFloat(std::get<double>(s.value));
+    case TypeFamily::kMoney:
+      return MoneyStyle0(std::get<std::string>(s.value));
+    case TypeFamily::kDateTime: {
+      DateTime dt;
+      if (ParseDateTime(std::get<std::string>(s.value), dt) != DateParse::kOk) {
+        return std::get<std::string>(s.value);
+      }
+      return FormatDateTimeStyle0(dt);
+    }
+    case TypeFamily::kBinary:
+    case TypeFamily::kImage: {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      std::string text = "0x";
+      for (uint8_t b : std::get<std::vector<uint8_t>>(s.value)) {
+        text += kHex[b >> 4];
+        text += kHex[b & 15];
+      }
+      return text;
+    }
+    default:
+      return std::get<std::string>(s.value);
+  }
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t len = c < 0x80           ? 1
+                 : (c >> 5) == 0x6  ? 2
+                 : (c >> 4) == 0xE  ? 3
+                 : (c >> 3) == 0x1E ? 4
+                                    : 0;
+    if (len == 0 || i + len > text.size()) return false;
+    uint32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+    for (size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(text[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += len;
+  }
+  return true;
+}
+
+size_t CharacterCount(std::string_view text) {
+  size_t count = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+  }
+  return count;
+}
+
+bool ParseGuid(std::string_view text, std::string& out) {
+  std::string t = Trim(text);
+  std::string_view v = t;
+  if (v.size() == 38 && v.front() == '{' && v.back() == '}') v = v.substr(1, 36);
+  if (v.size() != 36) return false;
+  std::string result;
+  for (size_t i = 0; i < v.size(); ++i) {
+    char c = v[i];
+    bool dash_place = i == 8 || i == 13 || i == 18 || i == 23;
+    if (dash_place) {
+      if (c != '-') return false;
+      result += '-';
+      continue;
+    }
+    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    result += c;
+  }
+  out = std::move(result);
+  return true;
+}
+
+std::string GuidFromNumbers(uint64_t seed, uint64_t counter) {
+  // splitmix64 spreads the counter over all the bits.
+  auto mix = [](uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+  };
+  uint64_t hi = mix(seed ^ mix(counter));
+  uint64_t lo = mix(hi ^ counter);
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%08llX-%04llX-%04llX-%04llX-%012llX",
+                static_cast<unsigned long long>(hi >> 32),
+                static_cast<unsigned long long>((hi >> 16) & 0xFFFF),
+                static_cast<unsigned long long>((hi & 0x0FFF) | 0x4000),
+                static_cast<unsigned long long>(((lo >> 48) & 0x3FFF) | 0x8000),
+                static_cast<unsigned long long>(lo & 0xFFFFFFFFFFFFull));
+  return buffer;
+}
+
+}  // namespace server

@@ -1,0 +1,271 @@
+#include "server/types/datetime.h"
+
+#include <cstdio>
+
+#include "server/types/collation.h"
+
+namespace server {
+
+namespace {
+
+constexpr const char* kMonthNames[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                       "jul", "aug", "sep", "oct", "nov", "dec"};
+constexpr const char* kMonthTitles[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr int64_t kMsPerDay = 86400000;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool IsLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int64_t year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
+}
+
+// A cursor over the text being read.
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : text_(text) {}
+  bool AtEnd() const { return pos_ >= text_.size(); }
+  char Peek(size_t ahead = 0) const {
+    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
+  }
+  void Skip(size_t n = 1) { pos_ += n; }
+  void SkipBlanks() {
+    while (Peek() == ' ' || Peek() == '\t') ++pos_;
+  }
+  // A run of digits (at most 9, enough for any field) and its length.
+  bool Number(int64_t& value, int& digits) {
+    value = 0;
+    digits = 0;
+    while (IsDigit(Peek())) {
+      if (digits < 9) value = value * 10 + (Peek() - '0');
+      ++digits;
+      ++pos_;
+    }
+    return digits > 0;
+  }
+  std::string Word() {
+    std::string word;
+    while (IsAlpha(Peek())) word += text_[pos_++];
+    return word;
+  }
+
+ private:
+  std::string_view text_;
+  size_t pos_ = 0;
+};
+
+int MonthFromName(const std::string& word) {
+  if (word.size() < 3) return 0;
+  for (int m = 0; m < 12; ++m) {
+    if (EqualNoCase(word.substr(0, 3), kMonthNames[m])) return m + 1;
+  }
+  return 0;
+}
+
+int64_t ExpandYear(int64_t year, int digits) {
+  if (digits <= 2) return year < 50 ? 2000 + year : 1900 + year;
+  return year;
+}
+
+// Reads "hh[:mm[:ss[.fff]]] [AM|PM]" (a bare hour needs AM or PM).
+DateParse ReadTime(Reader& in, int64_t& ms) {
+  int64_t hour = 0, minute = 0, second = 0, milli = 0;
+  int digits = 0;
+  if (!in.Number(hour, digits)) return DateParse::kSyntax;
+  bool has_minutes = false;
+  if (in.Peek() == ':') {
+    in.Skip();
+    if (!in.Number(minute, digits)) return DateParse::kSyntax;
+    has_minutes = true;
+    if (in.Peek() == ':') {
+      in.Skip();
+      if (!in.Number(second, digits)) return DateParse::kSyntax;
+      if (in.Peek() == '.' || in.Peek() == ':') {
+        bool dot = in.Peek() == '.';
+        in.Skip();
+        int64_t fraction = 0;
+        if (!in.Number(fraction, digits)) return DateParse::kSyntax;
+        if (dot) {
+          // ".1" is 100 ms, ".12" 120 ms; digits past the third are dropped.
+          while (digits < 3) {
+            fraction *= 10;
+            ++digits;
+          }
+          while (digits > 3) {
+            fraction /= 10;
+            --digits;
+          }
+        }
+        milli = fraction;
+      }
+    }
+  }
+  in.SkipBlanks();
+  std::string meridian = in.Word();
+  if (!meridian.empty()) {
+    if (!EqualNoCase(meridian, "AM") && !EqualNoCase(meridian, "PM")) return DateParse::kSyntax;
+    if (hour < 1 || hour > 12) return DateParse::kRange;
+    if (hour == 12) hour = 0;
+    if (EqualNoCase(meridian, "PM")) hour += 12;
+  } else if (!has_minutes) {
+    return DateParse::kSyntax;
+  }
+  if (hour > 23 || minute > 59 || second > 59 || milli > 999) return DateParse::kRange;
+  ms = ((hour * 60 + minute) * 60 + second) * 1000 + milli;
+  return DateParse::kOk;
+}
+
+}  // namespace
+
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+  // Days from 0000-03-01 (proleptic Gregorian), shifted to 1900-01-01.
+  int64_t y = month <= 2 ? year - 1 : year;
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t mp = (month + 9) % 12;
+  int64_t doy = (153 * mp + 2) / 5 + day - 1;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  constexpr int64_t kDays1900 = 693901;  // 1900-01-01 counted the same way
+  return era * 146097 + doe - kDays1900;
+}
+
+void CivilFromDays(int64_t days, int64_t& year, int& month, int& day) {
+  int64_t z = days + 693901;
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+DateParse ParseDateTime(std::string_view text, DateTime& out) {
+  Reader in(text);
+  in.SkipBlanks();
+  int64_t year = 1900;
+  int month = 1, day = 1;
+  bool has_date = false;
+  if (IsAlpha(in.Peek())) {
+    // "Jan  1 2001": SQL Server's own default text form.
+    month = MonthFromName(in.Word());
+    if (month == 0) return DateParse::kSyntax;
+    in.SkipBlanks();
+    int64_t d = 0, y = 0;
+    int digits = 0;
+    if (!in.Number(d, digits)) return DateParse::kSyntax;
+    in.SkipBlanks();
+    if (in.Peek() == ',') in.Skip();
+    in.SkipBlanks();
+    if (!in.Number(y, digits) || digits > 4) return DateParse::kSyntax;
+    year = ExpandYear(y, digits);
+    day = static_cast<int>(d);
+    has_date = true;
+  } else if (IsDigit(in.Peek())) {
+    // Look ahead: a time starts with "hh:" or "hh AM".
+    size_t run = 0;
+    while (IsDigit(in.Peek(run))) ++run;
+    char after = in.Peek(run);
+    bool time_only = after == ':' || ((after == ' ' || IsAlpha(after)) && run <= 2);
+    if (!time_only) {
+      int64_t a = 0, b = 0, c = 0;
+      int da = 0, db = 0, dc = 0;
+      in.Number(a, da);
+      if (da == 8 && !(after == '/' || after == '-' || after == '.')) {
+        year = a / 10000;
+        month = static_cast<int>(a / 100 % 100);
+        day = static_cast<int>(a % 100);
+      } else {
+        char sep = in.Peek();
+        if (sep != '/' && sep != '-' && sep != '.') return DateParse::kSyntax;
+        in.Skip();
+        if (!in.Number(b, db) || in.Peek() != sep) return DateParse::kSyntax;
+        in.Skip();
+        if (!in.Number(c, dc)) return DateParse::kSyntax;
+        if (da == 4) {
+          year = a;
+          month = static_cast<int>(b);
+          day = static_cast<int>(c);
+        } else {
+          if (dc > 4 || da > 2 || db > 2) return DateParse::kSyntax;
+          month = static_cast<int>(a);
+          day = static_cast<int>(b);
+          year = ExpandYear(c, dc);
+        }
+      }
+      has_date = true;
+    }
+  } else if (!in.AtEnd()) {
+    return DateParse::kSyntax;
+  }
+  int64_t ms = 0;
+  if (has_date && (in.Peek() == 'T' || in.Peek() == 't') && IsDigit(in.Peek(1))) in.Skip();
+  in.SkipBlanks();
+  if (!in.AtEnd()) {
+    DateParse time = ReadTime(in, ms);
+    if (time != DateParse::kOk) return time;
+    in.SkipBlanks();
+    if (!in.AtEnd()) return DateParse::kSyntax;
+  }
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+      day > DaysInMonth(year, month)) {
+    return DateParse::kRange;
+  }
+  out.days = DaysFromCivil(year, month, day);
+  out.ms = ms;
+  return DateParse::kOk;
+}
+
+bool InDateTimeRange(const DateTime& value) {
+  return value.days >= DaysFromCivil(1753, 1, 1) && value.days <= DaysFromCivil(9999, 12, 31);
+}
+
+bool InSmallDateTimeRange(const DateTime& value) {
+  return value.days >= 0 && value.days <= DaysFromCivil(2079, 6, 6);
+}
+
+DateTime RoundToMinute(const DateTime& value) {
+  DateTime out = value;
+  int64_t minutes = (value.ms + 30000) / 60000;
+  out.ms = minutes * 60000;
+  if (out.ms >= kMsPerDay) {
+    out.ms -= kMsPerDay;
+    ++out.days;
+  }
+  return out;
+}
+
+std::string FormatDateTime(const DateTime& value) {
+  int64_t year;
+  int month, day;
+  CivilFromDays(value.days, year, month, day);
+  int64_t ms = value.ms;
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02d %02lld:%02lld:%02lld.%03lld",
+                static_cast<long long>(year), month, day, static_cast<long long>(ms / 3600000),
+                static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60),
+                static_cast<long long>(ms % 1000));
+  return buffer;
+}
+
+std::string FormatDateTimeStyle0(const DateTime& value) {
+  int64_t year;
+  int month, day;
+  CivilFromDays(value.days, year, month, day);
+  int64_t hour = value.ms / 3600000;
+  int64_t minute = value.ms / 60000 % 60;
+  const char* meridian = hour < 12 ? "AM" : "PM";
+  int64_t hour12 = hour % 12 == 0 ? 12 : hour % 12;
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%s %2d %lld %2lld:%02lld%s", kMonthTitles[month - 1], day,
+                static_cast<long long>(year), static_cast<long long>(hour12),
+                static_cast<long long>(minute), meridian);
+  return buffer;
+}
+
+}  // namespace server

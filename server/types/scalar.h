@@ -1,0 +1,64 @@
+#ifndef TAVORA_SERVER_TYPES_SCALAR_H_
+#define TAVORA_SERVER_TYPES_SCALAR_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/engine.h"
+#include "server/errors.h"
+#include "server/types/data_type.h"
+
+namespace server {
+
+// A typed value: what literals are, what expressions compute and what the
+// conversions take. The value follows the storage rules of engine.h's Value.
+struct Scalar {
+  DataType type;
+  Value value;
+
+  bool is_null() const { return std::holds_alternative<std::monostate>(value); }
+};
+
+Scalar NullScalar();
+Scalar IntScalar(int64_t value, BaseType base = BaseType::kInt);
+// A varchar (or nvarchar) whose declared length is the text's length.
+Scalar StringScalar(std::string text, bool unicode = false);
+Scalar FloatScalar(double value);
+Scalar BinaryScalar(std::vector<uint8_t> bytes);
+
+// The type a bare value carries: bigint, float, varchar or varbinary. Used for
+// sql_variant contents and for values read back without a declared type.
+DataType NaturalType(const Value& value);
+
+// The value itself when its held kind matches its declared type; otherwise
+// (sql_variant contents, a damaged state file) the value at its natural type.
+Scalar Coherent(const Scalar& in);
+
+// Converts `in` for storing into `target`, as INSERT, UPDATE and parameters
+// do: SQL Server 2000's implicit conversion rules (character data to binary
+// needs `explicit_cast`, as CAST and CONVERT give). Errors are the server's
+// conversion messages (245, 8114, 8115, 220, 241, 242, 257, 206, 8152, ...).
+Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out);
+
+// The value as SQL Server's default conversion to varchar writes it
+// ("31.99" for money, "Jan  1 2001 12:00AM" for datetime, hex for binary
+// is written "0x11"). NULL gives "NULL".
+std::string ScalarText(const Scalar& scalar);
+
+// Whether `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+// Characters in a UTF-8 text (code points), as length checks count them.
+size_t CharacterCount(std::string_view text);
+
+// Canonical uppercase form of a uniqueidentifier text (braces optional).
+bool ParseGuid(std::string_view text, std::string& out);
+// A uniqueidentifier text made from a server's seed and a counter: distinct
+// for every counter value of one seed.
+std::string GuidFromNumbers(uint64_t seed, uint64_t counter);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_TYPES_SCALAR_H_

@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "datasets/dataset_classes.h"
+#include "datasets/frame.h"
+#include "harness/error.h"
+#include "harness/utf.h"
+#include "host/harness_classes.h"
+#include "host/model_json.h"
+#include "host/record_session.h"
+#include "tests/datasets/standard_builder_fixture.h"
+#include "tests/datasets/standard_generic_table_texts.h"
+
+namespace tavora::testing {
+namespace {
+
+constexpr char kUseGo[] = "USE tavora_StandardDataset\r\nGO\r\n";
+
+Json ExecuteEntry(const std::string& text) {
+  return {{"call", "Execute"}, {"option", 0}, {"text", text}};
+}
+
+class StandardDatasetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::path(::testing::TempDir()) /
+              ("standard_dataset_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    Install(host::Settings{});
+    workspace_ = host::MakeWorkspace(folder_.string());
+    dataset_ = MakeStandardDataset();
+  }
+
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  void Install(const host::Settings& settings) {
+    backend_ = std::make_shared<host::RecordBackend>();
+    host::InstallHarnessClasses(settings, host::RecordSessions(backend_));
+  }
+
+  void Create() { dataset_->Create(u"C:\\folder", workspace_.get(), nullptr); }
+
+  void FailExecute(std::u16string text, int occurrence = 1) {
+    backend_->failures.push_back({"Execute", std::move(text), occurrence,
+                                  harness::Error(1801, u"Database already exists.")});
+  }
+
+  const std::vector<Json>& Entries() const { return backend_->transcript.entries(); }
+
+  // The model's collections by name, in order.
+  std::vector<std::string> CollectionNames() const {
+    std::vector<std::string> names;
+    Json model = host::ModelToJson(dataset_->ObjectModel().get());
+    for (const Json& collection : model["projects"][0]["collections"]) {
+      names.push_back(collection["name"]);
+    }
+    return names;
+  }
+
+  Json Objects(const std::string& collection) const {
+    Json model = host::ModelToJson(dataset_->ObjectModel().get());
+    for (const Json& entry : model["projects"][0]["collections"]) {
+      if (entry["name"] == collection) return entry["objects"];
+    }
+    ADD_FAILURE() << "no collection " << collection;
+    return Json::array();
+  }
+
+  std::filesystem::path folder_;
+  std::shared_ptr<host::RecordBackend> backend_;
+  harness::ComPtr<harness::Workspace> workspace_;
+  harness::ComPtr<harness::IDataset> dataset_;
+};
+
+TEST_F(StandardDatasetTest, NameAndNoModelBeforeCreate) {
+  EXPECT_EQ(dataset_->Name(), u"tavora.Standard");
+  EXPECT_FALSE(dataset_->ObjectModel());
+}
+
+TEST_F(StandardDatasetTest, CreateSendsFrameAndBuilderBatchesInOrderThenCloses) {
+  Create();
+  std::vector<Json> expected = {
+      {{"call", "SetLoginTimeout"}, {"value", 15}},
+      {{"call", "Open"},
+       {"text", "DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes"}},
+      ExecuteEntry("USE master\r\nCREATE DATABASE tavora_StandardDataset"),
+      ExecuteEntry(std::string(kUseGo) + "EXEC sp_fulltext_database\r\n  @action='enable'"),
+      ExecuteEntry(std::string(kUseGo) +
+                   "EXEC sp_fulltext_catalog\r\n  @ftcat='Catalog1'\r\n, @action='create'"),
+      ExecuteEntry(std::string(kUseGo) + "CREATE DEFAULT defGeneric AS '800-555-1212'"),
+      ExecuteEntry(std::string(kUseGo) +
+                   "CREATE RULE rulGeneric AS @range >= $1000 AND @range < $20000"),
+      ExecuteEntry(std::string(kUseGo) + "EXEC sp_addtype udtGeneric, 'VARCHAR(32)', 'NOT NULL'"),
+  };
+  for (const std::string& batch : GenericTableBatches()) expected.push_back(ExecuteEntry(batch));
+
+  const std::vector<Json>& entries = Entries();
+  ASSERT_GT(entries.size(), expected.size());
+  EXPECT_EQ(std::vector<Json>(entries.begin(), entries.begin() + expected.size()), expected);
+  // The later builders' batches follow; the session is closed once, last.
+  EXPECT_EQ(entries.back(), Json({{"call", "Close"}}));
+  for (size_t i = expected.size(); i + 1 < entries.size(); ++i) {
+    EXPECT_EQ(entries[i]["call"], "Execute") << i;
+  }
+}
+
+TEST_F(StandardDatasetTest, CreateBuildsNineCollectionsAndTheBuildersObjects) {
+  Create();
+  const std::vector<std::string> expected = {"Defaults",
+                                             "FullTextCatalogs",
+                                             "Rules",
+                                             "Publications",
+                                             "StoredProcedures",
+                                             "Tables",
+                                             "UserDefinedDatatypes",
+                                             "UserDefinedFunctions",
+                                             "Views"};
+  EXPECT_EQ(CollectionNames(), expected);
+  Json model = host::ModelToJson(dataset_->ObjectModel().get());
+  ASSERT_EQ(model["projects"].size(), 1u);
+  EXPECT_EQ(model["projects"][0]["name"], "Project1");
+  EXPECT_TRUE(Objects("Publications").empty());
+  EXPECT_EQ(Objects("FullTextCatalogs")[0]["key"], "Catalog1");
+  EXPECT_EQ(Objects("Defaults")[0]["key"], "dbo.defGeneric");
+  EXPECT_EQ(Objects("Rules")[0]["key"], "dbo.rulGeneric");
+  EXPECT_EQ(Objects("UserDefinedDatatypes")[0]["key"], "dbo.udtGeneric");
+  EXPECT_EQ(Objects("Tables")[0]["key"], "dbo.tblGeneric");
+  // The same model on every read until the next Create.
+  EXPECT_EQ(dataset_->ObjectModel(), dataset_->ObjectModel());
+}
+
+TEST_F(StandardDatasetTest, CreateThenSaveWritesTheWorkspaceProject) {
+  Create();
+  dataset_->Save(u"", workspace_.get(), nullptr);
+  std::ifstream file(folder_ / "Project1.json");
+  ASSERT_TRUE(file) << "no Project1.json";
+  Json project = Json::parse(file);
+  const Json expected = Json::parse(R"json({"name":"Project1","kind":2,"connection":[
+      {"property":"Server","value":{"String":"(local)"}},
+      {"property":"SecurityMode","value":{"Long":0}},
+      {"property":"LoginTimeout","value":{"Long":15}},
+      {"property":"Database","value":{"String":"tavora_StandardDataset"}},
+      {"property":"Flags","value":{"Long":1}}]})json");
+  EXPECT_EQ(project, expected);
+}
+
+TEST_F(StandardDatasetTest, SaveWithoutProjectFails) {
+  Failure failure = FailureOf([&] { dataset_->Save(u"", workspace_.get(), nullptr); });
+  EXPECT_EQ(failure.number, harness::errors::kInvalidCall);
+  EXPECT_EQ(failure.trace, std::vector<std::string>{"StandardDataset.IDataset_Save"});
+}
+
+TEST_F(StandardDatasetTest, CreateWithoutWorkspaceFailsAfterClosingTheSession) {
+  Failure failure = FailureOf([&] { dataset_->Create(u"", nullptr, nullptr); });
+  EXPECT_EQ(failure.number, harness::errors::kObjectNotSet);
+  EXPECT_EQ(failure.trace, std::vector<std::string>{"StandardDataset.IDataset_Create"});
+  EXPECT_EQ(Entries().back(), Json({{"call", "Close"}}));
+  EXPECT_TRUE(dataset_->ObjectModel());
+}
+
+TEST_F(StandardDatasetTest, BuilderFailureEndsCreateWithBothContextLines) {
+  FailExecute(u"CREATE RULE");
+  Failure failure = FailureOf([&] { Create(); });
+  EXPECT_EQ(failure.number, 1801);
+  EXPECT_EQ(failure.text, "Database already exists.");
+  const std::vector<std::string> trace = {"StandardDataset.CreateGenericRule",
+                                          "StandardDataset.IDataset_Create"};
+  EXPECT_EQ(failure.trace, trace);
+  // The default made before stays; the rule and everything later are missing.
+  EXPECT_EQ(Objects("Defaults").size(), 1u);
+  EXPECT_TRUE(Objects("Rules").empty());
+  EXPECT_TRUE(Objects("UserDefinedDatatypes").empty());
+  EXPECT_TRUE(Objects("Tables").empty());
+  // No later batch and no Close: the session is released unclosed.
+  EXPECT_EQ(Entries().size(), 7u);
+  EXPECT_NE(Entries().back()["text"].get<std::string>().find("CREATE RULE"), std::string::npos);
+  // The workspace was not touched.
+  EXPECT_EQ(FailureOf([&] { dataset_->Save(u"", workspace_.get(), nullptr); }).number,
+            harness::errors::kInvalidCall);
+}
+
+TEST_F(StandardDatasetTest, FailedCreateDatabaseKeepsTheEarlierModel) {
+  Create();
+  harness::ComPtr<harness::ObjectModel> first = dataset_->ObjectModel();
+  FailExecute(u"CREATE DATABASE");
+  backend_->transcript.Clear();
+  Failure failure = FailureOf([&] { Create(); });
+  EXPECT_EQ(failure.number, 1801);
+  EXPECT_EQ(failure.trace, std::vector<std::string>{"StandardDataset.IDataset_Create"});
+  EXPECT_EQ(dataset_->ObjectModel(), first);
+  EXPECT_EQ(Entries().size(), 3u);  // login timeout, Open, CREATE DATABASE; no Close
+}
+
+TEST_F(StandardDatasetTest, DeleteDropsAnExistingDatabase) {
+  dataset_->Delete(u"", nullptr);
+  const std::vector<Json> expected = {
+      {{"call", "SetLoginTimeout"}, {"value", 15}},
+      {{"call", "Open"},
+       {"text", "DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes"}},
+      {{"call", "Query"},
+       {"text", "USE master\r\nSELECT Name FROM sysdatabases WHERE Name='tavora_StandardDataset'"}},
+      ExecuteEntry("USE master\r\nDROP DATABASE tavora_StandardDataset"),
+      {{"call", "Close"}},
+  };
+  EXPECT_EQ(Entries(), expected);
+}
+
+TEST_F(StandardDatasetTest, DeleteSendsNoDropUnlessExactlyOneRow) {
+  for (int rows : {0, 2}) {
+    SCOPED_TRACE(rows);
+    backend_->transcript.Clear();
+    backend_->database_rows = rows;
+    dataset_->Delete(u"", nullptr);
+    const std::vector<Json> expected = {
+        {{"call", "SetLoginTimeout"}, {"value", 15}},
+        {{"call", "Open"},
+         {"text", "DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes"}},
+        {{"call", "Query"},
+         {"text",
+          "USE master\r\nSELECT Name FROM sysdatabases WHERE Name='tavora_StandardDataset'"}},
+        {{"call", "Close"}},
+    };
+    EXPECT_EQ(Entries(), expected);
+  }
+}
+
+TEST_F(StandardDatasetTest, DeleteFailureCarriesItsContextLine) {
+  FailExecute(u"DROP DATABASE");
+  Failure failure = FailureOf([&] { dataset_->Delete(u"", nullptr); });
+  EXPECT_EQ(failure.number, 1801);
+  EXPECT_EQ(failure.trace, std::vector<std::string>{"StandardDataset.IDataset_Delete"});
+  EXPECT_NE(Entries().back()["call"], "Close");
+}
+
+TEST_F(StandardDatasetTest, ModifyTouchesNothing) {
+  std::u16string project = u"Project1", collection = u"Tables", object = u"dbo.tblGeneric";
+  dataset_->Modify(workspace_.get(), project, collection, object);
+  dataset_->Modify(nullptr, project, collection, object);
+  EXPECT_TRUE(Entries().empty());
+  EXPECT_FALSE(dataset_->ObjectModel());
+}
+
+TEST_F(StandardDatasetTest, OpensWithTheSettingsCredentials) {
+  Install(host::Settings{u"db1", u"sa", u"x;DRIVER=Other"});
+  dataset_->Delete(u"", nullptr);
+  ASSERT_GE(Entries().size(), 2u);
+  EXPECT_EQ(Entries()[1]["text"],
+            "DRIVER=SQL Server;SERVER=db1;UID=sa;PWD={x;DRIVER=Other};Trusted_Connection=No");
+}
+
+TEST(StandardConnectionString, BracesOnlyValuesThatCouldRewriteIt) {
+  const struct {
+    const char* name;
+    ServerLogin login;
+    std::u16string expected;
+  } cases[] = {
+      {"empty user is trusted",
+       {u"(local)", u"", u""},
+       u"DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes"},
+      {"plain values as they stand",
+       {u"my server\\SQL2000", u"sa", u"pa$$ word=1"},
+       u"DRIVER=SQL Server;SERVER=my server\\SQL2000;UID=sa;PWD=pa$$ word=1;"
+       u"Trusted_Connection=No"},
+      {"semicolon in password",
+       {u"db", u"sa", u"x;DRIVER=Other"},
+       u"DRIVER=SQL Server;SERVER=db;UID=sa;PWD={x;DRIVER=Other};Trusted_Connection=No"},
+      {"closing brace doubled",
+       {u"db", u"sa", u"a}b"},
+       u"DRIVER=SQL Server;SERVER=db;UID=sa;PWD={a}}b};Trusted_Connection=No"},
+      {"opening brace",
+       {u"db", u"sa", u"{x"},
+       u"DRIVER=SQL Server;SERVER=db;UID=sa;PWD={{x};Trusted_Connection=No"},
+      {"leading blank",
+       {u"db", u" sa", u"p"},
+       u"DRIVER=SQL Server;SERVER=db;UID={ sa};PWD=p;Trusted_Connection=No"},
+      {"trailing blank",
+       {u"db", u"sa", u"p "},
+       u"DRIVER=SQL Server;SERVER=db;UID=sa;PWD={p };Trusted_Connection=No"},
+      {"server with semicolon",
+       {u"db;UID=x", u"", u""},
+       u"DRIVER=SQL Server;SERVER={db;UID=x};UID=;PWD=;Trusted_Connection=Yes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(harness::ToUtf8(ConnectionString(c.login)), harness::ToUtf8(c.expected));
+  }
+}
+
+}  // namespace
+}  // namespace tavora::testing

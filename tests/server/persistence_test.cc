@@ -1,0 +1,225 @@
+// The catalog saved as text and read back, and the data folder that keeps it
+// on disk.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "server/data_folder.h"
+#include "server/engine.h"
+#include "tests/server/dataset_batches.h"
+#include "tests/server/server_test_util.h"
+
+namespace server::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "tavora-server-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempFolder() {
+    std::error_code ignored;  // a failed clean-up must not fail the test
+    fs::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return (fs::path(path_) / name).string(); }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::unique_ptr<Engine> LoadOrFail(const std::string& text, ServerOptions options = {}) {
+  auto loaded = Engine::Load(text, options);
+  if (auto* message = std::get_if<std::string>(&loaded)) {
+    ADD_FAILURE() << *message;
+    return nullptr;
+  }
+  return std::move(std::get<std::unique_ptr<Engine>>(loaded));
+}
+
+std::string LoadError(const std::string& text, ServerOptions options = {}) {
+  auto loaded = Engine::Load(text, options);
+  const std::string* message = std::get_if<std::string>(&loaded);
+  return message ? *message : "loaded";
+}
+
+TEST(ServerPersistence, RoundTripKeepsTheWholeCatalog) {
+  Engine engine(ServerOptions{});
+  ASSERT_EQ(Describe(CreateStandard(engine).error), "ok");
+  for (Replication kind :
+       {Replication::kTransactional, Replication::kSnapshot, Replication::kMerge}) {
+    ASSERT_EQ(Describe(CreateReplication(engine, kind).error), "ok");
+  }
+  std::string saved = engine.Save();
+  std::unique_ptr<Engine> loaded = LoadOrFail(saved);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->Save(), saved);
+  {
+    Client client(*loaded);
+    EXPECT_EQ(ResultText(client.Query("USE tavora_StandardDataset\nSELECT fldDecimal, fldComputed, "
+                                      "fldImage FROM tblGeneric")),
+              "fldDecimal|fldComputed|fldImage\n32|17|0x633A5C782E6A7067");
+  }
+  // The loaded server goes on where the saved one stopped.
+  EXPECT_EQ(Describe(DeleteStandard(*loaded).error), "ok");
+  EXPECT_EQ(Describe(DeleteReplication(*loaded, Replication::kTransactional).error), "ok");
+  EXPECT_EQ(Describe(CreateReplication(*loaded, Replication::kTransactional).error), "ok");
+}
+
+TEST(ServerPersistence, CorruptTextIsAClearError) {
+  Engine engine(ServerOptions{});
+  Client client(engine);
+  ASSERT_EQ(
+      Describe(client.Execute("CREATE DATABASE shop\nGO\nUSE shop\nGO\nCREATE TABLE t (a INT)\nGO\n"
+                              "INSERT INTO t VALUES (1)")),
+      "ok");
+  const std::string good = engine.Save();
+  auto replaced = [&good](const std::string& from, const std::string& to) {
+    std::string text = good;
+    size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* message;
+  };
+  const Case kCases[] = {
+      {"not JSON", "{\"format\": ", "not a valid server state: "},
+      {"empty", "", "not a valid server state: "},
+      {"another format", "{\"format\":\"other\"}",
+       "not a server state (no \"format\": \"tavora-server-state\")"},
+      {"a later version", replaced("\"version\":1", "\"version\":9"),
+       "a server state of version 9, which this server cannot read"},
+      {"unknown data type", replaced("\"type\":\"int\"", "\"type\":\"integer64\""),
+       "not a valid server state: unknown data type 'integer64'"},
+      {"row of the wrong width", replaced("[{\"int\":1}]", "[{\"int\":1},null]"),
+       "not a valid server state: a row of table 't' has the wrong width"},
+      {"missing field", replaced("\"rows\":", "\"rowz\":"), "not a valid server state: "},
+      {"field of the wrong kind", replaced("\"nullable\":true", "\"nullable\":\"yes\""),
+       "not a valid server state: "},
+      {"odd binary", replaced("[{\"int\":1}]", "[{\"binary\":\"ABC\"}]"),
+       "not a valid server state: binary value with an odd number of digits"},
+      {"no master", replaced("\"name\":\"master\"", "\"name\":\"elsewhere\""),
+       "not a valid server state: the system database 'master' is missing"},
+      {"two databases of one name", replaced("\"name\":\"shop\"", "\"name\":\"MODEL\""),
+       "not a valid server state: two databases named 'MODEL' under the server collation"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::string message = LoadError(c.text);
+    EXPECT_EQ(message.substr(0, std::string(c.message).size()), c.message) << message;
+  }
+}
+
+TEST(ServerPersistence, NamesMustStayDistinctUnderTheCollation) {
+  ServerOptions sensitive;
+  sensitive.case_sensitive = true;
+  Engine engine(sensitive);
+  Client client(engine);
+  ASSERT_EQ(Describe(client.Execute("CREATE DATABASE shop\nGO\nCREATE DATABASE SHOP")), "ok");
+  std::string saved = engine.Save();
+  EXPECT_EQ(LoadError(saved, sensitive), "loaded");
+  EXPECT_EQ(LoadError(saved, ServerOptions{}),
+            "not a valid server state: two databases named 'SHOP' under the server collation");
+}
+
+TEST(ServerDataFolder, KeepsTheServerBetweenProcesses) {
+  TempFolder folder;
+  {
+    auto opened = DataFolder::Open(folder.path(), ServerOptions{});
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened))
+        << std::get<std::string>(opened);
+    DataFolder& data = *std::get<std::unique_ptr<DataFolder>>(opened);
+    int session = std::get<int>(data.engine().Login("sa", "", false, "TAVORA"));
+    EXPECT_FALSE(data.Execute(session, "SELECT name FROM sysdatabases").error);
+    // A batch that changed nothing writes nothing.
+    EXPECT_FALSE(fs::exists(data.StateFile()));
+    EXPECT_FALSE(data.Execute(session, "CREATE DATABASE kept").error);
+    EXPECT_TRUE(fs::exists(data.StateFile()));
+    EXPECT_FALSE(fs::exists(data.StateFile() + ".tmp"));
+  }
+  auto reopened = DataFolder::Open(folder.path(), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(reopened))
+      << std::get<std::string>(reopened);
+  Engine& engine = std::get<std::unique_ptr<DataFolder>>(reopened)->engine();
+  Client client(engine);
+  EXPECT_EQ(ResultText(client.Query("SELECT name FROM sysdatabases WHERE name = 'kept'")),
+            "name\nkept");
+}
+
+TEST(ServerDataFolder, CorruptStateIsReportedAndLeftAlone) {
+  TempFolder folder;
+  std::string file = folder.File("server-state.json");
+  WriteFile(file, "{\"format\":\"tavora-server-state\",\"version\":1,");
+  auto opened = DataFolder::Open(folder.path(), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::string>(opened));
+  const std::string& message = std::get<std::string>(opened);
+  EXPECT_EQ(
+      message.substr(0, ("The server state '" + file + "' is not a valid server state: ").size()),
+      "The server state '" + file + "' is not a valid server state: ");
+  EXPECT_NE(message.find("; it was left as it is. Move it away to start a fresh server."),
+            std::string::npos);
+  EXPECT_EQ(ReadFile(file), "{\"format\":\"tavora-server-state\",\"version\":1,");
+}
+
+TEST(ServerDataFolder, OneProcessAtATime) {
+  TempFolder folder;
+  auto first = DataFolder::Open(folder.path(), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(first));
+  auto second = DataFolder::Open(folder.path(), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::string>(second));
+  EXPECT_EQ(std::get<std::string>(second),
+            "The data folder '" + folder.path() + "' is in use by another process.");
+}
+
+TEST(ServerDataFolder, FailedWriteBecomesTheBatchError) {
+  TempFolder folder;
+  auto opened = DataFolder::Open(folder.path(), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened));
+  DataFolder& data = *std::get<std::unique_ptr<DataFolder>>(opened);
+  // A folder where the temporary file should go makes the write fail.
+  fs::create_directory(data.StateFile() + ".tmp");
+  int session = std::get<int>(data.engine().Login("sa", "", false, "TAVORA"));
+  BatchOutcome outcome = data.Execute(session, "CREATE DATABASE lost");
+  EXPECT_EQ(Describe(outcome.error),
+            "Msg 50000, Level 16, State 1, Line 1\nThe server state could not be written to '" +
+                data.StateFile() + "': Is a directory.");
+}
+
+TEST(ServerDataFolder, MemoryKeepsNoFiles) {
+  auto opened = DataFolder::Open(std::string(DataFolder::kMemory), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened));
+  DataFolder& data = *std::get<std::unique_ptr<DataFolder>>(opened);
+  EXPECT_TRUE(data.in_memory());
+  EXPECT_EQ(data.StateFile(), "");
+  int session = std::get<int>(data.engine().Login("sa", "", false, "TAVORA"));
+  EXPECT_FALSE(data.Execute(session, "CREATE DATABASE transient").error);
+  EXPECT_FALSE(fs::exists(":memory:"));
+}
+
+}  // namespace
+}  // namespace server::testing

@@ -1,0 +1,52 @@
+#ifndef TAVORA_TESTS_SERVER_SERVER_TEST_UTIL_H_
+#define TAVORA_TESTS_SERVER_SERVER_TEST_UTIL_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/engine.h"
+
+namespace server::testing {
+
+// Splits a session text into batches as the session back ends do: a line
+// holding only GO (any case, blanks around it) ends a batch; batches of
+// white space only are skipped.
+std::vector<std::string> SplitOnGo(std::string_view text);
+
+// One connection to an engine, used the way a session back end uses it.
+class Client {
+ public:
+  explicit Client(Engine& engine, const std::string& server_name = "TAVORA");
+  ~Client();
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  // Runs the batches of `text` in order; the first error ends it.
+  std::optional<SqlError> Execute(std::string_view text);
+  // Runs one batch and returns its whole outcome.
+  BatchOutcome Run(std::string_view batch);
+  // Runs `text` and returns its last result set; a failure is a test failure
+  // and gives an empty result.
+  ResultSet Query(std::string_view text);
+  std::string CurrentDatabase() const { return engine_.CurrentDatabase(session_); }
+  int session() const { return session_; }
+
+ private:
+  Engine& engine_;
+  int session_ = 0;
+};
+
+// "Msg 208, Level 16, State 1, Line 1" + LF + text, or "ok": how the tests
+// compare outcomes (SQL Server's own client prints errors this way).
+std::string Describe(const std::optional<SqlError>& error);
+
+// A cell as text: NULL, digits, the text itself, or 0x... for bytes.
+std::string CellText(const Value& value);
+// A whole result: column names, then one line per row, cells joined by "|".
+std::string ResultText(const ResultSet& result);
+
+}  // namespace server::testing
+
+#endif  // TAVORA_TESTS_SERVER_SERVER_TEST_UTIL_H_
