@@ -1,0 +1,71 @@
+// In-process cost of the four tests on the record back end: what the
+// component itself spends building batches and models, with no server behind.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "harness/test_library.h"
+#include "host/harness_classes.h"
+#include "host/model_json.h"
+#include "library/library.h"
+
+namespace {
+
+struct Fixture {
+  Fixture() {
+    folder = std::filesystem::temp_directory_path() / "tavora-bench-workspace";
+    std::filesystem::create_directories(folder);
+    host::InstallHarnessClasses(host::Settings{}, host::RecordSessions(backend));
+    workspace = host::MakeWorkspace(folder.string());
+    suite = tavora::MakeLibrary()->GetSuite(0);
+  }
+  std::shared_ptr<host::RecordBackend> backend = std::make_shared<host::RecordBackend>();
+  std::filesystem::path folder;
+  harness::ComPtr<harness::Workspace> workspace;
+  harness::ComPtr<harness::ITestSuite> suite;
+};
+
+Fixture& TheFixture() {
+  static Fixture fixture;
+  return fixture;
+}
+
+// Create and Delete of all four tests (Save writes a file with fsync and is
+// measured on its own below).
+void BM_FourTestCycle(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  for (auto _ : state) {
+    for (int i = 0; i < f.suite->TestCount(); ++i) {
+      harness::ComPtr<harness::IDataset> dataset = f.suite->GetTest(i)->Dataset();
+      dataset->Create(u"", f.workspace.get(), nullptr);
+      dataset->Delete(u"", nullptr);
+    }
+    f.backend->transcript.Clear();
+  }
+}
+BENCHMARK(BM_FourTestCycle)->Unit(benchmark::kMillisecond);
+
+// Exporting the largest model, as `tavora run --out` does.
+void BM_StandardModelJson(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  harness::ComPtr<harness::IDataset> dataset = f.suite->GetTest(0)->Dataset();
+  dataset->Create(u"", f.workspace.get(), nullptr);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(host::ModelToJson(dataset->ObjectModel().get()).dump());
+  }
+  f.backend->transcript.Clear();
+}
+BENCHMARK(BM_StandardModelJson)->Unit(benchmark::kMillisecond);
+
+void BM_SaveWorkspaceProject(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  harness::ComPtr<harness::IDataset> dataset = f.suite->GetTest(3)->Dataset();
+  dataset->Create(u"", f.workspace.get(), nullptr);
+  for (auto _ : state) dataset->Save(u"", f.workspace.get(), nullptr);
+  f.backend->transcript.Clear();
+}
+BENCHMARK(BM_SaveWorkspaceProject)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
