@@ -192,21 +192,22 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
 Status EvaluateCast(const Expr& expr, const EvalScope& scope, Scalar& out) {
   Scalar in;
   if (Status s = Evaluate(*expr.args[0], scope, in)) return s;
-  TypeSpec spec;
-  spec.line = expr.line;
-  spec.args = expr.cast_type_args;
+  DeclaredType declared;
+  declared.line = expr.line;
+  declared.args = expr.cast_type_args;
   size_t dot = expr.cast_type_name.rfind('.');
   if (dot == std::string::npos) {
-    spec.name.name = expr.cast_type_name;
+    declared.name.name = expr.cast_type_name;
   } else {
-    spec.name.parts = 2;
-    spec.name.owner = expr.cast_type_name.substr(0, dot);
-    spec.name.name = expr.cast_type_name.substr(dot + 1);
+    declared.name.parts = 2;
+    declared.name.owner = expr.cast_type_name.substr(0, dot);
+    declared.name.name = expr.cast_type_name.substr(dot + 1);
   }
   ResolvedType type;
   TypeUse use;
   use.for_cast = true;
-  if (Status s = ResolveType(spec, scope.exec.CurrentDatabase(), scope.exec.collation(), use, type))
+  if (Status s =
+          ResolveType(declared, scope.exec.CurrentDatabase(), scope.exec.collation(), use, type))
     return s;
   Value v;
   if (Status s = Convert(in, type.type, true, v)) return s;

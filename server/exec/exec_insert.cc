@@ -131,7 +131,11 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
       const Column& column = table->columns[c];
       if (filled[c] || column.is_computed()) continue;
       if (column.identity) {
-        identity = identity_used ? identity + column.identity_increment : column.identity_seed;
+        if (!identity_used) {
+          identity = column.identity_seed;
+        } else if (__builtin_add_overflow(identity, column.identity_increment, &identity)) {
+          return fail(Raise(Msg::kArithmeticOverflowConvert, {"IDENTITY", Info(column.type.base).name}));
+        }
         identity_used = true;
         last_identity = identity;
         Value v;

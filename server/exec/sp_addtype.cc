@@ -21,9 +21,9 @@ Status SpAddType(const ProcArgs& args, ExecContext& ctx) {
   // The physical type is a system type, with its length or precision.
   auto parsed = ParseTypeText(args.Text("@phystype"));
   if (std::holds_alternative<SqlError>(parsed)) return invalid;
-  const TypeSpec& spec = std::get<TypeSpec>(parsed);
+  const DeclaredType& declared = std::get<DeclaredType>(parsed);
   ResolvedType resolved;
-  if (ResolveType(spec, nullptr, collation, TypeUse{}, resolved) ||
+  if (ResolveType(declared, nullptr, collation, TypeUse{}, resolved) ||
       resolved.type.base == BaseType::kTimestamp) {
     return invalid;
   }

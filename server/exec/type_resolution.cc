@@ -25,14 +25,14 @@ SqlError WithLine(SqlError error, int line) {
 
 }  // namespace
 
-Status ResolveType(const TypeSpec& spec, Database* db, const Collation& collation,
+Status ResolveType(const DeclaredType& declared, Database* db, const Collation& collation,
                    const TypeUse& use, ResolvedType& out) {
-  const std::string& name = spec.name.name;
-  const std::vector<int>& args = spec.args;
+  const std::string& name = declared.name.name;
+  const std::vector<int>& args = declared.args;
   std::string ordinal = std::to_string(use.ordinal);
   out = ResolvedType{};
   std::optional<BaseType> base;
-  if (spec.name.parts == 1) {
+  if (declared.name.parts == 1) {
     base = FindBaseType(name);
     for (const Synonym& synonym : kSynonyms) {
       if (!base && EqualNoCase(name, synonym.name)) {
@@ -48,38 +48,39 @@ Status ResolveType(const TypeSpec& spec, Database* db, const Collation& collatio
   }
   if (!base) {
     UserType* user = db ? db->FindType(name, collation) : nullptr;
-    if (user && (spec.name.owner.empty() || collation.Equal(spec.name.owner, user->owner))) {
+    if (user &&
+        (declared.name.owner.empty() || collation.Equal(declared.name.owner, user->owner))) {
       if (!args.empty()) return Raise(Msg::kNoWidth, {ordinal, name});
       out.type = user->base;
       out.nullable = user->nullable;
       out.user_type = user->name;
       return std::nullopt;
     }
-    if (use.for_cast) return Raise(Msg::kNotSystemType, {spec.name.Text()});
-    return Raise(Msg::kTypeNotFound, {ordinal, spec.name.Text()});
+    if (use.for_cast) return Raise(Msg::kNotSystemType, {declared.name.Text()});
+    return Raise(Msg::kTypeNotFound, {ordinal, declared.name.Text()});
   }
   DataType type = DefaultType(*base);
   const TypeInfo& info = Info(*base);
-  std::string line = std::to_string(spec.line);
+  std::string line = std::to_string(declared.line);
   if (info.sized) {
     if (args.size() > 1)
-      return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args[1])}), spec.line);
+      return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args[1])}), declared.line);
     if (args.empty()) {
       type.length = use.for_cast ? 30 : 1;
     } else {
       if (args[0] < 1)
-        return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args[0])}), spec.line);
+        return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args[0])}), declared.line);
       if (args[0] > MaxLength(*base)) {
         return WithLine(Raise(Msg::kColumnSizeTooLarge, {std::to_string(args[0]), use.column,
                                                          std::to_string(MaxLength(*base))}),
-                        spec.line);
+                        declared.line);
       }
       type.length = args[0];
     }
   } else if (info.family == TypeFamily::kExact) {
     if (!args.empty()) {
       if (args[0] < 1)
-        return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args[0])}), spec.line);
+        return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args[0])}), declared.line);
       if (args[0] > 38) {
         return Raise(Msg::kPrecisionTooLarge, {ordinal, std::to_string(args[0]), "38"});
       }
@@ -92,7 +93,8 @@ Status ResolveType(const TypeSpec& spec, Database* db, const Collation& collatio
     }
   } else if (*base == BaseType::kFloat && !args.empty()) {
     if (args.size() > 1 || args[0] < 1) {
-      return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args.back())}), spec.line);
+      return WithLine(Raise(Msg::kInvalidLength, {line, std::to_string(args.back())}),
+                      declared.line);
     }
     if (args[0] > 53)
       return Raise(Msg::kPrecisionTooLarge, {ordinal, std::to_string(args[0]), "53"});

@@ -27,7 +27,7 @@ struct TypeUse {
 // Resolves a declared type: a system type with its length, precision and
 // scale checked (1001, 131, 2750, 2751, 2716), or a user type of `db`
 // (2715 when there is none).
-Status ResolveType(const TypeSpec& spec, Database* db, const Collation& collation,
+Status ResolveType(const DeclaredType& declared, Database* db, const Collation& collation,
                    const TypeUse& use, ResolvedType& out);
 
 }  // namespace server

@@ -88,7 +88,7 @@ struct DropDatabaseStmt {
   std::vector<std::string> names;
 };
 
-struct TypeSpec {
+struct DeclaredType {
   ObjectName name;        // a system type, or a user type possibly with owner
   std::vector<int> args;  // (length) or (precision, scale)
   int line = 1;
@@ -112,9 +112,9 @@ struct ConstraintDef {
 
 struct ColumnDef {
   std::string name;
-  std::optional<TypeSpec> type;  // absent for a computed column
-  std::string computed;          // "AS expression" text
-  std::optional<bool> nullable;  // NULL / NOT NULL when given
+  std::optional<DeclaredType> type;  // absent for a computed column
+  std::string computed;              // "AS expression" text
+  std::optional<bool> nullable;      // NULL / NOT NULL when given
   bool identity = false;
   int64_t identity_seed = 1;
   int64_t identity_increment = 1;
@@ -211,7 +211,7 @@ enum class FunctionKind { kScalar, kInlineTable, kTable };
 
 struct ParameterDef {
   std::string name;  // with @
-  TypeSpec type;
+  DeclaredType type;
   bool has_default = false;
   std::string default_text;
   bool output = false;
@@ -227,7 +227,7 @@ struct CreateModuleStmt {
   bool schema_bound = false;
   std::vector<ParameterDef> parameters;
   FunctionKind function_kind = FunctionKind::kScalar;
-  std::optional<TypeSpec> returns;        // scalar function
+  std::optional<DeclaredType> returns;    // scalar function
   std::vector<std::string> view_columns;  // CREATE VIEW v (a, b)
   std::unique_ptr<SelectStmt> select;     // a view's query
   // SELECTs found in a function body, for schema binding.

@@ -377,8 +377,8 @@ bool Parser::ParsePrimary(ExprPtr& out) {
     Next();
     out = MakeExpr(ExprKind::kCast, t.line);
     ExprPtr inner;
-    TypeSpec type;
-    if (!ParseScalar(inner) || !ExpectWord("AS") || !ParseTypeSpec(type) || !ExpectOp(")"))
+    DeclaredType type;
+    if (!ParseScalar(inner) || !ExpectWord("AS") || !ParseDeclaredType(type) || !ExpectOp(")"))
       return false;
     out->args.push_back(std::move(inner));
     out->cast_type_name = type.name.Text();
@@ -390,8 +390,8 @@ bool Parser::ParsePrimary(ExprPtr& out) {
     Next();
     out = MakeExpr(ExprKind::kCast, t.line);
     ExprPtr inner;
-    TypeSpec type;
-    if (!ParseTypeSpec(type) || !ExpectOp(",") || !ParseScalar(inner)) return false;
+    DeclaredType type;
+    if (!ParseDeclaredType(type) || !ExpectOp(",") || !ParseScalar(inner)) return false;
     if (AcceptOp(",")) {
       // A style argument only changes text formats, which this server keeps fixed.
       ExprPtr style;

@@ -22,7 +22,7 @@ bool Parser::ParseParameters(CreateModuleStmt& module, bool parenthesised) {
     if (Peek().kind != TokenKind::kVariable) return Fail();
     parameter.name = Next().value;
     AcceptWord("AS");
-    if (!ParseTypeSpec(parameter.type)) return false;
+    if (!ParseDeclaredType(parameter.type)) return false;
     AcceptWord("VARYING");
     if (AcceptOp("=")) {
       size_t start = Position();
@@ -55,8 +55,8 @@ bool Parser::ParseFunctionHead(CreateModuleStmt& module) {
   } else if (AcceptWord("TABLE")) {
     module.function_kind = FunctionKind::kInlineTable;
   } else {
-    TypeSpec returns;
-    if (!ParseTypeSpec(returns)) return false;
+    DeclaredType returns;
+    if (!ParseDeclaredType(returns)) return false;
     module.returns = std::move(returns);
   }
   return true;

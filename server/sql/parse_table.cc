@@ -48,8 +48,8 @@ bool Parser::ParseColumnDef(CreateTableStmt& table) {
     if (!ParseScalar(expr)) return false;
     column.computed = std::string(TextBetween(start, Position() - 1));
   } else {
-    TypeSpec type;
-    if (!ParseTypeSpec(type)) return false;
+    DeclaredType type;
+    if (!ParseDeclaredType(type)) return false;
     column.type = std::move(type);
   }
   while (true) {

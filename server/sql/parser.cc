@@ -100,7 +100,7 @@ bool Parser::ParseInteger(int64_t& out) {
   return true;
 }
 
-bool Parser::ParseTypeSpec(TypeSpec& out) {
+bool Parser::ParseDeclaredType(DeclaredType& out) {
   out.line = Peek().line;
   if (!ParseObjectName(out.name)) return false;
   if (out.name.parts > 2) return Fail(Previous());
@@ -221,13 +221,14 @@ std::variant<Batch, SqlError> ParseBody(std::string_view text) {
   return batch;
 }
 
-std::variant<TypeSpec, SqlError> ParseTypeText(std::string_view text) {
+std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text) {
   std::vector<Token> tokens;
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
-  TypeSpec spec;
-  if (!parser.ParseTypeSpec(spec) || (!parser.AtEnd() && !parser.Fail())) return *parser.error();
-  return spec;
+  DeclaredType declared;
+  if (!parser.ParseDeclaredType(declared) || (!parser.AtEnd() && !parser.Fail()))
+    return *parser.error();
+  return declared;
 }
 
 std::variant<ExprPtr, SqlError> ParseExpression(std::string_view text) {

@@ -20,7 +20,7 @@ std::variant<Batch, SqlError> ParseBatch(std::string_view text);
 std::variant<ExprPtr, SqlError> ParseExpression(std::string_view text);
 
 // Parses a type as sp_addtype takes it ("VARCHAR(32)").
-std::variant<TypeSpec, SqlError> ParseTypeText(std::string_view text);
+std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text);
 
 // Parses a stored query (a view's SELECT, or a procedure body made of
 // statements) on its own, without the first-statement rule.

@@ -65,7 +65,7 @@ class Parser {
   // (a, b, c) of names.
   bool ParseNameList(std::vector<std::string>& out);
   bool ParseInteger(int64_t& out);
-  bool ParseTypeSpec(TypeSpec& out);
+  bool ParseDeclaredType(DeclaredType& out);
 
   // The batch text between two token positions (inclusive of both tokens).
   std::string_view TextBetween(size_t first_token, size_t last_token) const;
