@@ -13,6 +13,7 @@
 #include "host/model_json.h"
 #include "host/record_session.h"
 #include "tests/datasets/standard_builder_fixture.h"
+#include "tests/scratch_folder.h"
 
 namespace tavora::testing {
 namespace {
@@ -22,11 +23,7 @@ using MakeDataset = harness::ComPtr<harness::IDataset> (*)();
 class ReplicationDatasetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::path(::testing::TempDir()) /
-              ("replication_dataset_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    folder_ = tavora::testing::ScratchFolder("replication_dataset");
     backend_ = std::make_shared<host::RecordBackend>();
     backend_->master_phyname = u"D:\\Data\\master.mdf";
     host::InstallHarnessClasses(host::Settings{u"DIAG", u"sa", u"secret"},

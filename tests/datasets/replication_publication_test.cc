@@ -12,6 +12,7 @@
 #include "host/model_json.h"
 #include "host/record_session.h"
 #include "tests/datasets/standard_builder_fixture.h"
+#include "tests/scratch_folder.h"
 
 namespace tavora::testing {
 namespace {
@@ -22,9 +23,7 @@ using MakeDataset = harness::ComPtr<harness::IDataset> (*)();
 Json ModelOf(MakeDataset make) {
   auto backend = std::make_shared<host::RecordBackend>();
   host::InstallHarnessClasses(host::Settings{}, host::RecordSessions(backend));
-  const std::filesystem::path folder =
-      std::filesystem::path(::testing::TempDir()) / "replication_publication";
-  std::filesystem::create_directories(folder);
+  const std::filesystem::path folder = ScratchFolder("replication_publication");
   auto dataset = make();
   dataset->Create(u"", host::MakeWorkspace(folder.string()).get(), nullptr);
   return host::ModelToJson(dataset->ObjectModel().get());

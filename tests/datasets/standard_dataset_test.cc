@@ -17,6 +17,7 @@
 #include "host/record_session.h"
 #include "tests/datasets/standard_builder_fixture.h"
 #include "tests/datasets/standard_generic_table_texts.h"
+#include "tests/scratch_folder.h"
 
 namespace tavora::testing {
 namespace {
@@ -30,11 +31,7 @@ Json ExecuteEntry(const std::string& text) {
 class StandardDatasetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::path(::testing::TempDir()) /
-              ("standard_dataset_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    folder_ = tavora::testing::ScratchFolder("standard_dataset");
     Install(host::Settings{});
     workspace_ = host::MakeWorkspace(folder_.string());
     dataset_ = MakeStandardDataset();

@@ -10,6 +10,7 @@
 #include "datasets/standard/builders.h"
 #include "harness/workspace.h"
 #include "tests/datasets/standard_builder_fixture.h"
+#include "tests/scratch_folder.h"
 
 namespace tavora::testing {
 namespace {
@@ -197,7 +198,7 @@ class StandardDatasetComplete : public ::testing::Test {
   void SetUp() override {
     backend_ = std::make_shared<host::RecordBackend>();
     host::InstallHarnessClasses(host::Settings{}, host::RecordSessions(backend_));
-    workspace_ = host::MakeWorkspace(::testing::TempDir());
+    workspace_ = host::MakeWorkspace(tavora::testing::ScratchFolder("standard_complete").string());
     dataset_ = MakeStandardDataset();
   }
 

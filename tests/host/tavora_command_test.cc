@@ -13,6 +13,7 @@
 #include "harness/error.h"
 #include "host/commands.h"
 #include "host/harness_classes.h"
+#include "tests/scratch_folder.h"
 
 namespace host {
 namespace {
@@ -38,11 +39,7 @@ struct Outcome {
 class TavoraCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) /
-              ("tavora-command-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = tavora::testing::ScratchFolder("tavora-command");
   }
   void TearDown() override { fs::remove_all(folder_); }
 

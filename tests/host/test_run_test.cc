@@ -9,6 +9,7 @@
 #include "harness/error.h"
 #include "harness/session.h"
 #include "host/harness_classes.h"
+#include "tests/scratch_folder.h"
 
 namespace host {
 namespace {
@@ -68,8 +69,7 @@ class DriveTestTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallHarnessClasses(Settings{}, RecordSessions(backend_));
-    folder_ = fs::path(::testing::TempDir()) / "tavora-drive-test";
-    fs::remove_all(folder_);
+    folder_ = tavora::testing::ScratchFolder("tavora-drive-test");
     workspace_ = MakeWorkspace(folder_.string());
     test_ = harness::CreateObject<harness::TestCase>();
     test_->SetName(u"Fake");

@@ -13,6 +13,7 @@
 #include "harness/workspace.h"
 #include "host/file_io.h"
 #include "host/harness_classes.h"
+#include "tests/scratch_folder.h"
 
 namespace host {
 namespace {
@@ -39,9 +40,7 @@ int32_t ErrorNumber(const std::function<void()>& call) {
 class Workspace : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) /
-              ("tavora-workspace-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    folder_ = tavora::testing::ScratchFolder("tavora-workspace");
     fs::remove_all(folder_);
     workspace_ = MakeWorkspace(folder_.string());
   }

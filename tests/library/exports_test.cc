@@ -18,6 +18,7 @@
 #include "harness/test_library.h"
 #include "harness/utf.h"
 #include "tests/library/fake_test_case.h"
+#include "tests/scratch_folder.h"
 
 namespace {
 
@@ -191,7 +192,7 @@ std::string ReadFile(const fs::path& path) {
 }
 
 TEST_F(ComponentTest, RegistersAndUnregistersTwiceKeepingForeignEntries) {
-  fs::path registry = fs::path(::testing::TempDir()) / "tavora-exports-registry.json";
+  fs::path registry = tavora::testing::ScratchFolder("tavora-exports") / "registry.json";
   const char foreign[] = R"({"classes": {"{11111111-2222-3333-4444-555555555555}":
       {"name": "Other", "progId": "other.Thing", "server": "/opt/other.so"}},
       "progIds": {"other.Thing": "{11111111-2222-3333-4444-555555555555}"}})";

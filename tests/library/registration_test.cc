@@ -1,4 +1,5 @@
 #include "library/registration.h"
+#include "tests/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -57,11 +58,7 @@ void WriteFile(const fs::path& path, const std::string& text) {
 class RegistrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) /
-              ("tavora-registration-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = tavora::testing::ScratchFolder("tavora-registration");
   }
   void TearDown() override { fs::remove_all(folder_); }
 
