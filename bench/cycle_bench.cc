@@ -1,5 +1,6 @@
-// In-process cost of the four tests on the record back end: what the
-// component itself spends building batches and models, with no server behind.
+// In-process cost of the four tests: on the record back end, what the
+// component itself spends building batches and models with no server behind;
+// on the embedded server, the whole cycle as `tavora run` runs it.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "harness/test_library.h"
+#include "host/embedded_session.h"
 #include "host/harness_classes.h"
 #include "host/model_json.h"
 #include "library/library.h"
@@ -46,6 +48,26 @@ void BM_FourTestCycle(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FourTestCycle)->Unit(benchmark::kMillisecond);
+
+// The same cycle on the embedded server in memory, every call transcribed as
+// `tavora run` does; the record back end's sessions are put back afterwards.
+void BM_FourTestCycleEmbedded(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  std::shared_ptr<server::DataFolder> server = host::OpenEmbeddedServer(":memory:");
+  host::InstallHarnessClasses(host::Settings{}, [&] {
+    return host::MakeTranscribedSession(host::MakeEmbeddedSession(server), f.backend);
+  });
+  for (auto _ : state) {
+    for (int i = 0; i < f.suite->TestCount(); ++i) {
+      harness::ComPtr<harness::IDataset> dataset = f.suite->GetTest(i)->Dataset();
+      dataset->Create(u"", f.workspace.get(), nullptr);
+      dataset->Delete(u"", nullptr);
+    }
+    f.backend->transcript.Clear();
+  }
+  host::InstallHarnessClasses(host::Settings{}, host::RecordSessions(f.backend));
+}
+BENCHMARK(BM_FourTestCycleEmbedded)->Unit(benchmark::kMillisecond);
 
 // Exporting the largest model, as `tavora run --out` does.
 void BM_StandardModelJson(benchmark::State& state) {

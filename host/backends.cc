@@ -2,25 +2,33 @@
 
 #include "harness/error.h"
 #include "harness/utf.h"
+#include "host/embedded_session.h"
 
 namespace host {
 
 namespace {
 
-Backend MakeRecordBackend() {
+Backend MakeRecordBackend(const BackendOptions&) {
   auto record = std::make_shared<RecordBackend>();
   return {RecordSessions(record), record};
+}
+
+Backend MakeEmbeddedBackend(const BackendOptions& options) {
+  auto record = std::make_shared<RecordBackend>();
+  std::shared_ptr<server::DataFolder> server = OpenEmbeddedServer(options.data);
+  return {[record, server] { return MakeTranscribedSession(MakeEmbeddedSession(server), record); },
+          record};
 }
 
 struct BackendRow {
   const char* name;
   // Null while the back end is not part of the build.
-  Backend (*make)();
+  Backend (*make)(const BackendOptions&);
 };
 
 constexpr BackendRow kBackends[] = {
     {"record", MakeRecordBackend},
-    {"embedded", nullptr},
+    {"embedded", MakeEmbeddedBackend},
     {"odbc", nullptr},
 };
 
@@ -32,7 +40,7 @@ std::vector<std::string> BackendNames() {
   return names;
 }
 
-Backend MakeBackend(const std::string& name) {
+Backend MakeBackend(const std::string& name, const BackendOptions& options) {
   for (const BackendRow& row : kBackends) {
     if (name != row.name) continue;
     if (row.make == nullptr) {
@@ -40,7 +48,7 @@ Backend MakeBackend(const std::string& name) {
           harness::errors::kCannotCreate,
           harness::FromUtf8("back end '" + name + "' is not available in this build"));
     }
-    return row.make();
+    return row.make(options);
   }
   throw harness::Error(harness::errors::kInvalidCall,
                        harness::FromUtf8("unknown back end '" + name + "'"));

@@ -11,21 +11,29 @@
 namespace host {
 
 // The back end used when the command line names none.
-inline constexpr char kDefaultBackend[] = "record";
+inline constexpr char kDefaultBackend[] = "embedded";
 
 // The back ends the command line accepts, whether built or not.
 std::vector<std::string> BackendNames();
 
-// Sessions of one back end, and the record of every call they made.
+// Sessions of one back end, and the record of every call they made (every
+// back end keeps one, so runs on any of them can be compared).
 struct Backend {
   SessionFactory sessions;
   std::shared_ptr<RecordBackend> record;
 };
 
+// What a back end is made with beyond its name.
+struct BackendOptions {
+  // The embedded server's data folder: empty for DefaultDataFolder(),
+  // ":memory:" for a server that lives only as long as the back end.
+  std::string data;
+};
+
 // The back end called `name`. Error 429 "back end 'NAME' is not available in
 // this build" for a known back end that is not built, error 5 for an unknown
-// name.
-Backend MakeBackend(const std::string& name);
+// name; the embedded back end's errors opening its data folder.
+Backend MakeBackend(const std::string& name, const BackendOptions& options = {});
 
 }  // namespace host
 

@@ -23,6 +23,7 @@ struct ParsedLine {
   std::string test;
   bool all = false;
   std::string out_folder;
+  std::string sql;
 };
 
 void Usage(std::ostream& err, const std::string& message) {
@@ -47,6 +48,9 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
                  "Workspace folder (default: $XDG_STATE_HOME/tavora/workspace)");
   app.add_option("--component", line.options.component,
                  "Component library (default: libtavorad.so beside tavora)");
+  app.add_option("--data", line.options.data,
+                 "Embedded server's data folder, or :memory: (default: "
+                 "$XDG_STATE_HOME/tavora/server; demo: :memory:)");
 
   CLI::App* list = app.add_subcommand("list", "List the library, its suite and its tests");
   CLI::App* run = app.add_subcommand("run", "Create, model, Save and Delete the tests");
@@ -61,6 +65,9 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
     one_test->add_option("test", line.test, "Test name")->required();
   }
   CLI::App* demo = app.add_subcommand("demo", "Run every test and print a summary");
+  CLI::App* sql = app.add_subcommand("sql", "Run T-SQL on the embedded server, print the results");
+  sql->add_option("statement", line.sql, "T-SQL text (batches separated by GO lines)")
+      ->required();
 
   try {
     app.parse(argc, argv);
@@ -97,6 +104,7 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (*model) return ModelCommand(options, line.test, out, err);
     if (*script) return ScriptCommand(options, line.test, out, err);
     if (*demo) return DemoCommand(options, out, err);
+    if (*sql) return SqlCommand(options, line.sql, out, err);
     Usage(err, "no command given");
     return kUsage;
   } catch (const UsageError& e) {

@@ -81,6 +81,10 @@ class Driver {
 
 constexpr Steps kAllSteps{true, true, true};
 
+Backend ChosenBackend(const CommandOptions& options) {
+  return MakeBackend(options.backend, {options.data});
+}
+
 struct ModelCounts {
   size_t objects = 0;
   size_t properties = 0;
@@ -167,20 +171,7 @@ void PrintError(std::ostream& err, const harness::Error& error) {
   err << "error " << error.number() << ": " << shown << "\n";
 }
 
-std::string DefaultWorkspaceFolder() {
-  // Relative values are ignored, as the base directory convention asks.
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state != nullptr && state[0] == '/') {
-    return (std::filesystem::path(state) / "tavora" / "workspace").string();
-  }
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') {
-    return (std::filesystem::path(home) / ".local" / "state" / "tavora" / "workspace").string();
-  }
-  throw harness::Error(kFileAccessError,
-                       u"Path/File access error: no workspace folder: neither XDG_STATE_HOME "
-                       u"nor HOME is an absolute path; give --workspace DIR");
-}
+std::string DefaultWorkspaceFolder() { return DefaultStateFolder("workspace"); }
 
 int ListCommand(const CommandOptions& options, std::ostream& out) {
   // Listing opens no session, so any back end serves.
@@ -201,7 +192,7 @@ int ListCommand(const CommandOptions& options, std::ostream& out) {
 
 int RunCommand(const CommandOptions& options, const std::vector<std::string>& tests,
                const std::string& out_folder, std::ostream& out, std::ostream& err) {
-  Driver driver(options, MakeBackend(options.backend));
+  Driver driver(options, ChosenBackend(options));
   std::vector<harness::TestCase*> chosen;
   for (const std::string& name : tests) chosen.push_back(&driver.Find(name));
   if (tests.empty()) {
@@ -220,17 +211,17 @@ int RunCommand(const CommandOptions& options, const std::vector<std::string>& te
 
 int CreateCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
                   std::ostream& err) {
-  return DriveOne(options, MakeBackend(options.backend), test, {true, true, false}, out, err);
+  return DriveOne(options, ChosenBackend(options), test, {true, true, false}, out, err);
 }
 
 int DeleteCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
                   std::ostream& err) {
-  return DriveOne(options, MakeBackend(options.backend), test, {false, false, true}, out, err);
+  return DriveOne(options, ChosenBackend(options), test, {false, false, true}, out, err);
 }
 
 int ModelCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
                  std::ostream& err) {
-  Driver driver(options, MakeBackend(options.backend));
+  Driver driver(options, ChosenBackend(options));
   TestRun run = driver.Drive(driver.Find(test), {true, false, false});
   // What a failed Create left in the model is shown too.
   if (!run.model.is_null()) out << run.model.dump(2) << "\n";
@@ -252,7 +243,10 @@ int ScriptCommand(const CommandOptions& options, const std::string& test, std::o
 }
 
 int DemoCommand(const CommandOptions& options, std::ostream& out, std::ostream& err) {
-  Driver driver(options, MakeBackend(options.backend));
+  // A fresh server unless one is named, so the demo neither depends on nor
+  // disturbs what earlier runs left.
+  BackendOptions backend_options{options.data.empty() ? ":memory:" : options.data};
+  Driver driver(options, MakeBackend(options.backend, backend_options));
   out << "tavora demo: library " << harness::ToUtf8(driver.library().Name()) << " ("
       << harness::ToUtf8(driver.library().Description()) << "), back end " << options.backend
       << ", server " << harness::ToUtf8(options.settings.server) << "\n\n";

@@ -1,6 +1,7 @@
 #ifndef TAVORA_HOST_COMMANDS_H_
 #define TAVORA_HOST_COMMANDS_H_
 
+#include <cstdint>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,9 @@ struct CommandOptions {
   std::string workspace;
   // Empty: DefaultComponentPath().
   std::string component;
+  // The embedded server's data folder. Empty: DefaultDataFolder(), except
+  // for `demo`, which runs on a fresh server in memory.
+  std::string data;
 };
 
 // A command line naming something that does not exist, such as an unknown
@@ -72,6 +76,14 @@ int ScriptCommand(const CommandOptions& options, const std::string& test, std::o
 
 // Every test end to end with a readable summary; 0 only when all succeeded.
 int DemoCommand(const CommandOptions& options, std::ostream& out, std::ostream& err);
+
+// Runs `text` (batches separated by GO lines) on the embedded server over the
+// options' data folder, logged in with the options' user (trusted when
+// empty), and prints each result as a table followed by "(N rows affected)",
+// then the server's messages. Stops at the first error, printed as
+// "error NUMBER: TEXT"; 1 then, else 0.
+int SqlCommand(const CommandOptions& options, const std::string& text, std::ostream& out,
+               std::ostream& err);
 
 }  // namespace host
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +99,21 @@ std::string ReadWholeFile(const std::string& path) {
   content << in.rdbuf();
   if (in.bad()) RaiseFileError("read", path, "read failed");
   return content.str();
+}
+
+std::string DefaultStateFolder(const std::string& name) {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && state[0] == '/') {
+    return (std::filesystem::path(state) / "tavora" / name).string();
+  }
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') {
+    return (std::filesystem::path(home) / ".local" / "state" / "tavora" / name).string();
+  }
+  throw harness::Error(kFileAccessError,
+                       harness::FromUtf8("Path/File access error: no folder for the " + name +
+                                         ": neither XDG_STATE_HOME nor HOME is an absolute "
+                                         "path; name a folder on the command line"));
 }
 
 }  // namespace host

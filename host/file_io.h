@@ -21,6 +21,12 @@ void WriteFileAtomically(const std::string& path, std::string_view content);
 // when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
 
+// $XDG_STATE_HOME/tavora/`name`, else ~/.local/state/tavora/`name`: where the
+// host keeps what must outlive one run. Relative variables are ignored, as
+// the base directory convention asks; error kFileAccessError when neither
+// gives an absolute folder.
+std::string DefaultStateFolder(const std::string& name);
+
 }  // namespace host
 
 #endif  // TAVORA_HOST_FILE_IO_H_

@@ -64,31 +64,26 @@ class RecordResultSet final : public harness::ComObject<harness::ResultSet> {
   std::vector<harness::Variant> rows_;
 };
 
+// The record double's answers: nothing is run, queries are answered from the
+// back end's small table.
 class RecordSession final : public harness::ComObject<harness::SqlSession> {
  public:
   explicit RecordSession(std::shared_ptr<RecordBackend> backend) : backend_(std::move(backend)) {}
 
-  void SetLoginTimeout(int32_t seconds) override {
-    Record("SetLoginTimeout", {{"call", "SetLoginTimeout"}, {"value", seconds}}, u"");
-    if (state_ == State::kOpen) throw harness::Error(kOpenError, kOpenText);
-  }
+  void SetLoginTimeout(int32_t) override { RequireNotOpen(open_); }
 
-  void Open(const std::u16string& connection_string) override {
-    Record("Open", {{"call", "Open"}, {"text", harness::ToUtf8(connection_string)}},
-           connection_string);
-    if (state_ == State::kOpen) throw harness::Error(kOpenError, kOpenText);
-    state_ = State::kOpen;
+  void Open(const std::u16string&) override {
+    RequireNotOpen(open_);
+    open_ = true;
   }
 
   void Close() override {
-    Record("Close", {{"call", "Close"}}, u"");
-    RequireOpen();
-    state_ = State::kClosed;
+    RequireOpen(open_);
+    open_ = false;
   }
 
   harness::ComPtr<harness::ResultSet> Query(const std::u16string& statement) override {
-    Record("Query", {{"call", "Query"}, {"text", harness::ToUtf8(statement)}}, statement);
-    RequireOpen();
+    RequireOpen(open_);
     if (FindNoCase(statement, u"sysdatabases") != std::u16string::npos) {
       std::vector<harness::Variant> rows(static_cast<size_t>(std::max(backend_->database_rows, 0)),
                                          harness::Variant::String(QuotedName(statement)));
@@ -102,10 +97,8 @@ class RecordSession final : public harness::ComObject<harness::SqlSession> {
     return harness::MakeObject<RecordResultSet>(u"", std::vector<harness::Variant>{});
   }
 
-  std::u16string Execute(int32_t option, const std::u16string& text) override {
-    Record("Execute", {{"call", "Execute"}, {"option", option}, {"text", harness::ToUtf8(text)}},
-           text);
-    RequireOpen();
+  std::u16string Execute(int32_t, const std::u16string& text) override {
+    RequireOpen(open_);
     // The batches are not run, but a text another back end would refuse is
     // refused here too, so a dry run cannot pass what a real one fails.
     SplitBatches(text);
@@ -113,8 +106,44 @@ class RecordSession final : public harness::ComObject<harness::SqlSession> {
   }
 
  private:
-  enum class State { kNew, kOpen, kClosed };
+  std::shared_ptr<RecordBackend> backend_;
+  bool open_ = false;
+};
 
+class TranscribedSession final : public harness::ComObject<harness::SqlSession> {
+ public:
+  TranscribedSession(harness::ComPtr<harness::SqlSession> inner,
+                     std::shared_ptr<RecordBackend> backend)
+      : inner_(std::move(inner)), backend_(std::move(backend)) {}
+
+  void SetLoginTimeout(int32_t seconds) override {
+    Record("SetLoginTimeout", {{"call", "SetLoginTimeout"}, {"value", seconds}}, u"");
+    inner_->SetLoginTimeout(seconds);
+  }
+
+  void Open(const std::u16string& connection_string) override {
+    Record("Open", {{"call", "Open"}, {"text", harness::ToUtf8(connection_string)}},
+           connection_string);
+    inner_->Open(connection_string);
+  }
+
+  void Close() override {
+    Record("Close", {{"call", "Close"}}, u"");
+    inner_->Close();
+  }
+
+  harness::ComPtr<harness::ResultSet> Query(const std::u16string& statement) override {
+    Record("Query", {{"call", "Query"}, {"text", harness::ToUtf8(statement)}}, statement);
+    return inner_->Query(statement);
+  }
+
+  std::u16string Execute(int32_t option, const std::u16string& text) override {
+    Record("Execute", {{"call", "Execute"}, {"option", option}, {"text", harness::ToUtf8(text)}},
+           text);
+    return inner_->Execute(option, text);
+  }
+
+ private:
   // Records the call, then fails it if a rule says so.
   void Record(const char* call, nlohmann::ordered_json entry, std::u16string_view text) {
     backend_->transcript.Add(std::move(entry));
@@ -126,15 +155,19 @@ class RecordSession final : public harness::ComObject<harness::SqlSession> {
     }
   }
 
-  void RequireOpen() const {
-    if (state_ != State::kOpen) throw harness::Error(kClosedError, kClosedText);
-  }
-
+  harness::ComPtr<harness::SqlSession> inner_;
   std::shared_ptr<RecordBackend> backend_;
-  State state_ = State::kNew;
 };
 
 }  // namespace
+
+void RequireOpen(bool open) {
+  if (!open) throw harness::Error(kClosedError, kClosedText);
+}
+
+void RequireNotOpen(bool open) {
+  if (open) throw harness::Error(kOpenError, kOpenText);
+}
 
 std::string Transcript::ToJsonLines() const {
   std::string lines;
@@ -145,8 +178,13 @@ std::string Transcript::ToJsonLines() const {
   return lines;
 }
 
+harness::ComPtr<harness::SqlSession> MakeTranscribedSession(
+    harness::ComPtr<harness::SqlSession> inner, std::shared_ptr<RecordBackend> backend) {
+  return harness::MakeObject<TranscribedSession>(std::move(inner), std::move(backend));
+}
+
 harness::ComPtr<harness::SqlSession> MakeRecordSession(std::shared_ptr<RecordBackend> backend) {
-  return harness::MakeObject<RecordSession>(std::move(backend));
+  return MakeTranscribedSession(harness::MakeObject<RecordSession>(backend), backend);
 }
 
 }  // namespace host

@@ -55,6 +55,17 @@ struct RecordBackend {
 // A new session of the record back end writing into `backend`.
 harness::ComPtr<harness::SqlSession> MakeRecordSession(std::shared_ptr<RecordBackend> backend);
 
+// `inner` with every call recorded in `backend`'s transcript and failed when
+// one of its rules says so, before `inner` sees it: any back end keeps the
+// same transcript and takes the same injected failures.
+harness::ComPtr<harness::SqlSession> MakeTranscribedSession(
+    harness::ComPtr<harness::SqlSession> inner, std::shared_ptr<RecordBackend> backend);
+
+// The data-access errors of a connection used in the wrong state, shared by
+// every back end so that each refuses the same misuse with the same error.
+void RequireOpen(bool open);
+void RequireNotOpen(bool open);
+
 }  // namespace host
 
 #endif  // TAVORA_HOST_RECORD_SESSION_H_

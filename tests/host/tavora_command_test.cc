@@ -47,7 +47,9 @@ class TavoraCommand : public ::testing::Test {
   Outcome Tavora(const std::string& arguments) {
     fs::path out = folder_ / "stdout";
     fs::path err = folder_ / "stderr";
-    std::string command = "env -u TAVORA_SERVER -u TAVORA_USER -u TAVORA_PASSWORD " +
+    // The state folder is the test's own, so the default server is too.
+    std::string command = "env -u TAVORA_SERVER -u TAVORA_USER -u TAVORA_PASSWORD "
+                          "XDG_STATE_HOME=" + (folder_ / "state").string() + " " +
                           std::string(TAVORA_EXE) + " --workspace " +
                           (folder_ / "workspace").string() + " " + arguments + " >" + out.string() +
                           " 2>" + err.string();
@@ -103,16 +105,6 @@ TEST_F(TavoraCommand, UsageErrorsExitWithTwoAndNameWhatIsValid) {
   }
 }
 
-TEST_F(TavoraCommand, BackEndsNotYetBuiltAreAClearFailure) {
-  for (const char* backend : {"embedded", "odbc"}) {
-    SCOPED_TRACE(backend);
-    Outcome outcome = Tavora(std::string("--backend ") + backend + " run --all");
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, std::string("error 429: back end '") + backend +
-                               "' is not available in this build\n");
-  }
-}
-
 TEST_F(TavoraCommand, AComponentThatCannotBeLoadedIsReportedWithTheLoadersReason) {
   Outcome outcome = Tavora("--component /nonexistent/libtavorad.so list");
   EXPECT_EQ(outcome.status, 1);
@@ -122,31 +114,102 @@ TEST_F(TavoraCommand, AComponentThatCannotBeLoadedIsReportedWithTheLoadersReason
   EXPECT_NE(outcome.err.find("No such file or directory"), std::string::npos) << outcome.err;
 }
 
-// Holds whether or not the datasets succeed: every file is written, and the
-// exit status agrees with the errors printed.
-TEST_F(TavoraCommand, RunAllWritesEveryFileAndExitsAsItReports) {
-  fs::path out = folder_ / "out";
-  Outcome outcome = Tavora(std::string("--component ") + TAVORAD_PATH +
-                           " run --all --backend record --out " + out.string());
-  bool printed_errors = outcome.err.find("error ") != std::string::npos;
-  EXPECT_EQ(outcome.status, printed_errors ? 1 : 0) << outcome.err;
+// The embedded server (the default back end) and the record double see the
+// same calls and yield the same models and workspace files.
+TEST_F(TavoraCommand, RunAllOnTheEmbeddedServerMatchesTheRecordBackEnd) {
+  Outcome recorded = Tavora("run --all --backend record --out " + (folder_ / "record").string());
+  ASSERT_EQ(recorded.status, 0) << recorded.err;
+  Outcome embedded = Tavora("run --all --data :memory: --out " + (folder_ / "embedded").string());
+  ASSERT_EQ(embedded.status, 0) << embedded.err;
   for (const char* test : kTests) {
     SCOPED_TRACE(test);
-    std::string name = test;
-    nlohmann::json model = nlohmann::json::parse(Contents(out / ("model-" + name + ".json")));
-    EXPECT_TRUE(model.is_null() || model.at("projects").at(0).at("name") == "Project1");
-    nlohmann::json project = nlohmann::json::parse(Contents(out / ("workspace-" + name + ".json")));
-    EXPECT_TRUE(project.is_null() || project.at("name") == "Project1");
-    for (const char* transcript : {"create-", "delete-"}) {
-      std::istringstream lines(Contents(out / (transcript + name + ".jsonl")));
-      EXPECT_TRUE(fs::exists(out / (transcript + name + ".jsonl")));
-      for (std::string line; std::getline(lines, line);) {
-        EXPECT_TRUE(nlohmann::json::parse(line).contains("call")) << line;
-      }
+    EXPECT_NE(embedded.out.find(std::string(test) + ": ok,"), std::string::npos) << embedded.out;
+    for (const char* prefix : {"model-", "create-", "delete-", "workspace-"}) {
+      std::string file = prefix + std::string(test) + (prefix[0] == 'c' || prefix[0] == 'd'
+                                                           ? ".jsonl"
+                                                           : ".json");
+      std::string expected = Contents(folder_ / "record" / file);
+      EXPECT_FALSE(expected.empty() || expected == "null\n") << file;
+      EXPECT_EQ(Contents(folder_ / "embedded" / file), expected) << file;
     }
-    bool reported = outcome.out.find(name + ": ok,") != std::string::npos;
-    EXPECT_EQ(reported, outcome.err.find(name + ": ") == std::string::npos) << outcome.out;
   }
+}
+
+TEST_F(TavoraCommand, TheDefaultServerKeepsItsStateBetweenCommands) {
+  Outcome created = Tavora("create Standard");
+  ASSERT_EQ(created.status, 0) << created.err;
+  EXPECT_TRUE(fs::exists(folder_ / "state" / "tavora" / "server" / "server-state.json"));
+  Outcome listed = Tavora("sql \"SELECT name FROM sysdatabases WHERE name LIKE 'tavora%'\"");
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.out,
+            "name\n"
+            "----------------------\n"
+            "tavora_StandardDataset\n"
+            "(1 row affected)\n");
+  Outcome again = Tavora("create Standard");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err,
+            "Standard: Create failed\n"
+            "error 1801: Database 'tavora_StandardDataset' already exists.\n\n"
+            "PROGRAM CONTEXT:\n"
+            "tavorad.StandardDataset.IDataset_Create.1  (4.1.475)\n");
+  EXPECT_EQ(Tavora("delete Standard").status, 0);
+  EXPECT_EQ(Tavora("sql \"SELECT name FROM sysdatabases WHERE name LIKE 'tavora%'\"").out,
+            "name\n----\n(0 rows affected)\n");
+}
+
+TEST_F(TavoraCommand, SqlPrintsEachResultAndStopsAtTheFirstError) {
+  Outcome outcome = Tavora(
+      "--data :memory: sql \"CREATE TABLE t (id int, label varchar(10) NULL)\n"
+      "INSERT INTO t VALUES (1, 'one')\nINSERT INTO t VALUES (22, NULL)\nGO\n"
+      "SELECT * FROM t\nGO\nSELECT nothing FROM t\nGO\nSELECT 1\"");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out,
+            "id label\n"
+            "-- -----\n"
+            "1  one\n"
+            "22 NULL\n"
+            "(2 rows affected)\n");
+  EXPECT_EQ(outcome.err, "error 207: Invalid column name 'nothing'.\n");
+  Outcome unclosed = Tavora("--data :memory: sql \"SELECT 'open\"");
+  EXPECT_EQ(unclosed.status, 1);
+  EXPECT_EQ(unclosed.err.rfind("error 105: Unclosed quotation mark", 0), 0u) << unclosed.err;
+}
+
+TEST_F(TavoraCommand, ACorruptStateFileIsReportedAndLeftAsItIs) {
+  fs::create_directories(folder_ / "data");
+  const std::string corrupt = "{\"databases\": [";
+  std::ofstream(folder_ / "data" / "server-state.json", std::ios::binary) << corrupt;
+  for (const char* command : {"sql \"SELECT 1\"", "run --all"}) {
+    SCOPED_TRACE(command);
+    Outcome outcome = Tavora("--data " + (folder_ / "data").string() + " " + command);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err.rfind("error 75: Path/File access error: the embedded server's data "
+                                "folder '" + (folder_ / "data").string() + "' cannot be used: ",
+                                0),
+              0u)
+        << outcome.err;
+    EXPECT_EQ(Contents(folder_ / "data" / "server-state.json"), corrupt);
+  }
+}
+
+TEST_F(TavoraCommand, DemoRunsOnAFreshServerEachTime) {
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    Outcome outcome = Tavora("demo");
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out.rfind("tavora demo: library tavora (SQL Server 2000), back end "
+                                "embedded, server (local)\n",
+                                0),
+              0u)
+        << outcome.out;
+    EXPECT_NE(outcome.out.find("\n4 of 4 tests succeeded.\n"), std::string::npos);
+    EXPECT_NE(outcome.out.find("Standard                   ok             86        1145          57"),
+              std::string::npos)
+        << outcome.out;
+  }
+  // Nothing was written to the default data folder.
+  EXPECT_FALSE(fs::exists(folder_ / "state" / "tavora" / "server"));
 }
 
 TEST_F(TavoraCommand, ScriptEndsEveryStatementWithAGoLine) {
