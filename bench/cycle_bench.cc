@@ -34,18 +34,20 @@ Fixture& TheFixture() {
   return fixture;
 }
 
+void CreateAndDeleteAll(Fixture& f) {
+  for (int i = 0; i < f.suite->TestCount(); ++i) {
+    harness::ComPtr<harness::IDataset> dataset = f.suite->GetTest(i)->Dataset();
+    dataset->Create(u"", f.workspace.get(), nullptr);
+    dataset->Delete(u"", nullptr);
+  }
+  f.backend->transcript.Clear();
+}
+
 // Create and Delete of all four tests (Save writes a file with fsync and is
 // measured on its own below).
 void BM_FourTestCycle(benchmark::State& state) {
   Fixture& f = TheFixture();
-  for (auto _ : state) {
-    for (int i = 0; i < f.suite->TestCount(); ++i) {
-      harness::ComPtr<harness::IDataset> dataset = f.suite->GetTest(i)->Dataset();
-      dataset->Create(u"", f.workspace.get(), nullptr);
-      dataset->Delete(u"", nullptr);
-    }
-    f.backend->transcript.Clear();
-  }
+  for (auto _ : state) CreateAndDeleteAll(f);
 }
 BENCHMARK(BM_FourTestCycle)->Unit(benchmark::kMillisecond);
 
@@ -57,14 +59,7 @@ void BM_FourTestCycleEmbedded(benchmark::State& state) {
   host::InstallHarnessClasses(host::Settings{}, [&] {
     return host::MakeTranscribedSession(host::MakeEmbeddedSession(server), f.backend);
   });
-  for (auto _ : state) {
-    for (int i = 0; i < f.suite->TestCount(); ++i) {
-      harness::ComPtr<harness::IDataset> dataset = f.suite->GetTest(i)->Dataset();
-      dataset->Create(u"", f.workspace.get(), nullptr);
-      dataset->Delete(u"", nullptr);
-    }
-    f.backend->transcript.Clear();
-  }
+  for (auto _ : state) CreateAndDeleteAll(f);
   host::InstallHarnessClasses(host::Settings{}, host::RecordSessions(f.backend));
 }
 BENCHMARK(BM_FourTestCycleEmbedded)->Unit(benchmark::kMillisecond);

@@ -47,23 +47,8 @@ harness::Variant ToVariant(const server::Value& value, const std::string& type) 
         *number <= std::numeric_limits<int32_t>::max()) {
       return harness::Variant::Long(static_cast<int32_t>(*number));
     }
-    return harness::Variant::String(harness::FromUtf8(std::to_string(*number)));
   }
-  if (const auto* real = std::get_if<double>(&value)) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", *real);
-    return harness::Variant::String(harness::FromUtf8(text));
-  }
-  if (const auto* text = std::get_if<std::string>(&value)) {
-    return harness::Variant::String(harness::FromUtf8(*text));
-  }
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::u16string hex = u"0x";
-  for (uint8_t byte : std::get<std::vector<uint8_t>>(value)) {
-    hex += static_cast<char16_t>(kHex[byte >> 4]);
-    hex += static_cast<char16_t>(kHex[byte & 15]);
-  }
-  return harness::Variant::String(hex);
+  return harness::Variant::String(harness::FromUtf8(CellText(value)));
 }
 
 class EmbeddedResultSet final : public harness::ComObject<harness::ResultSet> {
@@ -153,6 +138,24 @@ class EmbeddedSession final : public harness::ComObject<harness::SqlSession> {
 };
 
 }  // namespace
+
+std::string CellText(const server::Value& value) {
+  if (std::holds_alternative<std::monostate>(value)) return "NULL";
+  if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+  if (const auto* real = std::get_if<double>(&value)) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", *real);
+    return text;
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string hex = "0x";
+  for (uint8_t byte : std::get<std::vector<uint8_t>>(value)) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
+}
 
 std::string DefaultDataFolder() { return DefaultStateFolder("server"); }
 

@@ -11,24 +11,6 @@ namespace host {
 
 namespace {
 
-std::string CellText(const server::Value& value) {
-  if (std::holds_alternative<std::monostate>(value)) return "NULL";
-  if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
-  if (const auto* real = std::get_if<double>(&value)) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", *real);
-    return text;
-  }
-  if (const auto* text = std::get_if<std::string>(&value)) return *text;
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex = "0x";
-  for (uint8_t byte : std::get<std::vector<uint8_t>>(value)) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
-  return hex;
-}
-
 // Columns padded to their widest cell, a dashed rule under the names, and
 // line breaks inside a cell shown as blanks so that one row stays one line.
 void PrintTable(std::ostream& out, const server::ResultSet& result) {
