@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "harness/activation.h"
 #include "harness/class_ids.h"
 #include "harness/test_library.h"
 #include "harness/utf.h"
@@ -45,6 +46,13 @@ class Driver {
       suites_.push_back(std::move(suite));
     }
   }
+
+  // The activation table outlives the command; without this its session
+  // factory would keep the back end (and the embedded server's data folder,
+  // with its lock) alive until the process ends.
+  ~Driver() { harness::InstallClass(harness::SqlSession::kClsid, nullptr); }
+  Driver(const Driver&) = delete;
+  Driver& operator=(const Driver&) = delete;
 
   harness::ITestLibrary& library() { return *library_; }
   const std::vector<harness::ComPtr<harness::ITestSuite>>& suites() const { return suites_; }

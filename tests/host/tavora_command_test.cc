@@ -11,6 +11,7 @@
 #include <string>
 
 #include "harness/error.h"
+#include "host/command_line.h"
 #include "host/commands.h"
 #include "host/harness_classes.h"
 #include "tests/scratch_folder.h"
@@ -156,6 +157,20 @@ TEST_F(TavoraCommand, TheDefaultServerKeepsItsStateBetweenCommands) {
   EXPECT_EQ(Tavora("delete Standard").status, 0);
   EXPECT_EQ(Tavora("sql \"SELECT name FROM sysdatabases WHERE name LIKE 'tavora%'\"").out,
             "name\n----\n(0 rows affected)\n");
+}
+
+// A harness runs many commands in one process: each must let go of the data
+// folder it locked, or the next one finds it in use.
+TEST_F(TavoraCommand, CommandsInOneProcessShareTheDataFolderInTurn) {
+  const std::string data = (folder_ / "data").string();
+  const std::string workspace = (folder_ / "workspace").string();
+  for (const char* command : {"create", "delete"}) {
+    SCOPED_TRACE(command);
+    const char* argv[] = {"tavora",    "--component", TAVORAD_PATH, "--data", data.c_str(),
+                          "--workspace", workspace.c_str(), command, "Standard"};
+    std::ostringstream out, err;
+    EXPECT_EQ(TavoraMain(static_cast<int>(std::size(argv)), argv, out, err), 0) << err.str();
+  }
 }
 
 TEST_F(TavoraCommand, SqlPrintsEachResultAndStopsAtTheFirstError) {
