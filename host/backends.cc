@@ -3,6 +3,7 @@
 #include "harness/error.h"
 #include "harness/utf.h"
 #include "host/embedded_session.h"
+#include "host/odbc_session.h"
 
 namespace host {
 
@@ -20,6 +21,13 @@ Backend MakeEmbeddedBackend(const BackendOptions& options) {
           record};
 }
 
+// Sessions through the ODBC driver registered as "SQL Server"; the server is
+// whatever the datasets' connection string names.
+Backend MakeOdbcBackend(const BackendOptions&) {
+  auto record = std::make_shared<RecordBackend>();
+  return {[record] { return MakeTranscribedSession(MakeOdbcSession(), record); }, record};
+}
+
 struct BackendRow {
   const char* name;
   // Null while the back end is not part of the build.
@@ -29,7 +37,7 @@ struct BackendRow {
 constexpr BackendRow kBackends[] = {
     {"record", MakeRecordBackend},
     {"embedded", MakeEmbeddedBackend},
-    {"odbc", nullptr},
+    {"odbc", MakeOdbcBackend},
 };
 
 }  // namespace

@@ -24,6 +24,8 @@ struct ParsedLine {
   bool all = false;
   std::string out_folder;
   std::string sql;
+  std::string address = "127.0.0.1";
+  uint16_t port = 1433;
 };
 
 void Usage(std::ostream& err, const std::string& message) {
@@ -68,6 +70,11 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
   CLI::App* sql = app.add_subcommand("sql", "Run T-SQL on the embedded server, print the results");
   sql->add_option("statement", line.sql, "T-SQL text (batches separated by GO lines)")
       ->required();
+  CLI::App* serve = app.add_subcommand(
+      "serve", "Serve the embedded server to TDS clients until SIGINT or SIGTERM");
+  serve->add_option("--port", line.port, "TCP port, 0 for a free one (default: 1433)");
+  serve->add_option("--address", line.address,
+                    "Address to listen on (default: 127.0.0.1, this machine only)");
 
   try {
     app.parse(argc, argv);
@@ -105,6 +112,7 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (*script) return ScriptCommand(options, line.test, out, err);
     if (*demo) return DemoCommand(options, out, err);
     if (*sql) return SqlCommand(options, line.sql, out, err);
+    if (*serve) return ServeCommand(options, line.address, line.port, out, err);
     Usage(err, "no command given");
     return kUsage;
   } catch (const UsageError& e) {

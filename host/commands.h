@@ -85,6 +85,13 @@ int DemoCommand(const CommandOptions& options, std::ostream& out, std::ostream& 
 int SqlCommand(const CommandOptions& options, const std::string& text, std::ostream& out,
                std::ostream& err);
 
+// Serves the embedded server over the options' data folder to TDS clients on
+// `address`:`port` (0: a free port), printing "listening on ADDRESS:PORT"
+// once clients can connect, until SIGINT or SIGTERM; then stops every
+// connection and returns 0. 1 when the address cannot be listened on.
+int ServeCommand(const CommandOptions& options, const std::string& address, uint16_t port,
+                 std::ostream& out, std::ostream& err);
+
 }  // namespace host
 
 #endif  // TAVORA_HOST_COMMANDS_H_

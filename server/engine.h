@@ -38,6 +38,8 @@ struct ResultSet {
   // SQL type of each column as SQL Server names it ("int", "varchar(32)").
   std::vector<std::string> types;
   std::vector<std::vector<Value>> rows;
+  // The statement that produced it: its position in BatchOutcome::row_counts.
+  size_t statement = 0;
 };
 
 // What one batch produced.

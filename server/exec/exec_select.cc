@@ -219,6 +219,7 @@ Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx) {
   for (const DataType& type : query.schema.types) result.types.push_back(TypeName(type));
   result.rows = std::move(query.rows);
   int64_t count = static_cast<int64_t>(result.rows.size());
+  result.statement = ctx.outcome.row_counts.size();
   ctx.outcome.results.push_back(std::move(result));
   ctx.outcome.row_counts.push_back(count);
   ctx.session.rowcount = count;

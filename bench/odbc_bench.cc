@@ -1,0 +1,174 @@
+// The four tests over the real ODBC path (driver manager, TDS driver, our
+// listener on loopback) beside its floor: as many round trips of an empty
+// batch, on one connection through the same driver, as one cycle makes.
+#include <benchmark/benchmark.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+
+#include "harness/error.h"
+#include "harness/test_library.h"
+#include "harness/utf.h"
+#include "host/batch_splitter.h"
+#include "host/harness_classes.h"
+#include "host/odbc_session.h"
+#include "library/library.h"
+#include "server/data_folder.h"
+#include "server/tds/listener.h"
+#include "tests/e2e/odbc_driver.h"
+
+namespace {
+
+// A listener in front of a server in memory, and the suite whose tests run
+// against it.
+struct OdbcBench {
+  OdbcBench() {
+    const std::string failure = tavora::testing::UsePrivateOdbcDriver();
+    if (!failure.empty()) throw std::runtime_error(failure);
+    auto opened = server::DataFolder::Open(std::string(server::DataFolder::kMemory), {});
+    if (auto* why = std::get_if<std::string>(&opened)) throw std::runtime_error(*why);
+    folder = std::move(std::get<std::unique_ptr<server::DataFolder>>(opened));
+    listener = std::make_unique<server::tds::Listener>(*folder, server::tds::ListenerOptions{});
+    const uint16_t port = listener->Start();
+    settings.server = harness::FromUtf8("127.0.0.1," + std::to_string(port));
+    settings.user = u"sa";
+    workspace_folder = std::filesystem::temp_directory_path() / "tavora-odbc-bench-workspace";
+    std::filesystem::create_directories(workspace_folder);
+    workspace = host::MakeWorkspace(workspace_folder.string());
+    suite = tavora::MakeLibrary()->GetSuite(0);
+    round_trips = CountRoundTrips();
+  }
+
+  // One cycle: Create and Delete of every test.
+  void Cycle() {
+    for (int i = 0; i < suite->TestCount(); ++i) {
+      harness::ComPtr<harness::IDataset> dataset = suite->GetTest(i)->Dataset();
+      dataset->Create(u"", workspace.get(), nullptr);
+      dataset->Delete(u"", nullptr);
+    }
+  }
+
+  // The round trips of one cycle, counted on the record back end, which
+  // answers the datasets' queries as the server does mid-cycle (each Delete
+  // finds its database): a login per Open and a batch per GO-separated part
+  // of each Execute and Query.
+  int CountRoundTrips() {
+    auto record = std::make_shared<host::RecordBackend>();
+    host::InstallHarnessClasses(settings, host::RecordSessions(record));
+    Cycle();
+    int trips = 0;
+    for (const auto& entry : record->transcript.entries()) {
+      const std::string call = entry["call"];
+      if (call == "Open") ++trips;
+      if (call == "Execute" || call == "Query") {
+        trips += static_cast<int>(
+            host::SplitBatches(harness::FromUtf8(entry["text"].get<std::string>())).size());
+      }
+    }
+    return trips;
+  }
+
+  std::unique_ptr<server::DataFolder> folder;
+  std::unique_ptr<server::tds::Listener> listener;
+  host::Settings settings;
+  std::filesystem::path workspace_folder;
+  harness::ComPtr<harness::Workspace> workspace;
+  harness::ComPtr<harness::ITestSuite> suite;
+  int round_trips = 0;
+};
+
+OdbcBench& TheBench() {
+  static OdbcBench bench;
+  return bench;
+}
+
+void BM_FourTestCycleOdbc(benchmark::State& state) {
+  OdbcBench& b = TheBench();
+  auto record = std::make_shared<host::RecordBackend>();
+  host::InstallHarnessClasses(b.settings, [record] {
+    return host::MakeTranscribedSession(host::MakeOdbcSession(), record);
+  });
+  for (auto _ : state) {
+    try {
+      b.Cycle();
+    } catch (const harness::Error& e) {
+      state.SkipWithError(e.what());
+      break;
+    }
+    record->transcript.Clear();
+  }
+  state.counters["round_trips"] = b.round_trips;
+  // The other benchmarks expect the record back end.
+  host::InstallHarnessClasses(host::Settings{},
+                              host::RecordSessions(std::make_shared<host::RecordBackend>()));
+}
+BENCHMARK(BM_FourTestCycleOdbc)->Unit(benchmark::kMillisecond);
+
+// One login and logout, the part of the cycle's cost an empty batch does not
+// show: the cycle opens a session for every Create and Delete.
+void BM_OpenCloseOdbc(benchmark::State& state) {
+  OdbcBench& b = TheBench();
+  const std::u16string connection =
+      u"DRIVER=SQL Server;SERVER=" + b.settings.server + u";UID=sa;PWD=;Trusted_Connection=No";
+  for (auto _ : state) {
+    harness::ComPtr<harness::SqlSession> session = host::MakeOdbcSession();
+    session->SetLoginTimeout(15);
+    try {
+      session->Open(connection);
+      session->Close();
+    } catch (const harness::Error& e) {
+      state.SkipWithError(e.what());
+      break;
+    }
+  }
+}
+BENCHMARK(BM_OpenCloseOdbc)->Unit(benchmark::kMicrosecond);
+
+// The floor: one connection, and per cycle as many empty batches (a blank,
+// which the server answers with a bare DONE) as the cycle's round trips.
+void BM_EmptyBatchFloorOdbc(benchmark::State& state) {
+  OdbcBench& b = TheBench();
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+  // A session pins the protocol version in the environment, as the cycle's do.
+  host::MakeOdbcSession();
+  std::u16string connection =
+      u"DRIVER=SQL Server;SERVER=" + b.settings.server + u";UID=sa;PWD=;Trusted_Connection=No";
+  std::vector<SQLWCHAR> wide(connection.begin(), connection.end());
+  wide.push_back(0);
+  if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
+                                       SQL_DRIVER_NOPROMPT))) {
+    state.SkipWithError("cannot connect to the listener");
+  } else {
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+    SQLWCHAR blank[] = {u' ', 0};
+    for (auto _ : state) {
+      for (int i = 0; i < b.round_trips; ++i) {
+        SQLRETURN rc = SQLExecDirectW(stmt, blank, SQL_NTS);
+        while (rc != SQL_NO_DATA && SQL_SUCCEEDED(rc)) rc = SQLMoreResults(stmt);
+        if (rc == SQL_ERROR) {
+          state.SkipWithError("the empty batch failed");
+          break;
+        }
+        SQLFreeStmt(stmt, SQL_CLOSE);
+      }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    SQLDisconnect(dbc);
+  }
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  state.counters["round_trips"] = b.round_trips;
+}
+BENCHMARK(BM_EmptyBatchFloorOdbc)->Unit(benchmark::kMillisecond);
+
+}  // namespace

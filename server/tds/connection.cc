@@ -1,0 +1,319 @@
+#include "server/tds/connection.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <exception>
+#include <utility>
+
+#include "server/errors.h"
+#include "server/tds/login7.h"
+#include "server/tds/prelogin.h"
+#include "server/tds/rpc.h"
+#include "server/tds/sql_batch.h"
+#include "server/tds/wire.h"
+
+namespace server::tds {
+
+namespace {
+
+SqlError InternalError(const std::exception& e) { return Raise(Msg::kInternalError, {e.what()}); }
+
+}  // namespace
+
+Connection::Connection(asio::ip::tcp::socket socket, SharedEngine engine, uint32_t thread_id)
+    : socket_(std::move(socket)), engine_(engine), thread_id_(thread_id) {
+  context_.server_name = engine_.server_name;
+}
+
+void Connection::Serve() {
+  try {
+    for (;;) {
+      std::optional<Message> message = Read();
+      if (!message) break;
+      bool keep = false;
+      switch (state_) {
+        case State::kPreLogin:
+          // A client may skip the pre-login and log in straight away.
+          if (message->type == PacketType::kPreLogin) {
+            keep = OnPreLogin(*message);
+          } else if (message->type == PacketType::kLogin7) {
+            keep = OnLogin(*message);
+          }
+          break;
+        case State::kLogin:
+          keep = message->type == PacketType::kLogin7 && OnLogin(*message);
+          break;
+        case State::kLoggedIn:
+          if (message->type == PacketType::kSqlBatch) {
+            keep = OnBatch(*message);
+          } else if (message->type == PacketType::kAttention) {
+            keep = OnAttention();
+          } else if (message->type == PacketType::kRpc) {
+            keep = OnRpc(*message);
+          } else if (message->type == PacketType::kTransactionManager ||
+                     message->type == PacketType::kBulkLoad) {
+            keep =
+                Send(PacketType::kReply,
+                     ErrorReply(context_, Raise(Msg::kNotSupported,
+                                                {"A bulk load or transaction manager request"})));
+          }
+          break;
+      }
+      if (!keep) break;
+    }
+  } catch (const std::exception&) {
+    // A broken stream (bad framing, an undecodable login) or a failed socket
+    // ends this client only; the listener and the other clients go on.
+  }
+  Logout();
+  std::lock_guard<std::mutex> lock(socket_mutex_);
+  open_ = false;
+  asio::error_code ignored;
+  socket_.close(ignored);
+}
+
+void Connection::Close() {
+  std::lock_guard<std::mutex> lock(socket_mutex_);
+  // shutdown rather than close: the serving thread may be inside a read on
+  // this descriptor, and a closed descriptor could be reused under it.
+  if (open_) ::shutdown(socket_.native_handle(), SHUT_RDWR);
+}
+
+std::optional<Message> Connection::Read() {
+  std::array<uint8_t, 16384> buffer;
+  for (;;) {
+    if (std::optional<Message> message = assembler_.Next()) return message;
+    asio::error_code ec;
+    size_t n = socket_.read_some(asio::buffer(buffer), ec);
+    if (ec || n == 0) return std::nullopt;
+    assembler_.Feed(std::span<const uint8_t>(buffer.data(), n));
+  }
+}
+
+void Connection::ReadPending() {
+  std::array<uint8_t, 16384> buffer;
+  for (;;) {
+    asio::error_code ec;
+    size_t available = socket_.available(ec);
+    if (ec || available == 0) return;
+    size_t n = socket_.read_some(asio::buffer(buffer, std::min(available, buffer.size())), ec);
+    if (ec || n == 0) return;
+    assembler_.Feed(std::span<const uint8_t>(buffer.data(), n));
+  }
+}
+
+bool Connection::Send(PacketType type, const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> packets = Packetize(type, payload, spid_, packet_size_);
+  asio::error_code ec;
+  asio::write(socket_, asio::buffer(packets), ec);
+  return !ec;
+}
+
+bool Connection::OnPreLogin(const Message& message) {
+  DecodePreLogin(message.payload);
+  state_ = State::kLogin;
+  return Send(PacketType::kReply, EncodePreLogin(PreLoginReply(thread_id_)));
+}
+
+bool Connection::OnLogin(const Message& message) {
+  Login7 login = DecodeLogin7(message.payload);
+  // Until LOGINACK tells the client otherwise it reads with the widths of
+  // the version it asked for.
+  context_.layout = login.tds_version >= kTds72 ? Layout::kTds72 : Layout::kTds71;
+  packet_size_ = login.packet_size == 0
+                     ? kDefaultPacketSize
+                     : std::clamp<size_t>(login.packet_size, kMinPacketSize, kMaxPacketSize);
+  std::optional<SqlError> refused;
+  std::string database;
+  {
+    std::lock_guard<std::mutex> lock(engine_.mutex);
+    Engine& engine = engine_.folder.engine();
+    context_.collation =
+        engine.options().case_sensitive ? kCollationCaseSensitive : kCollationCaseInsensitive;
+    try {
+      auto result = engine.Login(login.user_name, login.password, login.integrated_security(),
+                                 ReachedAs(login.server_name));
+      if (auto* error = std::get_if<SqlError>(&result)) {
+        refused = *error;
+      } else {
+        session_ = std::get<int>(result);
+        if (!login.database.empty()) {
+          std::string use = "USE [" + login.database + "]";
+          BatchOutcome outcome = engine.Execute(*session_, use);
+          if (outcome.error) refused = outcome.error;
+        }
+        database = engine.CurrentDatabase(*session_);
+      }
+    } catch (const std::exception& e) {
+      refused = InternalError(e);
+    }
+  }
+  if (refused) {
+    Send(PacketType::kReply, LoginFailedReply(context_, *refused));
+    return false;
+  }
+  spid_ = static_cast<uint16_t>(*session_);
+  state_ = State::kLoggedIn;
+  bool sent = Send(PacketType::kReply, LoginReply(context_, database, packet_size_));
+  context_.layout = Layout::kTds71;
+  return sent;
+}
+
+std::string Connection::ReachedAs(const std::string& login_server_name) {
+  // Drivers send the host part of "host,port" only (one driver sends the
+  // whole text with a NUL over the comma); the datasets name the server with
+  // its port, as the drivers need it, so the port goes back on.
+  std::string name = login_server_name.substr(0, login_server_name.find('\0'));
+  if (name.empty() || name.find_first_of(",\\") != std::string::npos) return name;
+  asio::error_code ec;
+  asio::ip::tcp::endpoint local = socket_.local_endpoint(ec);
+  if (ec) return name;
+  return name + "," + std::to_string(local.port());
+}
+
+bool Connection::OnBatch(const Message& message) {
+  return RunAndReply(DecodeSqlBatch(message.payload),
+                     [&](const BatchOutcome& outcome, const std::string& old_database,
+                         const std::string& new_database) {
+                       return BatchReply(context_, outcome, old_database, new_database);
+                     });
+}
+
+bool Connection::OnRpc(const Message& message) {
+  auto refuse = [&](const std::string& what) {
+    return Send(PacketType::kReply, ErrorReply(context_, Raise(Msg::kNotSupported, {what})));
+  };
+  RpcRequest rpc;
+  try {
+    rpc = DecodeRpc(message.payload);
+  } catch (const DecodeError& e) {
+    // The packets were sound, only the call is not: the session goes on.
+    return refuse(std::string("This procedure call (") + e.what() + ")");
+  }
+  auto text = [&](size_t i) -> std::optional<std::string> {
+    if (i >= rpc.parameters.size()) return std::nullopt;
+    const auto* s = std::get_if<std::string>(&rpc.parameters[i].value);
+    return s ? std::optional<std::string>(*s) : std::nullopt;
+  };
+  auto integer = [&](size_t i) -> std::optional<int64_t> {
+    if (i >= rpc.parameters.size()) return std::nullopt;
+    const auto* n = std::get_if<int64_t>(&rpc.parameters[i].value);
+    return n ? std::optional<int64_t>(*n) : std::nullopt;
+  };
+  std::string sql;
+  std::optional<int32_t> handle;
+  // Parameters from this position on would be values for the statement.
+  size_t values_from = 0;
+  switch (rpc.proc_id) {
+    case kSpExecuteSql:
+      if (!text(0)) return refuse("sp_executesql without a statement text");
+      sql = *text(0);
+      values_from = 2;
+      break;
+    case kSpPrepare:
+    case kSpPrepExec:
+      if (!text(2)) return refuse("Preparing without a statement text");
+      handle = next_handle_++;
+      prepared_[*handle] = *text(2);
+      if (rpc.proc_id == kSpPrepExec) sql = *text(2);
+      values_from = rpc.proc_id == kSpPrepExec ? 3 : 4;
+      break;
+    case kSpExecute:
+    case kSpUnprepare: {
+      auto found = integer(0) ? prepared_.find(static_cast<int32_t>(*integer(0))) : prepared_.end();
+      if (found == prepared_.end()) return refuse("A statement handle that was never prepared");
+      if (rpc.proc_id == kSpExecute) sql = found->second;
+      if (rpc.proc_id == kSpUnprepare) prepared_.erase(found);
+      values_from = 1;
+      break;
+    }
+    case 0:
+      sql = "EXEC " + rpc.proc_name;
+      break;
+    default:
+      return refuse("The system procedure with id " + std::to_string(rpc.proc_id));
+  }
+  if (rpc.parameters.size() > values_from) return refuse("Parameter values in procedure calls");
+  std::optional<ReturnValue> output;
+  if (handle) {
+    Column type = ColumnFor("", "int", context_.collation);
+    output = ReturnValue{0, rpc.parameters.front().name, kParamOutput, type, int64_t{*handle}};
+  }
+  return RunAndReply(sql, [&](const BatchOutcome& outcome, const std::string& old_database,
+                              const std::string& new_database) {
+    return ProcedureReply(context_, outcome, old_database, new_database, output);
+  });
+}
+
+bool Connection::RunAndReply(
+    const std::string& sql,
+    const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
+                                             const std::string&)>& make_reply) {
+  if (engine_.log_out_departed) engine_.log_out_departed(this);
+  std::vector<uint8_t> reply;
+  {
+    std::lock_guard<std::mutex> lock(engine_.mutex);
+    // Logged out by another thread: this client has gone.
+    if (!session_) return false;
+    try {
+      std::string old_database = engine_.folder.engine().CurrentDatabase(*session_);
+      BatchOutcome outcome;
+      if (!sql.empty()) outcome = engine_.folder.Execute(*session_, sql);
+      std::string new_database = engine_.folder.engine().CurrentDatabase(*session_);
+      reply = make_reply(outcome, old_database, new_database);
+    } catch (const std::exception& e) {
+      reply = ErrorReply(context_, InternalError(e));
+    }
+  }
+  // The batch cannot be stopped once it runs; a cancel that came meanwhile
+  // replaces its results with the acknowledgement the client waits for.
+  ReadPending();
+  if (TakeAttention()) return Send(PacketType::kReply, AttentionReply(context_));
+  return Send(PacketType::kReply, reply);
+}
+
+bool Connection::OnAttention() {
+  // The batch it meant to cancel has already been answered; the client still
+  // discards everything until this acknowledgement.
+  return Send(PacketType::kReply, AttentionReply(context_));
+}
+
+bool Connection::TakeAttention() {
+  std::deque<Message> others;
+  bool attention = false;
+  while (std::optional<Message> message = assembler_.Next()) {
+    if (message->type == PacketType::kAttention) {
+      attention = true;
+    } else {
+      others.push_back(std::move(*message));
+    }
+  }
+  assembler_.PutBack(std::move(others));
+  return attention;
+}
+
+void Connection::Logout() {
+  // Under the engine lock: another thread may log this session out.
+  std::lock_guard<std::mutex> lock(engine_.mutex);
+  if (!session_) return;
+  engine_.folder.engine().Logout(*session_);
+  session_.reset();
+}
+
+void Connection::LogOutIfDeparted() {
+  std::lock_guard<std::mutex> lock(socket_mutex_);
+  if (!open_) return;
+  pollfd fd{socket_.native_handle(), POLLRDHUP, 0};
+  if (::poll(&fd, 1, 0) != 1 || (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) return;
+  // Unread bytes are a request the serving thread still owes an answer.
+  int unread = 0;
+  if (::ioctl(fd.fd, FIONREAD, &unread) != 0 || unread != 0) return;
+  Logout();
+}
+
+}  // namespace server::tds

@@ -1,0 +1,270 @@
+// The listener over real sockets: a hand-built client logs in, runs batches
+// and reads rows, messages and errors the way a driver would.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "server/tds/prelogin.h"
+#include "server/tds/rpc.h"
+#include "server/tds/sql_batch.h"
+#include "tests/server/tds_test_client.h"
+
+namespace server::tds::testing {
+namespace {
+
+using TdsListener = ListenerFixture;
+
+TEST_F(TdsListener, LoginReplyAcknowledgesTds71InMaster) {
+  TestClient client(port_);
+  std::vector<Token> reply = client.Login("secret");
+  std::vector<LoginAck> acks = Only<LoginAck>(reply);
+  ASSERT_EQ(acks.size(), 1u);
+  EXPECT_EQ(acks[0], (LoginAck{1, 0x71000001, "Microsoft SQL Server", 8, 0, 2039}));
+  std::vector<EnvChange> changes = Only<EnvChange>(reply);
+  ASSERT_EQ(changes.size(), 4u);
+  EXPECT_EQ(changes[0], (EnvChange{kEnvDatabase, "master", "master", {}}));
+  EXPECT_EQ(changes[1].new_bytes, std::vector<uint8_t>(kCollationCaseInsensitive.begin(),
+                                                       kCollationCaseInsensitive.end()));
+  EXPECT_EQ(changes[2], (EnvChange{kEnvLanguage, "us_english", "", {}}));
+  EXPECT_EQ(changes[3], (EnvChange{kEnvPacketSize, "4096", "4096", {}}));
+  std::vector<ServerMessage> infos = Only<ServerMessage>(reply);
+  ASSERT_EQ(infos.size(), 1u);
+  EXPECT_EQ(infos[0].number, 5701);
+  EXPECT_EQ(infos[0].text, "Changed database context to 'master'.");
+  EXPECT_FALSE(infos[0].error);
+  EXPECT_EQ(std::get<Done>(reply.back()), Done{});
+}
+
+TEST_F(TdsListener, RunsQueriesAndReportsErrors) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  std::vector<Token> rows = client.Batch("SELECT name FROM sysdatabases ORDER BY name");
+  ASSERT_FALSE(rows.empty());
+  std::vector<ColMetadata> metadata = Only<ColMetadata>(rows);
+  ASSERT_EQ(metadata.size(), 1u);
+  EXPECT_EQ(metadata[0].columns.at(0).name, "name");
+  EXPECT_EQ(metadata[0].columns.at(0).type, kNVarChar);
+  EXPECT_EQ(RowsText(rows), "master\nmodel\nmsdb\ntempdb\n");
+  EXPECT_EQ(std::get<Done>(rows.back()), (Done{kTokenDone, kDoneCount, 0xC1, 4}));
+
+  std::vector<Token> failed = client.Batch("SELECT name FROM nosuchtable");
+  std::vector<ServerMessage> errors = Only<ServerMessage>(failed);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(errors[0].error);
+  EXPECT_EQ(errors[0].number, 208);
+  EXPECT_EQ(errors[0].severity, 16);
+  EXPECT_EQ(errors[0].text, "Invalid object name 'nosuchtable'.");
+  EXPECT_EQ(errors[0].server, "TAVORA");
+  EXPECT_EQ(std::get<Done>(failed.back()).status & kDoneError, kDoneError);
+
+  // The session goes on after an error.
+  EXPECT_EQ(RowsText(client.Batch("SELECT 1 + 1")), "2\n");
+}
+
+TEST_F(TdsListener, WrongPasswordGetsLoginFailedAndTheConnectionCloses) {
+  TestClient client(port_);
+  std::vector<Token> reply = client.Login("wrong");
+  EXPECT_FALSE(LoggedIn(reply));
+  std::vector<ServerMessage> errors = Only<ServerMessage>(reply);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].number, 18456);
+  EXPECT_EQ(errors[0].severity, 14);
+  EXPECT_EQ(errors[0].text, "Login failed for user 'sa'.");
+  EXPECT_EQ(std::get<Done>(reply.back()).status, kDoneError);
+  EXPECT_TRUE(client.WaitForClose());
+}
+
+TEST_F(TdsListener, UseChangesDatabaseWithEnvChangeAndMessage) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  std::vector<Token> reply = client.Batch("USE model");
+  EXPECT_EQ(Only<EnvChange>(reply),
+            (std::vector<EnvChange>{{kEnvDatabase, "model", "master", {}}}));
+  std::vector<ServerMessage> infos = Only<ServerMessage>(reply);
+  ASSERT_EQ(infos.size(), 1u);
+  EXPECT_EQ(infos[0].text, "Changed database context to 'model'.");
+  EXPECT_EQ(RowsText(client.Batch("SELECT DB_NAME()")), "model\n");
+  EXPECT_TRUE(Only<EnvChange>(client.Batch("SELECT 1")).empty()) << "no change, no ENVCHANGE";
+}
+
+TEST_F(TdsListener, LoginStartsInTheRequestedDatabaseOrFails) {
+  TestClient in_model(port_);
+  std::vector<Token> reply = in_model.Login("secret", "model");
+  ASSERT_TRUE(LoggedIn(reply));
+  EXPECT_EQ(Only<EnvChange>(reply).front().new_value, "model");
+
+  TestClient missing(port_);
+  std::vector<Token> refused = missing.Login("secret", "nosuchdb");
+  EXPECT_FALSE(LoggedIn(refused));
+  ASSERT_FALSE(Only<ServerMessage>(refused).empty());
+  EXPECT_TRUE(Only<ServerMessage>(refused).back().error);
+  EXPECT_TRUE(missing.WaitForClose());
+}
+
+TEST_F(TdsListener, TheServerAnswersToTheNameAndPortItWasReachedBy) {
+  // Drivers strip the port from "host,port" before LOGIN7, or overwrite the
+  // comma with a NUL; replication statements name the server with its port.
+  std::string port = std::to_string(port_);
+  const std::string sent_names[] = {"127.0.0.1", std::string("127.0.0.1") + '\0' + port,
+                                    "127.0.0.1," + port};
+  for (const std::string& sent : sent_names) {
+    SCOPED_TRACE(sent.size());
+    TestClient client(port_);
+    Login7 login = SaLogin("secret");
+    login.server_name = sent;
+    ASSERT_TRUE(LoggedIn(client.Login(login)));
+    std::vector<Token> added =
+        client.Batch("EXEC sp_adddistributor @distributor = N'127.0.0.1," + port + "'");
+    EXPECT_TRUE(Only<ServerMessage>(added).empty() || !Only<ServerMessage>(added).front().error);
+    EXPECT_EQ(Direct("EXEC sp_dropdistributor"), "");
+  }
+}
+
+TEST_F(TdsListener, OneBatchMayHoldSeveralStatements) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  std::vector<Token> reply = client.Batch("CREATE DATABASE tds_multi\r\nSELECT 1\r\nSELECT 2");
+  EXPECT_EQ(RowsText(reply), "1\n2\n");
+  std::vector<Done> dones = Only<Done>(reply);
+  ASSERT_EQ(dones.size(), 3u);
+  EXPECT_EQ(dones[0].status, kDoneMore);
+  EXPECT_EQ(dones[1].status, kDoneMore | kDoneCount);
+  EXPECT_EQ(dones[2].status, kDoneCount);
+  EXPECT_EQ(Direct("SELECT name FROM sysdatabases WHERE name = 'tds_multi'"), "tds_multi\n");
+}
+
+TEST_F(TdsListener, AttentionIsAcknowledgedDuringOrAfterABatch) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  // After the batch's reply: the acknowledgement alone.
+  client.Batch("SELECT 1");
+  ASSERT_TRUE(client.Send(PacketType::kAttention, {}));
+  std::optional<Message> ack = client.Receive();
+  ASSERT_TRUE(ack);
+  EXPECT_EQ(DecodeTokens(ack->payload, Layout::kTds71),
+            (std::vector<Token>{Done{kTokenDone, kDoneAttention, 0, 0}}));
+
+  // Sent right behind a batch: the client reads until the acknowledgement,
+  // which comes within two replies whichever the server saw first.
+  ASSERT_TRUE(client.Send(PacketType::kSqlBatch, EncodeSqlBatch("SELECT 2", false)));
+  ASSERT_TRUE(client.Send(PacketType::kAttention, {}));
+  bool acknowledged = false;
+  for (int i = 0; i < 2 && !acknowledged; ++i) {
+    std::optional<Message> reply = client.Receive();
+    ASSERT_TRUE(reply);
+    for (const Done& done : Only<Done>(DecodeTokens(reply->payload, Layout::kTds71))) {
+      acknowledged = acknowledged || (done.status & kDoneAttention) != 0;
+    }
+  }
+  EXPECT_TRUE(acknowledged);
+  EXPECT_EQ(RowsText(client.Batch("SELECT 3")), "3\n");
+}
+
+TEST_F(TdsListener, ServesSeveralClientsAtOnce) {
+  TestClient first(port_);
+  TestClient second(port_);
+  ASSERT_TRUE(LoggedIn(first.Login("secret")));
+  ASSERT_TRUE(LoggedIn(second.Login("secret", "model")));
+  EXPECT_EQ(RowsText(first.Batch("SELECT DB_NAME()")), "master\n");
+  EXPECT_EQ(RowsText(second.Batch("SELECT DB_NAME()")), "model\n");
+  EXPECT_EQ(listener_->open_connections(), 2);
+}
+
+TEST_F(TdsListener, BigRepliesSpanSeveralPackets) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  std::string long_text(3000, 'x');
+  std::string sql = "USE tempdb\r\nCREATE TABLE big (t varchar(3000))";
+  for (int i = 0; i < 4; ++i) sql += "\r\nINSERT INTO big VALUES ('" + long_text + "')";
+  std::vector<Token> created = client.Batch(sql);
+  ASSERT_TRUE(Only<ServerMessage>(created).size() == 1u) << "only the USE message";
+  std::vector<Token> reply = client.Batch("SELECT t FROM big");
+  std::vector<Row> rows = Only<Row>(reply);
+  ASSERT_EQ(rows.size(), 4u);
+  for (const Row& row : rows) EXPECT_EQ(row.values, std::vector<Value>{long_text});
+}
+
+std::vector<Token> Call(TestClient& client, const RpcRequest& call) {
+  if (!client.Send(PacketType::kRpc, EncodeRpc(call, false))) return {};
+  std::optional<Message> reply = client.Receive();
+  return reply ? DecodeTokens(reply->payload, Layout::kTds71) : std::vector<Token>{};
+}
+
+RpcParameter Param(const char* sql_type, Value value, uint8_t status = 0) {
+  return RpcParameter{"", status, ColumnFor("", sql_type, kCollationCaseInsensitive), value};
+}
+
+TEST_F(TdsListener, PreparedStatementsRunThroughProcedureCalls) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  RpcRequest prepexec{
+      kSpPrepExec,
+      "",
+      0,
+      {Param("int", {}, kParamOutput), Param("ntext", {}),
+       Param("ntext", std::string("SELECT name FROM sysdatabases WHERE dbid = 3"))}};
+  std::vector<Token> reply = Call(client, prepexec);
+  EXPECT_EQ(RowsText(reply), "model\n");
+  std::vector<ReturnValue> outputs = Only<ReturnValue>(reply);
+  ASSERT_EQ(outputs.size(), 1u);
+  Value handle = outputs[0].value;
+  ASSERT_TRUE(std::holds_alternative<int64_t>(handle));
+
+  EXPECT_EQ(RowsText(Call(client, RpcRequest{kSpExecute, "", 0, {Param("int", handle)}})),
+            "model\n");
+  EXPECT_TRUE(
+      Only<ServerMessage>(Call(client, RpcRequest{kSpUnprepare, "", 0, {Param("int", handle)}}))
+          .empty());
+  std::vector<Token> gone = Call(client, RpcRequest{kSpExecute, "", 0, {Param("int", handle)}});
+  ASSERT_EQ(Only<ServerMessage>(gone).size(), 1u) << "an unprepared handle";
+
+  RpcRequest direct{kSpExecuteSql, "", 0, {Param("nvarchar(100)", std::string("SELECT 5"))}};
+  EXPECT_EQ(RowsText(Call(client, direct)), "5\n");
+}
+
+TEST_F(TdsListener, UnsupportedCallsGetAClearErrorAndTheSessionGoesOn) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  const RpcRequest calls[] = {
+      {kSpExecuteSql,
+       "",
+       0,
+       {Param("ntext", std::string("SELECT @a")), Param("ntext", std::string("@a int")),
+        Param("int", int64_t{1})}},
+      {99, "", 0, {}},
+  };
+  for (const RpcRequest& call : calls) {
+    std::vector<ServerMessage> errors = Only<ServerMessage>(Call(client, call));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].number, 50000);
+  }
+  // Bytes that are no procedure call at all.
+  ASSERT_TRUE(client.Send(PacketType::kRpc, std::vector<uint8_t>{0xFF, 0xFF, 10}));
+  std::optional<Message> reply = client.Receive();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(Only<ServerMessage>(DecodeTokens(reply->payload, Layout::kTds71)).size(), 1u);
+  EXPECT_EQ(RowsText(client.Batch("SELECT 4")), "4\n");
+}
+
+TEST_F(TdsListener, StartTwiceBadAddressAndStopTwice) {
+  EXPECT_THROW(listener_->Start(), std::runtime_error);
+  Listener bad(*folder_, ListenerOptions{"not an address", 0, ""});
+  EXPECT_THROW(bad.Start(), std::runtime_error);
+  Listener taken(*folder_, ListenerOptions{"127.0.0.1", port_, ""});
+  EXPECT_THROW(taken.Start(), std::runtime_error);
+  listener_->Stop();
+  EXPECT_EQ(listener_->port(), 0);
+  listener_->Stop();
+}
+
+TEST_F(TdsListener, StopClosesConnectedClients) {
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  listener_->Stop();
+  EXPECT_TRUE(client.WaitForClose());
+}
+
+}  // namespace
+}  // namespace server::tds::testing
