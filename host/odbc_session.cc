@@ -115,6 +115,24 @@ void PinTdsVersion() {
   std::call_once(once, [] { setenv("TDSVER", kTdsVersion, 0); });
 }
 
+// One environment for the process, as an application keeps one: the driver
+// manager then loads the driver once instead of on every connect, which was
+// most of a connect's cost. It lives as long as the process.
+SQLHENV Environment() {
+  static const SQLHENV env = [] {
+    SQLHENV made = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &made))) {
+      return SQLHENV{SQL_NULL_HENV};
+    }
+    SQLSetEnvAttr(made, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    return made;
+  }();
+  if (env == SQL_NULL_HENV) {
+    throw harness::Error(kGenericFailure, u"the ODBC driver manager cannot make an environment");
+  }
+  return env;
+}
+
 class OdbcResultSet final : public harness::ComObject<harness::ResultSet> {
  public:
   OdbcResultSet(std::vector<std::u16string> columns,
@@ -266,7 +284,6 @@ class OdbcSession final : public harness::ComObject<harness::SqlSession> {
   ~OdbcSession() {
     if (open_) SQLDisconnect(dbc_);
     if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    if (env_ != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env_);
   }
 
   void SetLoginTimeout(int32_t seconds) override {
@@ -333,20 +350,11 @@ class OdbcSession final : public harness::ComObject<harness::SqlSession> {
 
  private:
   void AllocateHandles() {
-    if (env_ == SQL_NULL_HENV) {
-      if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_))) {
-        env_ = SQL_NULL_HENV;
-        throw harness::Error(kGenericFailure,
-                             u"the ODBC driver manager cannot make an environment");
-      }
-      SQLRETURN rc =
-          SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-      if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_ENV, env_, u"SQLSetEnvAttr");
-    }
+    SQLHENV env = Environment();
     if (dbc_ == SQL_NULL_HDBC) {
-      if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
+      if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc_))) {
         dbc_ = SQL_NULL_HDBC;
-        Fail(SQL_HANDLE_ENV, env_, u"SQLAllocHandle");
+        Fail(SQL_HANDLE_ENV, env, u"SQLAllocHandle");
       }
     }
   }
@@ -389,7 +397,6 @@ class OdbcSession final : public harness::ComObject<harness::SqlSession> {
     return outcome;
   }
 
-  SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   std::optional<int32_t> login_timeout_;
   bool open_ = false;

@@ -47,7 +47,8 @@ inline std::string UsePrivateOdbcDriver() {
         std::filesystem::temp_directory_path() / ("tavora-odbc-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder.path);
     std::ofstream ini(folder.path / "odbcinst.ini");
-    ini << "[SQL Server]\nDescription = TDS driver for the tests\nDriver = " << driver << "\n";
+    ini << "[SQL Server]\nDescription = TDS driver for the tests\nDriver = " << driver
+        << "\nDontDLClose = 1\n";
     ini.close();
     std::ofstream(folder.path / "odbc.ini").close();
     if (!ini) {
