@@ -8,10 +8,13 @@ USE master
 exec sp_adddistributor  @distributor='FUZZ', @password=P
 GO
 USE master
-exec sp_adddistributiondb  @database='distribution', @data_folder='C:\Data', @data_file='distribution.mdf', @data_file_size=2, @log_folder='C:\Data', @log_file='distribution.ldf', @log_file_size=0, @min_distretention=0, @max_distretention=72, @history_retention=48, @security_mode=1
+SELECT phyname FROM sysdevices WHERE name='master'
 GO
 USE master
-exec sp_adddistpublisher  @publisher='FUZZ', @distribution_db='distribution', @working_directory='C:\Data'
+exec sp_adddistributiondb  @database='distribution', @data_folder='C:\Program Files\Microsoft SQL Server\MSSQL\Data', @data_file='distribution.mdf', @data_file_size=2, @log_folder='C:\Program Files\Microsoft SQL Server\MSSQL\Data', @log_file='distribution.ldf', @log_file_size=0, @min_distretention=0, @max_distretention=72, @history_retention=48, @security_mode=1
+GO
+USE master
+exec sp_adddistpublisher  @publisher='FUZZ', @distribution_db='distribution', @working_directory='C:\Program Files\Microsoft SQL Server\MSSQL\Data'
 GO
 USE master
 EXEC sp_replicationdboption  @dbname='tavora_MergePubDataset', @optname='merge publish', @value='true'
@@ -50,9 +53,15 @@ GO
 USE tavora_MergePubDataset
 EXEC sp_addmergearticle  @publication='pubMerge', @article='artStoredProc', @source_object='spGeneric', @type='proc schema only'
 GO
+USE master
+SELECT Name FROM sysdatabases WHERE Name='tavora_MergePubDataset'
+GO
 USE tavora_MergePubDataset
 EXEC sp_dropmergepublication 'pubMerge'
 GO
 USE master
 EXEC sp_replicationdboption  @dbname='tavora_MergePubDataset', @optname='merge publish', @value='false'
+GO
+USE master
+DROP DATABASE tavora_MergePubDataset
 GO

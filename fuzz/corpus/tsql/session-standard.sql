@@ -570,3 +570,9 @@ BEGIN
   RETURN
 END
 GO
+USE master
+SELECT Name FROM sysdatabases WHERE Name='tavora_StandardDataset'
+GO
+USE master
+DROP DATABASE tavora_StandardDataset
+GO
