@@ -13,20 +13,14 @@
 #include "harness/utf.h"
 #include "host/odbc_session.h"
 #include "tests/e2e/listener_fixture.h"
+#include "tests/error_of.h"
 
 namespace host {
 namespace {
 
 using harness::Variant;
 
-std::optional<harness::Error> ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& e) {
-    return e;
-  }
-  return std::nullopt;
-}
+using tavora::testing::ErrorOf;
 
 bool Contains(const std::u16string& text, const std::u16string& part) {
   return text.find(part) != std::u16string::npos;

@@ -10,18 +10,12 @@
 #include "harness/error.h"
 #include "harness/test_library.h"
 #include "harness/utf.h"
+#include "tests/error_of.h"
 
 namespace host {
 namespace {
 
-std::optional<harness::Error> ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& e) {
-    return e;
-  }
-  return std::nullopt;
-}
+using tavora::testing::ErrorOf;
 
 std::string Description(const std::optional<harness::Error>& error) {
   return error ? harness::ToUtf8(error->description()) : "";

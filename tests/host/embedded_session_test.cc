@@ -9,6 +9,7 @@
 #include "harness/error.h"
 #include "harness/utf.h"
 #include "host/connection_string.h"
+#include "tests/error_of.h"
 #include "tests/scratch_folder.h"
 
 namespace host {
@@ -16,14 +17,11 @@ namespace {
 
 constexpr char16_t kTrusted[] = u"DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes";
 
+// The error `call` throws; a call that does not throw fails the test.
 harness::Error ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error";
-  return harness::Error(0, u"");
+  std::optional<harness::Error> error = tavora::testing::ErrorOf(call);
+  if (!error) ADD_FAILURE() << "no error";
+  return error.value_or(harness::Error(0, u""));
 }
 
 TEST(ConnectionStringTest, ReadsAttributesAsDriverManagersDo) {

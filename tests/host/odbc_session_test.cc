@@ -14,18 +14,12 @@
 #include "harness/error.h"
 #include "harness/utf.h"
 #include "tests/e2e/odbc_driver.h"
+#include "tests/error_of.h"
 
 namespace host {
 namespace {
 
-std::optional<harness::Error> ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& e) {
-    return e;
-  }
-  return std::nullopt;
-}
+using tavora::testing::ErrorOf;
 
 // A loopback socket listening on a port the kernel chose. The kernel
 // completes connections to it, but nothing ever answers: a server that

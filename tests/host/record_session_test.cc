@@ -6,20 +6,14 @@
 #include <memory>
 
 #include "harness/error.h"
+#include "tests/error_of.h"
 
 namespace host {
 namespace {
 
 using harness::Variant;
 
-std::optional<harness::Error> ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& e) {
-    return e;
-  }
-  return std::nullopt;
-}
+using tavora::testing::ErrorOf;
 
 class RecordSession : public ::testing::Test {
  protected:
