@@ -30,7 +30,6 @@ Backend MakeOdbcBackend(const BackendOptions&) {
 
 struct BackendRow {
   const char* name;
-  // Null while the back end is not part of the build.
   Backend (*make)(const BackendOptions&);
 };
 
@@ -50,13 +49,7 @@ std::vector<std::string> BackendNames() {
 
 Backend MakeBackend(const std::string& name, const BackendOptions& options) {
   for (const BackendRow& row : kBackends) {
-    if (name != row.name) continue;
-    if (row.make == nullptr) {
-      throw harness::Error(
-          harness::errors::kCannotCreate,
-          harness::FromUtf8("back end '" + name + "' is not available in this build"));
-    }
-    return row.make(options);
+    if (name == row.name) return row.make(options);
   }
   throw harness::Error(harness::errors::kInvalidCall,
                        harness::FromUtf8("unknown back end '" + name + "'"));

@@ -13,7 +13,7 @@ namespace host {
 // The back end used when the command line names none.
 inline constexpr char kDefaultBackend[] = "embedded";
 
-// The back ends the command line accepts, whether built or not.
+// The back ends the command line accepts.
 std::vector<std::string> BackendNames();
 
 // Sessions of one back end, and the record of every call they made (every
@@ -30,9 +30,8 @@ struct BackendOptions {
   std::string data;
 };
 
-// The back end called `name`. Error 429 "back end 'NAME' is not available in
-// this build" for a known back end that is not built, error 5 for an unknown
-// name; the embedded back end's errors opening its data folder.
+// The back end called `name`; error 5 for an unknown name, and the embedded
+// back end's errors opening its data folder.
 Backend MakeBackend(const std::string& name, const BackendOptions& options = {});
 
 }  // namespace host

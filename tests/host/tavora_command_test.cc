@@ -241,6 +241,16 @@ TEST_F(TavoraCommand, ScriptEndsEveryStatementWithAGoLine) {
   }
 }
 
+TEST(Backends, AnUnknownNameIsRefusedWithItsName) {
+  try {
+    MakeBackend("nosuch");
+    ADD_FAILURE() << "no error";
+  } catch (const harness::Error& error) {
+    EXPECT_EQ(error.number(), harness::errors::kInvalidCall);
+    EXPECT_EQ(error.description(), u"unknown back end 'nosuch'");
+  }
+}
+
 TEST(CommandErrors, ShowTheNumberAndTheWholeTraceWithLineBreaks) {
   std::ostringstream err;
   PrintError(err, harness::Error(2714,
