@@ -199,6 +199,10 @@ constexpr MessageRow kMessages[] = {
     {Msg::kSmallDatetimeRange, 296, 16,
      "The conversion of char data type to smalldatetime data type resulted in an out-of-range "
      "smalldatetime value."},
+    {Msg::kDateStyleToText, 281, 16,
+     "%d is not a valid style number when converting from datetime to a character string."},
+    {Msg::kDateStyleToDatetime, 281, 16,
+     "%d is not a valid style number when converting to datetime."},
     {Msg::kGuidSyntax, 8169, 16,
      "Syntax error converting from a character string to uniqueidentifier."},
     {Msg::kImplicitConversion, 257, 16,

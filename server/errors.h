@@ -104,6 +104,8 @@ enum class Msg {
   kDatetimeSyntax,
   kDatetimeRange,
   kSmallDatetimeRange,
+  kDateStyleToText,
+  kDateStyleToDatetime,
   kGuidSyntax,
   kImplicitConversion,
   kOperandClash,

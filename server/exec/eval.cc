@@ -210,7 +210,23 @@ Status EvaluateCast(const Expr& expr, const EvalScope& scope, Scalar& out) {
           ResolveType(declared, scope.exec.CurrentDatabase(), scope.exec.collation(), use, type))
     return s;
   Value v;
-  if (Status s = Convert(in, type.type, true, v)) return s;
+  if (expr.args.size() > 1) {
+    // CONVERT's style: an integer expression; a NULL style gives NULL.
+    Scalar style;
+    if (Status s = Evaluate(*expr.args[1], scope, style)) return s;
+    if (!style.is_null()) {
+      if (Status s = Coerce(style, DefaultType(BaseType::kInt), style)) return s;
+    }
+    if (style.is_null()) {
+      out = Scalar{type.type, std::monostate{}};
+      return std::nullopt;
+    }
+    if (Status s =
+            ConvertStyled(in, type.type, static_cast<int>(std::get<int64_t>(style.value)), v))
+      return s;
+  } else if (Status s = Convert(in, type.type, true, v)) {
+    return s;
+  }
   out = Scalar{type.type, std::move(v)};
   return std::nullopt;
 }

@@ -49,7 +49,8 @@ Status GetDate(const Args&, const EvalScope&, Scalar& out) {
   DateTime dt;
   dt.days = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
   dt.ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + ms;
-  out = Scalar{DefaultType(BaseType::kDateTime), FormatDateTime(dt)};
+  // The clock's milliseconds round to datetime's ticks like any other value.
+  out = Scalar{DefaultType(BaseType::kDateTime), FormatDateTime(RoundToTicks(dt))};
   return std::nullopt;
 }
 

@@ -43,7 +43,7 @@ enum class ExprKind {
   kIn,        // args[0] [NOT] IN (args[1..])
   kBetween,   // args[0] [NOT] BETWEEN args[1] AND args[2]
   kFunction,  // name(args), also COUNT(*) with star
-  kCast,      // CAST(args[0] AS cast_type) or CONVERT(cast_type, args[0])
+  kCast,      // CAST(args[0] AS cast_type) or CONVERT(cast_type, args[0][, args[1]])
   kDefault,   // the DEFAULT keyword in a VALUES list
   kSubquery,  // (SELECT ...) inside a module body; never evaluated here
 };

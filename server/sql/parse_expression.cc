@@ -392,13 +392,14 @@ bool Parser::ParsePrimary(ExprPtr& out) {
     ExprPtr inner;
     DeclaredType type;
     if (!ParseDeclaredType(type) || !ExpectOp(",") || !ParseScalar(inner)) return false;
+    out->args.push_back(std::move(inner));
     if (AcceptOp(",")) {
-      // A style argument only changes text formats, which this server keeps fixed.
+      // The style, evaluated with the value: args[1].
       ExprPtr style;
       if (!ParseScalar(style)) return false;
+      out->args.push_back(std::move(style));
     }
     if (!ExpectOp(")")) return false;
-    out->args.push_back(std::move(inner));
     out->cast_type_name = type.name.Text();
     out->cast_type_args = type.args;
     return Finish(*out, start);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "server/types/date_style.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
 #include "server/types/scalar.h"
@@ -14,6 +15,16 @@
 namespace server {
 
 namespace {
+
+// How a conversion was asked for.
+struct Request {
+  // CAST or CONVERT: allowed from character data to binary, and a character
+  // or binary result that is too long is cut to the target's length instead
+  // of failing with 8152.
+  bool explicit_cast = false;
+  // CONVERT's style argument, when given.
+  std::optional<int> style;
+};
 
 // Conversion messages call both exact types "numeric", as SQL Server does.
 const char* Name(const DataType& type) {
@@ -139,9 +150,19 @@ std::vector<uint8_t> FitNumberBytes(std::vector<uint8_t> bytes, const DataType& 
   return bytes;
 }
 
-std::string FormatFloat(double v) {
+// float and real as text. Style 0 writes at most 6 digits, in scientific
+// notation when needed; 1 always 8 digits and 2 always 16, both scientific;
+// 126 is 2 for float and 1 for real. Other styles count as 0.
+std::string FormatFloat(double v, int style = 0, bool real = false) {
+  if (style == 126) style = real ? 1 : 2;
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.6g", v);
+  if (style == 1) {
+    std::snprintf(buffer, sizeof buffer, "%.7e", v);
+  } else if (style == 2) {
+    std::snprintf(buffer, sizeof buffer, "%.15e", v);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.6g", v);
+  }
   std::string text = buffer;
   // SQL Server writes three exponent digits: 1.23457e+006.
   size_t e = text.find('e');
@@ -149,10 +170,20 @@ std::string FormatFloat(double v) {
   return text;
 }
 
-std::string MoneyStyle0(const std::string& exact) {
+// money and smallmoney as text. Style 0 writes two decimals, 1 two decimals
+// and commas every three digits, 2 (and 126) four decimals. Other styles
+// count as 0.
+std::string FormatMoney(const std::string& exact, int style = 0) {
   std::optional<DecimalParts> parts = ParseDecimal(exact);
   if (!parts) return exact;
-  return FormatDecimal(*parts, 38, 2).value_or(exact);
+  int scale = style == 2 || style == 126 ? 4 : 2;
+  std::string text = FormatDecimal(*parts, 38, scale).value_or(exact);
+  if (style == 1) {
+    size_t start = text[0] == '-' ? 1 : 0;
+    size_t point = text.find('.');
+    for (size_t i = point; i > start + 3; i -= 3) text.insert(i - 3, ",");
+  }
+  return text;
 }
 
 Status ReadDateTime(const Scalar& in, DateTime& out) {
@@ -166,12 +197,9 @@ Status ReadDateTime(const Scalar& in, DateTime& out) {
 Status DateFromNumber(double days, const DataType& from, const DataType& to, DateTime& out) {
   double whole = std::floor(days);
   if (!(whole > -1e7 && whole < 1e7)) return Overflow(from, to);
-  out.days = static_cast<int64_t>(whole);
-  out.ms = static_cast<int64_t>(std::llround((days - whole) * 86400000.0));
-  if (out.ms >= 86400000) {
-    out.ms -= 86400000;
-    ++out.days;
-  }
+  // The fraction rounds to datetime's 1/300-second ticks.
+  out = FromTicks(static_cast<int64_t>(whole),
+                  std::llround((days - whole) * static_cast<double>(kTicksPerDay)));
   return std::nullopt;
 }
 
@@ -372,7 +400,33 @@ Status ToApprox(const Scalar& in, const DataType& target, Value& out) {
   return std::nullopt;
 }
 
-Status ToCharacter(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+// A datetime value as text in CONVERT's style (0 when none is given).
+Status DateText(const DateTime& value, std::optional<int> style, std::string& out) {
+  int number = style.value_or(0);
+  switch (ClassifyDateStyle(number)) {
+    case DateStyle::kUndefined:
+      return Raise(Msg::kDateStyleToText, {std::to_string(number)});
+    case DateStyle::kHijri:
+      return Raise(Msg::kNotSupported, {"The Hijri date style " + std::to_string(number)});
+    case DateStyle::kGregorian:
+      break;
+  }
+  out = FormatDateStyle(value, number);
+  return std::nullopt;
+}
+
+// Cuts `text` to its first `count` characters (code points).
+void CutCharacters(std::string& text, size_t count) {
+  size_t i = 0;
+  for (size_t seen = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == count) break;
+  }
+  text.resize(i);
+}
+
+Status ToCharacter(const Scalar& in, const DataType& target, const Request& request, Value& out) {
+  bool explicit_cast = request.explicit_cast;
+  int style = request.style.value_or(0);
   std::string text;
   switch (Family(in.type)) {
     case TypeFamily::kCharacter:
@@ -382,18 +436,18 @@ Status ToCharacter(const Scalar& in, const DataType& target, bool explicit_cast,
       text = std::get<std::string>(in.value);
       break;
     case TypeFamily::kMoney:
-      text = MoneyStyle0(std::get<std::string>(in.value));
+      text = FormatMoney(std::get<std::string>(in.value), style);
       break;
     case TypeFamily::kInteger:
       text = std::to_string(std::get<int64_t>(in.value));
       break;
     case TypeFamily::kApprox:
-      text = FormatFloat(std::get<double>(in.value));
+      text = FormatFloat(std::get<double>(in.value), style, in.type.base == BaseType::kReal);
       break;
     case TypeFamily::kDateTime: {
       DateTime dt;
       if (Status s = ReadDateTime(in, dt)) return s;
-      text = FormatDateTimeStyle0(dt);
+      if (Status s = DateText(dt, request.style, text)) return s;
       break;
     }
     case TypeFamily::kBinary:
@@ -425,12 +479,16 @@ Status ToCharacter(const Scalar& in, const DataType& target, bool explicit_cast,
   size_t count = CharacterCount(text);
   size_t limit = static_cast<size_t>(target.length);
   if (count > limit) {
-    // A number that does not fit becomes "*", as SQL Server writes it.
-    if (numeric && !Info(target.base).unicode) {
+    // An integer that does not fit char or varchar becomes "*"; other
+    // numbers, and integers into nchar or nvarchar, are an overflow.
+    if (from == TypeFamily::kInteger && !Info(target.base).unicode) {
       text = "*";
       count = 1;
     } else if (numeric) {
       return Overflow(in.type, target);
+    } else if (explicit_cast && from != TypeFamily::kGuid) {
+      CutCharacters(text, limit);
+      count = limit;
     } else {
       return Raise(Msg::kStringTruncated);
     }
@@ -478,7 +536,7 @@ Status ToBinary(const Scalar& in, const DataType& target, bool explicit_cast, Va
       DateTime dt;
       if (Status s = ReadDateTime(in, dt)) return s;
       bytes = BigEndian(static_cast<uint32_t>(dt.days), 4);
-      std::vector<uint8_t> ticks = BigEndian(static_cast<uint32_t>(dt.ms * 3 / 10), 4);
+      std::vector<uint8_t> ticks = BigEndian(static_cast<uint32_t>(TicksOfDay(dt.ms)), 4);
       bytes.insert(bytes.end(), ticks.begin(), ticks.end());
       break;
     }
@@ -519,7 +577,10 @@ Status ToBinary(const Scalar& in, const DataType& target, bool explicit_cast, Va
     return std::nullopt;
   }
   size_t n = static_cast<size_t>(dest.length);
-  if (bytes.size() > n) return Raise(Msg::kStringTruncated);
+  if (bytes.size() > n) {
+    if (!explicit_cast) return Raise(Msg::kStringTruncated);
+    bytes.resize(n);
+  }
   if (dest.base == BaseType::kBinary && bytes.size() < n) bytes.resize(n, 0);
   out = std::move(bytes);
   return std::nullopt;
@@ -543,13 +604,27 @@ Status ToImage(const Scalar& in, const DataType& target, Value& out) {
   }
 }
 
-Status ToDateTime(const Scalar& in, const DataType& target, Value& out) {
+Status ToDateTime(const Scalar& in, const DataType& target, const Request& request, Value& out) {
   DateTime dt;
   bool from_text = false;
   switch (Family(in.type)) {
     case TypeFamily::kCharacter: {
       from_text = true;
-      DateParse parsed = ParseDateTime(std::get<std::string>(in.value), dt);
+      // A style names the order of the text's day, month and year.
+      DateOrder order = DateOrder::kMdy;
+      if (request.style) {
+        switch (ClassifyDateStyle(*request.style)) {
+          case DateStyle::kUndefined:
+            return Raise(Msg::kDateStyleToDatetime, {std::to_string(*request.style)});
+          case DateStyle::kHijri:
+            return Raise(Msg::kNotSupported,
+                         {"The Hijri date style " + std::to_string(*request.style)});
+          case DateStyle::kGregorian:
+            order = DateStyleOrder(*request.style);
+            break;
+        }
+      }
+      DateParse parsed = ParseDateTime(std::get<std::string>(in.value), dt, order);
       if (parsed == DateParse::kSyntax) return Raise(Msg::kDatetimeSyntax);
       if (parsed == DateParse::kRange) return Raise(Msg::kDatetimeRange);
       break;
@@ -574,13 +649,17 @@ Status ToDateTime(const Scalar& in, const DataType& target, Value& out) {
     default:
       return Clash(in.type, target);
   }
+  // Rounding may carry into the next day, and so out of range.
   if (target.base == BaseType::kSmallDateTime) {
     dt = RoundToMinute(dt);
     if (!InSmallDateTimeRange(dt)) {
       return from_text ? Raise(Msg::kSmallDatetimeRange) : Overflow(in.type, target);
     }
-  } else if (!InDateTimeRange(dt)) {
-    return from_text ? Raise(Msg::kDatetimeRange) : Overflow(in.type, target);
+  } else {
+    dt = RoundToTicks(dt);
+    if (!InDateTimeRange(dt)) {
+      return from_text ? Raise(Msg::kDatetimeRange) : Overflow(in.type, target);
+    }
   }
   out = FormatDateTime(dt);
   return std::nullopt;
@@ -656,7 +735,10 @@ DataType NaturalType(const Value& value) {
   return DefaultType(BaseType::kInt);
 }
 
-Status Convert(const Scalar& raw, const DataType& target, bool explicit_cast, Value& out) {
+namespace {
+
+Status ConvertAs(const Scalar& raw, const DataType& target, const Request& request, Value& out) {
+  bool explicit_cast = request.explicit_cast;
   if (raw.is_null()) {
     out = std::monostate{};
     return std::nullopt;
@@ -672,7 +754,7 @@ Status Convert(const Scalar& raw, const DataType& target, bool explicit_cast, Va
     case TypeFamily::kApprox:
       return ToApprox(in, target, out);
     case TypeFamily::kCharacter:
-      return ToCharacter(in, target, explicit_cast, out);
+      return ToCharacter(in, target, request, out);
     case TypeFamily::kText: {
       TypeFamily from = Family(in.type);
       if (from != TypeFamily::kCharacter && from != TypeFamily::kText)
@@ -685,7 +767,7 @@ Status Convert(const Scalar& raw, const DataType& target, bool explicit_cast, Va
     case TypeFamily::kImage:
       return ToImage(in, target, out);
     case TypeFamily::kDateTime:
-      return ToDateTime(in, target, out);
+      return ToDateTime(in, target, request, out);
     case TypeFamily::kGuid:
       return ToGuid(in, target, out);
     case TypeFamily::kVariant: {
@@ -701,6 +783,16 @@ Status Convert(const Scalar& raw, const DataType& target, bool explicit_cast, Va
   return Clash(in.type, target);
 }
 
+}  // namespace
+
+Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+  return ConvertAs(in, target, Request{explicit_cast, std::nullopt}, out);
+}
+
+Status ConvertStyled(const Scalar& in, const DataType& target, int style, Value& out) {
+  return ConvertAs(in, target, Request{true, style}, out);
+}
+
 std::string ScalarText(const Scalar& raw) {
   if (raw.is_null()) return "NULL";
   Scalar s = Coherent(raw);
@@ -710,13 +802,13 @@ std::string ScalarText(const Scalar& raw) {
     case TypeFamily::kApprox:
       return FormatFloat(std::get<double>(s.value));
     case TypeFamily::kMoney:
-      return MoneyStyle0(std::get<std::string>(s.value));
+      return FormatMoney(std::get<std::string>(s.value));
     case TypeFamily::kDateTime: {
       DateTime dt;
       if (ParseDateTime(std::get<std::string>(s.value), dt) != DateParse::kOk) {
         return std::get<std::string>(s.value);
       }
-      return FormatDateTimeStyle0(dt);
+      return FormatDateStyle(dt, 0);
     }
     case TypeFamily::kBinary:
     case TypeFamily::kImage: {

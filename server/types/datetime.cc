@@ -10,9 +10,6 @@ namespace {
 
 constexpr const char* kMonthNames[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                        "jul", "aug", "sep", "oct", "nov", "dec"};
-constexpr const char* kMonthTitles[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-constexpr int64_t kMsPerDay = 86400000;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -145,64 +142,122 @@ void CivilFromDays(int64_t days, int64_t& year, int& month, int& day) {
   year = yoe + era * 400 + (month <= 2 ? 1 : 0);
 }
 
-DateParse ParseDateTime(std::string_view text, DateTime& out) {
+namespace {
+
+// "Jan 1[,] 2001" or, with `day_first`, "1 Jan[,] 2001": the reader stands on
+// the first field.
+DateParse ReadAlphabeticDate(Reader& in, bool day_first, int64_t& year, int& month, int& day) {
+  int64_t d = 0, y = 0;
+  int digits = 0;
+  if (day_first) {
+    in.Number(d, digits);
+    in.SkipBlanks();
+  }
+  month = MonthFromName(in.Word());
+  if (month == 0) return DateParse::kSyntax;
+  in.SkipBlanks();
+  if (!day_first) {
+    if (!in.Number(d, digits)) return DateParse::kSyntax;
+    in.SkipBlanks();
+  }
+  if (in.Peek() == ',') in.Skip();
+  in.SkipBlanks();
+  if (!in.Number(y, digits) || digits > 4) return DateParse::kSyntax;
+  year = ExpandYear(y, digits);
+  day = static_cast<int>(d);
+  return DateParse::kOk;
+}
+
+// "01/02/2001", "2001-01-02", "20010102", "010102" or "2001": the reader
+// stands on the first digit.
+DateParse ReadNumericDate(Reader& in, DateOrder order, int64_t& year, int& month, int& day) {
+  int64_t a = 0, b = 0, c = 0;
+  int da = 0, db = 0, dc = 0;
+  in.Number(a, da);
+  char sep = in.Peek();
+  if (sep != '/' && sep != '-' && sep != '.') {
+    // Unseparated digits: yyyymmdd, yymmdd or a year alone.
+    if (da == 8) {
+      year = a / 10000;
+    } else if (da == 6) {
+      year = ExpandYear(a / 10000, 2);
+    } else if (da == 4) {
+      year = a;
+      month = 1;
+      day = 1;
+      return DateParse::kOk;
+    } else {
+      return DateParse::kSyntax;
+    }
+    month = static_cast<int>(a / 100 % 100);
+    day = static_cast<int>(a % 100);
+    return DateParse::kOk;
+  }
+  in.Skip();
+  if (!in.Number(b, db) || in.Peek() != sep) return DateParse::kSyntax;
+  in.Skip();
+  if (!in.Number(c, dc)) return DateParse::kSyntax;
+  if (da == 4) {
+    year = a;
+    month = static_cast<int>(b);
+    day = static_cast<int>(c);
+    return DateParse::kOk;
+  }
+  if (da > 2 || db > 2 || dc > 4) return DateParse::kSyntax;
+  switch (order) {
+    case DateOrder::kMdy:
+      month = static_cast<int>(a);
+      day = static_cast<int>(b);
+      year = ExpandYear(c, dc);
+      break;
+    case DateOrder::kDmy:
+      day = static_cast<int>(a);
+      month = static_cast<int>(b);
+      year = ExpandYear(c, dc);
+      break;
+    case DateOrder::kYmd:
+      if (dc > 2) return DateParse::kSyntax;
+      year = ExpandYear(a, da);
+      month = static_cast<int>(b);
+      day = static_cast<int>(c);
+      break;
+  }
+  return DateParse::kOk;
+}
+
+}  // namespace
+
+DateParse ParseDateTime(std::string_view text, DateTime& out, DateOrder order) {
   Reader in(text);
   in.SkipBlanks();
   int64_t year = 1900;
   int month = 1, day = 1;
   bool has_date = false;
+  DateParse date = DateParse::kOk;
   if (IsAlpha(in.Peek())) {
-    // "Jan  1 2001": SQL Server's own default text form.
-    month = MonthFromName(in.Word());
-    if (month == 0) return DateParse::kSyntax;
-    in.SkipBlanks();
-    int64_t d = 0, y = 0;
-    int digits = 0;
-    if (!in.Number(d, digits)) return DateParse::kSyntax;
-    in.SkipBlanks();
-    if (in.Peek() == ',') in.Skip();
-    in.SkipBlanks();
-    if (!in.Number(y, digits) || digits > 4) return DateParse::kSyntax;
-    year = ExpandYear(y, digits);
-    day = static_cast<int>(d);
+    date = ReadAlphabeticDate(in, false, year, month, day);
     has_date = true;
   } else if (IsDigit(in.Peek())) {
-    // Look ahead: a time starts with "hh:" or "hh AM".
+    // Look ahead: "15 Apr 2001" starts with a day, "10:20" and "4 PM" are
+    // times, anything else is a numeric date.
     size_t run = 0;
     while (IsDigit(in.Peek(run))) ++run;
+    size_t word = run;
+    while (in.Peek(word) == ' ' || in.Peek(word) == '\t') ++word;
+    std::string name;
+    while (IsAlpha(in.Peek(word + name.size()))) name += in.Peek(word + name.size());
     char after = in.Peek(run);
-    bool time_only = after == ':' || ((after == ' ' || IsAlpha(after)) && run <= 2);
-    if (!time_only) {
-      int64_t a = 0, b = 0, c = 0;
-      int da = 0, db = 0, dc = 0;
-      in.Number(a, da);
-      if (da == 8 && !(after == '/' || after == '-' || after == '.')) {
-        year = a / 10000;
-        month = static_cast<int>(a / 100 % 100);
-        day = static_cast<int>(a % 100);
-      } else {
-        char sep = in.Peek();
-        if (sep != '/' && sep != '-' && sep != '.') return DateParse::kSyntax;
-        in.Skip();
-        if (!in.Number(b, db) || in.Peek() != sep) return DateParse::kSyntax;
-        in.Skip();
-        if (!in.Number(c, dc)) return DateParse::kSyntax;
-        if (da == 4) {
-          year = a;
-          month = static_cast<int>(b);
-          day = static_cast<int>(c);
-        } else {
-          if (dc > 4 || da > 2 || db > 2) return DateParse::kSyntax;
-          month = static_cast<int>(a);
-          day = static_cast<int>(b);
-          year = ExpandYear(c, dc);
-        }
-      }
+    if (run <= 2 && MonthFromName(name) != 0) {
+      date = ReadAlphabeticDate(in, true, year, month, day);
+      has_date = true;
+    } else if (!(after == ':' || ((after == ' ' || IsAlpha(after)) && run <= 2))) {
+      date = ReadNumericDate(in, order, year, month, day);
       has_date = true;
     }
   } else if (!in.AtEnd()) {
     return DateParse::kSyntax;
   }
+  if (date != DateParse::kOk) return date;
   int64_t ms = 0;
   if (has_date && (in.Peek() == 'T' || in.Peek() == 't') && IsDigit(in.Peek(1))) in.Skip();
   in.SkipBlanks();
@@ -229,9 +284,20 @@ bool InSmallDateTimeRange(const DateTime& value) {
   return value.days >= 0 && value.days <= DaysFromCivil(2079, 6, 6);
 }
 
+int64_t TicksOfDay(int64_t ms) { return (ms * 3 + 5) / 10; }
+
+DateTime FromTicks(int64_t days, int64_t ticks) {
+  DateTime out{days + ticks / kTicksPerDay, ticks % kTicksPerDay};
+  // Back to the millisecond the tick shows as: 1 tick is .003, 2 are .007.
+  out.ms = (out.ms * 10 + 1) / 3;
+  return out;
+}
+
+DateTime RoundToTicks(const DateTime& value) { return FromTicks(value.days, TicksOfDay(value.ms)); }
+
 DateTime RoundToMinute(const DateTime& value) {
-  DateTime out = value;
-  int64_t minutes = (value.ms + 30000) / 60000;
+  DateTime out = RoundToTicks(value);
+  int64_t minutes = (out.ms + 30000) / 60000;
   out.ms = minutes * 60000;
   if (out.ms >= kMsPerDay) {
     out.ms -= kMsPerDay;
@@ -250,21 +316,6 @@ std::string FormatDateTime(const DateTime& value) {
                 static_cast<long long>(year), month, day, static_cast<long long>(ms / 3600000),
                 static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60),
                 static_cast<long long>(ms % 1000));
-  return buffer;
-}
-
-std::string FormatDateTimeStyle0(const DateTime& value) {
-  int64_t year;
-  int month, day;
-  CivilFromDays(value.days, year, month, day);
-  int64_t hour = value.ms / 3600000;
-  int64_t minute = value.ms / 60000 % 60;
-  const char* meridian = hour < 12 ? "AM" : "PM";
-  int64_t hour12 = hour % 12 == 0 ? 12 : hour % 12;
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%s %2d %lld %2lld:%02lld%s", kMonthTitles[month - 1], day,
-                static_cast<long long>(year), static_cast<long long>(hour12),
-                static_cast<long long>(minute), meridian);
   return buffer;
 }
 

@@ -37,10 +37,19 @@ DataType NaturalType(const Value& value);
 Scalar Coherent(const Scalar& in);
 
 // Converts `in` for storing into `target`, as INSERT, UPDATE and parameters
-// do: SQL Server 2000's implicit conversion rules (character data to binary
-// needs `explicit_cast`, as CAST and CONVERT give). Errors are the server's
-// conversion messages (245, 8114, 8115, 220, 241, 242, 257, 206, 8152, ...).
+// do: SQL Server 2000's implicit conversion rules. With `explicit_cast`, as
+// CAST gives, character data converts to binary too, and character or binary
+// data too long for the target is cut instead of failing with 8152. Errors
+// are the server's conversion messages (245, 8114, 8115, 220, 241, 242, 257,
+// 206, 8152, ...).
 Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out);
+
+// CONVERT(target, in, style): an explicit conversion whose style picks the
+// text of datetime, money, float and real values converted to character data
+// and the order of the fields of character data converted to datetime. A
+// style means nothing to other pairs of types and is ignored there, as SQL
+// Server ignores it; an undefined date style is error 281.
+Status ConvertStyled(const Scalar& in, const DataType& target, int style, Value& out);
 
 // The value as SQL Server's default conversion to varchar writes it
 // ("31.99" for money, "Jan  1 2001 12:00AM" for datetime, hex for binary

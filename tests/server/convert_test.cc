@@ -1,4 +1,4 @@
-// Conversions of values to column types, as INSERT performs them.
+// Conversions of values to column types, as INSERT, CAST and CONVERT perform them.
 
 #include <gtest/gtest.h>
 
@@ -130,8 +130,95 @@ TEST(ServerConvert, DaysCountFrom1900) {
   EXPECT_EQ(year, 2001);
   EXPECT_EQ(month, 1);
   EXPECT_EQ(day, 1);
-  DateTime dt{36890, 0};
-  EXPECT_EQ(FormatDateTimeStyle0(dt), "Jan  1 2001 12:00AM");
+}
+
+// CONVERT's styles, both directions: each date style's text for one value
+// (13:04:05.007 on 3 Feb 2001 shows padding, 12-hour clock and two-digit
+// years), character data read back in a style's field order, and the money
+// and float styles.
+TEST(ServerConvert, ConvertStylesWriteAndReadTheirTexts) {
+  const Scalar kWhen{DefaultType(BaseType::kDateTime), std::string("2001-02-03 13:04:05.007")};
+  const DataType kText = Sized(BaseType::kVarChar, 40);
+  const DataType kDate = DefaultType(BaseType::kDateTime);
+  struct Case {
+    Scalar in;
+    DataType target;
+    int style;
+    const char* expected;  // the result, or "Msg n" for an error
+  };
+  const Case kCases[] = {
+      {kWhen, kText, 0, "Feb  3 2001  1:04PM"},
+      {kWhen, kText, 100, "Feb  3 2001  1:04PM"},
+      {kWhen, kText, 1, "02/03/01"},
+      {kWhen, kText, 101, "02/03/2001"},
+      {kWhen, kText, 2, "01.02.03"},
+      {kWhen, kText, 102, "2001.02.03"},
+      {kWhen, kText, 3, "03/02/01"},
+      {kWhen, kText, 103, "03/02/2001"},
+      {kWhen, kText, 4, "03.02.01"},
+      {kWhen, kText, 104, "03.02.2001"},
+      {kWhen, kText, 5, "03-02-01"},
+      {kWhen, kText, 105, "03-02-2001"},
+      {kWhen, kText, 6, "03 Feb 01"},
+      {kWhen, kText, 106, "03 Feb 2001"},
+      {kWhen, kText, 7, "Feb 03, 01"},
+      {kWhen, kText, 107, "Feb 03, 2001"},
+      {kWhen, kText, 8, "13:04:05"},
+      {kWhen, kText, 108, "13:04:05"},
+      {kWhen, kText, 9, "Feb  3 2001  1:04:05:007PM"},
+      {kWhen, kText, 109, "Feb  3 2001  1:04:05:007PM"},
+      {kWhen, kText, 10, "02-03-01"},
+      {kWhen, kText, 110, "02-03-2001"},
+      {kWhen, kText, 11, "01/02/03"},
+      {kWhen, kText, 111, "2001/02/03"},
+      {kWhen, kText, 12, "010203"},
+      {kWhen, kText, 112, "20010203"},
+      {kWhen, kText, 13, "03 Feb 2001 13:04:05:007"},
+      {kWhen, kText, 113, "03 Feb 2001 13:04:05:007"},
+      {kWhen, kText, 14, "13:04:05:007"},
+      {kWhen, kText, 114, "13:04:05:007"},
+      {kWhen, kText, 20, "2001-02-03 13:04:05"},
+      {kWhen, kText, 120, "2001-02-03 13:04:05"},
+      {kWhen, kText, 21, "2001-02-03 13:04:05.007"},
+      {kWhen, kText, 121, "2001-02-03 13:04:05.007"},
+      {kWhen, kText, 126, "2001-02-03T13:04:05.007"},
+      {kWhen, Sized(BaseType::kNChar, 12), 112, "20010203    "},
+      {Scalar{DefaultType(BaseType::kSmallDateTime), std::string("2001-02-03 00:04:00.000")}, kText,
+       109, "Feb  3 2001 12:04:00:000AM"},
+      {kWhen, kText, 22, "Msg 281"},
+      {kWhen, kText, 115, "Msg 281"},
+      {kWhen, kText, -1, "Msg 281"},
+      {kWhen, kText, 131, "Msg 50000"},
+      {StringScalar("03/02/01"), kDate, 3, "2001-02-03 00:00:00.000"},
+      {StringScalar("03.02.2001"), kDate, 104, "2001-02-03 00:00:00.000"},
+      {StringScalar("01.02.03"), kDate, 2, "2001-02-03 00:00:00.000"},
+      {StringScalar("02/03/01"), kDate, 1, "2001-02-03 00:00:00.000"},
+      {StringScalar("010203"), kDate, 12, "2001-02-03 00:00:00.000"},
+      {StringScalar("03 Feb 2001 13:04:05:007"), kDate, 113, "2001-02-03 13:04:05.007"},
+      {StringScalar("Feb 03, 01"), kDate, 7, "2001-02-03 00:00:00.000"},
+      {StringScalar("2001-02-03T13:04:05.007"), kDate, 126, "2001-02-03 13:04:05.007"},
+      {StringScalar("31/12/2001"), kDate, 101, "Msg 242"},
+      {StringScalar("01/02/2003"), kDate, 99, "Msg 281"},
+      {Scalar{DefaultType(BaseType::kMoney), std::string("-1234567.8912")}, kText, 0,
+       "-1234567.89"},
+      {Scalar{DefaultType(BaseType::kMoney), std::string("-1234567.8912")}, kText, 1,
+       "-1,234,567.89"},
+      {Scalar{DefaultType(BaseType::kMoney), std::string("123.4500")}, kText, 1, "123.45"},
+      {Scalar{DefaultType(BaseType::kMoney), std::string("-1234567.8912")}, kText, 2,
+       "-1234567.8912"},
+      {FloatScalar(1234567.0), kText, 0, "1.23457e+006"},
+      {FloatScalar(3.5), kText, 1, "3.5000000e+000"},
+      {FloatScalar(3.5), kText, 2, "3.500000000000000e+000"},
+      {FloatScalar(3.5), kText, 7, "3.5"},
+      {Scalar{DefaultType(BaseType::kReal), 0.5}, kText, 126, "5.0000000e-001"},
+      {IntScalar(42), kText, 120, "42"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.style) + " from " + CellText(c.in.value));
+    Value out;
+    Status error = ConvertStyled(c.in, c.target, c.style, out);
+    EXPECT_EQ(error ? "Msg " + std::to_string(error->number) : CellText(out), c.expected);
+  }
 }
 
 }  // namespace
