@@ -400,18 +400,17 @@ Status ToApprox(const Scalar& in, const DataType& target, Value& out) {
   return std::nullopt;
 }
 
-// A datetime value as text in CONVERT's style (0 when none is given).
-Status DateText(const DateTime& value, std::optional<int> style, std::string& out) {
-  int number = style.value_or(0);
-  switch (ClassifyDateStyle(number)) {
+// A date style this server can write and read: an undefined one is
+// `undefined` (a 281 message), the Hijri ones are refused.
+Status CheckDateStyle(int style, Msg undefined) {
+  switch (ClassifyDateStyle(style)) {
     case DateStyle::kUndefined:
-      return Raise(Msg::kDateStyleToText, {std::to_string(number)});
+      return Raise(undefined, {std::to_string(style)});
     case DateStyle::kHijri:
-      return Raise(Msg::kNotSupported, {"The Hijri date style " + std::to_string(number)});
+      return Raise(Msg::kNotSupported, {"The Hijri date style " + std::to_string(style)});
     case DateStyle::kGregorian:
       break;
   }
-  out = FormatDateStyle(value, number);
   return std::nullopt;
 }
 
@@ -447,7 +446,8 @@ Status ToCharacter(const Scalar& in, const DataType& target, const Request& requ
     case TypeFamily::kDateTime: {
       DateTime dt;
       if (Status s = ReadDateTime(in, dt)) return s;
-      if (Status s = DateText(dt, request.style, text)) return s;
+      if (Status s = CheckDateStyle(style, Msg::kDateStyleToText)) return s;
+      text = FormatDateStyle(dt, style);
       break;
     }
     case TypeFamily::kBinary:
@@ -480,7 +480,8 @@ Status ToCharacter(const Scalar& in, const DataType& target, const Request& requ
   size_t limit = static_cast<size_t>(target.length);
   if (count > limit) {
     // An integer that does not fit char or varchar becomes "*"; other
-    // numbers, and integers into nchar or nvarchar, are an overflow.
+    // numbers, and integers into nchar or nvarchar, are an overflow. CAST and
+    // CONVERT cut other text, but never a uniqueidentifier's.
     if (from == TypeFamily::kInteger && !Info(target.base).unicode) {
       text = "*";
       count = 1;
@@ -613,16 +614,8 @@ Status ToDateTime(const Scalar& in, const DataType& target, const Request& reque
       // A style names the order of the text's day, month and year.
       DateOrder order = DateOrder::kMdy;
       if (request.style) {
-        switch (ClassifyDateStyle(*request.style)) {
-          case DateStyle::kUndefined:
-            return Raise(Msg::kDateStyleToDatetime, {std::to_string(*request.style)});
-          case DateStyle::kHijri:
-            return Raise(Msg::kNotSupported,
-                         {"The Hijri date style " + std::to_string(*request.style)});
-          case DateStyle::kGregorian:
-            order = DateStyleOrder(*request.style);
-            break;
-        }
+        if (Status s = CheckDateStyle(*request.style, Msg::kDateStyleToDatetime)) return s;
+        order = DateStyleOrder(*request.style);
       }
       DateParse parsed = ParseDateTime(std::get<std::string>(in.value), dt, order);
       if (parsed == DateParse::kSyntax) return Raise(Msg::kDatetimeSyntax);
