@@ -153,16 +153,18 @@ void EncodeDateTime(Writer& w, const Column& column, const std::string& text) {
   if (ParseDateTime(text, value) != DateParse::kOk) {
     Mismatch(column, ("'" + text + "' is not a datetime").c_str());
   }
+  // Values made by this server are already rounded; one stored by an older
+  // version may not be, and must still never go out as 24:00.
   if (column.max_length == 4) {
+    value = RoundToMinute(value);
     w.U8(4);
     w.U16(static_cast<uint16_t>(value.days));
     w.U16(static_cast<uint16_t>(value.ms / 60000));
   } else {
+    value = RoundToTicks(value);
     w.U8(8);
     w.U32(static_cast<uint32_t>(static_cast<int32_t>(value.days)));
-    // Ticks of 1/300 second; the stored milliseconds end in 0, 3 or 7, so
-    // rounding brings back the same tick.
-    w.U32(static_cast<uint32_t>((value.ms * 300 + 500) / 1000));
+    w.U32(static_cast<uint32_t>(TicksOfDay(value.ms)));
   }
 }
 

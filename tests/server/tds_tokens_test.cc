@@ -190,6 +190,31 @@ TEST(TdsColumns, EveryEngineTypeRoundTripsThroughMetadataAndRow) {
   }
 }
 
+// A value stored before datetimes were rounded on the way in still goes out
+// as a valid time: the rounding carries into the next day or minute.
+TEST(TdsColumns, UnroundedStoredDateTimesCarryIntoTheNextDay) {
+  const struct {
+    const char* sql_type;
+    const char* stored;
+    const char* sent;
+  } cases[] = {
+      {"datetime", "2024-02-29 23:59:59.999", "2024-03-01 00:00:00.000"},
+      {"datetime", "1999-12-31 23:59:59.998", "1999-12-31 23:59:59.997"},
+      {"datetime", "2001-01-01 10:00:00.002", "2001-01-01 10:00:00.003"},
+      {"smalldatetime", "2000-05-08 12:35:29.999", "2000-05-08 12:36:00.000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    Column column = ColumnFor("c", c.sql_type, kCollationCaseInsensitive);
+    Writer w;
+    EncodeColMetadata(w, {column}, Layout::kTds71);
+    EncodeRow(w, {column}, {std::string(c.stored)});
+    std::vector<Token> tokens = DecodeTokens(w.bytes(), Layout::kTds71);
+    ASSERT_EQ(tokens.size(), 2u);
+    EXPECT_EQ(std::get<Row>(tokens[1]).values, std::vector<Value>{std::string(c.sent)});
+  }
+}
+
 TEST(TdsColumns, CharacterDataUsesTheCollationsCodePage) {
   Column column = ColumnFor("c", "varchar(10)", kCollationCaseSensitive);
   EXPECT_EQ(column.collation, kCollationCaseSensitive);
