@@ -148,7 +148,8 @@ bool Connection::OnLogin(const Message& message) {
                      : std::clamp<size_t>(login.packet_size, kMinPacketSize, kMaxPacketSize);
   if (login.integrated_security()) {
     // Over the network nothing proves who the operating system user is, so
-    // no one is trusted; the embedded back end, without a network, may be.
+    // no one is trusted here; the embedded back end, which has no network,
+    // still trusts its caller.
     SqlError untrusted = Raise(Msg::kLoginNotTrusted, {"(null)"});
     untrusted.line = 1;
     Send(PacketType::kReply, LoginFailedReply(context_, untrusted));
