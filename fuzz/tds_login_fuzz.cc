@@ -2,14 +2,17 @@
 // the requests after: the first byte picks PRELOGIN, LOGIN7, SQL batch, RPC
 // or (the client side) a reply's token stream; the rest is the message.
 // Besides the sanitizers' findings it fails when a decoded PRELOGIN, LOGIN7
-// or batch does not survive encoding and decoding again.
+// or batch does not survive encoding and decoding again, or a procedure name
+// changes when quoted twice.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <span>
 
 #include "server/tds/login7.h"
+#include "server/tds/names.h"
 #include "server/tds/prelogin.h"
 #include "server/tds/rpc.h"
 #include "server/tds/sql_batch.h"
@@ -49,9 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The client side of the codec: replies as the tests' client reads them.
         DecodeTokens(message, data[0] & 8 ? Layout::kTds72 : Layout::kTds71);
         break;
-      case 4:
-        DecodeRpc(message);
+      case 4: {
+        // A name the server accepts comes back the same when quoted again.
+        RpcRequest rpc = DecodeRpc(message);
+        if (std::optional<std::string> quoted = QuoteProcedureName(rpc.proc_name)) {
+          Check(QuoteProcedureName(*quoted) == quoted);
+        }
         break;
+      }
     }
   } catch (const DecodeError&) {
     // Refusing a malformed message is the expected outcome.

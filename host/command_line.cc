@@ -24,8 +24,7 @@ struct ParsedLine {
   bool all = false;
   std::string out_folder;
   std::string sql;
-  std::string address = "127.0.0.1";
-  uint16_t port = 1433;
+  ServeOptions serve;
 };
 
 void Usage(std::ostream& err, const std::string& message) {
@@ -72,9 +71,22 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
       ->required();
   CLI::App* serve = app.add_subcommand(
       "serve", "Serve the embedded server to TDS clients until SIGINT or SIGTERM");
-  serve->add_option("--port", line.port, "TCP port, 0 for a free one (default: 1433)");
-  serve->add_option("--address", line.address,
+  serve->add_option("--port", line.serve.port, "TCP port, 0 for a free one (default: 1433)");
+  serve->add_option("--address", line.serve.address,
                     "Address to listen on (default: 127.0.0.1, this machine only)");
+  serve
+      ->add_option("--sa-password-file", line.serve.sa_password_file,
+                   "File whose first line is sa's password (default: $TAVORA_SA_PASSWORD, "
+                   "else none; required off loopback)")
+      ->check(CLI::ExistingFile);
+  serve
+      ->add_option("--max-connections", line.serve.max_connections,
+                   "Clients served at once (default: 256)")
+      ->check(CLI::Range(1, 100000));
+  serve
+      ->add_option("--login-timeout", line.serve.login_timeout,
+                   "Seconds a client has to log in, 0 for no limit (default: 60)")
+      ->check(CLI::Range(0, 86400));
 
   try {
     app.parse(argc, argv);
@@ -112,7 +124,7 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (*script) return ScriptCommand(options, line.test, out, err);
     if (*demo) return DemoCommand(options, out, err);
     if (*sql) return SqlCommand(options, line.sql, out, err);
-    if (*serve) return ServeCommand(options, line.address, line.port, out, err);
+    if (*serve) return ServeCommand(options, line.serve, out, err);
     Usage(err, "no command given");
     return kUsage;
   } catch (const UsageError& e) {

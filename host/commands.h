@@ -85,12 +85,26 @@ int DemoCommand(const CommandOptions& options, std::ostream& out, std::ostream& 
 int SqlCommand(const CommandOptions& options, const std::string& text, std::ostream& out,
                std::ostream& err);
 
+// What `serve` takes besides the common options.
+struct ServeOptions {
+  std::string address = "127.0.0.1";
+  uint16_t port = 1433;  // 0: a free port
+  // A file whose first line is sa's password; empty: $TAVORA_SA_PASSWORD,
+  // else no password. Never the password itself, which other users of the
+  // machine could read from the process list.
+  std::string sa_password_file;
+  int max_connections = 256;
+  int login_timeout = 60;  // seconds; 0: none
+};
+
 // Serves the embedded server over the options' data folder to TDS clients on
-// `address`:`port` (0: a free port), printing "listening on ADDRESS:PORT"
-// once clients can connect, until SIGINT or SIGTERM; then stops every
-// connection and returns 0. 1 when the address cannot be listened on.
-int ServeCommand(const CommandOptions& options, const std::string& address, uint16_t port,
-                 std::ostream& out, std::ostream& err);
+// `serve.address`:`serve.port`, printing "listening on ADDRESS:PORT" once
+// clients can connect, until SIGINT or SIGTERM; then stops every connection
+// and returns 0. 1 when the address cannot be listened on or the password
+// file cannot be read; UsageError when the address is reachable from other
+// machines (not loopback) and sa has no password.
+int ServeCommand(const CommandOptions& options, const ServeOptions& serve, std::ostream& out,
+                 std::ostream& err);
 
 }  // namespace host
 

@@ -1,8 +1,14 @@
+#include <arpa/inet.h>
 #include <pthread.h>
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "harness/utf.h"
@@ -39,20 +45,64 @@ class StopSignals {
   sigset_t previous_;
 };
 
+// Whether `address` is one of this machine's loopback addresses (127.0.0.0/8,
+// ::1, or 127.0.0.0/8 mapped into IPv6); empty when it is no IP address at
+// all, which the listener reports.
+std::optional<bool> IsLoopback(const std::string& address) {
+  in_addr v4{};
+  if (inet_pton(AF_INET, address.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, address.c_str(), &v6) != 1) return std::nullopt;
+  if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+  return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+}
+
+// sa's password: the file's first line without its line break, else the
+// environment's, else none. Empty when the file cannot be read.
+std::optional<std::string> SaPassword(const ServeOptions& serve) {
+  if (serve.sa_password_file.empty()) {
+    const char* variable = std::getenv("TAVORA_SA_PASSWORD");
+    return variable ? variable : "";
+  }
+  std::ifstream file(serve.sa_password_file, std::ios::binary);
+  std::string line;
+  if (!file || (!std::getline(file, line) && !file.eof())) return std::nullopt;
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  return line;
+}
+
 }  // namespace
 
-int ServeCommand(const CommandOptions& options, const std::string& address, uint16_t port,
-                 std::ostream& out, std::ostream& err) {
+int ServeCommand(const CommandOptions& options, const ServeOptions& serve, std::ostream& out,
+                 std::ostream& err) {
+  std::optional<std::string> password = SaPassword(serve);
+  if (!password) {
+    err << "tavora serve: cannot read the sa password file '" << serve.sa_password_file
+        << "': " << std::strerror(errno) << "\n";
+    return 1;
+  }
+  if (password->empty() && !IsLoopback(serve.address).value_or(true)) {
+    throw UsageError("serve: sa has no password, and " + serve.address +
+                     " is reachable from other machines; give sa a password with "
+                     "--sa-password-file FILE or $TAVORA_SA_PASSWORD, or listen on 127.0.0.1");
+  }
   // Blocked before the listener starts its threads, which inherit the mask.
   StopSignals signals;
-  std::shared_ptr<server::DataFolder> folder = OpenEmbeddedServer(options.data);
+  server::ServerOptions server_options;
+  server_options.sa_password = *password;
+  std::shared_ptr<server::DataFolder> folder = OpenEmbeddedServer(options.data, server_options);
   server::tds::ListenerOptions listener_options;
-  listener_options.address = address;
-  listener_options.port = port;
+  listener_options.address = serve.address;
+  listener_options.port = serve.port;
+  listener_options.max_connections = serve.max_connections;
+  listener_options.login_timeout = serve.login_timeout;
+  listener_options.log = [&err](const std::string& line) {
+    err << "tavora serve: " << line << std::endl;
+  };
   server::tds::Listener listener(*folder, listener_options);
   try {
     uint16_t bound = listener.Start();
-    out << "listening on " << address << ":" << bound << std::endl;
+    out << "listening on " << serve.address << ":" << bound << std::endl;
   } catch (const std::runtime_error& e) {
     err << "tavora serve: " << e.what() << "\n";
     return 1;

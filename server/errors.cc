@@ -327,7 +327,16 @@ constexpr MessageRow kMessages[] = {
      "The table '%s' must have a primary key to be published using the transaction-based "
      "method."},
     {Msg::kLoginFailed, 18456, 14, "Login failed for user '%ls'."},
+    {Msg::kLoginNotTrusted, 18452, 14,
+     "Login failed for user '%ls'. Reason: Not associated with a trusted SQL Server connection."},
+    {Msg::kLoginDatabaseUnavailable, 4060, 11,
+     "Cannot open database requested in login '%.*ls'. Login fails."},
+    {Msg::kTooManyConnections, 17809, 20,
+     "Could not connect because the maximum number of '%d' user connections has already been "
+     "reached. The system administrator can use sp_configure to increase the maximum value. The "
+     "connection has been closed."},
     {Msg::kChangedDatabase, 5701, 10, "Changed database context to '%.*ls'."},
+    {Msg::kChangedLanguage, 5703, 10, "Changed language setting to %.*ls."},
     {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
     {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},
     {Msg::kInternalError, 50000, 16, "Internal error in the server: %s."},

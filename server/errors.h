@@ -175,8 +175,12 @@ enum class Msg {
   kArticleNeedsPrimaryKey,
   // Logins.
   kLoginFailed,
+  kLoginNotTrusted,
+  kLoginDatabaseUnavailable,
+  kTooManyConnections,
   // Informational.
   kChangedDatabase,
+  kChangedLanguage,
   // The stand-in's own messages, for what SQL Server would do but this server
   // does not, and for its state file.
   kNotSupported,

@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <deque>
 #include <exception>
 #include <utility>
 
 #include "server/errors.h"
 #include "server/tds/login7.h"
+#include "server/tds/names.h"
 #include "server/tds/prelogin.h"
 #include "server/tds/rpc.h"
 #include "server/tds/sql_batch.h"
@@ -25,9 +27,11 @@ SqlError InternalError(const std::exception& e) { return Raise(Msg::kInternalErr
 
 }  // namespace
 
-Connection::Connection(asio::ip::tcp::socket socket, SharedEngine engine, uint32_t thread_id)
+Connection::Connection(asio::ip::tcp::socket socket, SharedEngine engine, uint32_t thread_id,
+                       std::chrono::seconds login_timeout)
     : socket_(std::move(socket)), engine_(engine), thread_id_(thread_id) {
   context_.server_name = engine_.server_name;
+  if (login_timeout.count() > 0) login_deadline_ = std::chrono::steady_clock::now() + login_timeout;
 }
 
 void Connection::Serve() {
@@ -88,10 +92,24 @@ std::optional<Message> Connection::Read() {
   std::array<uint8_t, 16384> buffer;
   for (;;) {
     if (std::optional<Message> message = assembler_.Next()) return message;
+    if (login_deadline_ && !WaitForLoginData()) return std::nullopt;
     asio::error_code ec;
     size_t n = socket_.read_some(asio::buffer(buffer), ec);
     if (ec || n == 0) return std::nullopt;
     assembler_.Feed(std::span<const uint8_t>(buffer.data(), n));
+  }
+}
+
+bool Connection::WaitForLoginData() {
+  for (;;) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(*login_deadline_ -
+                                                             std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    // A hang-up or an error also wakes the poll; the read then sees it.
+    pollfd fd{socket_.native_handle(), POLLIN, 0};
+    int ready = ::poll(&fd, 1, static_cast<int>(std::min<int64_t>(left.count(), 60'000)));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return true;
   }
 }
 
@@ -128,6 +146,15 @@ bool Connection::OnLogin(const Message& message) {
   packet_size_ = login.packet_size == 0
                      ? kDefaultPacketSize
                      : std::clamp<size_t>(login.packet_size, kMinPacketSize, kMaxPacketSize);
+  if (login.integrated_security()) {
+    // Over the network nothing proves who the operating system user is, so
+    // no one is trusted here; the embedded back end, which has no network,
+    // still trusts its caller.
+    SqlError untrusted = Raise(Msg::kLoginNotTrusted, {"(null)"});
+    untrusted.line = 1;
+    Send(PacketType::kReply, LoginFailedReply(context_, untrusted));
+    return false;
+  }
   std::optional<SqlError> refused;
   std::string database;
   {
@@ -136,16 +163,17 @@ bool Connection::OnLogin(const Message& message) {
     context_.collation =
         engine.options().case_sensitive ? kCollationCaseSensitive : kCollationCaseInsensitive;
     try {
-      auto result = engine.Login(login.user_name, login.password, login.integrated_security(),
-                                 ReachedAs(login.server_name));
+      auto result =
+          engine.Login(login.user_name, login.password, false, ReachedAs(login.server_name));
       if (auto* error = std::get_if<SqlError>(&result)) {
         refused = *error;
       } else {
         session_ = std::get<int>(result);
-        if (!login.database.empty()) {
-          std::string use = "USE [" + login.database + "]";
-          BatchOutcome outcome = engine.Execute(*session_, use);
-          if (outcome.error) refused = outcome.error;
+        // The name is the client's: quoted as a name, never pasted in.
+        if (!login.database.empty() &&
+            engine.Execute(*session_, "USE " + QuoteName(login.database)).error) {
+          refused = Raise(Msg::kLoginDatabaseUnavailable, {login.database});
+          refused->line = 1;
         }
         database = engine.CurrentDatabase(*session_);
       }
@@ -159,6 +187,8 @@ bool Connection::OnLogin(const Message& message) {
   }
   spid_ = static_cast<uint16_t>(*session_);
   state_ = State::kLoggedIn;
+  login_deadline_.reset();
+  assembler_.SetLimits(kMaxMessageSize, kMaxPacketSize);
   bool sent = Send(PacketType::kReply, LoginReply(context_, database, packet_size_));
   context_.layout = Layout::kTds71;
   return sent;
@@ -232,9 +262,18 @@ bool Connection::OnRpc(const Message& message) {
       values_from = 1;
       break;
     }
-    case 0:
-      sql = "EXEC " + rpc.proc_name;
+    case 0: {
+      // The name is the client's: resolved as a name, never pasted in.
+      std::optional<std::string> quoted = QuoteProcedureName(rpc.proc_name);
+      if (!quoted) {
+        BatchOutcome missing;
+        missing.error = Raise(Msg::kProcedureNotFound, {rpc.proc_name});
+        missing.error->line = 1;
+        return Send(PacketType::kReply, ProcedureReply(context_, missing, "", "", std::nullopt));
+      }
+      sql = "EXEC " + *quoted;
       break;
+    }
     default:
       return refuse("The system procedure with id " + std::to_string(rpc.proc_id));
   }

@@ -2,6 +2,7 @@
 #define TAVORA_SERVER_TDS_CONNECTION_H_
 
 #include <asio.hpp>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -31,7 +32,10 @@ struct SharedEngine {
 // them on the engine and writes the replies. Internal to the listener.
 class Connection {
  public:
-  Connection(asio::ip::tcp::socket socket, SharedEngine engine, uint32_t thread_id);
+  // A client that has not logged in within `login_timeout` (zero: no limit)
+  // is closed.
+  Connection(asio::ip::tcp::socket socket, SharedEngine engine, uint32_t thread_id,
+             std::chrono::seconds login_timeout);
 
   // Serves until the client leaves, breaks the protocol or Close() is called;
   // the engine session, if any, is logged out before it returns. Never throws.
@@ -50,9 +54,13 @@ class Connection {
  private:
   enum class State { kPreLogin, kLogin, kLoggedIn };
 
-  // The next message, or empty when the client is gone. DecodeError when the
-  // stream breaks the packet framing.
+  // The next message, or empty when the client is gone or its login time
+  // is up. DecodeError when the stream breaks the packet framing or sends
+  // more than one packet's worth before its login.
   std::optional<Message> Read();
+  // Waits until the socket has bytes to read; false when the login deadline
+  // passes first.
+  bool WaitForLoginData();
   // Takes what the client has already sent without waiting for more, so an
   // attention sent during a batch is seen before its reply goes out.
   void ReadPending();
@@ -82,7 +90,9 @@ class Connection {
   uint32_t thread_id_;
   std::mutex socket_mutex_;  // guards open_ against Close() from another thread
   bool open_ = true;
-  MessageAssembler assembler_;
+  MessageAssembler assembler_{kMaxLoginMessageSize, kMaxLoginPacketSize};
+  // Until the login succeeds.
+  std::optional<std::chrono::steady_clock::time_point> login_deadline_;
   State state_ = State::kPreLogin;
   std::optional<int> session_;
   uint16_t spid_ = 0;

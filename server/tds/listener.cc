@@ -2,14 +2,38 @@
 
 #include <asio.hpp>
 #include <atomic>
+#include <chrono>
+#include <iostream>
 #include <list>
+#include <map>
 #include <stdexcept>
 #include <thread>
 #include <utility>
 
+#include "server/errors.h"
 #include "server/tds/connection.h"
+#include "server/tds/refusal.h"
+#include "server/tds/reply.h"
 
 namespace server::tds {
+
+namespace {
+
+// How long accepting pauses when the process is out of descriptors: the
+// waiting client stays in the backlog and would wake the accept at once.
+constexpr std::chrono::milliseconds kAcceptPause{100};
+// Clients being told the server is full at one time, and how long each may
+// take; more are closed without a word.
+constexpr size_t kMaxRefusals = 32;
+constexpr std::chrono::seconds kRefusalTime{10};
+
+bool OutOfDescriptors(const asio::error_code& ec) {
+  return ec == asio::error::no_descriptors || ec == asio::error::no_buffer_space ||
+         ec == asio::error::no_memory ||
+         ec == std::error_code(ENFILE, asio::error::get_system_category());
+}
+
+}  // namespace
 
 // A client's connection and the thread serving it.
 struct ClientSlot {
@@ -21,7 +45,7 @@ struct ClientSlot {
 class ListenerImpl {
  public:
   ListenerImpl(DataFolder& folder, ListenerOptions options)
-      : folder_(folder), options_(std::move(options)) {}
+      : folder_(folder), options_(std::move(options)), pause_(io_) {}
 
   uint16_t Start() {
     std::lock_guard<std::mutex> lock(state_mutex_);
@@ -58,6 +82,10 @@ class ListenerImpl {
     asio::post(io_, [this] {
       asio::error_code ignored;
       acceptor_->close(ignored);
+      pause_.cancel();
+      // Each refusal removes itself from the map as it ends.
+      std::map<Refusal*, std::shared_ptr<Refusal>> refusals = refusals_;
+      for (auto& [raw, refusal] : refusals) refusal->Close();
     });
     accept_thread_.join();
     std::list<std::unique_ptr<ClientSlot>> clients;
@@ -86,7 +114,24 @@ class ListenerImpl {
   void Accept() {
     acceptor_->async_accept([this](asio::error_code ec, asio::ip::tcp::socket socket) {
       if (ec == asio::error::operation_aborted || !acceptor_->is_open()) return;
-      if (!ec) Launch(std::move(socket));
+      if (OutOfDescriptors(ec)) {
+        if (!paused_) Log("cannot accept clients for now: " + ec.message());
+        paused_ = true;
+        pause_.expires_after(kAcceptPause);
+        pause_.async_wait([this](asio::error_code wait_ec) {
+          if (!wait_ec && acceptor_->is_open()) Accept();
+        });
+        return;
+      }
+      paused_ = false;
+      if (!ec) {
+        try {
+          Launch(std::move(socket));
+        } catch (const std::exception& e) {
+          // Out of memory, say: this client is lost, the listener goes on.
+          Log(std::string("cannot serve a client: ") + e.what());
+        }
+      }
       Accept();
     });
   }
@@ -96,18 +141,45 @@ class ListenerImpl {
     socket.set_option(asio::ip::tcp::no_delay(true), ignored);
     std::lock_guard<std::mutex> lock(clients_mutex_);
     Reap();
+    uint32_t thread_id = ++next_thread_id_;
+    if (clients_.size() >= static_cast<size_t>(std::max(options_.max_connections, 1))) {
+      Refuse(std::move(socket), thread_id);
+      return;
+    }
     auto client = std::make_unique<ClientSlot>();
     client->connection = std::make_unique<Connection>(
         std::move(socket),
         SharedEngine{folder_, engine_mutex_, server_name_,
                      [this](const Connection* asking) { LogOutDeparted(asking); }},
-        ++next_thread_id_);
+        thread_id, std::chrono::seconds(std::max(options_.login_timeout, 0)));
     ClientSlot* raw = client.get();
     clients_.push_back(std::move(client));
-    raw->thread = std::thread([raw] {
-      raw->connection->Serve();
-      raw->done = true;
-    });
+    try {
+      raw->thread = std::thread([raw] {
+        raw->connection->Serve();
+        raw->done = true;
+      });
+    } catch (const std::system_error& e) {
+      // No thread to be had (a process or memory limit): the client is
+      // closed with its connection rather than the whole server going down.
+      clients_.pop_back();
+      Log(std::string("cannot serve a client: no thread for it: ") + e.what());
+    }
+  }
+
+  // Called with clients_mutex_, on the io_context.
+  void Refuse(asio::ip::tcp::socket socket, uint32_t thread_id) {
+    if (refusals_.size() >= kMaxRefusals) return;  // the socket closes as it goes
+    ReplyContext context;
+    context.server_name = server_name_;
+    SqlError full =
+        Raise(Msg::kTooManyConnections, {std::to_string(std::max(options_.max_connections, 1))});
+    full.line = 1;
+    auto refusal =
+        std::make_shared<Refusal>(std::move(socket), LoginFailedReply(context, full), thread_id,
+                                  [this](Refusal* ended) { refusals_.erase(ended); });
+    refusals_[refusal.get()] = refusal;
+    refusal->Start(kRefusalTime);
   }
 
   void LogOutDeparted(const Connection* asking) {
@@ -131,6 +203,14 @@ class ListenerImpl {
     }
   }
 
+  void Log(const std::string& line) {
+    if (options_.log) {
+      options_.log(line);
+    } else {
+      std::cerr << "tavora listener: " << line << std::endl;
+    }
+  }
+
   DataFolder& folder_;
   ListenerOptions options_;
   std::string server_name_;
@@ -138,6 +218,9 @@ class ListenerImpl {
   std::mutex state_mutex_;  // Start and Stop
   asio::io_context io_;
   std::unique_ptr<asio::ip::tcp::acceptor> acceptor_;
+  asio::steady_timer pause_;  // accepting again after running out of descriptors
+  bool paused_ = false;
+  std::map<Refusal*, std::shared_ptr<Refusal>> refusals_;  // on the io_context only
   std::thread accept_thread_;
   std::atomic<uint16_t> port_{0};
   mutable std::mutex clients_mutex_;

@@ -2,6 +2,7 @@
 #define TAVORA_SERVER_TDS_LISTENER_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,6 +20,15 @@ struct ListenerOptions {
   // The name the server gives in LOGINACK, ERROR and INFO tokens; empty means
   // the engine's own server name.
   std::string server_name;
+  // Clients served at once, each on a thread of its own; one more is told so
+  // with error 17809 and closed.
+  int max_connections = 256;
+  // Seconds a client has to finish its login before it is closed; 0 for no
+  // limit.
+  int login_timeout = 60;
+  // Where the listener reports clients it could not serve and failures to
+  // accept; standard error when empty.
+  std::function<void(const std::string&)> log;
 };
 
 class ListenerImpl;
@@ -32,7 +42,11 @@ class ListenerImpl;
 // The folder must outlive the listener. A client that misbehaves (garbage,
 // a truncated or oversized packet, a disconnect in the middle of a batch)
 // loses its own connection only; the listener keeps serving and its session
-// is logged out of the engine.
+// is logged out of the engine. Clients cost bounded resources: at most
+// `max_connections` threads, one packet of memory each before login, and a
+// client without a thread (none left, or too many clients) is closed while
+// the listener goes on. When descriptors run out, accepting pauses briefly
+// rather than spinning.
 class Listener {
  public:
   Listener(DataFolder& folder, ListenerOptions options);

@@ -70,6 +70,10 @@ void MessageAssembler::Feed(std::span<const uint8_t> bytes) {
       if (pending_.size() < kHeaderSize) break;
       // Validates the length as soon as it is known.
       header_ = DecodeHeader(std::span<const uint8_t, kHeaderSize>(pending_.data(), kHeaderSize));
+      if (header_.length > max_packet_) {
+        throw DecodeError("packet length " + std::to_string(header_.length) + " is above " +
+                          std::to_string(max_packet_));
+      }
     }
     size_t take = std::min(header_.length - pending_.size(), bytes.size());
     pending_.insert(pending_.end(), bytes.begin(), bytes.begin() + take);

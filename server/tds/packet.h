@@ -34,6 +34,11 @@ constexpr size_t kDefaultPacketSize = 4096;
 // No request this server understands comes near this; a client sending more
 // in one message is refused rather than buffered without end.
 constexpr size_t kMaxMessageSize = 4 * 1024 * 1024;
+// Before its login a client has not proven anything, so what it may make the
+// server hold is one packet of the size every client starts with: its
+// pre-login and its LOGIN7 each fit in one.
+constexpr size_t kMaxLoginPacketSize = kDefaultPacketSize;
+constexpr size_t kMaxLoginMessageSize = kDefaultPacketSize - kHeaderSize;
 
 struct PacketHeader {
   PacketType type = PacketType::kReply;
@@ -59,13 +64,21 @@ struct Message {
 };
 
 // Joins packets into messages as bytes arrive from a stream, in whatever
-// pieces. Bounded: a packet length out of range, a message longer than
-// `max_message`, or a packet of another type in the middle of a message
-// throws DecodeError; the assembler is unusable afterwards (the stream has
-// lost its framing).
+// pieces. Bounded: a packet longer than `max_packet` (or out of the
+// protocol's range), a message longer than `max_message`, or a packet of
+// another type in the middle of a message throws DecodeError; the assembler
+// is unusable afterwards (the stream has lost its framing).
 class MessageAssembler {
  public:
-  explicit MessageAssembler(size_t max_message = kMaxMessageSize) : max_message_(max_message) {}
+  explicit MessageAssembler(size_t max_message = kMaxMessageSize,
+                            size_t max_packet = kMaxPacketSize)
+      : max_message_(max_message), max_packet_(max_packet) {}
+
+  // New bounds for what is still to come, such as after a login.
+  void SetLimits(size_t max_message, size_t max_packet) {
+    max_message_ = max_message;
+    max_packet_ = max_packet;
+  }
 
   // Takes the next bytes of the stream; complete messages become available
   // through Next().
@@ -83,6 +96,7 @@ class MessageAssembler {
   void FinishPacket();
 
   size_t max_message_;
+  size_t max_packet_;
   PacketHeader header_;             // of the packet being received, once complete
   std::vector<uint8_t> pending_;    // bytes of the packet being received
   std::optional<Message> partial_;  // packets of a message before its last

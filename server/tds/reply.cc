@@ -49,7 +49,10 @@ ServerMessage MessageFrom(const SqlError& error, const std::string& server_name)
   message.error = error.severity > 10;
   message.number = error.number;
   message.state = static_cast<uint8_t>(std::clamp(error.state, 0, 255));
-  message.severity = static_cast<uint8_t>(std::clamp(error.severity, 0, 255));
+  // SQL Server sends informational severity 10 as class 0; clients such as
+  // pymssql take any message above a low class, 10 included, as an error.
+  int severity = error.severity == 10 ? 0 : error.severity;
+  message.severity = static_cast<uint8_t>(std::clamp(severity, 0, 255));
   message.text = error.message;
   message.server = server_name;
   message.line = std::max(error.line, 0);
@@ -66,6 +69,9 @@ std::vector<uint8_t> LoginReply(const ReplyContext& context, const std::string& 
   Collation collation = CollationBytes(context);
   Encode(w, EnvChange{kEnvCollation, "", "", {collation.begin(), collation.end()}});
   Encode(w, EnvChange{kEnvLanguage, "us_english", "", {}});
+  SqlError language = Raise(Msg::kChangedLanguage, {"us_english"});
+  language.line = 0;
+  Encode(w, MessageFrom(language, context.server_name), context.layout);
   Encode(w, LoginAck{1, 0x71000001, kProgramName, 8, 0, 2039});
   Encode(w, EnvChange{kEnvPacketSize, std::to_string(packet_size), "4096", {}});
   Encode(w, Done{}, Layout::kTds71);

@@ -25,11 +25,14 @@ struct ReplyContext {
   Layout layout = Layout::kTds71;
 };
 
-// An engine message as an ERROR (severity 11 and above) or INFO token.
+// An engine message as an ERROR (severity 11 and above) or INFO token; an
+// informational message of severity 10 goes out as class 0, as SQL Server
+// sends it.
 ServerMessage MessageFrom(const SqlError& error, const std::string& server_name);
 
 // The reply to a successful login: ENVCHANGE database, INFO 5701, ENVCHANGE
-// collation and language, LOGINACK (TDS 7.1), ENVCHANGE packet size, DONE.
+// collation and language, INFO 5703, LOGINACK (TDS 7.1), ENVCHANGE packet
+// size, DONE.
 // Tokens before LOGINACK use `context.layout` (the client's widths), the rest
 // 7.1's.
 std::vector<uint8_t> LoginReply(const ReplyContext& context, const std::string& database,

@@ -1,126 +1,34 @@
 // `tavora serve` as a user runs it: a process that prints where it listens,
 // serves TDS clients, and stops cleanly on SIGTERM or SIGINT.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <regex>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/scratch_folder.h"
 #include "tests/server/tds_test_client.h"
-
-extern char** environ;
 
 namespace host {
 namespace {
 
+using server::tds::ServerMessage;
 using server::tds::testing::LoggedIn;
+using server::tds::testing::Only;
 using server::tds::testing::RowsText;
+using server::tds::testing::TavoraProcess;
 using server::tds::testing::TestClient;
-
-// A `tavora` child process with its standard output (and error) on a pipe.
-class ServeProcess {
- public:
-  explicit ServeProcess(std::vector<std::string> args) {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    args.insert(args.begin(), TAVORA_EXE);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, TAVORA_EXE, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    out_ = fds[0];
-  }
-
-  ~ServeProcess() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) ::close(out_);
-  }
-
-  // The output up to the first line break, or all of it when the process
-  // ends first; bounded by `timeout`.
-  std::string ReadLine(std::chrono::seconds timeout = std::chrono::seconds(20)) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (output_.find('\n') == std::string::npos && ReadSome(deadline)) {
-    }
-    size_t end = output_.find('\n');
-    std::string line = output_.substr(0, end);
-    output_.erase(0, end == std::string::npos ? output_.size() : end + 1);
-    return line;
-  }
-
-  // Waits (bounded) for the process to end; its exit status, -1 on timeout.
-  int Wait(std::chrono::seconds timeout = std::chrono::seconds(20)) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      pid_t done = ::waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      // The rest of the output, which also paces this loop.
-      ReadSome(
-          std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
-    }
-    return -1;
-  }
-
-  pid_t pid() const { return pid_; }
-  std::string rest() const { return output_; }
-
- private:
-  bool ReadSome(std::chrono::steady_clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{out_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
-    char buffer[4096];
-    ssize_t n = ::read(out_, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    output_.append(buffer, static_cast<size_t>(n));
-    return true;
-  }
-
-  pid_t pid_ = -1;
-  int out_ = -1;
-  bool exited_ = false;
-  std::string output_;
-};
-
-uint16_t PortOf(const std::string& line) {
-  std::smatch match;
-  static const std::regex kListening("listening on 127\\.0\\.0\\.1:([0-9]+)");
-  if (!std::regex_match(line, match, kListening)) return 0;
-  return static_cast<uint16_t>(std::stoi(match[1]));
-}
 
 TEST(ServeCommand, ServesClientsUntilASignalStopsIt) {
   for (int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal);
-    ServeProcess serve({"serve", "--port", "0", "--data", ":memory:"});
+    TavoraProcess serve({"serve", "--port", "0", "--data", ":memory:"});
     ASSERT_GT(serve.pid(), 0);
-    std::string line = serve.ReadLine();
-    uint16_t port = PortOf(line);
-    ASSERT_NE(port, 0) << line;
+    uint16_t port = serve.ListeningPort();
+    ASSERT_NE(port, 0);
     {
       TestClient client(port);
       ASSERT_TRUE(LoggedIn(client.Login("")));
@@ -135,10 +43,89 @@ TEST(ServeCommand, ServesClientsUntilASignalStopsIt) {
 }
 
 TEST(ServeCommand, AnAddressItCannotUseIsAnError) {
-  ServeProcess serve({"serve", "--port", "0", "--address", "256.1.1.1", "--data", ":memory:"});
+  TavoraProcess serve({"serve", "--port", "0", "--address", "256.1.1.1", "--data", ":memory:"});
   ASSERT_GT(serve.pid(), 0);
   EXPECT_EQ(serve.Wait(), 1);
   EXPECT_EQ(serve.ReadLine(), "tavora serve: '256.1.1.1' is not an IP address");
+}
+
+TEST(ServeCommand, OtherMachinesAreNotServedWhileSaHasNoPassword) {
+  for (const char* address : {"0.0.0.0", "::"}) {
+    SCOPED_TRACE(address);
+    TavoraProcess serve({"serve", "--port", "0", "--address", address, "--data", ":memory:"});
+    EXPECT_EQ(serve.Wait(), 2);
+    EXPECT_EQ(serve.ReadLine(), std::string("tavora: serve: sa has no password, and ") + address +
+                                    " is reachable from other machines; give sa a password with "
+                                    "--sa-password-file FILE or $TAVORA_SA_PASSWORD, or listen "
+                                    "on 127.0.0.1");
+  }
+}
+
+TEST(ServeCommand, SaPasswordComesFromAFileOrTheEnvironment) {
+  const std::string file = (tavora::testing::ScratchFolder("sa-password") / "sa.txt").string();
+  std::ofstream(file, std::ios::binary) << "from file\r\nsecond line\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> environment;
+    std::string password;
+  };
+  std::vector<std::string> serve = {"serve", "--port", "0", "--data", ":memory:"};
+  std::vector<std::string> with_file = serve;
+  with_file.insert(with_file.end(), {"--sa-password-file", file});
+  const Case cases[] = {
+      {"environment", serve, {"TAVORA_SA_PASSWORD=from env"}, "from env"},
+      {"file, first line only, over the environment",
+       with_file,
+       {"TAVORA_SA_PASSWORD=from env"},
+       "from file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TavoraProcess process(c.args, c.environment);
+    uint16_t port = process.ListeningPort();
+    ASSERT_NE(port, 0);
+    for (const std::string& wrong : {std::string(), std::string("wrong")}) {
+      TestClient client(port);
+      std::vector<ServerMessage> errors = Only<ServerMessage>(client.Login(wrong));
+      ASSERT_EQ(errors.size(), 1u);
+      EXPECT_EQ(errors[0].number, 18456);
+    }
+    TestClient client(port);
+    ASSERT_TRUE(LoggedIn(client.Login(c.password)));
+    EXPECT_EQ(RowsText(client.Batch("SELECT 1")), "1\n");
+  }
+}
+
+// pymssql takes a message of class 10 for an error: the change of database
+// messages (USE, and the database asked for at login) must come as class 0.
+TEST(ServeCommand, PythonClientsChangeDatabases) {
+  const std::string python = "/usr/bin/python3";
+  ASSERT_EQ(std::system((python + " -c 'import pymssql' 2>/dev/null").c_str()), 0)
+      << "pymssql is missing: install Debian package python3-pymssql (scripts/install-deps does)";
+  TavoraProcess serve({"serve", "--port", "0", "--data", ":memory:"});
+  uint16_t port = serve.ListeningPort();
+  ASSERT_NE(port, 0);
+  const std::string script =
+      "import pymssql\n"
+      "c = pymssql.connect(server='127.0.0.1', port='" +
+      std::to_string(port) +
+      "', user='sa', password='', database='model', tds_version='7.1', autocommit=True)\n"
+      "cursor = c.cursor()\n"
+      "cursor.execute('SELECT DB_NAME()')\n"
+      "print(cursor.fetchone()[0])\n"
+      "cursor.execute('USE msdb')\n"
+      "cursor.execute('SELECT DB_NAME()')\n"
+      "print(cursor.fetchone()[0])\n";
+  const std::string command = python + " -c \"" + script + "\" 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  EXPECT_EQ(::pclose(pipe), 0) << out;
+  EXPECT_EQ(out, "model\nmsdb\n");
 }
 
 }  // namespace

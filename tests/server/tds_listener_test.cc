@@ -30,10 +30,12 @@ TEST_F(TdsListener, LoginReplyAcknowledgesTds71InMaster) {
   EXPECT_EQ(changes[2], (EnvChange{kEnvLanguage, "us_english", "", {}}));
   EXPECT_EQ(changes[3], (EnvChange{kEnvPacketSize, "4096", "4096", {}}));
   std::vector<ServerMessage> infos = Only<ServerMessage>(reply);
-  ASSERT_EQ(infos.size(), 1u);
+  ASSERT_EQ(infos.size(), 2u);
   EXPECT_EQ(infos[0].number, 5701);
   EXPECT_EQ(infos[0].text, "Changed database context to 'master'.");
   EXPECT_FALSE(infos[0].error);
+  EXPECT_EQ(infos[1].number, 5703);
+  EXPECT_EQ(infos[1].text, "Changed language setting to us_english.");
   EXPECT_EQ(std::get<Done>(reply.back()), Done{});
 }
 
@@ -95,12 +97,37 @@ TEST_F(TdsListener, LoginStartsInTheRequestedDatabaseOrFails) {
   ASSERT_TRUE(LoggedIn(reply));
   EXPECT_EQ(Only<EnvChange>(reply).front().new_value, "model");
 
-  TestClient missing(port_);
-  std::vector<Token> refused = missing.Login("secret", "nosuchdb");
-  EXPECT_FALSE(LoggedIn(refused));
-  ASSERT_FALSE(Only<ServerMessage>(refused).empty());
-  EXPECT_TRUE(Only<ServerMessage>(refused).back().error);
-  EXPECT_TRUE(missing.WaitForClose());
+  // The name is a name even when it tries to end its quotes.
+  for (const std::string name : {"nosuchdb", "master]; CREATE DATABASE x; --"}) {
+    SCOPED_TRACE(name);
+    TestClient missing(port_);
+    std::vector<Token> refused = missing.Login("secret", name);
+    EXPECT_FALSE(LoggedIn(refused));
+    std::vector<ServerMessage> errors = Only<ServerMessage>(refused);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].number, 4060);
+    EXPECT_EQ(errors[0].severity, 11);
+    EXPECT_EQ(errors[0].text,
+              "Cannot open database requested in login '" + name + "'. Login fails.");
+    EXPECT_TRUE(missing.WaitForClose());
+  }
+  EXPECT_EQ(Direct("SELECT name FROM sysdatabases WHERE name = 'x'"), "");
+}
+
+TEST_F(TdsListener, IntegratedSecurityIsRefusedOverTheNetwork) {
+  TestClient client(port_);
+  Login7 login = SaLogin("");
+  login.option_flags2 |= kIntegratedSecurity;
+  std::vector<Token> reply = client.Login(login);
+  EXPECT_FALSE(LoggedIn(reply));
+  std::vector<ServerMessage> errors = Only<ServerMessage>(reply);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].number, 18452);
+  EXPECT_EQ(errors[0].severity, 14);
+  EXPECT_EQ(errors[0].text,
+            "Login failed for user '(null)'. Reason: Not associated with a trusted SQL Server "
+            "connection.");
+  EXPECT_TRUE(client.WaitForClose());
 }
 
 TEST_F(TdsListener, TheServerAnswersToTheNameAndPortItWasReachedBy) {
@@ -248,11 +275,71 @@ TEST_F(TdsListener, UnsupportedCallsGetAClearErrorAndTheSessionGoesOn) {
   EXPECT_EQ(RowsText(client.Batch("SELECT 4")), "4\n");
 }
 
+TEST_F(TdsListener, ProcedureNamesAreNamesNotStatements) {
+  ASSERT_EQ(Direct("CREATE TABLE victim (a int)"), "");
+  ASSERT_EQ(Direct("CREATE PROCEDURE [p q] AS SELECT 1"), "");
+  ASSERT_EQ(Direct("CREATE PROCEDURE p AS SELECT 2"), "");
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  struct Case {
+    std::string name;
+    std::string outcome;  // the rows, or the error's number and text
+  };
+  const Case cases[] = {
+      {"p", "2\n"},
+      {"dbo.p", "2\n"},
+      {"master.dbo.[p]", "2\n"},
+      {"master..\"p\"", "2\n"},
+      {"[p q]", "1\n"},
+      {"p DROP TABLE victim", "2812 Could not find stored procedure 'p DROP TABLE victim'."},
+      {"p;DROP TABLE victim", "2812 Could not find stored procedure 'p;DROP TABLE victim'."},
+      {"[p]]; DROP TABLE victim; --]",
+       "2812 Could not find stored procedure 'p]; DROP TABLE victim; --'."},
+      {"[p", "2812 Could not find stored procedure '[p'."},
+      {"a.b.c.p", "2812 Could not find stored procedure 'a.b.c.p'."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Token> reply = Call(client, RpcRequest{0, c.name, 0, {}});
+    std::string outcome = RowsText(reply);
+    for (const ServerMessage& m : Only<ServerMessage>(reply)) {
+      outcome += std::to_string(m.number) + " " + m.text;
+    }
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(std::get<Done>(reply.back()).token, kTokenDoneProc);
+  }
+  EXPECT_EQ(Direct("SELECT COUNT(*) FROM victim"), "0\n") << "the table survives";
+}
+
+TEST_F(TdsListener, ClientsThatDoNotLogInInTimeAreClosed) {
+  StopAll();
+  options_.login_timeout = 1;
+  Start(std::string(DataFolder::kMemory));
+  TestClient silent(port_);
+  TestClient half(port_);
+  std::vector<uint8_t> prelogin =
+      Packetize(PacketType::kPreLogin, std::vector<uint8_t>(20), 0, 4096);
+  half.SendRaw(std::span<const uint8_t>(prelogin).first(10));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(silent.WaitForClose());
+  EXPECT_TRUE(half.WaitForClose());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // A client that logs in in time stays as long as it likes.
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past the login timeout
+  EXPECT_EQ(RowsText(client.Batch("SELECT 1")), "1\n");
+}
+
 TEST_F(TdsListener, StartTwiceBadAddressAndStopTwice) {
   EXPECT_THROW(listener_->Start(), std::runtime_error);
-  Listener bad(*folder_, ListenerOptions{"not an address", 0, ""});
+  ListenerOptions options;
+  options.address = "not an address";
+  Listener bad(*folder_, options);
   EXPECT_THROW(bad.Start(), std::runtime_error);
-  Listener taken(*folder_, ListenerOptions{"127.0.0.1", port_, ""});
+  options.address = "127.0.0.1";
+  options.port = port_;
+  Listener taken(*folder_, options);
   EXPECT_THROW(taken.Start(), std::runtime_error);
   listener_->Stop();
   EXPECT_EQ(listener_->port(), 0);

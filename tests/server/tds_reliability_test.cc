@@ -3,9 +3,13 @@
 // as the well-behaved batches left it.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "server/tds/prelogin.h"
@@ -73,8 +77,15 @@ TEST_F(TdsReliability, BadStreamsCloseOnlyTheirOwnConnection) {
 
 TEST_F(TdsReliability, ProtocolViolationsAreAnsweredByClosingAtOnce) {
   // The client keeps its side open: the server must notice by itself.
+  // Before a login, nothing longer than one packet of the default size.
+  std::vector<uint8_t> long_login = Header(PacketType::kLogin7, 0, 4096);
+  long_login.resize(4096, 0);
+  std::vector<uint8_t> more = Header(PacketType::kLogin7, 0, 9);
+  more.push_back(0);
+  long_login.insert(long_login.end(), more.begin(), more.end());
   for (const auto& bytes : {Header(PacketType::kPreLogin, 1, 0xFFFF),
-                            std::vector<uint8_t>{'G', 'E', 'T', ' ', '/', ' ', 'H', 'T'}}) {
+                            std::vector<uint8_t>{'G', 'E', 'T', ' ', '/', ' ', 'H', 'T'},
+                            Header(PacketType::kPreLogin, 1, 4097), long_login}) {
     TestClient bad(port_);
     bad.SendRaw(bytes);
     EXPECT_TRUE(bad.WaitForClose());
@@ -187,6 +198,157 @@ TEST_F(TdsReliability, LoginStormOf200FromEightClients) {
   // Every session was logged out, or the database would still be in use.
   EXPECT_EQ(Direct("DROP DATABASE tds_storm"), "");
   ExpectServing();
+}
+
+// `tavora serve` itself, in a child process with the limits a user's ulimit
+// would set: whatever a client does, and however the process runs short, the
+// server survives it and answers the next login and batch.
+
+std::vector<std::string> Serve(std::vector<std::string> more = {}) {
+  std::vector<std::string> args = {"serve", "--port", "0", "--data", ":memory:"};
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+// A new client logs in and runs SELECT 1, within a bounded time: once the
+// clients of a case have gone, the server must serve again.
+::testing::AssertionResult AnswersALoginAndABatch(TavoraProcess& serve, uint16_t port) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (serve.Running()) {
+    {
+      TestClient client(port);
+      if (LoggedIn(client.Login("")) && RowsText(client.Batch("SELECT 1")) == "1\n") {
+        return ::testing::AssertionSuccess();
+      }
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      return ::testing::AssertionFailure() << "no login and SELECT 1 within 20 s";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // between attempts
+  }
+  return ::testing::AssertionFailure()
+         << "tavora serve ended (status " << serve.Wait() << "): " << serve.rest();
+}
+
+// The output of a server stopped with SIGTERM.
+std::string StopAndReadOutput(TavoraProcess& serve) {
+  ::kill(serve.pid(), SIGTERM);
+  EXPECT_EQ(serve.Wait(), 0);
+  return serve.rest();
+}
+
+TEST(TdsServeLimits, DeepNestingLeavesTheServerServing) {
+  TavoraProcess serve(Serve());
+  uint16_t port = serve.ListeningPort();
+  ASSERT_NE(port, 0);
+  {
+    TestClient client(port);
+    ASSERT_TRUE(LoggedIn(client.Login("")));
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) deep += "ABS(";
+    deep += "1";
+    deep.append(100000, ')');
+    // An error or a result: either is an answer.
+    EXPECT_FALSE(client.Batch("SELECT " + deep).empty());
+  }
+  EXPECT_TRUE(AnswersALoginAndABatch(serve, port));
+}
+
+TEST(TdsServeLimits, ClientsWithoutAThreadAreClosedAndTheServerGoesOn) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer's shadow memory needs more address space than RLIMIT_AS "
+                  "leaves; RLIMIT_NPROC does not bind for root";
+#endif
+  // 8 MiB of stack per thread: the address space runs out well before 99
+  // clients have theirs.
+  TavoraProcess serve(Serve({"--max-connections", "1000"}), {}, {{RLIMIT_AS, rlim_t{600} << 20}});
+  uint16_t port = serve.ListeningPort();
+  ASSERT_NE(port, 0);
+  int served = 0, closed = 0;
+  {
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < 99; ++i) clients.push_back(std::make_unique<TestClient>(port));
+    // A served client answers its pre-login; one without a thread is closed.
+    PreLogin hello;
+    hello.version = PreLogin::Version{1, 0, 0, 0};
+    for (auto& client : clients) {
+      client->Send(PacketType::kPreLogin, EncodePreLogin(hello));
+      ++(client->Receive() ? served : closed);
+    }
+    ASSERT_TRUE(serve.Running()) << serve.rest();
+  }
+  EXPECT_GT(closed, 0) << "the limit never bound, so this proves nothing";
+  EXPECT_GT(served, 0);
+  EXPECT_TRUE(AnswersALoginAndABatch(serve, port));
+  EXPECT_NE(StopAndReadOutput(serve).find("tavora serve: cannot serve a client: no thread for it"),
+            std::string::npos);
+}
+
+TEST(TdsServeLimits, ClientsBeyondTheConnectionLimitAreToldSo) {
+  TavoraProcess serve(Serve({"--max-connections", "3"}));
+  uint16_t port = serve.ListeningPort();
+  ASSERT_NE(port, 0);
+  {
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < 3; ++i) {
+      clients.push_back(std::make_unique<TestClient>(port));
+      ASSERT_TRUE(LoggedIn(clients.back()->Login("")));
+    }
+    TestClient extra(port);
+    std::vector<ServerMessage> errors = Only<ServerMessage>(extra.Login(""));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].number, 17809);
+    EXPECT_EQ(errors[0].text,
+              "Could not connect because the maximum number of '3' user connections has already "
+              "been reached. The system administrator can use sp_configure to increase the "
+              "maximum value. The connection has been closed.");
+    EXPECT_TRUE(extra.WaitForClose());
+  }
+  EXPECT_TRUE(AnswersALoginAndABatch(serve, port));
+}
+
+TEST(TdsServeLimits, UnauthenticatedClientsCannotPinMemory) {
+  TavoraProcess serve(Serve());
+  uint16_t port = serve.ListeningPort();
+  ASSERT_NE(port, 0);
+  long baseline = serve.ResidentKiB();
+  ASSERT_GT(baseline, 0);
+  {
+    // Each sends most of a 4 MiB pre-login that never ends, and stays.
+    std::vector<uint8_t> packet = Header(PacketType::kPreLogin, 0, 32000);
+    packet.resize(32000, 0);
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < 50; ++i) {
+      clients.push_back(std::make_unique<TestClient>(port));
+      for (size_t sent = 0; sent + 2 * 32000 < kMaxMessageSize; sent += 32000) {
+        if (!clients.back()->SendRaw(packet)) break;
+      }
+    }
+    ASSERT_TRUE(serve.Running()) << serve.rest();
+    long grown = serve.ResidentKiB() - baseline;
+    EXPECT_LT(grown, 100 * 1024) << "KiB held for 50 clients that never logged in";
+  }
+  EXPECT_TRUE(AnswersALoginAndABatch(serve, port));
+}
+
+TEST(TdsServeLimits, RunningOutOfDescriptorsDoesNotSpin) {
+  TavoraProcess serve(Serve(), {}, {{RLIMIT_NOFILE, 40}});
+  uint16_t port = serve.ListeningPort();
+  ASSERT_NE(port, 0);
+  {
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < 150; ++i) clients.push_back(std::make_unique<TestClient>(port));
+    // The clients beyond the descriptors wait in the backlog, which keeps
+    // offering them to an accept that cannot take them.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settling, not a sync
+    long before = serve.CpuTicks();
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // the measured second
+    long used = serve.CpuTicks() - before;
+    ASSERT_GE(before, 0);
+    EXPECT_LT(used, ::sysconf(_SC_CLK_TCK) / 4) << "clock ticks of CPU in one second";
+    ASSERT_TRUE(serve.Running()) << serve.rest();
+  }
+  EXPECT_TRUE(AnswersALoginAndABatch(serve, port));
 }
 
 }  // namespace

@@ -1,12 +1,19 @@
 #include "tests/server/tds_test_client.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "server/tds/prelogin.h"
@@ -157,7 +164,7 @@ void ListenerFixture::Start(const std::string& data) {
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened))
       << std::get<std::string>(opened);
   folder_ = std::move(std::get<std::unique_ptr<DataFolder>>(opened));
-  listener_ = std::make_unique<Listener>(*folder_, ListenerOptions{});
+  listener_ = std::make_unique<Listener>(*folder_, options_);
   port_ = listener_->Start();
   ASSERT_NE(port_, 0);
 }
@@ -198,6 +205,136 @@ void ListenerFixture::ExpectServing() {
   ASSERT_TRUE(LoggedIn(client.Login("secret")));
   EXPECT_EQ(RowsText(client.Batch("SELECT name FROM sysdatabases WHERE dbid <= 4 ORDER BY dbid")),
             "master\ntempdb\nmodel\nmsdb\n");
+}
+
+TavoraProcess::TavoraProcess(std::vector<std::string> args, std::vector<std::string> environment,
+                             std::vector<Limit> limits) {
+  args.insert(args.begin(), TAVORA_EXE);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  auto name_of = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  std::vector<std::string> names{"TAVORA_SA_PASSWORD"};
+  for (const std::string& entry : environment) names.push_back(name_of(entry));
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::find(names.begin(), names.end(), name_of(*entry)) == names.end())
+      env.push_back(*entry);
+  }
+  env.insert(env.end(), environment.begin(), environment.end());
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    for (const Limit& limit : limits) {
+      rlimit value{limit.value, limit.value};
+      if (::setrlimit(limit.resource, &value) != 0) ::_exit(126);
+    }
+    ::dup2(fds[1], STDOUT_FILENO);
+    ::dup2(fds[1], STDERR_FILENO);
+    // The test's own sockets would count against a descriptor limit.
+    ::close_range(3, ~0U, 0);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  out_ = fds[0];
+}
+
+TavoraProcess::~TavoraProcess() {
+  if (pid_ > 0 && !exited_) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  if (out_ >= 0) ::close(out_);
+}
+
+std::string TavoraProcess::ReadLine(std::chrono::seconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (output_.find('\n') == std::string::npos && ReadSome(deadline)) {
+  }
+  size_t end = output_.find('\n');
+  std::string line = output_.substr(0, end);
+  output_.erase(0, end == std::string::npos ? output_.size() : end + 1);
+  return line;
+}
+
+uint16_t TavoraProcess::ListeningPort() {
+  std::string line = ReadLine();
+  std::smatch match;
+  static const std::regex kListening("listening on 127\\.0\\.0\\.1:([0-9]+)");
+  if (!std::regex_match(line, match, kListening)) {
+    ADD_FAILURE() << "tavora serve printed: " << line << "\n" << output_;
+    return 0;
+  }
+  return static_cast<uint16_t>(std::stoi(match[1]));
+}
+
+int TavoraProcess::Wait(std::chrono::seconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (!Running()) {
+      while (ReadSome(std::chrono::steady_clock::now() + std::chrono::milliseconds(100))) {
+      }
+      return status_;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return -1;
+    // The rest of the output, which also paces this loop.
+    ReadSome(std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
+  }
+}
+
+bool TavoraProcess::Running() {
+  if (exited_ || pid_ <= 0) return false;
+  int status = 0;
+  if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  exited_ = true;
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return false;
+}
+
+long TavoraProcess::ResidentKiB() const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+long TavoraProcess::CpuTicks() const {
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // The command name may hold spaces; the fields after it are plain.
+  size_t close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  long utime = -1, stime = -1;
+  // Fields 3.. follow the name; utime and stime are fields 14 and 15.
+  for (int number = 3; number <= 15 && fields >> field; ++number) {
+    if (number == 14) utime = std::stol(field);
+    if (number == 15) stime = std::stol(field);
+  }
+  return utime < 0 || stime < 0 ? -1 : utime + stime;
+}
+
+bool TavoraProcess::ReadSome(std::chrono::steady_clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  if (left.count() < 0 || out_ < 0) return false;
+  pollfd p{out_, POLLIN, 0};
+  if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+  char buffer[4096];
+  ssize_t n = ::read(out_, buffer, sizeof buffer);
+  if (n <= 0) return false;
+  output_.append(buffer, static_cast<size_t>(n));
+  return true;
 }
 
 }  // namespace server::tds::testing

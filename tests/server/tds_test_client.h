@@ -2,6 +2,8 @@
 #define TAVORA_TESTS_SERVER_TDS_TEST_CLIENT_H_
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
@@ -104,9 +106,60 @@ class ListenerFixture : public ::testing::Test {
   // A new client logs in and lists the databases: the listener still serves.
   void ExpectServing();
 
+  // What Start() gives the listener.
+  ListenerOptions options_;
   std::unique_ptr<DataFolder> folder_;
   std::unique_ptr<Listener> listener_;
   uint16_t port_ = 0;
+};
+
+// A `tavora` child process (TAVORA_EXE with `args`), its standard output
+// and error on one pipe; killed when still running at destruction.
+// `environment` entries ("NAME=VALUE") replace or add to the test's own
+// environment, from which TAVORA_SA_PASSWORD is always removed; `limits`
+// are set in the child before it runs, as a user's ulimit would.
+class TavoraProcess {
+ public:
+  struct Limit {
+    int resource;  // RLIMIT_AS, RLIMIT_NOFILE, ...
+    rlim_t value;
+  };
+
+  explicit TavoraProcess(std::vector<std::string> args, std::vector<std::string> environment = {},
+                         std::vector<Limit> limits = {});
+  ~TavoraProcess();
+  TavoraProcess(const TavoraProcess&) = delete;
+  TavoraProcess& operator=(const TavoraProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  // The output up to the next line break, or all of it when the process
+  // ends first; bounded by `timeout`.
+  std::string ReadLine(std::chrono::seconds timeout = std::chrono::seconds(20));
+  // The port of a "listening on 127.0.0.1:PORT" first line; 0 (and the
+  // line in a test failure) otherwise.
+  uint16_t ListeningPort();
+  // Waits (bounded) for the process to end; its exit status, 128 + the
+  // signal when one ended it, -1 on timeout.
+  int Wait(std::chrono::seconds timeout = std::chrono::seconds(20));
+  // Whether the process still runs.
+  bool Running();
+  // What has been read and not yet returned, after Wait or ReadLine.
+  const std::string& rest() const { return output_; }
+
+  // Resident memory (VmRSS) in KiB and CPU time (user and system, all
+  // threads) in clock ticks, from /proc; -1 when they cannot be read.
+  long ResidentKiB() const;
+  long CpuTicks() const;
+
+ private:
+  bool ReadSome(std::chrono::steady_clock::time_point deadline);
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+  bool exited_ = false;
+  int status_ = -1;
+  std::string output_;
 };
 
 }  // namespace server::tds::testing

@@ -259,9 +259,10 @@ TEST(TdsReply, BatchGivesOneDonePerStatementAndSelectResultsInPlace) {
       DecodeTokens(BatchReply(Context(), outcome, "master", "model"), Layout::kTds71);
   ASSERT_EQ(tokens.size(), 9u);
   EXPECT_EQ(std::get<EnvChange>(tokens[0]), (EnvChange{kEnvDatabase, "model", "master", {}}));
+  // Severity 10 goes out as class 0, as SQL Server sends it.
   EXPECT_EQ(
       std::get<ServerMessage>(tokens[1]),
-      (ServerMessage{false, 5701, 1, 10, "Changed database context to 'model'.", "TAVORA", "", 1}));
+      (ServerMessage{false, 5701, 1, 0, "Changed database context to 'model'.", "TAVORA", "", 1}));
   EXPECT_EQ(std::get<Done>(tokens[2]), (Done{kTokenDone, kDoneMore, 0, 0}));
   EXPECT_EQ(std::get<Done>(tokens[3]), (Done{kTokenDone, kDoneMore | kDoneCount, 0, 2}));
   EXPECT_TRUE(std::holds_alternative<ColMetadata>(tokens[4]));
@@ -333,13 +334,15 @@ TEST(TdsReply, LoginReplyInTheOrderClientsExpect) {
   // Everything before LOGINACK in 7.2 widths, the rest in 7.1's.
   Reader r(bytes);
   std::vector<uint8_t> types;
+  std::vector<std::pair<int32_t, int>> classes;  // of the informational messages
   while (!r.empty()) {
     uint8_t type = r.U8();
     types.push_back(type);
     if (type == kTokenEnvChange) {
       DecodeEnvChange(r);
     } else if (type == kTokenInfo) {
-      DecodeServerMessage(r, false, Layout::kTds72);
+      ServerMessage info = DecodeServerMessage(r, false, Layout::kTds72);
+      classes.emplace_back(info.number, info.severity);
     } else if (type == kTokenLoginAck) {
       EXPECT_EQ(DecodeLoginAck(r).tds_version, 0x71000001u);
     } else if (type == kTokenDone) {
@@ -349,8 +352,9 @@ TEST(TdsReply, LoginReplyInTheOrderClientsExpect) {
       break;
     }
   }
-  EXPECT_EQ(types, Bytes({kTokenEnvChange, kTokenInfo, kTokenEnvChange, kTokenEnvChange,
+  EXPECT_EQ(types, Bytes({kTokenEnvChange, kTokenInfo, kTokenEnvChange, kTokenEnvChange, kTokenInfo,
                           kTokenLoginAck, kTokenEnvChange, kTokenDone}));
+  EXPECT_EQ(classes, (std::vector<std::pair<int32_t, int>>{{5701, 0}, {5703, 0}}));
 }
 
 }  // namespace
