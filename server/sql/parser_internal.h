@@ -12,8 +12,11 @@
 namespace server {
 
 // Limits that keep recursion far from the stack's end: how deep an
-// expression tree may grow, and how many parentheses, NOTs and signs may
-// nest while it is read. Beyond them the statement fails with 191.
+// expression tree may grow (subqueries included), and how many operands
+// (parentheses, calls, CAST, CONVERT, subqueries), NOTs and signs may nest
+// while it is read. Beyond them the statement fails with 191, before any
+// deeper tree exists, so nothing that walks or frees a tree can recurse
+// further than kMaxExpressionDepth.
 inline constexpr int kMaxExpressionDepth = 128;
 inline constexpr int kMaxParserNesting = 64;
 
@@ -120,10 +123,12 @@ class Parser {
   bool ParseAdditive(ExprPtr& out);
   bool ParseMultiplicative(ExprPtr& out);
   bool ParseUnary(ExprPtr& out);
+  // An operand, under one level of nesting; ParseOperand reads it.
   bool ParsePrimary(ExprPtr& out);
+  bool ParseOperand(ExprPtr& out);
   bool ParseLiteral(ExprPtr& out);
   bool ParseFunctionCall(ExprPtr& out, const std::string& name, size_t start);
-  // Enters one level of nesting (a parenthesis, NOT or sign); false with
+  // Enters one level of nesting (an operand, NOT or sign); false with
   // 191 recorded when too deep. Leave() undoes a successful Enter().
   bool Enter();
   void Leave() { --nesting_; }
@@ -136,7 +141,7 @@ class Parser {
   std::string_view text_;
   const std::vector<Token>& tokens_;
   size_t pos_ = 0;
-  int nesting_ = 0;  // open parentheses and subqueries being parsed
+  int nesting_ = 0;  // operands, NOTs and signs being parsed, one inside the other
   std::optional<SqlError> error_;
 };
 
