@@ -42,6 +42,14 @@ int SelectDepth(const SelectStmt& select) {
   return depth;
 }
 
+// A constant longer than varchar, nvarchar or varbinary can hold is text,
+// ntext or image, as SQL Server types it; no result column then declares a
+// length the protocol cannot carry.
+Scalar LongAsLob(Scalar literal, BaseType lob) {
+  if (literal.type.length > MaxLength(literal.type.base)) literal.type = DefaultType(lob);
+  return literal;
+}
+
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -254,10 +262,10 @@ bool Parser::ParseLiteral(ExprPtr& out) {
   out = MakeExpr(ExprKind::kLiteral, t.line);
   switch (t.kind) {
     case TokenKind::kString:
-      out->literal = StringScalar(t.value);
+      out->literal = LongAsLob(StringScalar(t.value), BaseType::kText);
       break;
     case TokenKind::kNString:
-      out->literal = StringScalar(t.value, true);
+      out->literal = LongAsLob(StringScalar(t.value, true), BaseType::kNText);
       break;
     case TokenKind::kInteger:
     case TokenKind::kDecimal: {
@@ -311,7 +319,7 @@ bool Parser::ParseLiteral(ExprPtr& out) {
       for (size_t i = 0; i < hex.size(); i += 2) {
         bytes.push_back(static_cast<uint8_t>(HexValue(hex[i]) * 16 + HexValue(hex[i + 1])));
       }
-      out->literal = BinaryScalar(std::move(bytes));
+      out->literal = LongAsLob(BinaryScalar(std::move(bytes)), BaseType::kImage);
       break;
     }
     default:

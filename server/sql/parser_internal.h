@@ -19,6 +19,8 @@ namespace server {
 // further than kMaxExpressionDepth.
 inline constexpr int kMaxExpressionDepth = 128;
 inline constexpr int kMaxParserNesting = 64;
+// SQL Server's limit on the expressions of one select list (1056).
+inline constexpr size_t kMaxSelectItems = 4096;
 
 // A recursive-descent parser over one batch's tokens. Each Parse* member
 // returns false after recording the first error; callers stop at once and
@@ -93,6 +95,8 @@ class Parser {
   bool ParseConstraint(CreateTableStmt& table, const std::string& column, int line);
   bool ParseCreateIndex(Statement& out);
   bool ParseSelect(SelectStmt& out);
+  // AS 'name': a column alias written as a string.
+  bool ParseStringAlias(std::string& out);
   bool ParseInsert(Statement& out);
   bool ParseUpdate(Statement& out);
   bool ParseDelete(Statement& out);

@@ -1,5 +1,5 @@
 // Limits that keep any text a client sends from taking the server down:
-// nesting of every recursive construct.
+// nesting of every recursive construct, and the shape of results.
 
 #include <gtest/gtest.h>
 
@@ -99,6 +99,41 @@ TEST(ServerLimits, DeepProcedureBodiesAreRefusedAtCreateOrAtExec) {
     EXPECT_EQ(Describe(client.Run("EXEC deep_nots").error), kNestedTooDeeply);
   }
   EXPECT_EQ(ResultText(client.Query("SELECT 1 AS alive")), "alive\n1");
+}
+
+TEST(ServerLimits, ResultsKeepToWhatTheProtocolCarries) {
+  Engine engine(ServerOptions{});
+  Client client(engine);
+  std::string items = "SELECT 1";
+  for (int i = 1; i < 4096; ++i) items += ",1";
+  EXPECT_EQ(client.Run(items).results.at(0).columns.size(), 4096u);
+  EXPECT_EQ(Describe(client.Run(items + ",1").error),
+            "Msg 1056, Level 15, State 1, Line 1\nThe number of elements in the select list "
+            "exceeds the maximum allowed number of 4096 elements.");
+
+  // Constants too long for varchar, nvarchar and varbinary are text, ntext
+  // and image; at the limit they keep their own type.
+  struct Constant {
+    std::string text;
+    const char* type;
+  };
+  const Constant kConstants[] = {
+      {"'" + std::string(8000, 'a') + "'", "varchar(8000)"},
+      {"'" + std::string(8001, 'a') + "'", "text"},
+      {"N'" + std::string(4000, 'a') + "'", "nvarchar(4000)"},
+      {"N'" + std::string(4001, 'a') + "'", "ntext"},
+      {"0x" + std::string(16000, 'A'), "varbinary(8000)"},
+      {"0x" + std::string(16002, 'A'), "image"},
+  };
+  for (const Constant& c : kConstants) {
+    SCOPED_TRACE(c.type);
+    BatchOutcome outcome = client.Run("SELECT " + c.text + " AS v");
+    ASSERT_EQ(Describe(outcome.error), "ok");
+    EXPECT_EQ(outcome.results.at(0).types.at(0), c.type);
+  }
+  EXPECT_EQ(Describe(client.Run("SELECT 1 AS '" + std::string(129, 'x') + "'").error),
+            "Msg 103, Level 15, State 1, Line 1\nThe identifier that starts with '" +
+                std::string(128, 'x') + "' is too long. Maximum length is 128.");
 }
 
 }  // namespace
