@@ -67,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const server::SqlError& message : outcome.messages) Check(message.severity <= 10);
     for (const server::ResultSet& result : outcome.results) {
       Check(result.columns.size() == result.types.size());
+      Check(result.columns.size() <= 4096);  // what one result may carry
       for (const auto& row : result.rows) Check(row.size() == result.columns.size());
     }
   }

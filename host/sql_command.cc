@@ -13,7 +13,8 @@ namespace {
 
 // Columns padded to their widest cell, a dashed rule under the names, and
 // line breaks inside a cell shown as blanks so that one row stays one line.
-void PrintTable(std::ostream& out, const server::ResultSet& result) {
+// `count` is the statement's row count, -1 when SET NOCOUNT ON keeps it back.
+void PrintTable(std::ostream& out, const server::ResultSet& result, int64_t count) {
   std::vector<std::vector<std::string>> cells;
   std::vector<size_t> widths;
   for (const std::string& column : result.columns) widths.push_back(column.size());
@@ -42,8 +43,7 @@ void PrintTable(std::ostream& out, const server::ResultSet& result) {
   for (size_t width : widths) rule.emplace_back(width, '-');
   print_line(rule);
   for (const auto& line : cells) print_line(line);
-  out << "(" << result.rows.size() << (result.rows.size() == 1 ? " row" : " rows")
-      << " affected)\n";
+  if (count >= 0) out << "(" << count << (count == 1 ? " row" : " rows") << " affected)\n";
 }
 
 }  // namespace
@@ -64,7 +64,12 @@ int SqlCommand(const CommandOptions& options, const std::string& text, std::ostr
   int status = 0;
   for (const std::u16string& batch : batches) {
     server::BatchOutcome outcome = server->Execute(session, harness::ToUtf8(batch));
-    for (const server::ResultSet& result : outcome.results) PrintTable(out, result);
+    for (const server::ResultSet& result : outcome.results) {
+      int64_t count = result.statement < outcome.row_counts.size()
+                          ? outcome.row_counts[result.statement]
+                          : static_cast<int64_t>(result.rows.size());
+      PrintTable(out, result, count);
+    }
     for (const server::SqlError& message : outcome.messages) out << message.message << "\n";
     if (outcome.error) {
       PrintError(err, harness::Error(outcome.error->number,

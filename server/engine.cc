@@ -67,9 +67,7 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
     auto parsed = ParseBatch(batch);
     if (auto* error = std::get_if<SqlError>(&parsed)) return fail(std::move(*error));
     ExecContext ctx{*state_, *session, sessions_, outcome, 0, {}};
-    for (const Statement& statement : std::get<Batch>(parsed).statements) {
-      if (Status s = RunStatement(statement, ctx)) return fail(std::move(*s));
-    }
+    if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) return fail(std::move(*s));
   } catch (const std::exception& e) {
     // A defect must not take the client down with it; it reports instead.
     return fail(Raise(Msg::kInternalError, {e.what()}));

@@ -39,6 +39,9 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNestedTooDeeply, 191, 15,
      "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
      "smaller queries."},
+    {Msg::kTooManySelectItems, 1056, 15,
+     "The number of elements in the select list exceeds the maximum allowed number of %d "
+     "elements."},
     {Msg::kInvalidObjectName, 208, 16, "Invalid object name '%.*ls'."},
     {Msg::kInvalidColumnName, 207, 16, "Invalid column name '%.*ls'."},
     {Msg::kObjectExists, 2714, 16, "There is already an object named '%.*ls' in the database."},

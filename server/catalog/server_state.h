@@ -10,6 +10,7 @@
 
 #include "server/catalog/database.h"
 #include "server/catalog/distributor.h"
+#include "server/catalog/session_options.h"
 #include "server/engine.h"
 #include "server/types/collation.h"
 
@@ -49,6 +50,7 @@ struct Session {
   std::string server_name;
   int64_t rowcount = 0;             // @@ROWCOUNT
   std::optional<int64_t> identity;  // @@IDENTITY
+  SessionOptions options;           // SET
 };
 
 // A fresh server's state: master, tempdb, model and msdb.

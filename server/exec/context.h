@@ -1,6 +1,7 @@
 #ifndef TAVORA_SERVER_EXEC_CONTEXT_H_
 #define TAVORA_SERVER_EXEC_CONTEXT_H_
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,6 +34,17 @@ struct ExecContext {
   // server prevents while a session uses it.
   Database* CurrentDatabase() const { return server.FindDatabase(session.database); }
   void MarkChanged() { outcome.changed = true; }
+  // Ends a statement that returned or changed `rows` rows: @@ROWCOUNT, and
+  // the count the client is told unless SET NOCOUNT ON keeps it back.
+  void CountRows(int64_t rows) {
+    session.rowcount = rows;
+    outcome.row_counts.push_back(session.options.nocount ? -1 : rows);
+  }
+  // The most rows SET ROWCOUNT lets a statement return or change.
+  size_t RowLimit() const {
+    int64_t limit = session.options.rowcount;
+    return limit > 0 ? static_cast<size_t>(limit) : SIZE_MAX;
+  }
   void Inform(SqlError message) { outcome.messages.push_back(std::move(message)); }
 };
 

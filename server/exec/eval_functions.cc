@@ -418,6 +418,14 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
       out = BinaryScalar(std::move(bytes));
     } else if (global == "@@TRANCOUNT" || global == "@@ERROR" || global == "@@NESTLEVEL") {
       out = IntScalar(global == "@@NESTLEVEL" ? exec.depth : 0);
+    } else if (global == "@@OPTIONS") {
+      out = IntScalar(exec.session.options.Bits());
+    } else if (global == "@@TEXTSIZE") {
+      out = IntScalar(exec.session.options.textsize);
+    } else if (global == "@@LOCK_TIMEOUT") {
+      out = IntScalar(exec.session.options.lock_timeout);
+    } else if (global == "@@DATEFIRST") {
+      out = IntScalar(7, BaseType::kTinyInt);
     } else if (global == "@@LANGUAGE") {
       out = Text("us_english");
     } else if (global == "@@SERVICENAME") {

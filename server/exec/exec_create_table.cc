@@ -91,7 +91,10 @@ class TableBuilder {
       if (Status s = ResolveType(*def.type, &db_, collation_, use, resolved)) return s;
       column.type = resolved.type;
       column.user_type = resolved.user_type;
-      column.nullable = def.nullable.value_or(resolved.nullable.value_or(true));
+      // Without NULL or NOT NULL: SET ANSI_NULL_DFLT_ON ON allows NULL;
+      // otherwise the database's default, which is NOT NULL.
+      column.nullable =
+          def.nullable.value_or(resolved.nullable.value_or(ctx_.session.options.ansi_null_dflt_on));
       if (IsCharacterLike(column.type))
         column.collation = def.collation.empty() ? db_.collation : def.collation;
       if (column.type.base == BaseType::kTimestamp && table_.TimestampColumn() >= 0) {

@@ -20,8 +20,8 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
   std::vector<Row> remaining;
   std::vector<const Row*> removed;
   for (const Row& stored : table->rows) {
-    bool match = true;
-    if (stmt.where) {
+    bool match = removed.size() < ctx.RowLimit();
+    if (match && stmt.where) {
       Row current = stored;
       if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
       EvalScope scope{ctx, &schema, &current, nullptr};
@@ -37,8 +37,7 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
   if (Status s = checker.CheckReferencedKeys(removed, remaining)) return s;
   int64_t count = static_cast<int64_t>(removed.size());
   table->rows = std::move(remaining);
-  ctx.session.rowcount = count;
-  ctx.outcome.row_counts.push_back(count);
+  ctx.CountRows(count);
   if (count > 0) ctx.MarkChanged();
   return std::nullopt;
 }

@@ -126,13 +126,12 @@ Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& s
   // inside it ends with the call.
   DatabaseSwitch in_database(ctx.session, db.name);
   std::swap(ctx.variables, variables);
+  // SET inside a procedure lasts until it returns.
+  SessionOptions caller_options = ctx.session.options;
   ++ctx.depth;
-  Status status;
-  for (const Statement& statement : body.statements) {
-    status = RunStatement(statement, ctx);
-    if (status) break;
-  }
+  Status status = RunStatements(body, ctx);
   --ctx.depth;
+  ctx.session.options = caller_options;
   std::swap(ctx.variables, variables);
   return status;
 }
@@ -146,6 +145,11 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
   Status status;
   const SystemProcedure* system = nullptr;
   if (name.owner.empty() || EqualNoCase(name.owner, "dbo")) system = FindSystemProcedure(name.name);
+  if (system && ctx.session.options.fmtonly) {
+    // System procedures change the catalog or read it row by row; under
+    // FMTONLY nothing may change and no rows are read.
+    return std::nullopt;
+  }
   if (system && db) {
     // A system procedure named with a database works in that database.
     DatabaseSwitch in_database(ctx.session, db->name);

@@ -54,6 +54,7 @@ Status GivenRows(const InsertStmt& stmt, size_t targets, ExecContext& ctx,
   if (stmt.select) {
     QueryResult query;
     if (Status s = RunSelect(*stmt.select, ctx, query)) return s;
+    if (query.rows.size() > ctx.RowLimit()) query.rows.resize(ctx.RowLimit());
     size_t width = query.schema.names.size();
     if (width != targets) {
       if (!stmt.has_column_list) return Raise(Msg::kInsertCountMismatch);
@@ -134,7 +135,8 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
         if (!identity_used) {
           identity = column.identity_seed;
         } else if (__builtin_add_overflow(identity, column.identity_increment, &identity)) {
-          return fail(Raise(Msg::kArithmeticOverflowConvert, {"IDENTITY", Info(column.type.base).name}));
+          return fail(
+              Raise(Msg::kArithmeticOverflowConvert, {"IDENTITY", Info(column.type.base).name}));
         }
         identity_used = true;
         last_identity = identity;
@@ -178,8 +180,7 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
   table->identity_used = identity_used;
   db->dbts = dbts;
   if (last_identity) ctx.session.identity = last_identity;
-  ctx.session.rowcount = inserted;
-  ctx.outcome.row_counts.push_back(inserted);
+  ctx.CountRows(inserted);
   if (inserted > 0) ctx.MarkChanged();
   return std::nullopt;
 }

@@ -23,6 +23,28 @@ const Expr* ColumnOutsideAggregate(const Expr& expr) {
   return nullptr;
 }
 
+// SET TEXTSIZE: how much of a text, ntext or image value a SELECT returns,
+// in bytes (two to an ntext character).
+void CutToTextSize(const DataType& type, const ExecContext& ctx, Value& value) {
+  TypeFamily family = Family(type);
+  if (family != TypeFamily::kText && family != TypeFamily::kImage) return;
+  size_t limit = static_cast<size_t>(ctx.session.options.textsize);
+  if (auto* bytes = std::get_if<std::vector<uint8_t>>(&value)) {
+    if (bytes->size() > limit) bytes->resize(limit);
+  } else if (auto* text = std::get_if<std::string>(&value)) {
+    size_t characters = Info(type.base).unicode ? limit / 2 : limit;
+    // Cut before the first byte of the character past the limit.
+    size_t seen = 0;
+    for (size_t i = 0; i < text->size(); ++i) {
+      if ((static_cast<unsigned char>((*text)[i]) & 0xC0) == 0x80) continue;
+      if (seen++ == characters) {
+        text->resize(i);
+        break;
+      }
+    }
+  }
+}
+
 struct Output {
   const Expr* expr = nullptr;  // null for a column taken by *
   int column = -1;
@@ -39,6 +61,10 @@ Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out) {
   } else {
     relation.rows = &single_row;
   }
+  // FMTONLY: the columns are worked out as usual, over no rows at all.
+  const std::vector<Row> no_source_rows;
+  const bool format_only = ctx.session.options.fmtonly;
+  if (format_only) relation.rows = &no_source_rows;
   const RowSchema& schema = relation.schema;
   const Collation& collation = ctx.collation();
 
@@ -207,6 +233,7 @@ Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out) {
   }
   if (select.top && out.rows.size() > static_cast<size_t>(*select.top))
     out.rows.resize(*select.top);
+  if (format_only) out.rows.clear();  // an aggregate's one row included
   return std::nullopt;
 }
 
@@ -218,11 +245,14 @@ Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx) {
   result.types.reserve(query.schema.types.size());
   for (const DataType& type : query.schema.types) result.types.push_back(TypeName(type));
   result.rows = std::move(query.rows);
+  if (result.rows.size() > ctx.RowLimit()) result.rows.resize(ctx.RowLimit());
+  for (size_t c = 0; c < query.schema.types.size(); ++c) {
+    for (auto& row : result.rows) CutToTextSize(query.schema.types[c], ctx, row[c]);
+  }
   int64_t count = static_cast<int64_t>(result.rows.size());
   result.statement = ctx.outcome.row_counts.size();
   ctx.outcome.results.push_back(std::move(result));
-  ctx.outcome.row_counts.push_back(count);
-  ctx.session.rowcount = count;
+  ctx.CountRows(count);
   return std::nullopt;
 }
 

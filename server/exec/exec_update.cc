@@ -44,7 +44,7 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   std::vector<Row> final_rows = table->rows;
   std::vector<bool> changed(final_rows.size(), false);
   std::vector<const Row*> old_rows;
-  for (size_t r = 0; r < table->rows.size(); ++r) {
+  for (size_t r = 0; r < table->rows.size() && old_rows.size() < ctx.RowLimit(); ++r) {
     Row current = table->rows[r];
     if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
     EvalScope scope{ctx, &schema, &current, nullptr};
@@ -82,8 +82,7 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   int64_t count = static_cast<int64_t>(old_rows.size());
   table->rows = std::move(final_rows);
   db->dbts = dbts;
-  ctx.session.rowcount = count;
-  ctx.outcome.row_counts.push_back(count);
+  ctx.CountRows(count);
   if (count > 0) ctx.MarkChanged();
   return std::nullopt;
 }

@@ -26,9 +26,13 @@ Status ExecuteDropObject(const DropObjectStmt& stmt, ExecContext& ctx);
 Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx);
 Status ExecutePrint(const PrintStmt& stmt, ExecContext& ctx);
 
-// Runs one statement of any kind; an error without a line gets the
-// statement's.
+// Runs one statement of any kind, unless NOEXEC or FMTONLY holds it back;
+// an error without a line gets the statement's.
 Status RunStatement(const Statement& statement, ExecContext& ctx);
+
+// Runs a batch's (or a procedure body's) statements in order until the
+// first error, leaving out those parsed under SET PARSEONLY ON.
+Status RunStatements(const Batch& batch, ExecContext& ctx);
 
 }  // namespace server
 

@@ -2,7 +2,51 @@
 
 namespace server {
 
+namespace {
+
+bool SetsOption(const Statement& statement, std::string_view option) {
+  const auto* set = std::get_if<SetStmt>(&statement.node);
+  return set && set->option == option;
+}
+
+// Whether NOEXEC or FMTONLY keeps a statement from running: under NOEXEC
+// only SET NOEXEC runs; under FMTONLY SET runs, SELECT runs for its columns
+// (RunSelect reads no rows) and EXEC runs a procedure's body under the same
+// rule, and nothing else has an effect.
+bool HeldBack(const Statement& statement, const SessionOptions& options) {
+  if (options.noexec) return !SetsOption(statement, "NOEXEC");
+  if (options.fmtonly) {
+    return !std::holds_alternative<SetStmt>(statement.node) &&
+           !std::holds_alternative<SelectStmt>(statement.node) &&
+           !std::holds_alternative<ExecStmt>(statement.node);
+  }
+  return false;
+}
+
+}  // namespace
+
+Status RunStatements(const Batch& batch, ExecContext& ctx) {
+  // PARSEONLY takes effect as the batch is parsed, before any of it runs:
+  // what follows SET PARSEONLY ON is only checked, here and in later batches.
+  std::vector<bool> parse_only(batch.statements.size(), false);
+  bool& parsing_only = ctx.session.options.parseonly;
+  for (size_t i = 0; i < batch.statements.size(); ++i) {
+    const Statement& statement = batch.statements[i];
+    if (SetsOption(statement, "PARSEONLY")) {
+      parsing_only = std::get<SetStmt>(statement.node).value == "ON";
+    } else {
+      parse_only[i] = parsing_only;
+    }
+  }
+  for (size_t i = 0; i < batch.statements.size(); ++i) {
+    if (parse_only[i]) continue;
+    if (Status s = RunStatement(batch.statements[i], ctx)) return s;
+  }
+  return std::nullopt;
+}
+
 Status RunStatement(const Statement& statement, ExecContext& ctx) {
+  if (HeldBack(statement, ctx.session.options)) return std::nullopt;
   Status status = std::visit(
       [&ctx](const auto& node) -> Status {
         using T = std::decay_t<decltype(node)>;

@@ -15,6 +15,19 @@ constexpr std::string_view kJoinWords[] = {"JOIN", "INNER", "LEFT", "RIGHT",
 
 }  // namespace
 
+bool Parser::ParseStringAlias(std::string& out) {
+  const Token& t = Next();
+  // A column name in quotes is still an identifier, bounded as one.
+  if (t.value.size() > kMaxIdentifier) {
+    SqlError error = Raise(Msg::kIdentifierTooLong, {std::string(t.value.substr(0, kMaxIdentifier)),
+                                                     std::to_string(kMaxIdentifier)});
+    error.line = t.line;
+    return FailWith(std::move(error));
+  }
+  out = t.value;
+  return true;
+}
+
 bool Parser::ParseSelect(SelectStmt& out) {
   if (!ExpectWord("SELECT")) return false;
   AcceptWord("ALL");
@@ -43,15 +56,23 @@ bool Parser::ParseSelect(SelectStmt& out) {
       if (!ParseScalar(item.expr)) return false;
       if (AcceptWord("AS")) {
         if (Peek().kind == TokenKind::kString) {
-          item.alias = Next().value;
+          if (!ParseStringAlias(item.alias)) return false;
         } else if (!ParseName(item.alias)) {
           return false;
         }
-      } else if (IsName(Peek()) || Peek().kind == TokenKind::kString) {
+      } else if (Peek().kind == TokenKind::kString) {
+        if (!ParseStringAlias(item.alias)) return false;
+      } else if (IsName(Peek())) {
         item.alias = Next().value;
       }
     }
     out.items.push_back(std::move(item));
+    // Stop at once: a longer list could never be sent as one result.
+    if (out.items.size() > kMaxSelectItems) {
+      SqlError error = Raise(Msg::kTooManySelectItems, {std::to_string(kMaxSelectItems)});
+      error.line = Previous().line;
+      return FailWith(std::move(error));
+    }
   } while (AcceptOp(","));
   if (PeekWord("INTO")) return NotSupported("SELECT ... INTO", Peek());
   if (AcceptWord("FROM")) {

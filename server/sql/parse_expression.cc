@@ -30,6 +30,26 @@ ExprPtr Binary(ExprKind kind, std::string op, ExprPtr left, ExprPtr right) {
   return expr;
 }
 
+// The deepest expression of a subquery, so that a tree holding subqueries
+// is bounded as a whole.
+int SelectDepth(const SelectStmt& select) {
+  int depth = 0;
+  for (const SelectItem& item : select.items) {
+    if (item.expr) depth = std::max(depth, item.expr->depth);
+  }
+  if (select.where) depth = std::max(depth, select.where->depth);
+  for (const OrderItem& item : select.order_by) depth = std::max(depth, item.expr->depth);
+  return depth;
+}
+
+// A constant longer than varchar, nvarchar or varbinary can hold is text,
+// ntext or image, as SQL Server types it; no result column then declares a
+// length the protocol cannot carry.
+Scalar LongAsLob(Scalar literal, BaseType lob) {
+  if (literal.type.length > MaxLength(literal.type.base)) literal.type = DefaultType(lob);
+  return literal;
+}
+
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -56,6 +76,7 @@ bool Parser::Finish(Expr& expr, size_t first_token) {
   }
   expr.depth = 1;
   for (const auto& arg : expr.args) expr.depth = std::max(expr.depth, arg->depth + 1);
+  if (expr.subquery) expr.depth = std::max(expr.depth, SelectDepth(*expr.subquery) + 1);
   if (expr.depth > kMaxExpressionDepth) {
     SqlError error = Raise(Msg::kNestedTooDeeply);
     error.line = expr.line;
@@ -241,10 +262,10 @@ bool Parser::ParseLiteral(ExprPtr& out) {
   out = MakeExpr(ExprKind::kLiteral, t.line);
   switch (t.kind) {
     case TokenKind::kString:
-      out->literal = StringScalar(t.value);
+      out->literal = LongAsLob(StringScalar(t.value), BaseType::kText);
       break;
     case TokenKind::kNString:
-      out->literal = StringScalar(t.value, true);
+      out->literal = LongAsLob(StringScalar(t.value, true), BaseType::kNText);
       break;
     case TokenKind::kInteger:
     case TokenKind::kDecimal: {
@@ -298,7 +319,7 @@ bool Parser::ParseLiteral(ExprPtr& out) {
       for (size_t i = 0; i < hex.size(); i += 2) {
         bytes.push_back(static_cast<uint8_t>(HexValue(hex[i]) * 16 + HexValue(hex[i + 1])));
       }
-      out->literal = BinaryScalar(std::move(bytes));
+      out->literal = LongAsLob(BinaryScalar(std::move(bytes)), BaseType::kImage);
       break;
     }
     default:
@@ -328,6 +349,16 @@ bool Parser::ParseFunctionCall(ExprPtr& out, const std::string& name, size_t sta
 }
 
 bool Parser::ParsePrimary(ExprPtr& out) {
+  // Every construct that nests (parentheses, calls, CAST, CONVERT,
+  // subqueries) comes back here, so one guard bounds them all before the
+  // stack runs out.
+  if (!Enter()) return false;
+  bool parsed = ParseOperand(out);
+  Leave();
+  return parsed;
+}
+
+bool Parser::ParseOperand(ExprPtr& out) {
   size_t start = Position();
   const Token& t = Peek();
   switch (t.kind) {
@@ -349,7 +380,6 @@ bool Parser::ParsePrimary(ExprPtr& out) {
       break;
   }
   if (AcceptOp("(")) {
-    if (!Enter()) return false;
     bool parsed = true;
     if (PeekWord("SELECT")) {
       auto select = std::make_shared<SelectStmt>();
@@ -359,7 +389,6 @@ bool Parser::ParsePrimary(ExprPtr& out) {
     } else {
       parsed = ParseExpr(out);
     }
-    Leave();
     if (!parsed || !ExpectOp(")")) return false;
     return Finish(*out, start);
   }

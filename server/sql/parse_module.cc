@@ -1,8 +1,9 @@
 // CREATE VIEW, PROCEDURE, FUNCTION, TRIGGER, DEFAULT and RULE: the
 // definitions SQL Server keeps as text. Procedure, function and trigger
-// bodies run to the end of the batch and are not parsed (names in them are
-// resolved when they run); a schema-bound function's SELECTs are parsed so
-// that the objects they name can be bound.
+// bodies run to the end of the batch and are parsed when they run (names in
+// them are resolved then), though how deeply they nest is checked at once; a
+// schema-bound function's SELECTs are parsed so that the objects they name
+// can be bound.
 
 #include "server/sql/parser_internal.h"
 
@@ -179,7 +180,17 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
       !CollectBodySelects(module, body_pos)) {
     return false;
   }
-  while (!AtEnd()) Next();
+  // The body is parsed when it runs; one nested deeper than the parser takes
+  // could never run, so it is refused now, as SQL Server's compile refuses it.
+  int depth = 0;
+  for (; !AtEnd(); Next()) {
+    if (PeekOp("(") && ++depth > kMaxParserNesting) {
+      SqlError error = Raise(Msg::kNestedTooDeeply);
+      error.line = Peek().line;
+      return FailWith(std::move(error));
+    }
+    if (PeekOp(")")) --depth;
+  }
   out.node = std::move(module);
   return true;
 }

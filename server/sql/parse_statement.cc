@@ -151,35 +151,58 @@ bool Parser::ParseGrant(Statement& out) {
   return true;
 }
 
+namespace {
+
+// The ON/OFF options and the values this server takes: both when it
+// honours the option, one when that value is what it always does. Anything
+// else is refused rather than accepted and ignored.
+struct OnOffOption {
+  std::string_view name;
+  bool on;
+  bool off;
+};
+
+constexpr OnOffOption kOnOffOptions[] = {
+    {"NOCOUNT", true, true},
+    {"NOEXEC", true, true},
+    {"PARSEONLY", true, true},
+    {"FMTONLY", true, true},
+    {"ANSI_NULL_DFLT_ON", true, true},
+    {"ANSI_NULL_DFLT_OFF", true, true},
+    // Without transactions these differ only in whether a batch goes on
+    // after a failed statement; here every error ends the batch, and the
+    // failed statement alone is undone under either value.
+    {"ARITHABORT", true, true},
+    {"XACT_ABORT", true, true},
+    // There are no cursors to close.
+    {"CURSOR_CLOSE_ON_COMMIT", true, true},
+    {"QUOTED_IDENTIFIER", true, false},
+    {"ANSI_NULLS", true, false},
+    {"ANSI_PADDING", true, false},
+    {"ANSI_WARNINGS", true, false},
+    {"CONCAT_NULL_YIELDS_NULL", true, false},
+    {"ARITHIGNORE", false, true},
+    {"IMPLICIT_TRANSACTIONS", false, true},
+    {"NUMERIC_ROUNDABORT", false, true},
+    {"REMOTE_PROC_TRANSACTIONS", false, true},
+};
+
+// Batches run one at a time and each sees only committed data, which every
+// isolation level allows; with nothing running at once nothing deadlocks.
+constexpr std::string_view kIsolationLevels[] = {"READ UNCOMMITTED", "READ COMMITTED",
+                                                 "REPEATABLE READ", "SERIALIZABLE"};
+constexpr std::string_view kDeadlockPriorities[] = {"LOW", "NORMAL"};
+
+}  // namespace
+
 bool Parser::ParseSet(Statement& out) {
   const Token& set_token = Next();
   SetStmt set;
   if (Peek().kind == TokenKind::kVariable) return NotSupported("Variables", Peek());
-  // Session options a client sends at connect; the server accepts them and
-  // keeps its fixed behaviour.
-  static constexpr std::string_view kOnOff[] = {"NOCOUNT",
-                                                "QUOTED_IDENTIFIER",
-                                                "ANSI_NULLS",
-                                                "ANSI_PADDING",
-                                                "ANSI_WARNINGS",
-                                                "ANSI_NULL_DFLT_ON",
-                                                "ANSI_NULL_DFLT_OFF",
-                                                "ANSI_DEFAULTS",
-                                                "CONCAT_NULL_YIELDS_NULL",
-                                                "ARITHABORT",
-                                                "ARITHIGNORE",
-                                                "IMPLICIT_TRANSACTIONS",
-                                                "XACT_ABORT",
-                                                "NUMERIC_ROUNDABORT",
-                                                "CURSOR_CLOSE_ON_COMMIT",
-                                                "FMTONLY",
-                                                "NOEXEC",
-                                                "PARSEONLY",
-                                                "REMOTE_PROC_TRANSACTIONS"};
-  for (std::string_view option : kOnOff) {
-    if (!PeekWord(option)) continue;
-    Next();
-    set.option = std::string(option);
+  auto refuse = [&] { return NotSupported("SET " + set.option + " " + set.value, set_token); };
+  for (const OnOffOption& option : kOnOffOptions) {
+    if (!AcceptWord(option.name)) continue;
+    set.option = std::string(option.name);
     if (AcceptWord("ON")) {
       set.value = "ON";
     } else if (AcceptWord("OFF")) {
@@ -187,6 +210,7 @@ bool Parser::ParseSet(Statement& out) {
     } else {
       return Fail();
     }
+    if (!(set.value == "ON" ? option.on : option.off)) return refuse();
     out.node = std::move(set);
     return true;
   }
@@ -195,7 +219,8 @@ bool Parser::ParseSet(Statement& out) {
     int64_t value = 0;
     if (!ParseInteger(value)) return false;
     set.value = std::to_string(value);
-    if (set.option == "ROWCOUNT" && value != 0) return NotSupported("SET ROWCOUNT", set_token);
+    int64_t lowest = set.option == "LOCK_TIMEOUT" ? -1 : 0;
+    if (value < lowest || value > 2147483647) return refuse();
     out.node = std::move(set);
     return true;
   }
@@ -210,11 +235,43 @@ bool Parser::ParseSet(Statement& out) {
     bool fixed = (set.option == "DATEFORMAT" && EqualNoCase(set.value, "mdy")) ||
                  (set.option == "LANGUAGE" && EqualNoCase(set.value, "us_english")) ||
                  (set.option == "DATEFIRST" && set.value == "7");
-    if (!fixed) return NotSupported("SET " + set.option + " " + set.value, set_token);
+    if (!fixed) return refuse();
     out.node = std::move(set);
     return true;
   }
-  if (IsName(Peek())) return NotSupported("SET " + ToUpper(Peek().raw), set_token);
+  if (PeekWord("TRANSACTION") && PeekWord("ISOLATION", 1) && PeekWord("LEVEL", 2)) {
+    Next();
+    Next();
+    Next();
+    set.option = "TRANSACTION ISOLATION LEVEL";
+    if (Peek().kind != TokenKind::kIdentifier) return Fail();
+    set.value = ToUpper(Next().raw);
+    if (set.value == "READ" || set.value == "REPEATABLE") {
+      if (Peek().kind != TokenKind::kIdentifier) return Fail();
+      set.value += " " + ToUpper(Next().raw);
+    }
+    for (std::string_view level : kIsolationLevels) {
+      if (set.value == level) {
+        out.node = std::move(set);
+        return true;
+      }
+    }
+    return refuse();
+  }
+  if (AcceptWord("DEADLOCK_PRIORITY")) {
+    set.option = "DEADLOCK_PRIORITY";
+    if (Peek().kind != TokenKind::kIdentifier) return Fail();
+    set.value = ToUpper(Next().raw);
+    for (std::string_view priority : kDeadlockPriorities) {
+      if (set.value == priority) {
+        out.node = std::move(set);
+        return true;
+      }
+    }
+    return refuse();
+  }
+  if (Peek().kind == TokenKind::kIdentifier || Peek().kind == TokenKind::kQuotedIdentifier)
+    return NotSupported("SET " + ToUpper(Peek().raw), set_token);
   return Fail();
 }
 

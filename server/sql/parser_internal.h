@@ -12,10 +12,15 @@
 namespace server {
 
 // Limits that keep recursion far from the stack's end: how deep an
-// expression tree may grow, and how many parentheses, NOTs and signs may
-// nest while it is read. Beyond them the statement fails with 191.
+// expression tree may grow (subqueries included), and how many operands
+// (parentheses, calls, CAST, CONVERT, subqueries), NOTs and signs may nest
+// while it is read. Beyond them the statement fails with 191, before any
+// deeper tree exists, so nothing that walks or frees a tree can recurse
+// further than kMaxExpressionDepth.
 inline constexpr int kMaxExpressionDepth = 128;
 inline constexpr int kMaxParserNesting = 64;
+// SQL Server's limit on the expressions of one select list (1056).
+inline constexpr size_t kMaxSelectItems = 4096;
 
 // A recursive-descent parser over one batch's tokens. Each Parse* member
 // returns false after recording the first error; callers stop at once and
@@ -90,6 +95,8 @@ class Parser {
   bool ParseConstraint(CreateTableStmt& table, const std::string& column, int line);
   bool ParseCreateIndex(Statement& out);
   bool ParseSelect(SelectStmt& out);
+  // AS 'name': a column alias written as a string.
+  bool ParseStringAlias(std::string& out);
   bool ParseInsert(Statement& out);
   bool ParseUpdate(Statement& out);
   bool ParseDelete(Statement& out);
@@ -120,10 +127,12 @@ class Parser {
   bool ParseAdditive(ExprPtr& out);
   bool ParseMultiplicative(ExprPtr& out);
   bool ParseUnary(ExprPtr& out);
+  // An operand, under one level of nesting; ParseOperand reads it.
   bool ParsePrimary(ExprPtr& out);
+  bool ParseOperand(ExprPtr& out);
   bool ParseLiteral(ExprPtr& out);
   bool ParseFunctionCall(ExprPtr& out, const std::string& name, size_t start);
-  // Enters one level of nesting (a parenthesis, NOT or sign); false with
+  // Enters one level of nesting (an operand, NOT or sign); false with
   // 191 recorded when too deep. Leave() undoes a successful Enter().
   bool Enter();
   void Leave() { --nesting_; }
@@ -136,7 +145,7 @@ class Parser {
   std::string_view text_;
   const std::vector<Token>& tokens_;
   size_t pos_ = 0;
-  int nesting_ = 0;  // open parentheses and subqueries being parsed
+  int nesting_ = 0;  // operands, NOTs and signs being parsed, one inside the other
   std::optional<SqlError> error_;
 };
 

@@ -9,8 +9,6 @@ namespace server {
 
 namespace {
 
-constexpr size_t kMaxIdentifier = 128;
-
 // SQL Server 2000's reserved keywords, sorted for binary search ("_" sorts
 // after the letters, as in ASCII).
 constexpr std::array<std::string_view, 174> kReserved = {

@@ -10,6 +10,9 @@
 
 namespace server {
 
+// The longest identifier, in bytes; longer ones are error 103.
+inline constexpr size_t kMaxIdentifier = 128;
+
 enum class TokenKind {
   kIdentifier,        // plain word (may be a keyword)
   kQuotedIdentifier,  // [bracketed] or "double-quoted" (QUOTED_IDENTIFIER is on, as ODBC sets it)

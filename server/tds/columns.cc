@@ -121,7 +121,10 @@ Column ColumnFor(std::string_view name, std::string_view sql_type, const Collati
   column.type = row->wire;
   column.max_length = row->length;
   if (row->per_char != 0) {
-    column.max_length = (args.empty() ? 1 : args[0]) * row->per_char;
+    // Computed wide so that an absurd length stays absurd and is refused
+    // by EncodeTypeInfo instead of wrapping round to a plausible one.
+    uint64_t length = uint64_t{args.empty() ? 1 : args[0]} * row->per_char;
+    column.max_length = static_cast<uint32_t>(std::min<uint64_t>(length, UINT32_MAX));
   }
   if (row->wire == kDecimalN || row->wire == kNumericN) {
     column.precision = static_cast<uint8_t>(args.empty() ? 18 : std::min<uint32_t>(args[0], 38));
@@ -135,6 +138,15 @@ Column ColumnFor(std::string_view name, std::string_view sql_type, const Collati
 void EncodeTypeInfo(Writer& w, const Column& column, Layout layout, bool table_name) {
   const WireInfo* info = FindWire(column.type);
   if (info == nullptr) throw EncodeError("column '" + column.name + "' has no wire type");
+  // TDS 7.1 declares at most 8,000 bytes for the two-byte-length types;
+  // anything longer travels as text, ntext or image.
+  uint32_t most = info->framing == Framing::kShortLength  ? kMaxShortLength
+                  : info->framing == Framing::kLongLength ? UINT32_MAX
+                                                          : 255;
+  if (column.max_length > most) {
+    throw EncodeError("column '" + column.name + "' declares " + std::to_string(column.max_length) +
+                      " bytes, more than its type carries");
+  }
   w.U8(column.type);
   switch (info->framing) {
     case Framing::kByteLength:
@@ -201,9 +213,17 @@ Column DecodeTypeInfo(Reader& r, Layout layout, bool table_name) {
 }
 
 void EncodeColMetadata(Writer& w, const std::vector<Column>& columns, Layout layout) {
+  // The count has 16 bits and 0xFFFF means "no metadata".
+  if (columns.size() >= 0xFFFF) {
+    throw EncodeError(std::to_string(columns.size()) + " columns are more than a result carries");
+  }
   w.U8(0x81);
   w.U16(static_cast<uint16_t>(columns.size()));
   for (const Column& column : columns) {
+    // A name is a one-byte count of UTF-16 units.
+    if (Utf8ToUcs2(column.name).size() > 2 * 255) {
+      throw EncodeError("column name '" + column.name.substr(0, 32) + "...' is too long to send");
+    }
     if (layout == Layout::kTds72) {
       w.U32(0);
     } else {

@@ -47,6 +47,10 @@ using Collation = std::array<uint8_t, 5>;
 constexpr Collation kCollationCaseInsensitive = {0x09, 0x04, 0xD0, 0x00, 0x34};
 constexpr Collation kCollationCaseSensitive = {0x09, 0x04, 0xC0, 0x00, 0x33};
 
+// The longest declared length of varchar, nvarchar, varbinary and the
+// other types with a two-byte length, in bytes.
+constexpr uint32_t kMaxShortLength = 8000;
+
 // COLMETADATA flags.
 constexpr uint16_t kColumnNullable = 0x0001;
 
@@ -78,13 +82,15 @@ Column ColumnFor(std::string_view name, std::string_view sql_type, const Collati
 
 // TYPE_INFO: the type code, its length and precision fields and the
 // collation; with `table_name`, the table name that text, ntext and image
-// columns carry in COLMETADATA (parameters have none).
+// columns carry in COLMETADATA (parameters have none). Throws EncodeError
+// for a length the type's field cannot carry.
 void EncodeTypeInfo(Writer& w, const Column& column, Layout layout, bool table_name);
 // Throws DecodeError on an unknown type code.
 Column DecodeTypeInfo(Reader& r, Layout layout, bool table_name);
 
 // COLMETADATA (0x81): the count, then per column its user type, flags, type
-// information and name.
+// information and name. Throws EncodeError for what the token cannot carry:
+// 0xFFFF columns or more, a name over 255 characters, a length too long.
 void EncodeColMetadata(Writer& w, const std::vector<Column>& columns, Layout layout);
 // After the token byte. Throws DecodeError on an unknown type code.
 std::vector<Column> DecodeColMetadata(Reader& r, Layout layout);

@@ -177,14 +177,18 @@ TEST_F(TavoraCommand, SqlPrintsEachResultAndStopsAtTheFirstError) {
   Outcome outcome = Tavora(
       "--data :memory: sql \"CREATE TABLE t (id int, label varchar(10) NULL)\n"
       "INSERT INTO t VALUES (1, 'one')\nINSERT INTO t VALUES (22, NULL)\nGO\n"
-      "SELECT * FROM t\nGO\nSELECT nothing FROM t\nGO\nSELECT 1\"");
+      "SELECT * FROM t\nGO\nSET NOCOUNT ON SELECT 1 AS quiet\nGO\nSELECT nothing FROM t\nGO\n"
+      "SELECT 1\"");
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out,
             "id label\n"
             "-- -----\n"
             "1  one\n"
             "22 NULL\n"
-            "(2 rows affected)\n");
+            "(2 rows affected)\n"
+            "quiet\n"
+            "-----\n"
+            "1\n");
   EXPECT_EQ(outcome.err, "error 207: Invalid column name 'nothing'.\n");
   Outcome unclosed = Tavora("--data :memory: sql \"SELECT 'open\"");
   EXPECT_EQ(unclosed.status, 1);

@@ -19,6 +19,11 @@
 //   column|column
 //   value|value
 //
+//   counts                               (the row count of each statement
+//   <one batch>                           run, as the client is told them;
+//   ----                                  -1 for none)
+//   -1 2 1
+//
 // Query cells are written as CellText gives them (NULL, digits, text, 0x..).
 
 #include <gtest/gtest.h>
@@ -140,6 +145,12 @@ class ScriptRun {
       EXPECT_EQ(Describe(outcome.error), "ok") << batch;
     } else if (kind == "statement" && mode == "error") {
       EXPECT_EQ(Describe(outcome.error), expected) << batch;
+    } else if (kind == "counts") {
+      ASSERT_EQ(Describe(outcome.error), "ok") << batch;
+      std::string counts;
+      for (int64_t count : outcome.row_counts)
+        counts += (counts.empty() ? "" : " ") + std::to_string(count);
+      EXPECT_EQ(counts, expected) << batch;
     } else if (kind == "query") {
       ASSERT_EQ(Describe(outcome.error), "ok") << batch;
       ASSERT_FALSE(outcome.results.empty()) << batch;

@@ -1,0 +1,42 @@
+#ifndef TAVORA_SERVER_CATALOG_SESSION_OPTIONS_H_
+#define TAVORA_SERVER_CATALOG_SESSION_OPTIONS_H_
+
+#include <cstdint>
+
+namespace server {
+
+// The SET options a session may change. A new session has the values the
+// ODBC and OLE DB drivers set when they connect. ANSI_NULLS, ANSI_PADDING,
+// ANSI_WARNINGS, QUOTED_IDENTIFIER and CONCAT_NULL_YIELDS_NULL are always
+// ON and IMPLICIT_TRANSACTIONS and NUMERIC_ROUNDABORT always OFF here, so
+// they have no field: SET accepts only those values.
+struct SessionOptions {
+  bool nocount = false;           // DONE tokens carry no row count
+  bool noexec = false;            // statements are parsed, not run
+  bool parseonly = false;         // statements are parsed only; set while a batch is parsed
+  bool fmtonly = false;           // SELECT returns its columns without rows; nothing else runs
+  int64_t rowcount = 0;           // rows a statement may return or change; 0 for all
+  int64_t textsize = 2147483647;  // bytes of a text, ntext or image value a SELECT returns
+  int64_t lock_timeout = -1;      // milliseconds; -1 waits for ever
+  bool ansi_null_dflt_on = true;  // columns without NULL or NOT NULL allow NULL
+  bool ansi_null_dflt_off = false;
+  bool arithabort = true;
+  bool xact_abort = false;
+  bool cursor_close_on_commit = false;
+
+  // The @@OPTIONS bit mask.
+  int64_t Bits() const {
+    int64_t bits = 8 | 16 | 32 | 256 | 4096;  // the ANSI options, QUOTED_IDENTIFIER, CONCAT_NULL
+    if (cursor_close_on_commit) bits |= 4;
+    if (arithabort) bits |= 64;
+    if (nocount) bits |= 512;
+    if (ansi_null_dflt_on) bits |= 1024;
+    if (ansi_null_dflt_off) bits |= 2048;
+    if (xact_abort) bits |= 16384;
+    return bits;
+  }
+};
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_CATALOG_SESSION_OPTIONS_H_
