@@ -145,16 +145,19 @@ std::string SummaryLine(const TestRun& run) {
          std::to_string(run.StatementCount()) + " statements, " + Milliseconds(run);
 }
 
+// The transcripts and the workspace project tell how to log in to the
+// server, so only their owner may read them.
 void WriteOutputs(const std::string& folder, const TestRun& run) {
   std::filesystem::path base(folder);
   std::string name = harness::ToUtf8(run.name);
-  WriteFileAtomically((base / ("model-" + name + ".json")).string(), run.model.dump(2) + "\n");
+  WriteFileAtomically((base / ("model-" + name + ".json")).string(), run.model.dump(2) + "\n",
+                      kReadableFile);
   WriteFileAtomically((base / ("create-" + name + ".jsonl")).string(),
-                      run.create_calls.ToJsonLines());
+                      run.create_calls.ToJsonLines(), kOwnerOnlyFile);
   WriteFileAtomically((base / ("delete-" + name + ".jsonl")).string(),
-                      run.delete_calls.ToJsonLines());
+                      run.delete_calls.ToJsonLines(), kOwnerOnlyFile);
   WriteFileAtomically((base / ("workspace-" + name + ".json")).string(),
-                      run.saved_project.value_or("null\n"));
+                      run.saved_project.value_or("null\n"), kOwnerOnlyFile);
 }
 
 // Drives one named test and reports its failures; the exit status.

@@ -61,7 +61,7 @@ class TemporaryFile {
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::string_view content) {
+void WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
   std::filesystem::path target(path);
   std::filesystem::path folder = target.parent_path();
   if (!folder.empty()) {
@@ -84,8 +84,8 @@ void WriteFileAtomically(const std::string& path, std::string_view content) {
     data += written;
     left -= static_cast<size_t>(written);
   }
-  // mkstemp makes the file private; a saved project is an ordinary file.
-  if (fchmod(temporary.fd(), 0644) != 0) RaiseErrno("write", path, errno);
+  // mkstemp makes the file private; the caller says who may read it.
+  if (fchmod(temporary.fd(), mode) != 0) RaiseErrno("write", path, errno);
   if (fsync(temporary.fd()) != 0) RaiseErrno("write", path, errno);
   if (temporary.Close() != 0) RaiseErrno("write", path, errno);
   if (rename(temporary.path().c_str(), path.c_str()) != 0) RaiseErrno("write", path, errno);

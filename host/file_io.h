@@ -1,6 +1,8 @@
 #ifndef TAVORA_HOST_FILE_IO_H_
 #define TAVORA_HOST_FILE_IO_H_
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -10,12 +12,18 @@ namespace host {
 // cannot read or write.
 inline constexpr int kFileAccessError = 75;
 
+// File modes for WriteFileAtomically: what may hold connection details or
+// other secrets is for its owner alone; the rest anyone may read.
+inline constexpr mode_t kOwnerOnlyFile = 0600;
+inline constexpr mode_t kReadableFile = 0644;
+
 // Replaces `path` with `content` so that readers see the old file or the new
-// one, never a part: writes a temporary file in the same folder, flushes it to
-// disk and renames it over `path`. Creates missing parent folders. On failure
-// nothing is left behind and harness::Error kFileAccessError names the path
-// and the system's reason.
-void WriteFileAtomically(const std::string& path, std::string_view content);
+// one, never a part: writes a temporary file with `mode` in the same folder,
+// flushes it to disk and renames it over `path`, so the file never has
+// another mode. Creates missing parent folders. On failure nothing is left
+// behind and harness::Error kFileAccessError names the path and the system's
+// reason.
+void WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode);
 
 // The whole file; harness::Error kFileAccessError naming the path and reason
 // when it cannot be read.

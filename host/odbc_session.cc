@@ -14,6 +14,7 @@
 #include "harness/error.h"
 #include "harness/utf.h"
 #include "host/batch_splitter.h"
+#include "host/connection_string.h"
 #include "host/record_session.h"
 
 namespace host {
@@ -107,6 +108,23 @@ harness::Error ToError(const std::vector<Diagnostic>& records, std::u16string_vi
 void Append(std::u16string& messages, std::u16string_view text) {
   if (!messages.empty()) messages += kMessageBreak;
   messages += text;
+}
+
+// The TDS driver ends a braced value at its first '}', where ODBC reads "}}"
+// as one '}' and goes on: given such a value, the driver would read other
+// attributes than were written (a password's tail as the user name). So a
+// braced value holding '}' is refused before the driver sees it; a malformed
+// string is refused as every back end refuses it.
+void RequireDriverReadsAsWritten(std::u16string_view connection_string) {
+  for (const ConnectionAttribute& attribute : ConnectionString::Attributes(connection_string)) {
+    if (attribute.braced && attribute.value.find(u'}') != std::u16string::npos) {
+      throw harness::Error(kGenericFailure,
+                           u"the connection string has a braced value with '}', which the ODBC "
+                           u"driver would misread (it ends the value of '" +
+                               attribute.key +
+                               u"' at its first '}'); nothing was sent to the driver");
+    }
+  }
 }
 
 void PinTdsVersion() {
@@ -301,6 +319,7 @@ class OdbcSession final : public harness::ComObject<harness::SqlSession> {
       throw harness::Error(harness::errors::kInvalidCall,
                            u"the connection string holds a NUL character");
     }
+    RequireDriverReadsAsWritten(connection_string);
     AllocateHandles();
     if (login_timeout_) {
       SQLRETURN rc = SQLSetConnectAttrW(

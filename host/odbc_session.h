@@ -6,7 +6,9 @@
 namespace host {
 
 // A session over the system's ODBC driver manager. Open hands the connection
-// string to SQLDriverConnect unchanged, after the login timeout last set.
+// string to SQLDriverConnect unchanged, after the login timeout last set;
+// a string the TDS driver would read otherwise than ODBC says (a braced
+// value holding '}') or that is not one (error 5) is refused first.
 // Execute splits the text on GO lines and runs each batch with
 // SQLExecDirect, reading every result and message; it returns the
 // informational messages, one a line (CR LF between them). Query runs its

@@ -6,6 +6,7 @@
 #include "harness/error.h"
 #include "harness/utf.h"
 #include "host/batch_splitter.h"
+#include "host/connection_string.h"
 
 namespace host {
 
@@ -85,7 +86,8 @@ class RecordSession final : public harness::ComObject<harness::SqlSession> {
   harness::ComPtr<harness::ResultSet> Query(const std::u16string& statement) override {
     RequireOpen(open_);
     if (FindNoCase(statement, u"sysdatabases") != std::u16string::npos) {
-      std::vector<harness::Variant> rows(static_cast<size_t>(std::max(backend_->database_rows, 0)),
+      const int count = backend_->probe.on ? 0 : backend_->database_rows;
+      std::vector<harness::Variant> rows(static_cast<size_t>(std::max(count, 0)),
                                          harness::Variant::String(QuotedName(statement)));
       return harness::MakeObject<RecordResultSet>(u"Name", std::move(rows));
     }
@@ -122,7 +124,8 @@ class TranscribedSession final : public harness::ComObject<harness::SqlSession> 
   }
 
   void Open(const std::u16string& connection_string) override {
-    Record("Open", {{"call", "Open"}, {"text", harness::ToUtf8(connection_string)}},
+    // Transcripts are kept in files, so they never hold the password.
+    Record("Open", {{"call", "Open"}, {"text", harness::ToUtf8(MaskPasswords(connection_string))}},
            connection_string);
     inner_->Open(connection_string);
   }
@@ -134,18 +137,27 @@ class TranscribedSession final : public harness::ComObject<harness::SqlSession> 
 
   harness::ComPtr<harness::ResultSet> Query(const std::u16string& statement) override {
     Record("Query", {{"call", "Query"}, {"text", harness::ToUtf8(statement)}}, statement);
-    return inner_->Query(statement);
+    harness::ComPtr<harness::ResultSet> result = inner_->Query(statement);
+    if (backend_->probe.on && result->RowCount() > 0 && result->ColumnCount() > 0) {
+      backend_->probe.found = result->Value(1, 1).ToText();
+    }
+    return result;
   }
 
   std::u16string Execute(int32_t option, const std::u16string& text) override {
+    if (backend_->probe.on) {
+      ++backend_->probe.held_back;
+      throw harness::Error(harness::errors::kInvalidCall, u"held back while probing");
+    }
     Record("Execute", {{"call", "Execute"}, {"option", option}, {"text", harness::ToUtf8(text)}},
            text);
     return inner_->Execute(option, text);
   }
 
  private:
-  // Records the call, then fails it if a rule says so.
+  // Records the call, then fails it if a rule says so; a probe does neither.
   void Record(const char* call, nlohmann::ordered_json entry, std::u16string_view text) {
+    if (backend_->probe.on) return;
     backend_->transcript.Add(std::move(entry));
     for (FailRule& rule : backend_->failures) {
       if (rule.call != call || text.find(rule.text_contains) == std::u16string_view::npos) {

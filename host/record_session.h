@@ -2,11 +2,10 @@
 #define TAVORA_HOST_RECORD_SESSION_H_
 
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "harness/error.h"
 #include "harness/session.h"
@@ -41,6 +40,19 @@ struct FailRule {
   int seen = 0;
 };
 
+// A look at what a dataset's Delete would change, without the change. While
+// it is on, the back end's sessions record nothing and fail nothing on
+// purpose: Open, Query and Close reach the server, every Execute is held back
+// (refused and counted). The record double, which has no server, finds no
+// database then.
+struct Probe {
+  bool on = false;
+  int held_back = 0;
+  // The first cell of the last query result that had one, as text: what an
+  // existence query found.
+  std::u16string found;
+};
+
 // State shared by every session of the record back end: what they recorded,
 // how queries are answered, and the failures to inject.
 struct RecordBackend {
@@ -48,8 +60,10 @@ struct RecordBackend {
   // Rows the existence query on sysdatabases finds (1 means "exists").
   int database_rows = 1;
   // The master device's physical file name the sysdevices query returns.
-  std::u16string master_phyname = u"C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\master.mdf";
+  std::u16string master_phyname =
+      u"C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\master.mdf";
   std::vector<FailRule> failures;
+  Probe probe;
 };
 
 // A new session of the record back end writing into `backend`.
@@ -57,7 +71,8 @@ harness::ComPtr<harness::SqlSession> MakeRecordSession(std::shared_ptr<RecordBac
 
 // `inner` with every call recorded in `backend`'s transcript and failed when
 // one of its rules says so, before `inner` sees it: any back end keeps the
-// same transcript and takes the same injected failures.
+// same transcript and takes the same injected failures. An Open is recorded
+// with its password masked (MaskPasswords).
 harness::ComPtr<harness::SqlSession> MakeTranscribedSession(
     harness::ComPtr<harness::SqlSession> inner, std::shared_ptr<RecordBackend> backend);
 

@@ -1,6 +1,7 @@
 #include "host/test_run.h"
 
 #include <exception>
+#include <optional>
 
 #include "harness/utf.h"
 #include "host/file_io.h"
@@ -56,6 +57,45 @@ int CountStatements(const Transcript& transcript) {
   return count;
 }
 
+// What the server says when asked to create a database that exists.
+constexpr int32_t kDatabaseExists = 1801;
+
+// A run deletes what it creates, so first it makes sure that nothing of the
+// test's is there to delete: it runs the dataset's own Delete with every
+// change held back. Delete asks the server whether its database exists and
+// changes something only when it does, so a held-back change means the
+// database was there before the run. Error 1801 then; the probe's own
+// failure (the server cannot be reached) as it is.
+void RequireNothingToDelete(harness::IDataset& dataset, const std::u16string& folder,
+                            RecordBackend& backend, const std::u16string& test) {
+  struct ProbeScope {
+    explicit ProbeScope(Probe& probe) : probe_(probe) {
+      probe_ = Probe();
+      probe_.on = true;
+    }
+    ~ProbeScope() { probe_.on = false; }
+    Probe& probe_;
+  } scope(backend.probe);
+  std::optional<harness::Error> failure;
+  try {
+    dataset.Delete(folder, nullptr);
+  } catch (const harness::Error& error) {
+    failure = error;
+  }
+  if (backend.probe.held_back > 0) {
+    const std::u16string database = backend.probe.found.empty()
+                                        ? u"The database of test '" + test + u"'"
+                                        : u"Database '" + backend.probe.found + u"'";
+    throw harness::Error(kDatabaseExists,
+                         database +
+                             u" already exists. This run did not create it and leaves it alone: "
+                             u"neither Create nor Delete ran. If it is left over from an earlier "
+                             u"test, 'tavora delete " +
+                             test + u"' drops it.");
+  }
+  if (failure) throw *failure;
+}
+
 }  // namespace
 
 int TestRun::StatementCount() const {
@@ -74,6 +114,15 @@ TestRun DriveTest(harness::TestCase& test, const RunContext& context, Steps step
   });
   if (!ready) return run;
   if (context.record != nullptr) context.record->transcript.Clear();
+
+  if (steps.create && steps.remove && context.record != nullptr) {
+    bool clear = Attempt(
+        run, "Check", [&] { RequireNothingToDelete(*dataset, folder, *context.record, run.name); });
+    if (!clear) {
+      run.elapsed = std::chrono::steady_clock::now() - start;
+      return run;
+    }
+  }
 
   bool created = true;
   if (steps.create) {

@@ -31,7 +31,7 @@ struct RunContext {
 
 // One failed operation of a test.
 struct StepFailure {
-  std::string step;  // "Create", "ObjectModel", "Save", "Delete", ...
+  std::string step;  // "Check", "Create", "ObjectModel", "Save", "Delete", ...
   harness::Error error;
 };
 
@@ -54,7 +54,12 @@ struct TestRun {
 
 // Drives the chosen operations of the test's dataset the way a harness does.
 // A failed Create skips Save, whose project would not be this test's, but
-// still runs Delete so that nothing is left behind. Every failure is
+// still runs Delete so that nothing is left behind. When both Create and
+// Delete are chosen, a "Check" comes first so that Delete can only drop what
+// this run created: the dataset's Delete runs with every change held back
+// (see Probe), and when it would have changed something (the test's database
+// is already there: error 1801 naming it and `tavora delete TEST`), or when
+// that check fails, neither Create nor Delete runs. Every failure is
 // collected, none is thrown.
 TestRun DriveTest(harness::TestCase& test, const RunContext& context, Steps steps);
 

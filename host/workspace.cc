@@ -87,7 +87,8 @@ class HostProject final : public harness::ComObject<harness::WorkspaceProject> {
   void Save() override {
     nlohmann::ordered_json project = {
         {"name", harness::ToUtf8(name_)}, {"kind", kind_}, {"connection", connection_->ToJson()}};
-    WriteFileAtomically(ProjectFilePath(folder_, name_), project.dump() + "\n");
+    // A project holds connection properties.
+    WriteFileAtomically(ProjectFilePath(folder_, name_), project.dump() + "\n", kOwnerOnlyFile);
   }
 
  private:

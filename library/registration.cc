@@ -1,17 +1,16 @@
 #include "library/registration.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <new>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <system_error>
 
 #include "harness/utf.h"
@@ -38,25 +37,95 @@ const char* NonEmptyEnv(const char* name) {
   return value && *value ? value : nullptr;
 }
 
+// A registry holds a few levels (root, section, class, field); anything much
+// deeper is not one, and left unchecked a deep file costs memory and an
+// indented rewrite that grows with the square of the depth.
+constexpr int kMaxRegistryDepth = 16;
+// Far above any real registry; a file beyond it is not read.
+constexpr off_t kMaxRegistryBytes = off_t{16} << 20;
+
+const char* FileKind(mode_t mode) {
+  if (S_ISDIR(mode)) return "is a folder";
+  if (S_ISFIFO(mode)) return "is a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
+  if (S_ISSOCK(mode)) return "is a socket";
+  return "is not a regular file";
+}
+
+// Closes a descriptor on every path out.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The registry file's text, "" when there is none. Only a regular file of at
+// most kMaxRegistryBytes is read: a FIFO would block the caller and a device
+// could feed it forever.
+std::string ReadRegistryText(const fs::path& registry) {
+  // O_NONBLOCK so that opening a FIFO returns at once, to be refused below.
+  Descriptor file(open(registry.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (file.get() < 0) {
+    if (errno == ENOENT) return "";
+    Fail("cannot read the registry", registry, std::strerror(errno));
+  }
+  struct stat status {};
+  if (fstat(file.get(), &status) != 0) {
+    Fail("cannot read the registry", registry, std::strerror(errno));
+  }
+  if (!S_ISREG(status.st_mode)) {
+    Fail("cannot read the registry", registry, FileKind(status.st_mode));
+  }
+  const std::string too_large =
+      "is larger than " + std::to_string(kMaxRegistryBytes >> 20) + " MiB";
+  if (status.st_size > kMaxRegistryBytes) Fail("the registry", registry, too_large);
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(file.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail("cannot read the registry", registry, std::strerror(errno));
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+    // The file may have grown since fstat.
+    if (text.size() > static_cast<size_t>(kMaxRegistryBytes)) {
+      Fail("the registry", registry, too_large);
+    }
+  }
+  return text;
+}
+
 // The registry as a JSON object; a missing or blank file is an empty registry.
 // Anything else that is not the registry's shape is refused rather than
 // overwritten, so other components' entries are never lost.
 json ReadRegistry(const fs::path& registry) {
-  std::error_code error;
-  if (!fs::exists(registry, error)) {
-    if (error) Fail("cannot read the registry", registry, error.message());
-    return json::object();
+  const std::string text = ReadRegistryText(registry);
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) return json::object();
+  // The parser would take a NUL byte for the end of the text and drop the rest.
+  if (text.find('\0') != std::string::npos) {
+    Fail("the registry", registry, "is not valid JSON: it holds a NUL byte");
   }
-  if (fs::is_directory(registry, error)) Fail("cannot read the registry", registry, "is a folder");
-  std::ifstream in(registry, std::ios::binary);
-  std::stringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) Fail("cannot read the registry", registry, std::strerror(errno));
-  if (text.str().find_first_not_of(" \t\r\n") == std::string::npos) return json::object();
 
+  // Refuses excessive depth while parsing, before the tree is built.
+  const json::parser_callback_t limit_depth = [&](int depth, json::parse_event_t event, json&) {
+    if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
+        depth >= kMaxRegistryDepth) {
+      Fail("the registry", registry,
+           "is nested deeper than " + std::to_string(kMaxRegistryDepth) + " levels");
+    }
+    return true;
+  };
   json root;
   try {
-    root = json::parse(text.str());
+    root = json::parse(text, limit_depth);
   } catch (const json::parse_error& e) {
     Fail("the registry", registry, std::string("is not valid JSON: ") + e.what());
   }

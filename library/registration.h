@@ -31,7 +31,9 @@ std::filesystem::path RegistryPath();
 // its folder when missing, keeps every other entry, replaces the file
 // atomically and gives the same file when run twice. Throws RegistrationError
 // (the file is then unchanged) when `server_path` is empty or the file cannot
-// be read, parsed or written.
+// be read, parsed or written, and when it is no registry: not a regular file
+// (a folder, FIFO or device), larger than 16 MiB, or nested deeper than 16
+// levels.
 void RegisterComponent(const std::filesystem::path& registry, const std::string& server_path);
 
 // Removes the six classes and their ProgIDs from `registry`, keeping every

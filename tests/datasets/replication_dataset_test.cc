@@ -73,7 +73,7 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
 }
 
 const std::string kOpen =
-    "Open: DRIVER=SQL Server;SERVER=DIAG;UID=sa;PWD=secret;Trusted_Connection=No";
+    "Open: DRIVER=SQL Server;SERVER=DIAG;UID=sa;PWD=********;Trusted_Connection=No";
 
 // What every replication Create sends before its builders: server "DIAG",
 // master file D:\Data\master.mdf.

@@ -94,6 +94,27 @@ TEST_F(OdbcSession, RefusesCallsInTheWrongState) {
   }
 }
 
+// The TDS driver ends a braced value at its first '}', where ODBC reads
+// "}}" as one '}': such a string would log in as someone else.
+TEST_F(OdbcSession, RefusesABracedValueTheDriverWouldMisread) {
+  const char16_t* const cases[] = {
+      u"DRIVER=SQL Server;SERVER=127.0.0.1,1;UID=sa;PWD={x}}};UID=evil}",
+      u"DRIVER=SQL Server;SERVER={127.0.0.1,1}}};UID=sa;PWD=",
+  };
+  for (const char16_t* text : cases) {
+    SCOPED_TRACE(harness::ToUtf8(text));
+    auto error = ErrorOf([&] { MakeOdbcSession()->Open(text); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->number(), -2147467259);
+    EXPECT_EQ(harness::ToUtf8(error->description())
+                  .rfind("the connection string has a braced value with '}', which the ODBC driver "
+                         "would misread",
+                         0),
+              0u)
+        << harness::ToUtf8(error->description());
+  }
+}
+
 TEST_F(OdbcSession, UnknownDriverFailsOpenWithTheDriverManagersMessageAndStaysClosed) {
   auto session = MakeOdbcSession();
   const std::u16string connection = u"DRIVER=No Such Driver;SERVER=127.0.0.1,1";

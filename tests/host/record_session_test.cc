@@ -41,6 +41,28 @@ TEST_F(RecordSession, RecordsEveryCallAsJsonLines) {
             "{\"call\":\"Close\"}\n");
 }
 
+// Only the password is hidden, wherever and however it is written; an
+// empty one stays as it was, so transcripts without one do not change.
+TEST_F(RecordSession, RecordsOpenWithThePasswordMasked) {
+  const struct {
+    const char16_t* text;
+    const char* recorded;
+  } cases[] = {
+      {u"UID=sa;PWD=;Trusted_Connection=No", "UID=sa;PWD=;Trusted_Connection=No"},
+      {u"UID=sa;PWD={};X=1", "UID=sa;PWD={};X=1"},
+      {u"UID=sa;pwd = s3 ;X=1", "UID=sa;pwd = ******** ;X=1"},
+      {u"UID=sa;PWD={s3;}}x};X=1", "UID=sa;PWD=********;X=1"},
+      {u"PWD=a;Password={b};PWD=c", "PWD=********;Password=********;PWD=********"},
+      {u"UID=sa;PWD={s3;X=1", "UID=sa;********"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.recorded);
+    backend_->transcript.Clear();
+    MakeRecordSession(backend_)->Open(c.text);
+    EXPECT_EQ(backend_->transcript.entries().at(0).at("text"), c.recorded);
+  }
+}
+
 TEST_F(RecordSession, AnswersTheExistenceQueryWithTheConfiguredRows) {
   const std::u16string query = u"USE master\r\nSELECT Name FROM sysdatabases WHERE Name='tavora_X'";
   for (int rows : {1, 0, 2}) {

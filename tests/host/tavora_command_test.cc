@@ -39,9 +39,7 @@ struct Outcome {
 
 class TavoraCommand : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = tavora::testing::ScratchFolder("tavora-command");
-  }
+  void SetUp() override { folder_ = tavora::testing::ScratchFolder("tavora-command"); }
   void TearDown() override { fs::remove_all(folder_); }
 
   // `arguments` are passed through the shell as they stand.
@@ -49,11 +47,12 @@ class TavoraCommand : public ::testing::Test {
     fs::path out = folder_ / "stdout";
     fs::path err = folder_ / "stderr";
     // The state folder is the test's own, so the default server is too.
-    std::string command = "env -u TAVORA_SERVER -u TAVORA_USER -u TAVORA_PASSWORD "
-                          "XDG_STATE_HOME=" + (folder_ / "state").string() + " " +
-                          std::string(TAVORA_EXE) + " --workspace " +
-                          (folder_ / "workspace").string() + " " + arguments + " >" + out.string() +
-                          " 2>" + err.string();
+    std::string command =
+        "env -u TAVORA_SERVER -u TAVORA_USER -u TAVORA_PASSWORD "
+        "XDG_STATE_HOME=" +
+        (folder_ / "state").string() + " " + std::string(TAVORA_EXE) + " --workspace " +
+        (folder_ / "workspace").string() + " " + arguments + " >" + out.string() + " 2>" +
+        err.string();
     int raw = std::system(command.c_str());
     Outcome outcome;
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -126,9 +125,8 @@ TEST_F(TavoraCommand, RunAllOnTheEmbeddedServerMatchesTheRecordBackEnd) {
     SCOPED_TRACE(test);
     EXPECT_NE(embedded.out.find(std::string(test) + ": ok,"), std::string::npos) << embedded.out;
     for (const char* prefix : {"model-", "create-", "delete-", "workspace-"}) {
-      std::string file = prefix + std::string(test) + (prefix[0] == 'c' || prefix[0] == 'd'
-                                                           ? ".jsonl"
-                                                           : ".json");
+      std::string file =
+          prefix + std::string(test) + (prefix[0] == 'c' || prefix[0] == 'd' ? ".jsonl" : ".json");
       std::string expected = Contents(folder_ / "record" / file);
       EXPECT_FALSE(expected.empty() || expected == "null\n") << file;
       EXPECT_EQ(Contents(folder_ / "embedded" / file), expected) << file;
@@ -159,6 +157,60 @@ TEST_F(TavoraCommand, TheDefaultServerKeepsItsStateBetweenCommands) {
             "name\n----\n(0 rows affected)\n");
 }
 
+// A database of the same name that the run did not make survives it: the
+// run refuses before Create, so its Delete cannot drop what was there.
+TEST_F(TavoraCommand, RunLeavesADatabaseItDidNotCreateAlone) {
+  const std::string list = "sql \"SELECT name FROM sysdatabases WHERE name LIKE 'tavora%'\"";
+  ASSERT_EQ(Tavora("sql \"CREATE DATABASE tavora_TransPubDataset\"").status, 0);
+  Outcome refused = Tavora("run Replication.Transactional --out " + (folder_ / "out").string());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out.rfind("Replication.Transactional: FAILED (Check), 0 objects, 0 properties, "
+                              "0 statements, ",
+                              0),
+            0u)
+      << refused.out;
+  EXPECT_EQ(refused.err,
+            "Replication.Transactional: Check failed\n"
+            "error 1801: Database 'tavora_TransPubDataset' already exists. This run did not "
+            "create it and leaves it alone: neither Create nor Delete ran. If it is left over "
+            "from an earlier test, 'tavora delete Replication.Transactional' drops it.\n");
+  EXPECT_EQ(Contents(folder_ / "out" / "delete-Replication.Transactional.jsonl"), "");
+  EXPECT_EQ(Tavora(list).out,
+            "name\n----------------------\ntavora_TransPubDataset\n(1 row affected)\n");
+
+  ASSERT_EQ(Tavora("delete Replication.Transactional").status, 0);
+  Outcome again = Tavora("run Replication.Transactional");
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(Tavora(list).out, "name\n----\n(0 rows affected)\n");
+}
+
+// Transcripts and workspace files may hold what logs in to the server, so
+// they show no password and only their owner may read them.
+TEST_F(TavoraCommand, RunOutputsHideThePasswordAndAreOwnerOnly) {
+  const fs::path out = folder_ / "out";
+  Outcome outcome =
+      Tavora("run Standard --backend record --user sa --password 'S3cr;t}' --out " + out.string());
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(Contents(out / "create-Standard.jsonl")
+                .find("\"DRIVER=SQL Server;SERVER=(local);UID=sa;PWD=********;"
+                      "Trusted_Connection=No\""),
+            std::string::npos);
+  const auto owner_only = fs::perms::owner_read | fs::perms::owner_write;
+  for (const fs::path& file :
+       {out / "create-Standard.jsonl", out / "delete-Standard.jsonl",
+        out / "workspace-Standard.json", folder_ / "workspace" / "Project1.json"}) {
+    SCOPED_TRACE(file.string());
+    EXPECT_EQ(fs::status(file).permissions(), owner_only);
+  }
+  for (const auto& entry : fs::directory_iterator(out)) {
+    EXPECT_EQ(Contents(entry.path()).find("S3cr"), std::string::npos) << entry.path();
+  }
+  Outcome empty = Tavora("run Standard --backend record --out " + out.string());
+  ASSERT_EQ(empty.status, 0) << empty.err;
+  EXPECT_NE(Contents(out / "delete-Standard.jsonl").find(";UID=;PWD=;Trusted_Connection=Yes\""),
+            std::string::npos);
+}
+
 // A harness runs many commands in one process: each must let go of the data
 // folder it locked, or the next one finds it in use.
 TEST_F(TavoraCommand, CommandsInOneProcessShareTheDataFolderInTurn) {
@@ -166,8 +218,8 @@ TEST_F(TavoraCommand, CommandsInOneProcessShareTheDataFolderInTurn) {
   const std::string workspace = (folder_ / "workspace").string();
   for (const char* command : {"create", "delete"}) {
     SCOPED_TRACE(command);
-    const char* argv[] = {"tavora",    "--component", TAVORAD_PATH, "--data", data.c_str(),
-                          "--workspace", workspace.c_str(), command, "Standard"};
+    const char* argv[] = {"tavora",      "--component",     TAVORAD_PATH, "--data",  data.c_str(),
+                          "--workspace", workspace.c_str(), command,      "Standard"};
     std::ostringstream out, err;
     EXPECT_EQ(TavoraMain(static_cast<int>(std::size(argv)), argv, out, err), 0) << err.str();
   }
@@ -204,7 +256,8 @@ TEST_F(TavoraCommand, ACorruptStateFileIsReportedAndLeftAsItIs) {
     Outcome outcome = Tavora("--data " + (folder_ / "data").string() + " " + command);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err.rfind("error 75: Path/File access error: the embedded server's data "
-                                "folder '" + (folder_ / "data").string() + "' cannot be used: ",
+                                "folder '" +
+                                    (folder_ / "data").string() + "' cannot be used: ",
                                 0),
               0u)
         << outcome.err;
@@ -223,8 +276,9 @@ TEST_F(TavoraCommand, DemoRunsOnAFreshServerEachTime) {
               0u)
         << outcome.out;
     EXPECT_NE(outcome.out.find("\n4 of 4 tests succeeded.\n"), std::string::npos);
-    EXPECT_NE(outcome.out.find("Standard                   ok             86        1145          57"),
-              std::string::npos)
+    EXPECT_NE(
+        outcome.out.find("Standard                   ok             86        1145          57"),
+        std::string::npos)
         << outcome.out;
   }
   // Nothing was written to the default data folder.

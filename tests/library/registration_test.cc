@@ -1,16 +1,19 @@
 #include "library/registration.h"
-#include "tests/scratch_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/scratch_folder.h"
 
 namespace tavora {
 namespace {
@@ -57,9 +60,7 @@ void WriteFile(const fs::path& path, const std::string& text) {
 
 class RegistrationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = tavora::testing::ScratchFolder("tavora-registration");
-  }
+  void SetUp() override { folder_ = tavora::testing::ScratchFolder("tavora-registration"); }
   void TearDown() override { fs::remove_all(folder_); }
 
   fs::path folder_;
@@ -159,6 +160,60 @@ TEST_F(RegistrationTest, MalformedRegistryIsRefusedAndLeftAlone) {
         EXPECT_NE(message.find(c.cause), std::string::npos) << message;
       }
       EXPECT_EQ(ReadFile(registry), c.text);
+    }
+  }
+}
+
+// Files no registry is: each would make registration hang, exhaust memory,
+// write a huge file or lose part of the file. They are refused with the
+// cause and left as they were.
+TEST_F(RegistrationTest, OddRegistryFilesAreRefusedAndLeftAlone) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"nested deeply",
+       [](const fs::path& path) {
+         WriteFile(path, "{\"x\": " + std::string(100, '[') + std::string(100, ']') + "}");
+       },
+       "is nested deeper than 16 levels"},
+      {"a NUL byte, which would end the text early",
+       [](const fs::path& path) { WriteFile(path, std::string("{}\0{\"x\": 1}", 11)); },
+       "is not valid JSON: it holds a NUL byte"},
+      {"larger than a registry can be",
+       [](const fs::path& path) {
+         WriteFile(path, "{}");
+         fs::resize_file(path, (16u << 20) + 1);
+       },
+       "is larger than 16 MiB"},
+      {"a device", [](const fs::path& path) { fs::create_symlink("/dev/null", path); },
+       "is a device"},
+      {"a FIFO", [](const fs::path& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+       "is a FIFO"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::path registry = folder_ / "registry.json";
+    fs::remove(registry);
+    c.make(registry);
+    const fs::file_status before = fs::symlink_status(registry);
+    const uintmax_t size = fs::is_regular_file(before) ? fs::file_size(registry) : 0;
+    for (bool registering : {true, false}) {
+      try {
+        registering ? RegisterComponent(registry, "/lib/libtavorad.so")
+                    : UnregisterComponent(registry);
+        ADD_FAILURE() << "accepted";
+      } catch (const RegistrationError& e) {
+        std::string message = e.what();
+        EXPECT_NE(message.find("'" + registry.string() + "'"), std::string::npos) << message;
+        EXPECT_NE(message.find(c.cause), std::string::npos) << message;
+      }
+      EXPECT_EQ(fs::symlink_status(registry).type(), before.type());
+      if (size != 0) {
+        EXPECT_EQ(fs::file_size(registry), size);
+      }
     }
   }
 }
