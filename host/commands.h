@@ -44,13 +44,13 @@ std::string DefaultWorkspaceFolder();
 // The commands. Each drives the component only through its interfaces and
 // returns the exit status: 0 when every operation succeeded, 1 when one
 // failed, after printing "error NUMBER: DESCRIPTION" for it to `err`. Failures
-// before any test runs (loading the component, an unavailable back end) are
-// thrown as harness::Error; an unknown test name as UsageError.
+// before any test runs (loading the component, a data folder that cannot be
+// used) are thrown as harness::Error; an unknown test name as UsageError.
 
 // The library, its suites and their tests with descriptions.
 int ListCommand(const CommandOptions& options, std::ostream& out);
 
-// Create, model, Save and Delete of each test (every test when `tests` is
+// Check, Create, model, Save and Delete of each test (every test when `tests` is
 // empty); a one-line summary per test. With a non-empty `out_folder`, writes
 // model-T.json, create-T.jsonl, delete-T.jsonl and workspace-T.json there for
 // each test T; a file whose operation did not get that far holds null.

@@ -347,7 +347,7 @@ void Fill(ColumnProperty& property, Derived derived, const BaseColumn& base,
   }
 }
 
-// The Part's order quirk: Hyperlink moves up to stand before
+// The model's order quirk: Hyperlink moves up to stand before
 // SupportsFullTextQueries.
 void MoveHyperlinkFirst(std::vector<ColumnProperty>& properties) {
   auto by_name = [&](std::u16string_view name) {

@@ -21,6 +21,19 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
+// Registering or unregistering with `registry` fails with a message that
+// names the file and `cause`.
+void ExpectRefused(const fs::path& registry, bool registering, const std::string& cause) {
+  try {
+    registering ? RegisterComponent(registry, "/lib/libtavorad.so") : UnregisterComponent(registry);
+    ADD_FAILURE() << "accepted";
+  } catch (const RegistrationError& e) {
+    std::string message = e.what();
+    EXPECT_NE(message.find("'" + registry.string() + "'"), std::string::npos) << message;
+    EXPECT_NE(message.find(cause), std::string::npos) << message;
+  }
+}
+
 // Sets environment variables for one test and puts the old values back.
 class ScopedEnv {
  public:
@@ -150,15 +163,7 @@ TEST_F(RegistrationTest, MalformedRegistryIsRefusedAndLeftAlone) {
     SCOPED_TRACE(c.text);
     WriteFile(registry, c.text);
     for (bool registering : {true, false}) {
-      try {
-        registering ? RegisterComponent(registry, "/lib/libtavorad.so")
-                    : UnregisterComponent(registry);
-        ADD_FAILURE() << "accepted";
-      } catch (const RegistrationError& e) {
-        std::string message = e.what();
-        EXPECT_NE(message.find("'" + registry.string() + "'"), std::string::npos) << message;
-        EXPECT_NE(message.find(c.cause), std::string::npos) << message;
-      }
+      ExpectRefused(registry, registering, c.cause);
       EXPECT_EQ(ReadFile(registry), c.text);
     }
   }
@@ -201,15 +206,7 @@ TEST_F(RegistrationTest, OddRegistryFilesAreRefusedAndLeftAlone) {
     const fs::file_status before = fs::symlink_status(registry);
     const uintmax_t size = fs::is_regular_file(before) ? fs::file_size(registry) : 0;
     for (bool registering : {true, false}) {
-      try {
-        registering ? RegisterComponent(registry, "/lib/libtavorad.so")
-                    : UnregisterComponent(registry);
-        ADD_FAILURE() << "accepted";
-      } catch (const RegistrationError& e) {
-        std::string message = e.what();
-        EXPECT_NE(message.find("'" + registry.string() + "'"), std::string::npos) << message;
-        EXPECT_NE(message.find(c.cause), std::string::npos) << message;
-      }
+      ExpectRefused(registry, registering, c.cause);
       EXPECT_EQ(fs::symlink_status(registry).type(), before.type());
       if (size != 0) {
         EXPECT_EQ(fs::file_size(registry), size);

@@ -230,7 +230,7 @@ ReplicationNames NamesOf(Replication kind) {
   return {"", ""};
 }
 
-// The twin builders of Parts 4.2 and 4.3: `stem` is "Transactional",
+// The twin publication builders, transactional and snapshot: `stem` is "Transactional",
 // "QueuedTransactional", "Snapshot" or "QueuedSnapshot".
 BuilderTexts PublicationBuilder(const std::string& db, const std::string& builder,
                                 const std::string& stem, const std::string& frequency,
@@ -478,7 +478,7 @@ RunResult CreateReplication(Engine& engine, Replication kind, const std::string&
   std::vector<std::string> setup = ReplicationSetup(kind, server, "");
   for (size_t i = 0; i < setup.size(); ++i) {
     if (i == 3) {
-      // Step 5: the data folder is everything before the master file's last backslash.
+      // The data folder is everything before the master file's last backslash.
       phyname = client.Query(kPhysicalNameQuery);
       std::string file = phyname.rows.empty() ? "" : CellText(phyname.rows[0][0]);
       setup = ReplicationSetup(kind, server, file.substr(0, file.rfind('\\')));

@@ -16,6 +16,19 @@ namespace {
 
 using TdsListener = ListenerFixture;
 
+// A login refused with exactly this one message, after which the server
+// closes the connection.
+void ExpectRefusedLogin(TestClient& client, const std::vector<Token>& reply, int number,
+                        int severity, const std::string& text) {
+  EXPECT_FALSE(LoggedIn(reply));
+  std::vector<ServerMessage> errors = Only<ServerMessage>(reply);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].number, number);
+  EXPECT_EQ(errors[0].severity, severity);
+  EXPECT_EQ(errors[0].text, text);
+  EXPECT_TRUE(client.WaitForClose());
+}
+
 TEST_F(TdsListener, LoginReplyAcknowledgesTds71InMaster) {
   TestClient client(port_);
   std::vector<Token> reply = client.Login("secret");
@@ -68,14 +81,8 @@ TEST_F(TdsListener, RunsQueriesAndReportsErrors) {
 TEST_F(TdsListener, WrongPasswordGetsLoginFailedAndTheConnectionCloses) {
   TestClient client(port_);
   std::vector<Token> reply = client.Login("wrong");
-  EXPECT_FALSE(LoggedIn(reply));
-  std::vector<ServerMessage> errors = Only<ServerMessage>(reply);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].number, 18456);
-  EXPECT_EQ(errors[0].severity, 14);
-  EXPECT_EQ(errors[0].text, "Login failed for user 'sa'.");
   EXPECT_EQ(std::get<Done>(reply.back()).status, kDoneError);
-  EXPECT_TRUE(client.WaitForClose());
+  ExpectRefusedLogin(client, reply, 18456, 14, "Login failed for user 'sa'.");
 }
 
 TEST_F(TdsListener, UseChangesDatabaseWithEnvChangeAndMessage) {
@@ -101,15 +108,8 @@ TEST_F(TdsListener, LoginStartsInTheRequestedDatabaseOrFails) {
   for (const std::string name : {"nosuchdb", "master]; CREATE DATABASE x; --"}) {
     SCOPED_TRACE(name);
     TestClient missing(port_);
-    std::vector<Token> refused = missing.Login("secret", name);
-    EXPECT_FALSE(LoggedIn(refused));
-    std::vector<ServerMessage> errors = Only<ServerMessage>(refused);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].number, 4060);
-    EXPECT_EQ(errors[0].severity, 11);
-    EXPECT_EQ(errors[0].text,
-              "Cannot open database requested in login '" + name + "'. Login fails.");
-    EXPECT_TRUE(missing.WaitForClose());
+    ExpectRefusedLogin(missing, missing.Login("secret", name), 4060, 11,
+                       "Cannot open database requested in login '" + name + "'. Login fails.");
   }
   EXPECT_EQ(Direct("SELECT name FROM sysdatabases WHERE name = 'x'"), "");
 }
@@ -118,16 +118,9 @@ TEST_F(TdsListener, IntegratedSecurityIsRefusedOverTheNetwork) {
   TestClient client(port_);
   Login7 login = SaLogin("");
   login.option_flags2 |= kIntegratedSecurity;
-  std::vector<Token> reply = client.Login(login);
-  EXPECT_FALSE(LoggedIn(reply));
-  std::vector<ServerMessage> errors = Only<ServerMessage>(reply);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].number, 18452);
-  EXPECT_EQ(errors[0].severity, 14);
-  EXPECT_EQ(errors[0].text,
-            "Login failed for user '(null)'. Reason: Not associated with a trusted SQL Server "
-            "connection.");
-  EXPECT_TRUE(client.WaitForClose());
+  ExpectRefusedLogin(client, client.Login(login), 18452, 14,
+                     "Login failed for user '(null)'. Reason: Not associated with a trusted "
+                     "SQL Server connection.");
 }
 
 TEST_F(TdsListener, TheServerAnswersToTheNameAndPortItWasReachedBy) {
