@@ -34,8 +34,10 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Runs the four tests end to end and prints a summary.
-demo: build
+# Runs the four tests end to end and prints a summary. Builds only what the
+# demo runs: the command, the component and the harness runtime.
+demo: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target tavora tavorad
 	$(BUILD)/bin/tavora demo
 
 # Builds and runs every test, then all of them again under the sanitizers.
@@ -53,10 +55,8 @@ $(ASAN_BUILD)/CMakeCache.txt: | deps
 	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g1 -DNDEBUG" -DTAVORA_SANITIZE=ON \
 	  -DTAVORA_BENCH=OFF $(CMAKE_FLAGS)
 
-# The build runs the test binary too (to list its tests), so it gets the
-# sanitizer settings as well.
 check-asan: deps $(ASAN_BUILD)/CMakeCache.txt
-	$(SANITIZER_ENV) cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
 test: check
