@@ -21,7 +21,7 @@ SANITIZER_ENV = \
   ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps fuzz-deps build demo check check-asan test bench fuzz clean
+.PHONY: all deps fuzz-deps build demo check check-asan format format-check test bench fuzz clean
 
 all: build
 
@@ -40,10 +40,11 @@ demo: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target tavora tavorad
 	$(BUILD)/bin/tavora demo
 
-# Builds and runs every test, then all of them again under the sanitizers.
-# The second run starts only after the first passed, so a plain failure is
-# reported without waiting for the slower build.
-check: build
+# Checks the layout of every C++ file, builds and runs every test, then all
+# of them again under the sanitizers. The second run starts only after the
+# first passed, so a plain failure is reported without waiting for the slower
+# build.
+check: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory check-asan
 
@@ -58,6 +59,16 @@ $(ASAN_BUILD)/CMakeCache.txt: | deps
 check-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+# Every tracked C++ file as .clang-format lays it out: `format` rewrites them,
+# `format-check` names the ones that differ and fails.
+CXX_FILES = git ls-files -z '*.cc' '*.h'
+format: deps
+	$(CXX_FILES) | xargs -0 clang-format -i
+
+format-check: deps
+	@$(CXX_FILES) | xargs -0 clang-format --dry-run --Werror || \
+	  { echo "format-check: run 'make format' and commit the result"; exit 1; }
 
 test: check
 

@@ -18,9 +18,7 @@ std::u16string Join(const Lines& lines) {
 
 }  // namespace
 
-std::u16string JoinLines(std::initializer_list<std::u16string_view> lines) {
-  return Join(lines);
-}
+std::u16string JoinLines(std::initializer_list<std::u16string_view> lines) { return Join(lines); }
 
 std::u16string JoinLines(const std::vector<std::u16string>& lines) { return Join(lines); }
 
@@ -44,8 +42,6 @@ std::u16string ServerBatch(std::u16string_view statement) {
   return PlainBatch(u"master", statement);
 }
 
-void Execute(harness::SqlSession& session, const std::u16string& text) {
-  session.Execute(0, text);
-}
+void Execute(harness::SqlSession& session, const std::u16string& text) { session.Execute(0, text); }
 
 }  // namespace tavora

@@ -41,9 +41,9 @@ std::u16string DatabaseName(std::u16string_view class_token) {
 }
 
 std::u16string ConnectionString(const ServerLogin& login) {
-  return u"DRIVER=SQL Server;SERVER=" + OdbcValue(login.server) + u";UID=" +
-         OdbcValue(login.user) + u";PWD=" + OdbcValue(login.password) +
-         u";Trusted_Connection=" + (login.user.empty() ? u"Yes" : u"No");
+  return u"DRIVER=SQL Server;SERVER=" + OdbcValue(login.server) + u";UID=" + OdbcValue(login.user) +
+         u";PWD=" + OdbcValue(login.password) + u";Trusted_Connection=" +
+         (login.user.empty() ? u"Yes" : u"No");
 }
 
 harness::ComPtr<harness::SqlSession> OpenSession(const ServerLogin& login) {

@@ -7,11 +7,16 @@ namespace tavora {
 harness::Variant Value::ToVariant() const {
   using Kind = harness::Variant::Kind;
   switch (kind) {
-    case Kind::kNull: return harness::Variant::Null();
-    case Kind::kString: return harness::Variant::String(std::u16string(text));
-    case Kind::kLong: return harness::Variant::Long(number);
-    case Kind::kInteger: return harness::Variant::Integer(static_cast<int16_t>(number));
-    case Kind::kBoolean: return harness::Variant::Boolean(number != 0);
+    case Kind::kNull:
+      return harness::Variant::Null();
+    case Kind::kString:
+      return harness::Variant::String(std::u16string(text));
+    case Kind::kLong:
+      return harness::Variant::Long(number);
+    case Kind::kInteger:
+      return harness::Variant::Integer(static_cast<int16_t>(number));
+    case Kind::kBoolean:
+      return harness::Variant::Boolean(number != 0);
   }
   return harness::Variant::Null();
 }

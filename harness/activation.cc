@@ -9,8 +9,8 @@ namespace {
 
 struct GuidHash {
   size_t operator()(const Guid& g) const {
-    return std::hash<uint64_t>()((uint64_t{g.data1} << 32) ^ (uint64_t{g.data2} << 16) ^
-                                 g.data3 ^ (uint64_t{g.data4[7]} << 56));
+    return std::hash<uint64_t>()((uint64_t{g.data1} << 32) ^ (uint64_t{g.data2} << 16) ^ g.data3 ^
+                                 (uint64_t{g.data4[7]} << 56));
   }
 };
 

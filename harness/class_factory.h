@@ -8,8 +8,8 @@ namespace harness {
 // The platform's class factory, which a component's DllGetClassObject hands out.
 class HARNESS_API IClassFactory : public IUnknown {
  public:
-  static constexpr Guid kIid{0x00000001, 0x0000, 0x0000,
-                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+  static constexpr Guid kIid{
+      0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
   // Makes a new object and asks it for `iid`; `outer` must be null (no
   // aggregation). On failure *object is null and an error code is returned.
   virtual HResult CreateInstance(IUnknown* outer, const Guid& iid, void** object) = 0;

@@ -4,8 +4,7 @@
 
 namespace harness {
 
-Error::Error(int32_t number, std::u16string description, std::u16string source,
-             int32_t line)
+Error::Error(int32_t number, std::u16string description, std::u16string source, int32_t line)
     : number_(number),
       description_(std::move(description)),
       source_(std::move(source)),
@@ -19,19 +18,28 @@ const char* Error::what() const noexcept { return what_.c_str(); }
 
 std::u16string RuntimeText(int32_t number) {
   switch (number) {
-    case errors::kInvalidCall: return u"Invalid procedure call or argument";
-    case errors::kOutOfMemory: return u"Out of memory";
-    case errors::kSubscript: return u"Subscript out of range";
-    case errors::kTypeMismatch: return u"Type mismatch";
-    case errors::kInternal: return u"Internal error";
-    case errors::kObjectNotSet: return u"Object variable or With block variable not set";
-    case errors::kInvalidNull: return u"Invalid use of Null";
-    case errors::kCannotCreate: return u"ActiveX component can't create object";
+    case errors::kInvalidCall:
+      return u"Invalid procedure call or argument";
+    case errors::kOutOfMemory:
+      return u"Out of memory";
+    case errors::kSubscript:
+      return u"Subscript out of range";
+    case errors::kTypeMismatch:
+      return u"Type mismatch";
+    case errors::kInternal:
+      return u"Internal error";
+    case errors::kObjectNotSet:
+      return u"Object variable or With block variable not set";
+    case errors::kInvalidNull:
+      return u"Invalid use of Null";
+    case errors::kCannotCreate:
+      return u"ActiveX component can't create object";
     case errors::kNoInterface:
       return u"Class does not support Automation or does not support expected interface";
     case errors::kDuplicateKey:
       return u"This key is already associated with an element of this collection";
-    case errors::kNotImplemented: return u"Object doesn't support this action";
+    case errors::kNotImplemented:
+      return u"Object doesn't support this action";
   }
   return u"Application-defined or object-defined error";
 }

@@ -14,8 +14,7 @@ namespace harness {
 // where the raiser knows it (0 when it does not).
 class HARNESS_API Error : public std::exception {
  public:
-  Error(int32_t number, std::u16string description, std::u16string source = {},
-        int32_t line = 0);
+  Error(int32_t number, std::u16string description, std::u16string source = {}, int32_t line = 0);
   ~Error() override;
 
   int32_t number() const { return number_; }
@@ -36,17 +35,19 @@ class HARNESS_API Error : public std::exception {
 
 // The platform's runtime errors that the contract's own code raises.
 namespace errors {
-inline constexpr int32_t kInvalidCall = 5;         // "Invalid procedure call or argument"
-inline constexpr int32_t kOutOfMemory = 7;         // "Out of memory"
-inline constexpr int32_t kSubscript = 9;           // "Subscript out of range"
-inline constexpr int32_t kTypeMismatch = 13;       // "Type mismatch"
-inline constexpr int32_t kInternal = 51;           // "Internal error"
-inline constexpr int32_t kObjectNotSet = 91;       // "Object variable or With block variable not set"
-inline constexpr int32_t kInvalidNull = 94;        // "Invalid use of Null"
-inline constexpr int32_t kCannotCreate = 429;      // "ActiveX component can't create object"
-inline constexpr int32_t kNoInterface = 430;       // "Class does not support Automation or does not support expected interface"
-inline constexpr int32_t kDuplicateKey = 457;      // "This key is already associated with an element of this collection"
-inline constexpr int32_t kNotImplemented = 445;    // "Object doesn't support this action"
+inline constexpr int32_t kInvalidCall = 5;     // "Invalid procedure call or argument"
+inline constexpr int32_t kOutOfMemory = 7;     // "Out of memory"
+inline constexpr int32_t kSubscript = 9;       // "Subscript out of range"
+inline constexpr int32_t kTypeMismatch = 13;   // "Type mismatch"
+inline constexpr int32_t kInternal = 51;       // "Internal error"
+inline constexpr int32_t kObjectNotSet = 91;   // "Object variable or With block variable not set"
+inline constexpr int32_t kInvalidNull = 94;    // "Invalid use of Null"
+inline constexpr int32_t kCannotCreate = 429;  // "ActiveX component can't create object"
+// "Class does not support Automation or does not support expected interface"
+inline constexpr int32_t kNoInterface = 430;
+// "This key is already associated with an element of this collection"
+inline constexpr int32_t kDuplicateKey = 457;
+inline constexpr int32_t kNotImplemented = 445;  // "Object doesn't support this action"
 }  // namespace errors
 
 // Raises one of the runtime errors above with its standard text.

@@ -6,10 +6,9 @@ namespace harness {
 
 std::string ToString(const Guid& g) {
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer,
-                "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1,
-                g.data2, g.data3, g.data4[0], g.data4[1], g.data4[2],
-                g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
+  std::snprintf(buffer, sizeof buffer, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                g.data1, g.data2, g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3],
+                g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
   return buffer;
 }
 
@@ -44,8 +43,8 @@ std::optional<Guid> ParseGuid(std::string_view text) {
     i += 2;
   }
   Guid g;
-  g.data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-            (uint32_t{bytes[2]} << 8) | bytes[3];
+  g.data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+            bytes[3];
   g.data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
   g.data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
   for (int i = 0; i < 8; ++i) g.data4[i] = bytes[8 + i];

@@ -14,7 +14,8 @@ namespace harness {
 
 class HARNESS_API ModelProperty : public IUnknown {
  public:
-  static constexpr Guid kIid{0x320af245, 0x02ee, 0x47fb, {0xac, 0x11, 0xc6, 0x0b, 0xf6, 0xe6, 0x1e, 0x83}};
+  static constexpr Guid kIid{
+      0x320af245, 0x02ee, 0x47fb, {0xac, 0x11, 0xc6, 0x0b, 0xf6, 0xe6, 0x1e, 0x83}};
   virtual std::u16string Name() = 0;
   virtual Variant Value() = 0;
   virtual bool Modifiable() = 0;
@@ -29,7 +30,8 @@ class ModelObject;
 
 class HARNESS_API ModelCollection : public IUnknown {
  public:
-  static constexpr Guid kIid{0x1fbd0d05, 0xfc8f, 0x45f6, {0x9c, 0x35, 0xb2, 0x97, 0xad, 0xbd, 0x3b, 0xe8}};
+  static constexpr Guid kIid{
+      0x1fbd0d05, 0xfc8f, 0x45f6, {0x9c, 0x35, 0xb2, 0x97, 0xad, 0xbd, 0x3b, 0xe8}};
   // Adds an object under `key` (a String variant) with its class and type
   // names; the new object already has the child collections of its class.
   virtual ComPtr<ModelObject> Add(const Variant& key, const std::u16string& class_name,
@@ -41,7 +43,8 @@ class HARNESS_API ModelCollection : public IUnknown {
 
 class HARNESS_API ModelObject : public IUnknown {
  public:
-  static constexpr Guid kIid{0x99886dc1, 0x5a16, 0x40e9, {0x8a, 0x55, 0x4b, 0x29, 0x7e, 0x3a, 0x5f, 0xc1}};
+  static constexpr Guid kIid{
+      0x99886dc1, 0x5a16, 0x40e9, {0x8a, 0x55, 0x4b, 0x29, 0x7e, 0x3a, 0x5f, 0xc1}};
   // A child collection of the object's class ("Columns", "Articles", ...).
   virtual ComPtr<ModelCollection> Collection(const std::u16string& name) = 0;
   virtual ComPtr<ModelProperty> AddProperty(const std::u16string& name, const Variant& value,
@@ -54,7 +57,8 @@ class HARNESS_API ModelObject : public IUnknown {
 
 class HARNESS_API ModelProject : public IUnknown {
  public:
-  static constexpr Guid kIid{0x981505ee, 0x379f, 0x405c, {0xaa, 0xf3, 0x30, 0x81, 0x4f, 0x35, 0x1c, 0xb7}};
+  static constexpr Guid kIid{
+      0x981505ee, 0x379f, 0x405c, {0xaa, 0xf3, 0x30, 0x81, 0x4f, 0x35, 0x1c, 0xb7}};
   virtual ComPtr<ModelCollection> AddCollection(const std::u16string& name) = 0;
   // The collection added under `key` (a String variant).
   virtual ComPtr<ModelCollection> Collection(const Variant& key) = 0;
@@ -65,8 +69,10 @@ class HARNESS_API ModelProject : public IUnknown {
 
 class HARNESS_API ObjectModel : public IUnknown {
  public:
-  static constexpr Guid kIid{0x47cd5ce9, 0x21aa, 0x4000, {0x84, 0x34, 0x70, 0x64, 0x8d, 0x2a, 0x8f, 0xef}};
-  static constexpr Guid kClsid{0x4d63d4c2, 0xd8c8, 0x4d32, {0xa7, 0x53, 0xb1, 0x91, 0x62, 0xdf, 0xb6, 0x53}};
+  static constexpr Guid kIid{
+      0x47cd5ce9, 0x21aa, 0x4000, {0x84, 0x34, 0x70, 0x64, 0x8d, 0x2a, 0x8f, 0xef}};
+  static constexpr Guid kClsid{
+      0x4d63d4c2, 0xd8c8, 0x4d32, {0xa7, 0x53, 0xb1, 0x91, 0x62, 0xdf, 0xb6, 0x53}};
   virtual ComPtr<ModelProject> AddProject(const std::u16string& name) = 0;
 
  protected:

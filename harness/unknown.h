@@ -27,8 +27,8 @@ inline constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005);
 // binary layout is the platform's (objects are freed by Release).
 class HARNESS_API IUnknown {
  public:
-  static constexpr Guid kIid{0x00000000, 0x0000, 0x0000,
-                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+  static constexpr Guid kIid{
+      0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
   // On success stores an AddRef'ed pointer in *object and returns kOk;
   // otherwise stores nullptr and returns kNoInterface.
@@ -75,9 +75,7 @@ class ComPtr {
   T* operator->() const { return ptr_; }
   T& operator*() const { return *ptr_; }
   explicit operator bool() const { return ptr_ != nullptr; }
-  friend bool operator==(const ComPtr& a, const ComPtr& b) {
-    return a.ptr_ == b.ptr_;
-  }
+  friend bool operator==(const ComPtr& a, const ComPtr& b) { return a.ptr_ == b.ptr_; }
 
  private:
   T* ptr_ = nullptr;
@@ -108,9 +106,8 @@ class ComObject : public Interfaces... {
       *object = static_cast<IUnknown*>(
           static_cast<std::tuple_element_t<0, std::tuple<Interfaces...>>*>(this));
     } else {
-      ((iid == Interfaces::kIid && !*object
-            ? (*object = static_cast<Interfaces*>(this), true)
-            : false) ||
+      ((iid == Interfaces::kIid && !*object ? (*object = static_cast<Interfaces*>(this), true)
+                                            : false) ||
        ...);
     }
     if (!*object) return kNoInterface;

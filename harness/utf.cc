@@ -9,8 +9,8 @@ std::string ToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -58,8 +58,7 @@ std::u16string FromUtf8(std::string_view text) {
     }
     bool ok = true;
     for (size_t k = 1; k <= extra; ++k) {
-      if (i + k >= text.size() ||
-          (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
         ok = false;
         break;
       }

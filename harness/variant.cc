@@ -35,22 +35,32 @@ std::u16string Digits(int64_t n) {
 
 std::u16string Variant::ToText() const {
   switch (kind()) {
-    case Kind::kNull: RaiseRuntime(errors::kInvalidNull);
-    case Kind::kString: return std::get<std::u16string>(value_);
-    case Kind::kLong: return Digits(std::get<int32_t>(value_));
-    case Kind::kInteger: return Digits(std::get<int16_t>(value_));
-    case Kind::kBoolean: return std::get<bool>(value_) ? u"True" : u"False";
+    case Kind::kNull:
+      RaiseRuntime(errors::kInvalidNull);
+    case Kind::kString:
+      return std::get<std::u16string>(value_);
+    case Kind::kLong:
+      return Digits(std::get<int32_t>(value_));
+    case Kind::kInteger:
+      return Digits(std::get<int16_t>(value_));
+    case Kind::kBoolean:
+      return std::get<bool>(value_) ? u"True" : u"False";
   }
   RaiseRuntime(errors::kInternal);
 }
 
 const char* KindName(Variant::Kind kind) {
   switch (kind) {
-    case Variant::Kind::kNull: return "Null";
-    case Variant::Kind::kString: return "String";
-    case Variant::Kind::kLong: return "Long";
-    case Variant::Kind::kInteger: return "Integer";
-    case Variant::Kind::kBoolean: return "Boolean";
+    case Variant::Kind::kNull:
+      return "Null";
+    case Variant::Kind::kString:
+      return "String";
+    case Variant::Kind::kLong:
+      return "Long";
+    case Variant::Kind::kInteger:
+      return "Integer";
+    case Variant::Kind::kBoolean:
+      return "Boolean";
   }
   return "?";
 }

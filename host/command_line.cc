@@ -67,8 +67,7 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
   }
   CLI::App* demo = app.add_subcommand("demo", "Run every test and print a summary");
   CLI::App* sql = app.add_subcommand("sql", "Run T-SQL on the embedded server, print the results");
-  sql->add_option("statement", line.sql, "T-SQL text (batches separated by GO lines)")
-      ->required();
+  sql->add_option("statement", line.sql, "T-SQL text (batches separated by GO lines)")->required();
   CLI::App* serve = app.add_subcommand(
       "serve", "Serve the embedded server to TDS clients until SIGINT or SIGTERM");
   serve->add_option("--port", line.serve.port, "TCP port, 0 for a free one (default: 1433)");

@@ -92,10 +92,10 @@ class EmbeddedSession final : public harness::ComObject<harness::SqlSession> {
                            u"Data source name not found and no default driver specified");
     }
     bool trusted = IsYes(attributes.Get(u"Trusted_Connection"));
-    auto login = server_->engine().Login(
-        harness::ToUtf8(attributes.Get(u"UID").value_or(u"")),
-        harness::ToUtf8(attributes.Get(u"PWD").value_or(u"")), trusted,
-        harness::ToUtf8(attributes.Get(u"SERVER").value_or(u"")));
+    auto login =
+        server_->engine().Login(harness::ToUtf8(attributes.Get(u"UID").value_or(u"")),
+                                harness::ToUtf8(attributes.Get(u"PWD").value_or(u"")), trusted,
+                                harness::ToUtf8(attributes.Get(u"SERVER").value_or(u"")));
     if (const auto* error = std::get_if<server::SqlError>(&login)) throw ServerError(*error);
     session_ = std::get<int>(login);
   }
@@ -166,7 +166,8 @@ std::shared_ptr<server::DataFolder> OpenEmbeddedServer(const std::string& data,
   if (auto* reason = std::get_if<std::string>(&opened)) {
     throw harness::Error(kFileAccessError,
                          harness::FromUtf8("Path/File access error: the embedded server's data "
-                                           "folder '" + path + "' cannot be used: " + *reason));
+                                           "folder '" +
+                                           path + "' cannot be used: " + *reason));
   }
   return std::move(std::get<std::unique_ptr<server::DataFolder>>(opened));
 }

@@ -53,9 +53,9 @@ int SqlCommand(const CommandOptions& options, const std::string& text, std::ostr
   std::vector<std::u16string> batches = SplitBatches(harness::FromUtf8(text));
   std::shared_ptr<server::DataFolder> server = OpenEmbeddedServer(options.data);
   const Settings& settings = options.settings;
-  auto login = server->engine().Login(harness::ToUtf8(settings.user),
-                                      harness::ToUtf8(settings.password), settings.user.empty(),
-                                      harness::ToUtf8(settings.server));
+  auto login =
+      server->engine().Login(harness::ToUtf8(settings.user), harness::ToUtf8(settings.password),
+                             settings.user.empty(), harness::ToUtf8(settings.server));
   if (const auto* error = std::get_if<server::SqlError>(&login)) {
     PrintError(err, harness::Error(error->number, harness::FromUtf8(error->message)));
     return 1;
@@ -72,8 +72,8 @@ int SqlCommand(const CommandOptions& options, const std::string& text, std::ostr
     }
     for (const server::SqlError& message : outcome.messages) out << message.message << "\n";
     if (outcome.error) {
-      PrintError(err, harness::Error(outcome.error->number,
-                                     harness::FromUtf8(outcome.error->message)));
+      PrintError(err,
+                 harness::Error(outcome.error->number, harness::FromUtf8(outcome.error->message)));
       status = 1;
       break;
     }

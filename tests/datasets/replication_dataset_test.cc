@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -91,8 +91,8 @@ std::vector<std::string> CreateOpening(const std::string& database, const std::s
       "@min_distretention=0, @max_distretention=72, @history_retention=48, @security_mode=1",
       "Execute: USE master\r\nexec sp_adddistpublisher  @publisher='DIAG', "
       "@distribution_db='distribution', @working_directory='D:\\Data'",
-      "Execute: USE master\r\nEXEC sp_replicationdboption  @dbname='" + database +
-          "', @optname='" + option + "', @value='true'",
+      "Execute: USE master\r\nEXEC sp_replicationdboption  @dbname='" + database + "', @optname='" +
+          option + "', @value='true'",
   };
 }
 
@@ -101,33 +101,45 @@ TEST_F(ReplicationDatasetTest, TransPubCreateSendsTheWholeTranscript) {
   const std::vector<std::string> expected =
       CreateOpening("tavora_TransPubDataset", "publish") +
       std::vector<std::string>{
-          use + "CREATE TABLE tblTransactional (\r\n"
-                "fldRecordID INT CONSTRAINT PK_TransactionalID PRIMARY KEY NONCLUSTERED)",
+          use +
+              "CREATE TABLE tblTransactional (\r\n"
+              "fldRecordID INT CONSTRAINT PK_TransactionalID PRIMARY KEY NONCLUSTERED)",
           use + "GO\r\nCREATE VIEW vwTransactional AS SELECT * FROM tblTransactional\r\nGO",
-          use + "GO\r\nCREATE PROCEDURE spTransactional AS SELECT * FROM tblTransactional "
-                "WHERE tblTransactional.fldRecordID<>3",
+          use +
+              "GO\r\nCREATE PROCEDURE spTransactional AS SELECT * FROM tblTransactional "
+              "WHERE tblTransactional.fldRecordID<>3",
           use + "EXEC sp_addpublication  @publication='pubTransactional', @repl_freq='continuous'",
-          use + "EXEC sp_addarticle  @publication='pubTransactional', @article='artTable', "
-                "@source_table='tblTransactional', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubTransactional', @article='artView', "
-                "@source_table='tblTransactional', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubTransactional', @article='artStoredProc', "
-                "@source_table='tblTransactional', @destination_owner='tkb'",
-          use + "CREATE TABLE tblQueuedTransactional (\r\n"
-                "fldRecordID INT CONSTRAINT PK_QueuedTransactionalID PRIMARY KEY NONCLUSTERED)",
-          use + "GO\r\nCREATE VIEW vwQueuedTransactional AS SELECT * FROM tblQueuedTransactional"
-                "\r\nGO",
-          use + "GO\r\nCREATE PROCEDURE spQueuedTransactional AS SELECT * FROM "
-                "tblQueuedTransactional WHERE tblQueuedTransactional.fldRecordID<>3",
-          use + "EXEC sp_addpublication  @publication='pubQueuedTransactional', "
-                "@repl_freq='continuous', @allow_queued_tran='true'",
-          use + "EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artTable', "
-                "@source_table='tblQueuedTransactional', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artView', "
-                "@source_table='tblQueuedTransactional', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubQueuedTransactional', "
-                "@article='artStoredProc', @source_table='tblQueuedTransactional', "
-                "@destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubTransactional', @article='artTable', "
+              "@source_table='tblTransactional', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubTransactional', @article='artView', "
+              "@source_table='tblTransactional', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubTransactional', @article='artStoredProc', "
+              "@source_table='tblTransactional', @destination_owner='tkb'",
+          use +
+              "CREATE TABLE tblQueuedTransactional (\r\n"
+              "fldRecordID INT CONSTRAINT PK_QueuedTransactionalID PRIMARY KEY NONCLUSTERED)",
+          use +
+              "GO\r\nCREATE VIEW vwQueuedTransactional AS SELECT * FROM tblQueuedTransactional"
+              "\r\nGO",
+          use +
+              "GO\r\nCREATE PROCEDURE spQueuedTransactional AS SELECT * FROM "
+              "tblQueuedTransactional WHERE tblQueuedTransactional.fldRecordID<>3",
+          use +
+              "EXEC sp_addpublication  @publication='pubQueuedTransactional', "
+              "@repl_freq='continuous', @allow_queued_tran='true'",
+          use +
+              "EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artTable', "
+              "@source_table='tblQueuedTransactional', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artView', "
+              "@source_table='tblQueuedTransactional', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubQueuedTransactional', "
+              "@article='artStoredProc', @source_table='tblQueuedTransactional', "
+              "@destination_owner='tkb'",
           "Close",
       };
   MakeTransPubDataset()->Create(u"", workspace_.get(), nullptr);
@@ -139,31 +151,42 @@ TEST_F(ReplicationDatasetTest, SnapPubCreateSendsTheWholeTranscript) {
   const std::vector<std::string> expected =
       CreateOpening("tavora_ReplicationDataset", "publish") +
       std::vector<std::string>{
-          use + "CREATE TABLE tblSnapshot (\r\n"
-                "fldRecordID INT CONSTRAINT PK_SnapshotID PRIMARY KEY NONCLUSTERED)",
+          use +
+              "CREATE TABLE tblSnapshot (\r\n"
+              "fldRecordID INT CONSTRAINT PK_SnapshotID PRIMARY KEY NONCLUSTERED)",
           use + "GO\r\nCREATE VIEW vwSnapshot AS SELECT * FROM tblSnapshot\r\nGO",
-          use + "GO\r\nCREATE PROCEDURE spSnapshot AS SELECT * FROM tblSnapshot "
-                "WHERE tblSnapshot.fldRecordID<>3",
+          use +
+              "GO\r\nCREATE PROCEDURE spSnapshot AS SELECT * FROM tblSnapshot "
+              "WHERE tblSnapshot.fldRecordID<>3",
           use + "EXEC sp_addpublication  @publication='pubSnapshot', @repl_freq='snapshot'",
-          use + "EXEC sp_addarticle  @publication='pubSnapshot', @article='artTable', "
-                "@source_table='tblSnapshot', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubSnapshot', @article='artView', "
-                "@source_table='tblSnapshot', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubSnapshot', @article='artStoredProc', "
-                "@source_table='tblSnapshot', @destination_owner='tkb'",
-          use + "CREATE TABLE tblQueuedSnapshot (\r\n"
-                "fldRecordID INT CONSTRAINT PK_QueuedSnapshotID PRIMARY KEY NONCLUSTERED)",
+          use +
+              "EXEC sp_addarticle  @publication='pubSnapshot', @article='artTable', "
+              "@source_table='tblSnapshot', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubSnapshot', @article='artView', "
+              "@source_table='tblSnapshot', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubSnapshot', @article='artStoredProc', "
+              "@source_table='tblSnapshot', @destination_owner='tkb'",
+          use +
+              "CREATE TABLE tblQueuedSnapshot (\r\n"
+              "fldRecordID INT CONSTRAINT PK_QueuedSnapshotID PRIMARY KEY NONCLUSTERED)",
           use + "GO\r\nCREATE VIEW vwQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot\r\nGO",
-          use + "GO\r\nCREATE PROCEDURE spQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot "
-                "WHERE tblQueuedSnapshot.fldRecordID<>3",
-          use + "EXEC sp_addpublication  @publication='pubQueuedSnapshot', "
-                "@repl_freq='snapshot', @allow_queued_tran='true'",
-          use + "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artTable', "
-                "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artView', "
-                "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
-          use + "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artStoredProc', "
-                "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
+          use +
+              "GO\r\nCREATE PROCEDURE spQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot "
+              "WHERE tblQueuedSnapshot.fldRecordID<>3",
+          use +
+              "EXEC sp_addpublication  @publication='pubQueuedSnapshot', "
+              "@repl_freq='snapshot', @allow_queued_tran='true'",
+          use +
+              "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artTable', "
+              "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artView', "
+              "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
+          use +
+              "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artStoredProc', "
+              "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
           "Close",
       };
   MakeSnapPubDataset()->Create(u"", workspace_.get(), nullptr);
@@ -175,20 +198,26 @@ TEST_F(ReplicationDatasetTest, MergePubCreateSendsTheWholeTranscript) {
   const std::vector<std::string> expected =
       CreateOpening("tavora_MergePubDataset", "merge publish") +
       std::vector<std::string>{
-          use + "CREATE TABLE tblGeneric (\r\n"
-                "fldRecordID INT CONSTRAINT PK_MergeID PRIMARY KEY NONCLUSTERED)",
+          use +
+              "CREATE TABLE tblGeneric (\r\n"
+              "fldRecordID INT CONSTRAINT PK_MergeID PRIMARY KEY NONCLUSTERED)",
           use + "GO\r\nCREATE VIEW vwGeneric AS SELECT * FROM tblGeneric\r\nGO",
-          use + "GO\r\nCREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric "
-                "WHERE tblGeneric.fldRecordID<>3",
-          use + "GO\r\nCREATE FUNCTION Square(@x int)\r\nRETURNS int\r\nAS\r\nBEGIN\r\n"
-                "  RETURN(@x*@x)\r\nEND",
+          use +
+              "GO\r\nCREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric "
+              "WHERE tblGeneric.fldRecordID<>3",
+          use +
+              "GO\r\nCREATE FUNCTION Square(@x int)\r\nRETURNS int\r\nAS\r\nBEGIN\r\n"
+              "  RETURN(@x*@x)\r\nEND",
           use + "EXEC sp_addmergepublication  @publication='pubMerge'",
-          use + "EXEC sp_addmergearticle  @publication='pubMerge', @article='artTable', "
-                "@source_object='tblGeneric', @type='table'",
-          use + "EXEC sp_addmergearticle  @publication='pubMerge', @article='artView', "
-                "@source_object='vwGeneric', @type='view schema only'",
-          use + "EXEC sp_addmergearticle  @publication='pubMerge', @article='artStoredProc', "
-                "@source_object='spGeneric', @type='proc schema only'",
+          use +
+              "EXEC sp_addmergearticle  @publication='pubMerge', @article='artTable', "
+              "@source_object='tblGeneric', @type='table'",
+          use +
+              "EXEC sp_addmergearticle  @publication='pubMerge', @article='artView', "
+              "@source_object='vwGeneric', @type='view schema only'",
+          use +
+              "EXEC sp_addmergearticle  @publication='pubMerge', @article='artStoredProc', "
+              "@source_object='spGeneric', @type='proc schema only'",
           "Close",
       };
   MakeMergePubDataset()->Create(u"", workspace_.get(), nullptr);
@@ -393,8 +422,8 @@ TEST_F(ReplicationDatasetTest, WorkspaceProjectHasNoThirdIntegerProperty) {
   Json project = Json::parse(std::ifstream(folder_ / "Project1.json"));
   std::vector<Json> values;
   for (const Json& setting : project["connection"]) values.push_back(setting["value"]);
-  EXPECT_EQ(values, (std::vector<Json>{Str("DIAG"), Long(0), Long(15),
-                                       Str("tavora_ReplicationDataset")}));
+  EXPECT_EQ(values,
+            (std::vector<Json>{Str("DIAG"), Long(0), Long(15), Str("tavora_ReplicationDataset")}));
 }
 
 TEST_F(ReplicationDatasetTest, MissingWorkspaceIsError91) {

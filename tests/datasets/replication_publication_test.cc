@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,9 +62,9 @@ const PublicationCase kPublications[] = {
     {"pubTransactional", MakeTransPubDataset, "Transactional", "tblTransactional", false, 1,
      std::nullopt, "CALL sp_MSdel_tblTransactional", "CALL sp_MSins_tblTransactional", true,
      "Transactional/Transactional"},
-    {"pubQueuedTransactional", MakeTransPubDataset, "QueuedTransactional",
-     "tblQueuedTransactional", true, 1, 1, "XCALL sp_MSdel_tblQueuedTransactional",
-     "CALL sp_MSins_tblQueuedTransactional", true, "Snapshot/Transactional"},
+    {"pubQueuedTransactional", MakeTransPubDataset, "QueuedTransactional", "tblQueuedTransactional",
+     true, 1, 1, "XCALL sp_MSdel_tblQueuedTransactional", "CALL sp_MSins_tblQueuedTransactional",
+     true, "Snapshot/Transactional"},
     {"pubSnapshot", MakeSnapPubDataset, "Snapshot", "tblSnapshot", false, 0, std::nullopt, "SQL",
      "SQL", false, "Snapshot/Transactional"},
     {"pubQueuedSnapshot", MakeSnapPubDataset, "QueuedSnapshot", "tblQueuedSnapshot", true, 0, 3,
@@ -128,8 +128,8 @@ TEST(ReplicationPublicationTest, TwinsDifferOnlyWhereThePublicationKindSays) {
                 Record("DestinationObjectName", Str(row.table), true, Str(row.table + "2")));
       EXPECT_EQ(Property(article, "SourceColumns"),
                 Record("SourceColumns",
-                       Str(row.queued ? "fldRecordID, msrepl_tran_version" : "fldRecordID"),
-                       false, nullptr));
+                       Str(row.queued ? "fldRecordID, msrepl_tran_version" : "fldRecordID"), false,
+                       nullptr));
     }
 
     const Json table = Find(Collection(model, "Tables"), "dbo." + row.table);
@@ -142,18 +142,41 @@ TEST(ReplicationPublicationTest, TwinsDifferOnlyWhereThePublicationKindSays) {
 }
 
 TEST(ReplicationPublicationTest, QueuedPublicationRowsComeInTheirOrder) {
-  const std::vector<std::string> queued = {
-      "Name", "Active", "AllowAnonymous", "AllowPull", "AllowPush", "AllowQueuedUpdating",
-      "AllowSubscriptionCopy", "AllowSyncTran", "AllowTransformableSubscriptions",
-      "AlternateSnapshotFolder", "AutogenSyncProcs", "CentralizedConflicts", "CompressSnapshot",
-      "ConflictPolicy", "ConflictRetention", "Description", "EnabledForInternet", "FtpAddress",
-      "FtpLogin", "FtpPort", "FtpSubdirectory", "ImmediateSync", "IndependentAgent",
-      "PostSnapshotScript", "PreSnapshotScript", "PublicationType", "PublishToActiveDirectory",
-      "QueueType", "Retention", "SnapshotFormat", "SnapshotInDefaultFolder"};
+  const std::vector<std::string> queued = {"Name",
+                                           "Active",
+                                           "AllowAnonymous",
+                                           "AllowPull",
+                                           "AllowPush",
+                                           "AllowQueuedUpdating",
+                                           "AllowSubscriptionCopy",
+                                           "AllowSyncTran",
+                                           "AllowTransformableSubscriptions",
+                                           "AlternateSnapshotFolder",
+                                           "AutogenSyncProcs",
+                                           "CentralizedConflicts",
+                                           "CompressSnapshot",
+                                           "ConflictPolicy",
+                                           "ConflictRetention",
+                                           "Description",
+                                           "EnabledForInternet",
+                                           "FtpAddress",
+                                           "FtpLogin",
+                                           "FtpPort",
+                                           "FtpSubdirectory",
+                                           "ImmediateSync",
+                                           "IndependentAgent",
+                                           "PostSnapshotScript",
+                                           "PreSnapshotScript",
+                                           "PublicationType",
+                                           "PublishToActiveDirectory",
+                                           "QueueType",
+                                           "Retention",
+                                           "SnapshotFormat",
+                                           "SnapshotInDefaultFolder"};
   std::vector<std::string> plain;
   for (const std::string& name : queued) {
-    if (name != "CentralizedConflicts" && name != "ConflictPolicy" &&
-        name != "ConflictRetention" && name != "QueueType") {
+    if (name != "CentralizedConflicts" && name != "ConflictPolicy" && name != "ConflictRetention" &&
+        name != "QueueType") {
       plain.push_back(name);
     }
   }
@@ -215,10 +238,9 @@ TEST(ReplicationPublicationTest, QueuedTablesCarryTheServersVersionColumnAndSync
       }
       EXPECT_EQ(triggers[i]["key"], name);
       EXPECT_EQ(triggers[i]["class"], "MSSQL80.Trigger");
-      EXPECT_EQ(triggers[i]["properties"],
-                (Json{Record("Name", Str(name), true, nullptr),
-                      Record("Owner", Str("dbo"), false, nullptr),
-                      Record("Text", Str(text), true, nullptr)}));
+      EXPECT_EQ(triggers[i]["properties"], (Json{Record("Name", Str(name), true, nullptr),
+                                                 Record("Owner", Str("dbo"), false, nullptr),
+                                                 Record("Text", Str(text), true, nullptr)}));
     }
   }
 }

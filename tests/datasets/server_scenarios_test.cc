@@ -82,7 +82,8 @@ class ServerScenario : public ::testing::Test {
   }
 
   bool DatabaseExists(const std::u16string& name) {
-    return Connect()->Query(u"SELECT name FROM sysdatabases WHERE name = '" + name + u"'")
+    return Connect()
+               ->Query(u"SELECT name FROM sysdatabases WHERE name = '" + name + u"'")
                ->RowCount() == 1;
   }
 
@@ -103,8 +104,8 @@ class ServerScenario : public ::testing::Test {
 
 TEST_F(ServerScenario, EveryDatasetRunsCreateDeleteCreate) {
   using Make = harness::ComPtr<harness::IDataset> (*)();
-  for (Make make : {MakeStandardDataset, MakeSnapPubDataset, MakeTransPubDataset,
-                    MakeMergePubDataset}) {
+  for (Make make :
+       {MakeStandardDataset, MakeSnapPubDataset, MakeTransPubDataset, MakeMergePubDataset}) {
     auto dataset = make();
     SCOPED_TRACE(harness::ToUtf8(dataset->Name()));
     dataset->Create(u"", workspace_.get(), nullptr);
@@ -174,22 +175,26 @@ TEST_F(ServerScenario, ServerRulesStopCreateInTheBuilderThatBrokeThem) {
          options.full_text_installed = false;
          s.Start(options);
        },
-       7609, "Full-Text Search is not installed, or a full-text component cannot be loaded.",
+       7609,
+       "Full-Text Search is not installed, or a full-text component cannot be loaded.",
        {"StandardDataset.CreateGenericFullTextCatalog", "StandardDataset.IDataset_Create"}},
       {"a default that already exists",
        [](ServerScenario& s) {
-         s.interlude_ = std::make_shared<Interlude>(
-             Interlude{u"CREATE DEFAULT", u"USE tavora_StandardDataset\r\nGO\r\n"
-                                          u"CREATE DEFAULT defGeneric AS 0"});
+         s.interlude_ =
+             std::make_shared<Interlude>(Interlude{u"CREATE DEFAULT",
+                                                   u"USE tavora_StandardDataset\r\nGO\r\n"
+                                                   u"CREATE DEFAULT defGeneric AS 0"});
        },
-       2714, "There is already an object named 'defGeneric' in the database.",
+       2714,
+       "There is already an object named 'defGeneric' in the database.",
        {"StandardDataset.CreateGenericDefault", "StandardDataset.IDataset_Create"}},
       {"the row insert on a session in another database",
        [](ServerScenario& s) {
-         s.interlude_ = std::make_shared<Interlude>(
-             Interlude{u"INSERT INTO tblGeneric", u"USE master"});
+         s.interlude_ =
+             std::make_shared<Interlude>(Interlude{u"INSERT INTO tblGeneric", u"USE master"});
        },
-       208, "Invalid object name 'tblGeneric'.",
+       208,
+       "Invalid object name 'tblGeneric'.",
        {"StandardDataset.CreateGenericTable", "StandardDataset.IDataset_Create"}},
       {"the catalog dropped before the parent table",
        [](ServerScenario& s) {
@@ -197,7 +202,8 @@ TEST_F(ServerScenario, ServerRulesStopCreateInTheBuilderThatBrokeThem) {
              u"CREATE TABLE tblParent",
              u"USE tavora_StandardDataset\r\nGO\r\nEXEC sp_fulltext_catalog 'Catalog1', 'drop'"});
        },
-       7641, "Full-Text catalog 'Catalog1' does not exist.",
+       7641,
+       "Full-Text catalog 'Catalog1' does not exist.",
        {"StandardDataset.CreateParentTable", "StandardDataset.IDataset_Create"}},
   };
   for (const Case& c : kCases) {
@@ -242,8 +248,8 @@ TEST_F(ServerScenario, BuildersMissingWhatAnEarlierOneMakes) {
        "StandardDataset.CreateChildTable"},
       {"tblGeneric before the view", standard::CreateGenericView, "Views", 208,
        "StandardDataset.CreateGenericView"},
-      {"tblGeneric before the schema-bound function", standard::CreateSchemaBoundScalarFunction, "UserDefinedFunctions", 208,
-       "StandardDataset.CreateSchemaBoundScalarFunction"},
+      {"tblGeneric before the schema-bound function", standard::CreateSchemaBoundScalarFunction,
+       "UserDefinedFunctions", 208, "StandardDataset.CreateSchemaBoundScalarFunction"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);

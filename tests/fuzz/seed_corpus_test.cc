@@ -122,7 +122,8 @@ TEST(TsqlSeedCorpus, HoldsEveryDatasetBatchAndSession) {
     EXPECT_EQ(found->second, text) << "stale seed; rerun with TAVORA_WRITE_SEEDS=1";
   }
   for (const auto& [name, text] : actual) {
-    EXPECT_TRUE(expected.contains(name)) << name << " is no longer sent; rerun with TAVORA_WRITE_SEEDS=1";
+    EXPECT_TRUE(expected.contains(name))
+        << name << " is no longer sent; rerun with TAVORA_WRITE_SEEDS=1";
   }
 }
 

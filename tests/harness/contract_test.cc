@@ -24,8 +24,9 @@ TEST(Guid, RoundTripsThroughRegistryText) {
   EXPECT_EQ(ToString(id), "{89526E26-5AD1-44C6-9E96-622365240E61}");
   EXPECT_EQ(ParseGuid("{89526e26-5ad1-44c6-9e96-622365240e61}"), id);
   EXPECT_EQ(ParseGuid("89526E26-5AD1-44C6-9E96-622365240E61"), id);
-  for (const char* bad : {"", "{89526E26-5AD1-44C6-9E96-622365240E6}", "89526E26x5AD1-44C6-9E96-622365240E61",
-                          "{89526E26-5AD1-44C6-9E96-622365240EG1}"}) {
+  for (const char* bad :
+       {"", "{89526E26-5AD1-44C6-9E96-622365240E6}", "89526E26x5AD1-44C6-9E96-622365240E61",
+        "{89526E26-5AD1-44C6-9E96-622365240EG1}"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(ParseGuid(bad).has_value());
   }
@@ -70,7 +71,9 @@ TEST(Utf, ConvertsBothWaysAndReplacesInvalidInput) {
   std::u16string text = u"Caf\u00e9 \u20ac \U0001F600";
   EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
   EXPECT_EQ(ToUtf8(u"\r\n"), "\r\n");
-  EXPECT_EQ(FromUtf8("a\xff" "b"), u"a\uFFFDb");
+  EXPECT_EQ(FromUtf8("a\xff"
+                     "b"),
+            u"a\uFFFDb");
   EXPECT_EQ(FromUtf8("\xe2\x82"), u"\uFFFD\uFFFD");
   EXPECT_EQ(ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
@@ -90,7 +93,8 @@ class Probe : public ComObject<TestCase> {
 TEST(Activation, CreatesInstalledClassesAndFailsClearlyOtherwise) {
   InstallClass(TestCase::kClsid, {});
   EXPECT_EQ(ErrorNumber([] { CreateObject<TestCase>(); }), errors::kCannotCreate);
-  InstallClass(TestCase::kClsid, [] { return ComPtr<IUnknown>(QueryAs<IUnknown>(MakeObject<Probe>())); });
+  InstallClass(TestCase::kClsid,
+               [] { return ComPtr<IUnknown>(QueryAs<IUnknown>(MakeObject<Probe>())); });
   EXPECT_EQ(CreateObject<TestCase>()->Name(), u"probe");
   // A factory whose object lacks the interface asked for.
   InstallClass(ObjectModel::kClsid, [] { return QueryAs<IUnknown>(MakeObject<Probe>()); });

@@ -15,7 +15,8 @@
 namespace host {
 namespace {
 
-constexpr char16_t kTrusted[] = u"DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes";
+constexpr char16_t kTrusted[] =
+    u"DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes";
 
 // The error `call` throws; a call that does not throw fails the test.
 harness::Error ErrorOf(const std::function<void()>& call) {
@@ -57,8 +58,9 @@ class EmbeddedSessionTest : public ::testing::Test {
 };
 
 TEST_F(EmbeddedSessionTest, LogsInAsTheConnectionStringSays) {
-  EXPECT_EQ(ErrorOf([&] { Connect(u"DRIVER=Other;SERVER=(local);Trusted_Connection=Yes"); })
-                .description(),
+  EXPECT_EQ(ErrorOf([&] {
+              Connect(u"DRIVER=Other;SERVER=(local);Trusted_Connection=Yes");
+            }).description(),
             u"Data source name not found and no default driver specified");
   harness::Error wrong = ErrorOf([&] { Connect(u"DRIVER={SQL Server};UID=sa;PWD=x"); });
   EXPECT_EQ(wrong.number(), 18456);
