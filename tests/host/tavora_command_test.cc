@@ -21,9 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kTests[] = {"Standard", "Replication.Snapshot", "Replication.Transactional",
-                              "Replication.Merge"};
-
 std::string Contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -112,26 +109,6 @@ TEST_F(TavoraCommand, AComponentThatCannotBeLoadedIsReportedWithTheLoadersReason
             0u)
       << outcome.err;
   EXPECT_NE(outcome.err.find("No such file or directory"), std::string::npos) << outcome.err;
-}
-
-// The embedded server (the default back end) and the record double see the
-// same calls and yield the same models and workspace files.
-TEST_F(TavoraCommand, RunAllOnTheEmbeddedServerMatchesTheRecordBackEnd) {
-  Outcome recorded = Tavora("run --all --backend record --out " + (folder_ / "record").string());
-  ASSERT_EQ(recorded.status, 0) << recorded.err;
-  Outcome embedded = Tavora("run --all --data :memory: --out " + (folder_ / "embedded").string());
-  ASSERT_EQ(embedded.status, 0) << embedded.err;
-  for (const char* test : kTests) {
-    SCOPED_TRACE(test);
-    EXPECT_NE(embedded.out.find(std::string(test) + ": ok,"), std::string::npos) << embedded.out;
-    for (const char* prefix : {"model-", "create-", "delete-", "workspace-"}) {
-      std::string file =
-          prefix + std::string(test) + (prefix[0] == 'c' || prefix[0] == 'd' ? ".jsonl" : ".json");
-      std::string expected = Contents(folder_ / "record" / file);
-      EXPECT_FALSE(expected.empty() || expected == "null\n") << file;
-      EXPECT_EQ(Contents(folder_ / "embedded" / file), expected) << file;
-    }
-  }
 }
 
 TEST_F(TavoraCommand, TheDefaultServerKeepsItsStateBetweenCommands) {
