@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -13,6 +12,7 @@
 #include "host/model_json.h"
 #include "host/record_session.h"
 #include "tests/datasets/standard_builder_fixture.h"
+#include "tests/golden_files.h"
 #include "tests/scratch_folder.h"
 
 namespace tavora::testing {
@@ -24,11 +24,13 @@ class ReplicationDatasetTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = tavora::testing::ScratchFolder("replication_dataset");
-    backend_ = std::make_shared<host::RecordBackend>();
-    backend_->master_phyname = u"D:\\Data\\master.mdf";
-    host::InstallHarnessClasses(host::Settings{u"DIAG", u"sa", u"secret"},
-                                host::RecordSessions(backend_));
+    Install(host::Settings{});
     workspace_ = host::MakeWorkspace(folder_.string());
+  }
+
+  void Install(const host::Settings& settings) {
+    backend_ = std::make_shared<host::RecordBackend>();
+    host::InstallHarnessClasses(settings, host::RecordSessions(backend_));
   }
 
   void TearDown() override { std::filesystem::remove_all(folder_); }
@@ -67,213 +69,55 @@ class ReplicationDatasetTest : public ::testing::Test {
   harness::ComPtr<harness::Workspace> workspace_;
 };
 
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const std::string kOpen =
-    "Open: DRIVER=SQL Server;SERVER=DIAG;UID=sa;PWD=********;Trusted_Connection=No";
-
-// What every replication Create sends before its builders: server "DIAG",
-// master file D:\Data\master.mdf.
-std::vector<std::string> CreateOpening(const std::string& database, const std::string& option) {
-  return {
-      "SetLoginTimeout: 15",
-      kOpen,
-      "Execute: USE master\r\nCREATE DATABASE " + database,
-      "Execute: USE master\r\nexec sp_dropdistributor  @no_checks=1",
-      "Execute: USE master\r\nexec sp_adddistributor  @distributor='DIAG', @password=P",
-      "Query: USE master\r\nSELECT phyname FROM sysdevices WHERE name='master'",
-      "Execute: USE master\r\nexec sp_adddistributiondb  @database='distribution', "
-      "@data_folder='D:\\Data', @data_file='distribution.mdf', @data_file_size=2, "
-      "@log_folder='D:\\Data', @log_file='distribution.ldf', @log_file_size=0, "
-      "@min_distretention=0, @max_distretention=72, @history_retention=48, @security_mode=1",
-      "Execute: USE master\r\nexec sp_adddistpublisher  @publisher='DIAG', "
-      "@distribution_db='distribution', @working_directory='D:\\Data'",
-      "Execute: USE master\r\nEXEC sp_replicationdboption  @dbname='" + database + "', @optname='" +
-          option + "', @value='true'",
-  };
-}
-
-TEST_F(ReplicationDatasetTest, TransPubCreateSendsTheWholeTranscript) {
-  const std::string use = "Execute: USE tavora_TransPubDataset\r\n";
-  const std::vector<std::string> expected =
-      CreateOpening("tavora_TransPubDataset", "publish") +
-      std::vector<std::string>{
-          use +
-              "CREATE TABLE tblTransactional (\r\n"
-              "fldRecordID INT CONSTRAINT PK_TransactionalID PRIMARY KEY NONCLUSTERED)",
-          use + "GO\r\nCREATE VIEW vwTransactional AS SELECT * FROM tblTransactional\r\nGO",
-          use +
-              "GO\r\nCREATE PROCEDURE spTransactional AS SELECT * FROM tblTransactional "
-              "WHERE tblTransactional.fldRecordID<>3",
-          use + "EXEC sp_addpublication  @publication='pubTransactional', @repl_freq='continuous'",
-          use +
-              "EXEC sp_addarticle  @publication='pubTransactional', @article='artTable', "
-              "@source_table='tblTransactional', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubTransactional', @article='artView', "
-              "@source_table='tblTransactional', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubTransactional', @article='artStoredProc', "
-              "@source_table='tblTransactional', @destination_owner='tkb'",
-          use +
-              "CREATE TABLE tblQueuedTransactional (\r\n"
-              "fldRecordID INT CONSTRAINT PK_QueuedTransactionalID PRIMARY KEY NONCLUSTERED)",
-          use +
-              "GO\r\nCREATE VIEW vwQueuedTransactional AS SELECT * FROM tblQueuedTransactional"
-              "\r\nGO",
-          use +
-              "GO\r\nCREATE PROCEDURE spQueuedTransactional AS SELECT * FROM "
-              "tblQueuedTransactional WHERE tblQueuedTransactional.fldRecordID<>3",
-          use +
-              "EXEC sp_addpublication  @publication='pubQueuedTransactional', "
-              "@repl_freq='continuous', @allow_queued_tran='true'",
-          use +
-              "EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artTable', "
-              "@source_table='tblQueuedTransactional', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artView', "
-              "@source_table='tblQueuedTransactional', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubQueuedTransactional', "
-              "@article='artStoredProc', @source_table='tblQueuedTransactional', "
-              "@destination_owner='tkb'",
-          "Close",
-      };
-  MakeTransPubDataset()->Create(u"", workspace_.get(), nullptr);
-  EXPECT_EQ(Calls(), expected);
-}
-
-TEST_F(ReplicationDatasetTest, SnapPubCreateSendsTheWholeTranscript) {
-  const std::string use = "Execute: USE tavora_ReplicationDataset\r\n";
-  const std::vector<std::string> expected =
-      CreateOpening("tavora_ReplicationDataset", "publish") +
-      std::vector<std::string>{
-          use +
-              "CREATE TABLE tblSnapshot (\r\n"
-              "fldRecordID INT CONSTRAINT PK_SnapshotID PRIMARY KEY NONCLUSTERED)",
-          use + "GO\r\nCREATE VIEW vwSnapshot AS SELECT * FROM tblSnapshot\r\nGO",
-          use +
-              "GO\r\nCREATE PROCEDURE spSnapshot AS SELECT * FROM tblSnapshot "
-              "WHERE tblSnapshot.fldRecordID<>3",
-          use + "EXEC sp_addpublication  @publication='pubSnapshot', @repl_freq='snapshot'",
-          use +
-              "EXEC sp_addarticle  @publication='pubSnapshot', @article='artTable', "
-              "@source_table='tblSnapshot', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubSnapshot', @article='artView', "
-              "@source_table='tblSnapshot', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubSnapshot', @article='artStoredProc', "
-              "@source_table='tblSnapshot', @destination_owner='tkb'",
-          use +
-              "CREATE TABLE tblQueuedSnapshot (\r\n"
-              "fldRecordID INT CONSTRAINT PK_QueuedSnapshotID PRIMARY KEY NONCLUSTERED)",
-          use + "GO\r\nCREATE VIEW vwQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot\r\nGO",
-          use +
-              "GO\r\nCREATE PROCEDURE spQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot "
-              "WHERE tblQueuedSnapshot.fldRecordID<>3",
-          use +
-              "EXEC sp_addpublication  @publication='pubQueuedSnapshot', "
-              "@repl_freq='snapshot', @allow_queued_tran='true'",
-          use +
-              "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artTable', "
-              "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artView', "
-              "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
-          use +
-              "EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artStoredProc', "
-              "@source_table='tblQueuedSnapshot', @destination_owner='tkb'",
-          "Close",
-      };
-  MakeSnapPubDataset()->Create(u"", workspace_.get(), nullptr);
-  EXPECT_EQ(Calls(), expected);
-}
-
-TEST_F(ReplicationDatasetTest, MergePubCreateSendsTheWholeTranscript) {
-  const std::string use = "Execute: USE tavora_MergePubDataset\r\n";
-  const std::vector<std::string> expected =
-      CreateOpening("tavora_MergePubDataset", "merge publish") +
-      std::vector<std::string>{
-          use +
-              "CREATE TABLE tblGeneric (\r\n"
-              "fldRecordID INT CONSTRAINT PK_MergeID PRIMARY KEY NONCLUSTERED)",
-          use + "GO\r\nCREATE VIEW vwGeneric AS SELECT * FROM tblGeneric\r\nGO",
-          use +
-              "GO\r\nCREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric "
-              "WHERE tblGeneric.fldRecordID<>3",
-          use +
-              "GO\r\nCREATE FUNCTION Square(@x int)\r\nRETURNS int\r\nAS\r\nBEGIN\r\n"
-              "  RETURN(@x*@x)\r\nEND",
-          use + "EXEC sp_addmergepublication  @publication='pubMerge'",
-          use +
-              "EXEC sp_addmergearticle  @publication='pubMerge', @article='artTable', "
-              "@source_object='tblGeneric', @type='table'",
-          use +
-              "EXEC sp_addmergearticle  @publication='pubMerge', @article='artView', "
-              "@source_object='vwGeneric', @type='view schema only'",
-          use +
-              "EXEC sp_addmergearticle  @publication='pubMerge', @article='artStoredProc', "
-              "@source_object='spGeneric', @type='proc schema only'",
-          "Close",
-      };
-  MakeMergePubDataset()->Create(u"", workspace_.get(), nullptr);
-  EXPECT_EQ(Calls(), expected);
-}
-
-struct DeleteCase {
-  const char* label;
+struct Case {
+  const char* test;
   MakeDataset make;
-  std::vector<std::string> drops_and_teardown;
 };
 
-const DeleteCase kDeleteCases[] = {
-    {"TransPub",
-     MakeTransPubDataset,
-     {"Query: USE master\r\nSELECT Name FROM sysdatabases WHERE Name='tavora_TransPubDataset'",
-      "Execute: USE tavora_TransPubDataset\r\nEXEC sp_droppublication 'pubTransactional'",
-      "Execute: USE tavora_TransPubDataset\r\nEXEC sp_droppublication 'pubQueuedTransactional'",
-      "Execute: USE master\r\nEXEC sp_replicationdboption  @dbname='tavora_TransPubDataset', "
-      "@optname='publish', @value='false'",
-      "Execute: USE master\r\nDROP DATABASE tavora_TransPubDataset"}},
-    {"SnapPub",
-     MakeSnapPubDataset,
-     {"Query: USE master\r\nSELECT Name FROM sysdatabases WHERE Name='tavora_ReplicationDataset'",
-      "Execute: USE tavora_ReplicationDataset\r\nEXEC sp_droppublication 'pubSnapshot'",
-      "Execute: USE tavora_ReplicationDataset\r\nEXEC sp_droppublication 'pubQueuedSnapshot'",
-      "Execute: USE master\r\nEXEC sp_replicationdboption  @dbname='tavora_ReplicationDataset', "
-      "@optname='publish', @value='false'",
-      "Execute: USE master\r\nDROP DATABASE tavora_ReplicationDataset"}},
-    {"MergePub",
-     MakeMergePubDataset,
-     {"Query: USE master\r\nSELECT Name FROM sysdatabases WHERE Name='tavora_MergePubDataset'",
-      "Execute: USE tavora_MergePubDataset\r\nEXEC sp_dropmergepublication 'pubMerge'",
-      "Execute: USE master\r\nEXEC sp_replicationdboption  @dbname='tavora_MergePubDataset', "
-      "@optname='merge publish', @value='false'",
-      "Execute: USE master\r\nDROP DATABASE tavora_MergePubDataset"}},
+const Case kDatasets[] = {
+    {"Replication.Snapshot", MakeSnapPubDataset},
+    {"Replication.Transactional", MakeTransPubDataset},
+    {"Replication.Merge", MakeMergePubDataset},
 };
 
-TEST_F(ReplicationDatasetTest, DeleteDropsPublicationsThenPublishingThenDatabase) {
-  for (const DeleteCase& row : kDeleteCases) {
-    SCOPED_TRACE(row.label);
-    backend_->transcript.Clear();
-    row.make()->Delete(u"", nullptr);
-    EXPECT_EQ(Calls(), (std::vector<std::string>{"SetLoginTimeout: 15", kOpen} +
-                        row.drops_and_teardown + std::vector<std::string>{"Close"}));
+// The server setting and the master file's folder reach every statement that
+// names them, and the workspace project: the golden files with the defaults
+// replaced.
+TEST_F(ReplicationDatasetTest, SettingsAndTheMasterFolderReachCreateAndSave) {
+  for (const Case& row : kDatasets) {
+    SCOPED_TRACE(row.test);
+    Install(host::Settings{u"DIAG", u"sa", u"secret"});
+    backend_->master_phyname = u"D:\\Data\\master.mdf";
+    auto dataset = row.make();
+    dataset->Create(u"", workspace_.get(), nullptr);
+    dataset->Save(u"", workspace_.get(), nullptr);
+    std::string create = ReadGolden("create-" + std::string(row.test) + ".jsonl");
+    create = ReplaceAll(create, "SERVER=(local);UID=;PWD=;Trusted_Connection=Yes",
+                        "SERVER=DIAG;UID=sa;PWD=********;Trusted_Connection=No");
+    create = ReplaceAll(create, "'(local)'", "'DIAG'");
+    // The folder as JSON writes it, each backslash doubled.
+    create = ReplaceAll(create, R"(C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data)",
+                        R"(D:\\Data)");
+    std::string diff = TextDiff(create, backend_->transcript.ToJsonLines());
+    EXPECT_TRUE(diff.empty()) << diff;
+    std::string project = ReplaceAll(ReadGolden("workspace-" + std::string(row.test) + ".json"),
+                                     "\"(local)\"", "\"DIAG\"");
+    EXPECT_EQ(ReadFileBytes(folder_ / "Project1.json"), project);
   }
 }
 
 TEST_F(ReplicationDatasetTest, DeleteOfAbsentDatabaseOnlyQueries) {
   backend_->database_rows = 0;
-  for (const DeleteCase& row : kDeleteCases) {
-    SCOPED_TRACE(row.label);
+  for (const Case& row : kDatasets) {
+    SCOPED_TRACE(row.test);
     backend_->transcript.Clear();
     row.make()->Delete(u"", nullptr);
-    EXPECT_EQ(Calls(), (std::vector<std::string>{"SetLoginTimeout: 15", kOpen,
-                                                 row.drops_and_teardown.front(), "Close"}));
+    // The golden Delete up to its existence query, then Close.
+    const std::string golden = ReadGolden("delete-" + std::string(row.test) + ".jsonl");
+    const size_t query_end = golden.find('\n', golden.find("{\"call\":\"Query\""));
+    ASSERT_NE(query_end, std::string::npos);
+    EXPECT_EQ(backend_->transcript.ToJsonLines(),
+              golden.substr(0, query_end + 1) + "{\"call\":\"Close\"}\n");
   }
 }
 
@@ -281,8 +125,8 @@ TEST_F(ReplicationDatasetTest, FailingPublicationDropsAreNotReported) {
   FailCall("Execute", u"sp_droppublication 'pubTransactional'");
   FailCall("Execute", u"sp_droppublication 'pubQueuedTransactional'");
   MakeTransPubDataset()->Delete(u"", nullptr);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SetLoginTimeout: 15", kOpen} +
-                      kDeleteCases[0].drops_and_teardown + std::vector<std::string>{"Close"}));
+  EXPECT_EQ(backend_->transcript.ToJsonLines(),
+            ReadGolden("delete-Replication.Transactional.jsonl"));
 }
 
 TEST_F(ReplicationDatasetTest, FailingTeardownAfterTheDropsIsReported) {
@@ -299,9 +143,7 @@ TEST_F(ReplicationDatasetTest, OnlyTheDistributorDropMayFail) {
   dataset->Create(u"", workspace_.get(), nullptr);
   EXPECT_EQ(Calls().back(), "Close");
 
-  backend_ = std::make_shared<host::RecordBackend>();
-  host::InstallHarnessClasses(host::Settings{u"DIAG", u"sa", u"secret"},
-                              host::RecordSessions(backend_));
+  Install(host::Settings{});
   FailCall("Execute", u"sp_adddistributor");
   Failure failure = FailureOf([&] { dataset->Create(u"", workspace_.get(), nullptr); });
   EXPECT_EQ(failure.trace, std::vector<std::string>{"TransPubDataset.IDataset_Create"});
@@ -394,7 +236,7 @@ TEST_F(ReplicationDatasetTest, CreateFailingBeforeTheModelKeepsTheEarlierOne) {
   EXPECT_EQ(dataset->ObjectModel(), first);
 }
 
-TEST_F(ReplicationDatasetTest, NamesAndModelFrame) {
+TEST_F(ReplicationDatasetTest, NamesAndNoModelBeforeCreate) {
   const std::pair<MakeDataset, std::u16string> names[] = {
       {MakeTransPubDataset, u"tavora.TransPub"},
       {MakeSnapPubDataset, u"tavora.Replication"},
@@ -404,26 +246,7 @@ TEST_F(ReplicationDatasetTest, NamesAndModelFrame) {
     auto dataset = make();
     EXPECT_EQ(dataset->Name(), name);
     EXPECT_FALSE(dataset->ObjectModel());
-    dataset->Create(u"", workspace_.get(), nullptr);
-    std::vector<std::string> collections;
-    const Json model = host::ModelToJson(dataset->ObjectModel().get());
-    for (const Json& collection : model["projects"][0]["collections"]) {
-      collections.push_back(collection["name"]);
-    }
-    EXPECT_EQ(collections,
-              (std::vector<std::string>{"Publications", "StoredProcedures", "Tables", "Views"}));
   }
-}
-
-TEST_F(ReplicationDatasetTest, WorkspaceProjectHasNoThirdIntegerProperty) {
-  auto dataset = MakeSnapPubDataset();
-  dataset->Create(u"", workspace_.get(), nullptr);
-  dataset->Save(u"", workspace_.get(), nullptr);
-  Json project = Json::parse(std::ifstream(folder_ / "Project1.json"));
-  std::vector<Json> values;
-  for (const Json& setting : project["connection"]) values.push_back(setting["value"]);
-  EXPECT_EQ(values,
-            (std::vector<Json>{Str("DIAG"), Long(0), Long(15), Str("tavora_ReplicationDataset")}));
 }
 
 TEST_F(ReplicationDatasetTest, MissingWorkspaceIsError91) {

@@ -90,47 +90,6 @@ inline Json Find(const Json& objects, const std::string& key) {
   return Json::object();
 }
 
-// The property named `name` of an object.
-inline Json Property(const Json& object, const std::string& name) {
-  for (const Json& property : object["properties"]) {
-    if (property["name"] == name) return property;
-  }
-  ADD_FAILURE() << "no property " << name << " on " << object["key"];
-  return Json::object();
-}
-
-// The property names of an object, in order.
-inline std::vector<std::string> PropertyNames(const Json& object) {
-  std::vector<std::string> names;
-  for (const Json& property : object["properties"]) names.push_back(property["name"]);
-  return names;
-}
-
-// The blank-separated words of `text`: a compact list of property names.
-inline std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  std::size_t start = text.find_first_not_of(' ');
-  while (start != std::string::npos) {
-    std::size_t end = text.find(' ', start);
-    words.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-    start = end == std::string::npos ? end : text.find_first_not_of(' ', end);
-  }
-  return words;
-}
-
-// A property record as the model JSON writes it.
-inline Json Record(const std::string& name, Json value, bool modifiable, Json new_value,
-                   const std::string& note = "") {
-  return {{"name", name},
-          {"value", std::move(value)},
-          {"modifiable", modifiable},
-          {"newValue", std::move(new_value)},
-          {"note", note}};
-}
-inline Json Str(const std::string& s) { return {{"String", s}}; }
-inline Json Long(int n) { return {{"Long", n}}; }
-inline Json Bool(bool b) { return {{"Boolean", b}}; }
-
 // What reached the caller of a failing call: the error number, the first
 // failure's text, and "Module.Procedure" of each context line, innermost first
 // (line numbers and version left out).

@@ -11,7 +11,8 @@
 
 #include "server/data_folder.h"
 #include "server/engine.h"
-#include "tests/server/dataset_batches.h"
+#include "tests/golden_files.h"
+#include "tests/server/golden_replay.h"
 #include "tests/server/server_test_util.h"
 
 namespace server::testing {
@@ -66,10 +67,8 @@ std::string LoadError(const std::string& text, ServerOptions options = {}) {
 
 TEST(ServerPersistence, RoundTripKeepsTheWholeCatalog) {
   Engine engine(ServerOptions{});
-  ASSERT_EQ(Describe(CreateStandard(engine).error), "ok");
-  for (Replication kind :
-       {Replication::kTransactional, Replication::kSnapshot, Replication::kMerge}) {
-    ASSERT_EQ(Describe(CreateReplication(engine, kind).error), "ok");
+  for (const char* test : tavora::testing::kGoldenTests) {
+    ASSERT_EQ(Describe(ReplayCreate(engine, test).error), "ok") << test;
   }
   std::string saved = engine.Save();
   std::unique_ptr<Engine> loaded = LoadOrFail(saved);
@@ -82,9 +81,9 @@ TEST(ServerPersistence, RoundTripKeepsTheWholeCatalog) {
               "fldDecimal|fldComputed|fldImage\n32|17|0x633A5C782E6A7067");
   }
   // The loaded server goes on where the saved one stopped.
-  EXPECT_EQ(Describe(DeleteStandard(*loaded).error), "ok");
-  EXPECT_EQ(Describe(DeleteReplication(*loaded, Replication::kTransactional).error), "ok");
-  EXPECT_EQ(Describe(CreateReplication(*loaded, Replication::kTransactional).error), "ok");
+  EXPECT_EQ(Describe(ReplayDelete(*loaded, "Standard").error), "ok");
+  EXPECT_EQ(Describe(ReplayDelete(*loaded, "Replication.Transactional").error), "ok");
+  EXPECT_EQ(Describe(ReplayCreate(*loaded, "Replication.Transactional").error), "ok");
 }
 
 TEST(ServerPersistence, CorruptTextIsAClearError) {

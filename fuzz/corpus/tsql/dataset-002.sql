@@ -1,2 +1,1 @@
-USE master
-SELECT Name FROM sysdatabases WHERE Name='tavora_StandardDataset'
+USE tavora_StandardDataset

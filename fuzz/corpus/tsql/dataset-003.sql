@@ -1,2 +1,2 @@
-USE master
-DROP DATABASE tavora_StandardDataset
+EXEC sp_fulltext_database
+  @action='enable'

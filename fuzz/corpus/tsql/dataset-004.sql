@@ -1,2 +1,3 @@
-USE master
-SELECT phyname FROM sysdevices WHERE name='master'
+EXEC sp_fulltext_catalog
+  @ftcat='Catalog1'
+, @action='create'

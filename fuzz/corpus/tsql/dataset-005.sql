@@ -1,1 +1,1 @@
-USE tavora_StandardDataset
+CREATE DEFAULT defGeneric AS '800-555-1212'

@@ -1,2 +1,1 @@
-EXEC sp_fulltext_database
-  @action='enable'
+CREATE RULE rulGeneric AS @range >= $1000 AND @range < $20000

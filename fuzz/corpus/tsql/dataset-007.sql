@@ -1,1 +1,1 @@
-USE tavora_StandardDataset
+EXEC sp_addtype udtGeneric, 'VARCHAR(32)', 'NOT NULL'

@@ -1,1 +1,10 @@
-CREATE DEFAULT defGeneric AS '800-555-1212'
+USE tavora_StandardDataset
+EXEC sp_addextendedproperty
+  @name='MS_Description'
+, @value='This column stores bigint values.'
+, @level0type='user'
+, @level0name='dbo'
+, @level1type='table'
+, @level1name='tblGeneric'
+, @level2type='column'
+, @level2name='fldBigInt'

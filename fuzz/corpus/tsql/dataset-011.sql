@@ -1,1 +1,10 @@
 USE tavora_StandardDataset
+EXEC sp_addextendedproperty
+  @name='MS_Description'
+, @value='This column stores binary values.'
+, @level0type='user'
+, @level0name='dbo'
+, @level1type='table'
+, @level1name='tblGeneric'
+, @level2type='column'
+, @level2name='fldBinary'

@@ -1,1 +1,10 @@
-EXEC sp_addtype udtGeneric, 'VARCHAR(32)', 'NOT NULL'
+USE tavora_StandardDataset
+EXEC sp_addextendedproperty
+  @name='MS_DisplayControl'
+, @value=106
+, @level0type='user'
+, @level0name='dbo'
+, @level1type='table'
+, @level1name='tblGeneric'
+, @level2type='column'
+, @level2name='fldBit_CheckBox'

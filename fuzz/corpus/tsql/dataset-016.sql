@@ -1,1 +1,10 @@
-INSERT INTO tblGeneric (fldBigInt,fldBigInt_ComboBox,fldBigInt_ListBox,fldBinary,fldBit,fldBit_CheckBox,fldBit_ComboBox,fldChar,fldChar_ComboBox,fldChar_ListBox,fldDateTime,fldDecimal,fldDecimal_ComboBox,fldDecimal_ListBox,fldFloat,fldFloat_ComboBox,fldFloat_ListBox,fldImage,fldInt,fldInt_ComboBox,fldInt_ListBox,fldMoney,fldNChar,fldNChar_ComboBox,fldNChar_ListBox,fldNText,fldNText_ComboBox,fldNText_ListBox,fldNumeric,fldNumeric_ComboBox,fldNumeric_ListBox,fldNVarChar,fldNVarChar_ComboBox,fldNVarChar_ListBox,fldReal,fldReal_ComboBox,fldReal_ListBox,fldSmallDateTime,fldSmallInt,fldSmallInt_ComboBox,fldSmallInt_ListBox,fldSmallMoney,fldSQLVariant,fldText,fldText_ComboBox,fldText_ListBox,fldTinyInt,fldTinyInt_ComboBox,fldTinyInt_ListBox,fldUniqueIdentifier,fldVarbinary,fldVarchar,fldVarchar_ComboBox,fldVarchar_ListBox,fldUserDefined,fldDummy) VALUES (17,17,17,17,0,0,0,'Alpha','Alpha','Alpha','01/01/2001',31.99,31.99,31.99,31.99,31.99,31.99,'c:\x.jpg',17,17,17,31.99,'Alpha','Alpha','Alpha','Alpha','Alpha','Alpha',17,17,17,'Alpha','Alpha','Alpha',31.99,31.99,31.99,'01/01/2001',17,17,17,31.99,'Alpha','Alpha','Alpha','Alpha',17,17,17,'{11111111-1111-1111-1111-111111111111}',17,'Alpha','Alpha','Alpha','Alpha',17)
+USE tavora_StandardDataset
+EXEC sp_addextendedproperty
+  @name='MS_DisplayControl'
+, @value=111
+, @level0type='user'
+, @level0name='dbo'
+, @level1type='table'
+, @level1name='tblGeneric'
+, @level2type='column'
+, @level2name='fldChar_ComboBox'

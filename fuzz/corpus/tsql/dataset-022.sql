@@ -7,4 +7,4 @@ EXEC sp_addextendedproperty
 , @level1type='table'
 , @level1name='tblGeneric'
 , @level2type='column'
-, @level2name='fldBit_ComboBox'
+, @level2name='fldInt_ComboBox'

@@ -1,10 +1,8 @@
 USE tavora_StandardDataset
-EXEC sp_addextendedproperty
-  @name='MS_DisplayControl'
-, @value=110
-, @level0type='user'
-, @level0name='dbo'
-, @level1type='table'
-, @level1name='tblGeneric'
-, @level2type='column'
-, @level2name='fldSmallInt_ListBox'
+CREATE TABLE tblParent (
+fldParentID INT CONSTRAINT PK_ParentID PRIMARY KEY NONCLUSTERED,
+fldParentName VARCHAR(32)
+  CONSTRAINT IX_ParentName UNIQUE NONCLUSTERED
+  CONSTRAINT CK_ParentName CHECK ([fldParentName] <> 'Tallock'),
+fldParentPhone VARCHAR(16),
+fldParentFax VARCHAR(16))

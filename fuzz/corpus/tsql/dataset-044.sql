@@ -1,10 +1,2 @@
 USE tavora_StandardDataset
-EXEC sp_addextendedproperty
-  @name='MS_DisplayControl'
-, @value=110
-, @level0type='user'
-, @level0name='dbo'
-, @level1type='table'
-, @level1name='tblGeneric'
-, @level2type='column'
-, @level2name='fldText_ListBox'
+CREATE UNIQUE INDEX IX_ParentFax ON tblParent([fldParentFax])

@@ -1,10 +1,4 @@
-USE tavora_StandardDataset
-EXEC sp_addextendedproperty
-  @name='MS_DisplayControl'
-, @value=110
-, @level0type='user'
-, @level0name='dbo'
-, @level1type='table'
-, @level1name='tblGeneric'
-, @level2type='column'
-, @level2name='fldTinyInt_ListBox'
+EXEC sp_fulltext_column
+  @tabname='dbo.tblParent'
+, @colname='fldParentName'
+, @action='add'

@@ -1,10 +1,5 @@
 USE tavora_StandardDataset
-EXEC sp_addextendedproperty
-  @name='MS_DisplayControl'
-, @value=110
-, @level0type='user'
-, @level0name='dbo'
-, @level1type='table'
-, @level1name='tblGeneric'
-, @level2type='column'
-, @level2name='fldVarChar_ListBox'
+CREATE TABLE tblChild (
+fldChildID INT,
+fldChildName VARCHAR(32),
+fldParentID INT CONSTRAINT FK_Parent FOREIGN KEY REFERENCES tblParent(fldParentID))

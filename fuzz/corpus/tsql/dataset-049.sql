@@ -1,8 +1,1 @@
-USE tavora_StandardDataset
-CREATE TABLE tblParent (
-fldParentID INT CONSTRAINT PK_ParentID PRIMARY KEY NONCLUSTERED,
-fldParentName VARCHAR(32)
-  CONSTRAINT IX_ParentName UNIQUE NONCLUSTERED
-  CONSTRAINT CK_ParentName CHECK ([fldParentName] <> 'Tallock'),
-fldParentPhone VARCHAR(16),
-fldParentFax VARCHAR(16))
+CREATE TRIGGER trgNewChild ON tblChild FOR INSERT AS EXEC master..xp_sendmail 'SalesMgr','A new child record was entered.'

@@ -1,2 +1,1 @@
-USE tavora_StandardDataset
-CREATE INDEX IX_ParentPhone ON tblParent([fldParentPhone])
+CREATE VIEW vwGeneric AS SELECT * FROM tblGeneric

@@ -1,2 +1,2 @@
-USE tavora_StandardDataset
-CREATE UNIQUE INDEX IX_ParentFax ON tblParent([fldParentFax])
+
+GRANT SELECT ON dbo.vwGeneric (fldInt, fldReal) TO public

@@ -1,1 +1,1 @@
-USE tavora_StandardDataset
+GRANT REFERENCES, DELETE ON vwGeneric TO public

@@ -1,5 +1,1 @@
-EXEC sp_fulltext_table
-  @tabname='dbo.tblParent'
-, @action='create'
-, @ftcat='Catalog1'
-, @keyname='PK_ParentID'
+CREATE VIEW vwSchemaBound WITH SCHEMABINDING AS SELECT fldInt FROM dbo.tblGeneric

@@ -1,1 +1,1 @@
-USE tavora_StandardDataset
+CREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric WHERE tblGeneric.fldInt = 7

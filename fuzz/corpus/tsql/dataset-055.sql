@@ -1,4 +1,6 @@
-EXEC sp_fulltext_column
-  @tabname='dbo.tblParent'
-, @colname='fldParentName'
-, @action='add'
+CREATE FUNCTION fnScalar(@X int)
+RETURNS int
+AS
+BEGIN
+  RETURN(@X*@X)
+END

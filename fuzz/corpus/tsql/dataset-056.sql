@@ -1,1 +1,7 @@
-USE tavora_StandardDataset
+CREATE FUNCTION fnEncryptedScalar(@X int)
+RETURNS int
+WITH ENCRYPTION
+AS
+BEGIN
+  RETURN(@X*@X)
+END

@@ -1,4 +1,7 @@
-EXEC sp_fulltext_column
-  @tabname='dbo.tblParent'
-, @colname='fldParentFax'
-, @action='add'
+CREATE FUNCTION fnSchemaBoundScalar(@X int)
+RETURNS int
+WITH SCHEMABINDING
+AS
+BEGIN
+  RETURN(SELECT MAX(fldInt) FROM dbo.tblGeneric)
+END

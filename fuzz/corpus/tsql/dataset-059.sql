@@ -1,1 +1,2 @@
-USE tavora_StandardDataset
+USE master
+SELECT Name FROM sysdatabases WHERE Name='tavora_StandardDataset'

@@ -1,1 +1,2 @@
-CREATE TRIGGER trgNewChild ON tblChild FOR INSERT AS EXEC master..xp_sendmail 'SalesMgr','A new child record was entered.'
+USE master
+DROP DATABASE tavora_StandardDataset

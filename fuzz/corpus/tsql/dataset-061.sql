@@ -1,1 +1,2 @@
-USE tavora_StandardDataset
+USE master
+CREATE DATABASE tavora_TransPubDataset

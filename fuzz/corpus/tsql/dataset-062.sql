@@ -1,1 +1,2 @@
-CREATE VIEW vwGeneric AS SELECT * FROM tblGeneric
+USE master
+exec sp_dropdistributor  @no_checks=1

@@ -1,2 +1,2 @@
-
-GRANT SELECT ON dbo.vwGeneric (fldInt, fldReal) TO public
+USE master
+exec sp_adddistributor  @distributor='FUZZ', @password=P

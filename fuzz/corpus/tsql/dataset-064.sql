@@ -1,1 +1,2 @@
-GRANT REFERENCES, DELETE ON vwGeneric TO public
+USE master
+SELECT phyname FROM sysdevices WHERE name='master'

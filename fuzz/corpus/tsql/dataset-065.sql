@@ -1,1 +1,2 @@
-USE tavora_StandardDataset
+USE master
+exec sp_adddistributiondb  @database='distribution', @data_folder='C:\Program Files\Microsoft SQL Server\MSSQL\Data', @data_file='distribution.mdf', @data_file_size=2, @log_folder='C:\Program Files\Microsoft SQL Server\MSSQL\Data', @log_file='distribution.ldf', @log_file_size=0, @min_distretention=0, @max_distretention=72, @history_retention=48, @security_mode=1

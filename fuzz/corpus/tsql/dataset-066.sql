@@ -1,1 +1,2 @@
-CREATE VIEW vwSchemaBound WITH SCHEMABINDING AS SELECT fldInt FROM dbo.tblGeneric
+USE master
+exec sp_adddistpublisher  @publisher='FUZZ', @distribution_db='distribution', @working_directory='C:\Program Files\Microsoft SQL Server\MSSQL\Data'

@@ -1,1 +1,2 @@
-USE tavora_StandardDataset
+USE master
+EXEC sp_replicationdboption  @dbname='tavora_TransPubDataset', @optname='publish', @value='true'

@@ -1,1 +1,3 @@
-CREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric WHERE tblGeneric.fldInt = 7
+USE tavora_TransPubDataset
+CREATE TABLE tblTransactional (
+fldRecordID INT CONSTRAINT PK_TransactionalID PRIMARY KEY NONCLUSTERED)

@@ -1,1 +1,1 @@
-USE tavora_StandardDataset
+USE tavora_TransPubDataset

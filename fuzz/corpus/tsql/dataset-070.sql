@@ -1,6 +1,1 @@
-CREATE FUNCTION fnScalar(@X int)
-RETURNS int
-AS
-BEGIN
-  RETURN(@X*@X)
-END
+CREATE VIEW vwTransactional AS SELECT * FROM tblTransactional

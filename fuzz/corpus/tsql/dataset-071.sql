@@ -1,1 +1,1 @@
-USE tavora_StandardDataset
+CREATE PROCEDURE spTransactional AS SELECT * FROM tblTransactional WHERE tblTransactional.fldRecordID<>3

@@ -1,7 +1,2 @@
-CREATE FUNCTION fnEncryptedScalar(@X int)
-RETURNS int
-WITH ENCRYPTION
-AS
-BEGIN
-  RETURN(@X*@X)
-END
+USE tavora_TransPubDataset
+EXEC sp_addpublication  @publication='pubTransactional', @repl_freq='continuous'

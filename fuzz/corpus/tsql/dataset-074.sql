@@ -1,7 +1,2 @@
-CREATE FUNCTION fnSchemaBoundScalar(@X int)
-RETURNS int
-WITH SCHEMABINDING
-AS
-BEGIN
-  RETURN(SELECT MAX(fldInt) FROM dbo.tblGeneric)
-END
+USE tavora_TransPubDataset
+EXEC sp_addarticle  @publication='pubTransactional', @article='artView', @source_table='tblTransactional', @destination_owner='tkb'

@@ -1,2 +1,1 @@
-USE master
-CREATE DATABASE tavora_TransPubDataset
+CREATE VIEW vwQueuedTransactional AS SELECT * FROM tblQueuedTransactional

@@ -1,2 +1,1 @@
-USE master
-exec sp_dropdistributor  @no_checks=1
+CREATE PROCEDURE spQueuedTransactional AS SELECT * FROM tblQueuedTransactional WHERE tblQueuedTransactional.fldRecordID<>3

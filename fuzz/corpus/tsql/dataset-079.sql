@@ -1,2 +1,2 @@
-USE master
-exec sp_adddistributor  @distributor='TAVORA', @password=P
+USE tavora_TransPubDataset
+EXEC sp_addpublication  @publication='pubQueuedTransactional', @repl_freq='continuous', @allow_queued_tran='true'

@@ -1,2 +1,2 @@
-USE master
-exec sp_adddistpublisher  @publisher='TAVORA', @distribution_db='distribution', @working_directory='C:\Program Files\Microsoft SQL Server\MSSQL\Data'
+USE tavora_TransPubDataset
+EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artView', @source_table='tblQueuedTransactional', @destination_owner='tkb'

@@ -1,2 +1,2 @@
-USE master
-EXEC sp_replicationdboption  @dbname='tavora_TransPubDataset', @optname='publish', @value='true'
+USE tavora_TransPubDataset
+EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artStoredProc', @source_table='tblQueuedTransactional', @destination_owner='tkb'

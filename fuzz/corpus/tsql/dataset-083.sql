@@ -1,3 +1,2 @@
-USE tavora_TransPubDataset
-CREATE TABLE tblTransactional (
-fldRecordID INT CONSTRAINT PK_TransactionalID PRIMARY KEY NONCLUSTERED)
+USE master
+SELECT Name FROM sysdatabases WHERE Name='tavora_TransPubDataset'

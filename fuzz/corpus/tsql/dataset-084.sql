@@ -1,1 +1,2 @@
 USE tavora_TransPubDataset
+EXEC sp_droppublication 'pubTransactional'

@@ -1,1 +1,2 @@
-CREATE VIEW vwTransactional AS SELECT * FROM tblTransactional
+USE tavora_TransPubDataset
+EXEC sp_droppublication 'pubQueuedTransactional'

@@ -1,1 +1,2 @@
-CREATE PROCEDURE spTransactional AS SELECT * FROM tblTransactional WHERE tblTransactional.fldRecordID<>3
+USE master
+DROP DATABASE tavora_TransPubDataset

@@ -1,2 +1,2 @@
-USE tavora_TransPubDataset
-EXEC sp_addpublication  @publication='pubTransactional', @repl_freq='continuous'
+USE master
+CREATE DATABASE tavora_ReplicationDataset

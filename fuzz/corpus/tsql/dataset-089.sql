@@ -1,2 +1,2 @@
-USE tavora_TransPubDataset
-EXEC sp_addarticle  @publication='pubTransactional', @article='artTable', @source_table='tblTransactional', @destination_owner='tkb'
+USE master
+EXEC sp_replicationdboption  @dbname='tavora_ReplicationDataset', @optname='publish', @value='true'

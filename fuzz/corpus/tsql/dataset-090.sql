@@ -1,2 +1,3 @@
-USE tavora_TransPubDataset
-EXEC sp_addarticle  @publication='pubTransactional', @article='artView', @source_table='tblTransactional', @destination_owner='tkb'
+USE tavora_ReplicationDataset
+CREATE TABLE tblSnapshot (
+fldRecordID INT CONSTRAINT PK_SnapshotID PRIMARY KEY NONCLUSTERED)

@@ -1,3 +1,1 @@
-USE tavora_TransPubDataset
-CREATE TABLE tblQueuedTransactional (
-fldRecordID INT CONSTRAINT PK_QueuedTransactionalID PRIMARY KEY NONCLUSTERED)
+CREATE VIEW vwSnapshot AS SELECT * FROM tblSnapshot

@@ -1,1 +1,1 @@
-USE tavora_TransPubDataset
+CREATE PROCEDURE spSnapshot AS SELECT * FROM tblSnapshot WHERE tblSnapshot.fldRecordID<>3

@@ -1,1 +1,2 @@
-CREATE VIEW vwQueuedTransactional AS SELECT * FROM tblQueuedTransactional
+USE tavora_ReplicationDataset
+EXEC sp_addpublication  @publication='pubSnapshot', @repl_freq='snapshot'

@@ -1,1 +1,2 @@
-CREATE PROCEDURE spQueuedTransactional AS SELECT * FROM tblQueuedTransactional WHERE tblQueuedTransactional.fldRecordID<>3
+USE tavora_ReplicationDataset
+EXEC sp_addarticle  @publication='pubSnapshot', @article='artView', @source_table='tblSnapshot', @destination_owner='tkb'

@@ -1,2 +1,2 @@
-USE tavora_TransPubDataset
-EXEC sp_addpublication  @publication='pubQueuedTransactional', @repl_freq='continuous', @allow_queued_tran='true'
+USE tavora_ReplicationDataset
+EXEC sp_addarticle  @publication='pubSnapshot', @article='artStoredProc', @source_table='tblSnapshot', @destination_owner='tkb'

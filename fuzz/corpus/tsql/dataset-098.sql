@@ -1,2 +1,3 @@
-USE tavora_TransPubDataset
-EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artTable', @source_table='tblQueuedTransactional', @destination_owner='tkb'
+USE tavora_ReplicationDataset
+CREATE TABLE tblQueuedSnapshot (
+fldRecordID INT CONSTRAINT PK_QueuedSnapshotID PRIMARY KEY NONCLUSTERED)

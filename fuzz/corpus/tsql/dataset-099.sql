@@ -1,2 +1,1 @@
-USE tavora_TransPubDataset
-EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artView', @source_table='tblQueuedTransactional', @destination_owner='tkb'
+CREATE VIEW vwQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot

@@ -1,2 +1,1 @@
-USE tavora_TransPubDataset
-EXEC sp_addarticle  @publication='pubQueuedTransactional', @article='artStoredProc', @source_table='tblQueuedTransactional', @destination_owner='tkb'
+CREATE PROCEDURE spQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot WHERE tblQueuedSnapshot.fldRecordID<>3

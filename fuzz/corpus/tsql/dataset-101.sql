@@ -1,2 +1,2 @@
-USE tavora_TransPubDataset
-EXEC sp_droppublication 'pubTransactional'
+USE tavora_ReplicationDataset
+EXEC sp_addpublication  @publication='pubQueuedSnapshot', @repl_freq='snapshot', @allow_queued_tran='true'

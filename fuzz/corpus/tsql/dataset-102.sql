@@ -1,2 +1,2 @@
-USE tavora_TransPubDataset
-EXEC sp_droppublication 'pubQueuedTransactional'
+USE tavora_ReplicationDataset
+EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artTable', @source_table='tblQueuedSnapshot', @destination_owner='tkb'

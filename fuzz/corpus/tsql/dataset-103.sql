@@ -1,2 +1,2 @@
-USE master
-EXEC sp_replicationdboption  @dbname='tavora_TransPubDataset', @optname='publish', @value='false'
+USE tavora_ReplicationDataset
+EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artView', @source_table='tblQueuedSnapshot', @destination_owner='tkb'

@@ -1,2 +1,2 @@
 USE master
-CREATE DATABASE tavora_ReplicationDataset
+SELECT Name FROM sysdatabases WHERE Name='tavora_ReplicationDataset'

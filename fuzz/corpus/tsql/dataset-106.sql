@@ -1,2 +1,2 @@
-USE master
-exec sp_dropdistributor  @no_checks=1
+USE tavora_ReplicationDataset
+EXEC sp_droppublication 'pubSnapshot'

@@ -1,2 +1,2 @@
-USE master
-exec sp_adddistributor  @distributor='TAVORA', @password=P
+USE tavora_ReplicationDataset
+EXEC sp_droppublication 'pubQueuedSnapshot'

@@ -1,2 +1,2 @@
 USE master
-EXEC sp_replicationdboption  @dbname='tavora_ReplicationDataset', @optname='publish', @value='true'
+CREATE DATABASE tavora_MergePubDataset

@@ -1,3 +1,2 @@
-USE tavora_ReplicationDataset
-CREATE TABLE tblSnapshot (
-fldRecordID INT CONSTRAINT PK_SnapshotID PRIMARY KEY NONCLUSTERED)
+USE master
+EXEC sp_replicationdboption  @dbname='tavora_MergePubDataset', @optname='merge publish', @value='true'

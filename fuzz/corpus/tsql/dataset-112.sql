@@ -1,1 +1,3 @@
-USE tavora_ReplicationDataset
+USE tavora_MergePubDataset
+CREATE TABLE tblGeneric (
+fldRecordID INT CONSTRAINT PK_MergeID PRIMARY KEY NONCLUSTERED)

@@ -1,1 +1,1 @@
-CREATE VIEW vwSnapshot AS SELECT * FROM tblSnapshot
+USE tavora_MergePubDataset

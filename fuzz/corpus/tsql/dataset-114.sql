@@ -1,1 +1,1 @@
-USE tavora_ReplicationDataset
+CREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric WHERE tblGeneric.fldRecordID<>3

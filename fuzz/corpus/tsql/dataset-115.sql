@@ -1,1 +1,6 @@
-CREATE PROCEDURE spSnapshot AS SELECT * FROM tblSnapshot WHERE tblSnapshot.fldRecordID<>3
+CREATE FUNCTION Square(@x int)
+RETURNS int
+AS
+BEGIN
+  RETURN(@x*@x)
+END

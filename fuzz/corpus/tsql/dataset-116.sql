@@ -1,2 +1,2 @@
-USE tavora_ReplicationDataset
-EXEC sp_addpublication  @publication='pubSnapshot', @repl_freq='snapshot'
+USE tavora_MergePubDataset
+EXEC sp_addmergepublication  @publication='pubMerge'

@@ -1,2 +1,2 @@
-USE tavora_ReplicationDataset
-EXEC sp_addarticle  @publication='pubSnapshot', @article='artTable', @source_table='tblSnapshot', @destination_owner='tkb'
+USE tavora_MergePubDataset
+EXEC sp_addmergearticle  @publication='pubMerge', @article='artTable', @source_object='tblGeneric', @type='table'

@@ -1,2 +1,2 @@
-USE tavora_ReplicationDataset
-EXEC sp_addarticle  @publication='pubSnapshot', @article='artView', @source_table='tblSnapshot', @destination_owner='tkb'
+USE tavora_MergePubDataset
+EXEC sp_addmergearticle  @publication='pubMerge', @article='artView', @source_object='vwGeneric', @type='view schema only'

@@ -1,2 +1,2 @@
-USE tavora_ReplicationDataset
-EXEC sp_addarticle  @publication='pubSnapshot', @article='artStoredProc', @source_table='tblSnapshot', @destination_owner='tkb'
+USE tavora_MergePubDataset
+EXEC sp_addmergearticle  @publication='pubMerge', @article='artStoredProc', @source_object='spGeneric', @type='proc schema only'

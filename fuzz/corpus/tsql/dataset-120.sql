@@ -1,3 +1,2 @@
-USE tavora_ReplicationDataset
-CREATE TABLE tblQueuedSnapshot (
-fldRecordID INT CONSTRAINT PK_QueuedSnapshotID PRIMARY KEY NONCLUSTERED)
+USE master
+SELECT Name FROM sysdatabases WHERE Name='tavora_MergePubDataset'

@@ -1,1 +1,2 @@
-USE tavora_ReplicationDataset
+USE tavora_MergePubDataset
+EXEC sp_dropmergepublication 'pubMerge'

@@ -1,1 +1,2 @@
-CREATE VIEW vwQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot
+USE master
+EXEC sp_replicationdboption  @dbname='tavora_MergePubDataset', @optname='merge publish', @value='false'

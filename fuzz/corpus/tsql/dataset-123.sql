@@ -1,1 +1,2 @@
-USE tavora_ReplicationDataset
+USE master
+DROP DATABASE tavora_MergePubDataset

@@ -1,1 +1,0 @@
-CREATE PROCEDURE spQueuedSnapshot AS SELECT * FROM tblQueuedSnapshot WHERE tblQueuedSnapshot.fldRecordID<>3

@@ -1,2 +1,0 @@
-USE tavora_ReplicationDataset
-EXEC sp_addarticle  @publication='pubQueuedSnapshot', @article='artView', @source_table='tblQueuedSnapshot', @destination_owner='tkb'

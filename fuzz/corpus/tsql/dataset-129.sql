@@ -1,2 +1,0 @@
-USE tavora_ReplicationDataset
-EXEC sp_droppublication 'pubSnapshot'

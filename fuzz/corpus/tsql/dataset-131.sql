@@ -1,2 +1,0 @@
-USE master
-EXEC sp_replicationdboption  @dbname='tavora_ReplicationDataset', @optname='publish', @value='false'

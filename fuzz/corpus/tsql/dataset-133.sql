@@ -1,2 +1,0 @@
-USE master
-CREATE DATABASE tavora_MergePubDataset

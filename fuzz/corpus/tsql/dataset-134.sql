@@ -1,2 +1,0 @@
-USE master
-exec sp_dropdistributor  @no_checks=1

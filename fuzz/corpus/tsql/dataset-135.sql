@@ -1,2 +1,0 @@
-USE master
-exec sp_adddistributor  @distributor='TAVORA', @password=P

@@ -1,2 +1,0 @@
-USE master
-exec sp_adddistpublisher  @publisher='TAVORA', @distribution_db='distribution', @working_directory='C:\Program Files\Microsoft SQL Server\MSSQL\Data'

@@ -1,3 +1,0 @@
-USE tavora_MergePubDataset
-CREATE TABLE tblGeneric (
-fldRecordID INT CONSTRAINT PK_MergeID PRIMARY KEY NONCLUSTERED)

@@ -1,1 +1,0 @@
-CREATE VIEW vwGeneric AS SELECT * FROM tblGeneric

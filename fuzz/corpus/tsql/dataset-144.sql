@@ -1,1 +1,0 @@
-USE tavora_MergePubDataset

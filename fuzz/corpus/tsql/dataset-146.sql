@@ -1,2 +1,0 @@
-USE tavora_MergePubDataset
-EXEC sp_addmergepublication  @publication='pubMerge'

@@ -1,2 +1,0 @@
-USE tavora_MergePubDataset
-EXEC sp_addmergearticle  @publication='pubMerge', @article='artTable', @source_object='tblGeneric', @type='table'

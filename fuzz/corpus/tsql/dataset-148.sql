@@ -1,2 +1,0 @@
-USE tavora_MergePubDataset
-EXEC sp_addmergearticle  @publication='pubMerge', @article='artView', @source_object='vwGeneric', @type='view schema only'

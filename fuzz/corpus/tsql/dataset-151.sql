@@ -1,2 +1,0 @@
-USE master
-EXEC sp_replicationdboption  @dbname='tavora_MergePubDataset', @optname='merge publish', @value='false'

@@ -1,2 +1,0 @@
-USE master
-DROP DATABASE tavora_MergePubDataset
