@@ -92,25 +92,6 @@ TEST(ServerConvert, ValuesTakeTheColumnType) {
   }
 }
 
-TEST(ServerConvert, ExplicitConversionAllowsTextAndBinary) {
-  Value out;
-  ASSERT_FALSE(Convert(StringScalar("AB"), Sized(BaseType::kVarBinary, 4), true, out));
-  EXPECT_EQ(CellText(out), "0x4142");
-  ASSERT_FALSE(Convert(BinaryScalar({0x41, 0xE9}), Sized(BaseType::kVarChar, 4), true, out));
-  // Bytes that are not UTF-8 read as Latin-1, so text stays valid.
-  EXPECT_EQ(CellText(out), "A\xC3\xA9");
-}
-
-TEST(ServerConvert, MessagesNameTheTypes) {
-  Value out;
-  EXPECT_EQ(Convert(StringScalar("abc"), DefaultType(BaseType::kInt), false, out)->message,
-            "Syntax error converting the varchar value 'abc' to a column of data type int.");
-  EXPECT_EQ(Convert(IntScalar(300), DefaultType(BaseType::kTinyInt), false, out)->message,
-            "Arithmetic overflow error for data type tinyint, value = 300.");
-  EXPECT_EQ(Convert(StringScalar("x"), DataType{BaseType::kDecimal, 0, 5, 2}, false, out)->message,
-            "Error converting data type varchar to numeric.");
-}
-
 TEST(ServerConvert, DecimalTextRoundsWithoutBinaryError) {
   std::optional<DecimalParts> parts = ParseDecimal("0.285");
   ASSERT_TRUE(parts);
