@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "server/types/datetime.h"
 #include "server/types/decimal.h"
 #include "server/types/scalar.h"
 #include "tests/server/server_test_util.h"
@@ -100,17 +99,6 @@ TEST(ServerConvert, DecimalTextRoundsWithoutBinaryError) {
   EXPECT_EQ(FormatDecimal(*ParseDecimal("-0.001"), 3, 2), "0.00");
   EXPECT_FALSE(ParseDecimal("1.2.3"));
   EXPECT_FALSE(ParseDecimal("-"));
-}
-
-TEST(ServerConvert, DaysCountFrom1900) {
-  EXPECT_EQ(DaysFromCivil(1900, 1, 1), 0);
-  EXPECT_EQ(DaysFromCivil(2001, 1, 1), 36890);
-  int64_t year;
-  int month, day;
-  CivilFromDays(36890, year, month, day);
-  EXPECT_EQ(year, 2001);
-  EXPECT_EQ(month, 1);
-  EXPECT_EQ(day, 1);
 }
 
 // CONVERT's styles, both directions: each date style's text for one value
