@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "server/types/datetime.h"
 #include "server/types/decimal.h"
 #include "server/types/scalar.h"
 #include "tests/server/server_test_util.h"
@@ -92,25 +91,6 @@ TEST(ServerConvert, ValuesTakeTheColumnType) {
   }
 }
 
-TEST(ServerConvert, ExplicitConversionAllowsTextAndBinary) {
-  Value out;
-  ASSERT_FALSE(Convert(StringScalar("AB"), Sized(BaseType::kVarBinary, 4), true, out));
-  EXPECT_EQ(CellText(out), "0x4142");
-  ASSERT_FALSE(Convert(BinaryScalar({0x41, 0xE9}), Sized(BaseType::kVarChar, 4), true, out));
-  // Bytes that are not UTF-8 read as Latin-1, so text stays valid.
-  EXPECT_EQ(CellText(out), "A\xC3\xA9");
-}
-
-TEST(ServerConvert, MessagesNameTheTypes) {
-  Value out;
-  EXPECT_EQ(Convert(StringScalar("abc"), DefaultType(BaseType::kInt), false, out)->message,
-            "Syntax error converting the varchar value 'abc' to a column of data type int.");
-  EXPECT_EQ(Convert(IntScalar(300), DefaultType(BaseType::kTinyInt), false, out)->message,
-            "Arithmetic overflow error for data type tinyint, value = 300.");
-  EXPECT_EQ(Convert(StringScalar("x"), DataType{BaseType::kDecimal, 0, 5, 2}, false, out)->message,
-            "Error converting data type varchar to numeric.");
-}
-
 TEST(ServerConvert, DecimalTextRoundsWithoutBinaryError) {
   std::optional<DecimalParts> parts = ParseDecimal("0.285");
   ASSERT_TRUE(parts);
@@ -119,17 +99,6 @@ TEST(ServerConvert, DecimalTextRoundsWithoutBinaryError) {
   EXPECT_EQ(FormatDecimal(*ParseDecimal("-0.001"), 3, 2), "0.00");
   EXPECT_FALSE(ParseDecimal("1.2.3"));
   EXPECT_FALSE(ParseDecimal("-"));
-}
-
-TEST(ServerConvert, DaysCountFrom1900) {
-  EXPECT_EQ(DaysFromCivil(1900, 1, 1), 0);
-  EXPECT_EQ(DaysFromCivil(2001, 1, 1), 36890);
-  int64_t year;
-  int month, day;
-  CivilFromDays(36890, year, month, day);
-  EXPECT_EQ(year, 2001);
-  EXPECT_EQ(month, 1);
-  EXPECT_EQ(day, 1);
 }
 
 // CONVERT's styles, both directions: each date style's text for one value

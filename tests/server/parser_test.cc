@@ -77,23 +77,9 @@ TEST(ServerTokenizer, SkipsCommentsAndCountsLines) {
   EXPECT_EQ(tokens[1].line, 5);
 }
 
-TEST(ServerTokenizer, ReportsWhatItCannotRead) {
-  struct Case {
-    const char* text;
-    const char* error;
-  };
+// Other tokenizer errors are in scripts/errors_language.test.
+TEST(ServerTokenizer, RefusesAnOverlongIdentifier) {
   const std::string long_name(129, 'a');
-  const Case kCases[] = {
-      {"SELECT [unclosed",
-       "Msg 105, Level 15, State 1, Line 1\nUnclosed quotation mark before the character string "
-       "'unclosed'."},
-      {"SELECT 1\n/* open", "Msg 113, Level 15, State 1, Line 2\nMissing end comment mark '*/'."},
-  };
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.text);
-    std::vector<Token> tokens;
-    EXPECT_EQ(Describe(Tokenize(c.text, tokens)), c.error);
-  }
   std::vector<Token> tokens;
   EXPECT_EQ(Describe(Tokenize("SELECT " + long_name, tokens)),
             "Msg 103, Level 15, State 1, Line 1\nThe identifier that starts with '" +
@@ -175,9 +161,6 @@ TEST(ServerParser, ModulesKeepTheirTextToTheEndOfTheBatch) {
   ASSERT_EQ(f.parameters.size(), 1u);
   ASSERT_EQ(f.body_selects.size(), 1u);
   EXPECT_EQ(f.body_selects[0]->from->name.Text(), "dbo.t");
-  // A view is one SELECT: anything after it is a syntax error.
-  EXPECT_EQ(ParseError("CREATE VIEW v AS SELECT 1 AS a SELECT 2"),
-            "Msg 156, Level 15, State 1, Line 1\nIncorrect syntax near the keyword 'SELECT'.");
 }
 
 TEST(ServerParser, AcceptsWhatAPersonTypes) {
@@ -198,35 +181,6 @@ TEST(ServerParser, AcceptsWhatAPersonTypes) {
     SCOPED_TRACE(text);
     EXPECT_EQ(ParseError(text), "parsed");
   }
-}
-
-TEST(ServerParser, ExplainsWhatItDoesNotRun) {
-  struct Case {
-    const char* text;
-    const char* error;
-  };
-  const Case kCases[] = {
-      {"SELECT a FROM t JOIN u ON t.a = u.a", "Joins is not supported by this server."},
-      {"SELECT a FROM t GROUP BY a", "GROUP in SELECT is not supported by this server."},
-      {"UPDATE t SET a = 1 FROM t", "UPDATE ... FROM is not supported by this server."},
-      {"DECLARE @x int", "The DECLARE statement is not supported by this server."},
-      {"ALTER TABLE t ADD b INT", "The ALTER statement is not supported by this server."},
-      {"CREATE TABLE #temp (a INT)", "Temporary tables is not supported by this server."},
-      {"SELECT CASE WHEN 1 = 1 THEN 1 END", "CASE is not supported by this server."},
-  };
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(ParseError(c.text), std::string("Msg 50000, Level 16, State 1, Line 1\n") + c.error);
-  }
-}
-
-TEST(ServerParser, ConditionsAndValuesAreNotInterchangeable) {
-  EXPECT_EQ(ParseError("SELECT a FROM t WHERE a"),
-            "Msg 170, Level 15, State 1, Line 1\nLine 1: Incorrect syntax near 'a'.");
-  EXPECT_EQ(ParseError("SELECT 1 = 1"),
-            "Msg 170, Level 15, State 1, Line 1\nLine 1: Incorrect syntax near '='.");
-  EXPECT_EQ(ParseError("SELECT a FROM t WHERE a = 1 AND 2"),
-            "Msg 170, Level 15, State 1, Line 1\nLine 1: Incorrect syntax near '2'.");
 }
 
 }  // namespace

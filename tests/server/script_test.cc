@@ -110,8 +110,10 @@ class ScriptRun {
   }
 
   void Record(const std::vector<std::string>& lines, size_t begin, size_t end) {
-    std::string where = name_ + ".test:" + std::to_string(begin + 1);
-    SCOPED_TRACE(where);
+    // Traced as file:line, the way compilers name a place, so that a failure
+    // leads to the record.
+    const std::string file = "tests/server/scripts/" + name_ + ".test";
+    ::testing::ScopedTrace trace(file.c_str(), static_cast<int>(begin + 1), lines[begin]);
     std::istringstream head(lines[begin]);
     std::string kind;
     head >> kind;

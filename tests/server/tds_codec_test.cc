@@ -71,15 +71,6 @@ TEST(TdsPacket, HeaderIsBigEndianAndRoundTrips) {
   EXPECT_EQ(DecodeHeader(std::span<const uint8_t, kHeaderSize>(bytes, kHeaderSize)), header);
 }
 
-TEST(TdsPacket, HeaderWithImpossibleLengthIsRefused) {
-  for (int length : {0, 7, 32768, 0xFFFF}) {
-    SCOPED_TRACE(length);
-    std::vector<uint8_t> bytes = Bytes({0x01, 0x01, length >> 8, length & 0xFF, 0, 0, 1, 0});
-    EXPECT_THROW(DecodeHeader(std::span<const uint8_t, kHeaderSize>(bytes.data(), kHeaderSize)),
-                 DecodeError);
-  }
-}
-
 TEST(TdsPacket, MessagesSurviveAnySplitOfTheStream) {
   std::vector<uint8_t> payload(3000);
   for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7);
@@ -132,13 +123,13 @@ TEST(TdsPacket, AssemblerRejectsBrokenFraming) {
   std::vector<uint8_t> other_type = Bytes({0x12, 0x01, 0x00, 0x08, 0, 0, 2, 0});
   std::vector<uint8_t> mixed = not_last;
   mixed.insert(mixed.end(), other_type.begin(), other_type.end());
-  const Case cases[] = {
-      {"oversized length", Bytes({0x01, 0x01, 0xFF, 0xFF, 0, 0, 1, 0})},
-      {"length below the header", Bytes({0x01, 0x01, 0x00, 0x04, 0, 0, 1, 0})},
-      {"another type inside a message", mixed},
-  };
+  std::vector<Case> cases = {{"another type inside a message", mixed}};
+  // A length must cover the header and stay within 32767.
+  for (int length : {0, 7, 32768, 0xFFFF}) {
+    cases.push_back({"length", Bytes({0x01, 0x01, length >> 8, length & 0xFF, 0, 0, 1, 0})});
+  }
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(::testing::Message() << c.name << " " << (c.stream[2] << 8 | c.stream[3]));
     MessageAssembler assembler;
     EXPECT_THROW(assembler.Feed(c.stream), DecodeError);
   }
