@@ -86,6 +86,25 @@ TEST(ServerPersistence, RoundTripKeepsTheWholeCatalog) {
   EXPECT_EQ(Describe(ReplayCreate(*loaded, "Replication.Transactional").error), "ok");
 }
 
+// The identity's current value is state of its own: after the highest row is
+// deleted, the next row still takes the value after it.
+TEST(ServerPersistence, IdentityGoesOnWhereTheSavedServerStopped) {
+  Engine engine(ServerOptions{});
+  {
+    Client client(engine);
+    ASSERT_EQ(Describe(client.Execute(
+                  "CREATE DATABASE ids\nGO\nUSE ids\nCREATE TABLE t (id INT IDENTITY(10, 5), v "
+                  "INT)\nINSERT INTO t (v) VALUES (1)\nINSERT INTO t (v) VALUES (2)\nINSERT INTO "
+                  "t (v) VALUES (3)\nDELETE FROM t WHERE v = 3")),
+              "ok");
+  }
+  std::unique_ptr<Engine> loaded = LoadOrFail(engine.Save());
+  ASSERT_TRUE(loaded);
+  Client client(*loaded);
+  ASSERT_EQ(Describe(client.Execute("USE ids\nINSERT INTO t (v) VALUES (4)")), "ok");
+  EXPECT_EQ(ResultText(client.Query("SELECT id, v FROM t ORDER BY id")), "id|v\n10|1\n15|2\n25|4");
+}
+
 TEST(ServerPersistence, CorruptTextIsAClearError) {
   Engine engine(ServerOptions{});
   Client client(engine);
