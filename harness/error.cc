@@ -1,5 +1,7 @@
 #include "harness/error.h"
 
+#include <new>
+
 #include "harness/utf.h"
 
 namespace harness {
@@ -46,6 +48,22 @@ std::u16string RuntimeText(int32_t number) {
 
 void RaiseRuntime(int32_t number, std::u16string source) {
   throw Error(number, RuntimeText(number), std::move(source));
+}
+
+Error CurrentError() {
+  if (!std::current_exception())
+    return Error(errors::kInvalidCall, RuntimeText(errors::kInvalidCall));
+  try {
+    throw;
+  } catch (const Error& error) {
+    return error;
+  } catch (const std::bad_alloc&) {
+    return Error(errors::kOutOfMemory, RuntimeText(errors::kOutOfMemory));
+  } catch (const std::exception& e) {
+    return Error(errors::kInternal, RuntimeText(errors::kInternal) + u": " + FromUtf8(e.what()));
+  } catch (...) {
+    return Error(errors::kInternal, RuntimeText(errors::kInternal));
+  }
 }
 
 }  // namespace harness

@@ -54,6 +54,12 @@ inline constexpr int32_t kNotImplemented = 445;  // "Object doesn't support this
 [[noreturn]] HARNESS_API void RaiseRuntime(int32_t number, std::u16string source = {});
 HARNESS_API std::u16string RuntimeText(int32_t number);
 
+// The exception being handled, as the contract's error: a harness::Error as
+// it is, std::bad_alloc as error 7, any other std::exception as error 51 with
+// its text, anything else as error 51. Meant for a catch block; with no
+// current exception it gives error 5 instead of terminating the process.
+HARNESS_API Error CurrentError();
+
 }  // namespace harness
 
 #endif  // TAVORA_HARNESS_ERROR_H_

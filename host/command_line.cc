@@ -129,13 +129,8 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
   } catch (const UsageError& e) {
     Usage(err, e.what());
     return kUsage;
-  } catch (const harness::Error& e) {
-    PrintError(err, e);
-    return kFailure;
-  } catch (const std::exception& e) {
-    PrintError(err, harness::Error(harness::errors::kInternal,
-                                   harness::RuntimeText(harness::errors::kInternal) + u": " +
-                                       harness::FromUtf8(e.what())));
+  } catch (...) {
+    PrintError(err, harness::CurrentError());
     return kFailure;
   }
 }

@@ -1,7 +1,5 @@
 #include "host/embedded_session.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -14,6 +12,8 @@
 #include "host/connection_string.h"
 #include "host/file_io.h"
 #include "host/record_session.h"
+#include "host/result_table.h"
+#include "server/types/cell_text.h"
 
 namespace host {
 
@@ -48,29 +48,20 @@ harness::Variant ToVariant(const server::Value& value, const std::string& type) 
       return harness::Variant::Long(static_cast<int32_t>(*number));
     }
   }
-  return harness::Variant::String(harness::FromUtf8(CellText(value)));
+  return harness::Variant::String(harness::FromUtf8(server::CellText(value)));
 }
 
-class EmbeddedResultSet final : public harness::ComObject<harness::ResultSet> {
- public:
-  explicit EmbeddedResultSet(server::ResultSet result) : result_(std::move(result)) {}
-
-  int32_t RowCount() override { return static_cast<int32_t>(result_.rows.size()); }
-  harness::Variant Value(int32_t row, int32_t column) override {
-    if (row < 1 || row > RowCount() || column < 1 || column > ColumnCount()) {
-      harness::RaiseRuntime(harness::errors::kSubscript);
-    }
-    return ToVariant(result_.rows[row - 1][column - 1], result_.types[column - 1]);
+// The server's result in the contract's values.
+harness::ComPtr<harness::ResultSet> ToResultSet(const server::ResultSet& result) {
+  ResultTable table;
+  for (const std::string& column : result.columns)
+    table.columns.push_back(harness::FromUtf8(column));
+  for (const auto& cells : result.rows) {
+    std::vector<harness::Variant>& row = table.rows.emplace_back();
+    for (size_t c = 0; c < cells.size(); ++c) row.push_back(ToVariant(cells[c], result.types[c]));
   }
-  int32_t ColumnCount() override { return static_cast<int32_t>(result_.columns.size()); }
-  std::u16string ColumnName(int32_t column) override {
-    if (column < 1 || column > ColumnCount()) harness::RaiseRuntime(harness::errors::kSubscript);
-    return harness::FromUtf8(result_.columns[column - 1]);
-  }
-
- private:
-  server::ResultSet result_;
-};
+  return MakeResultSet(std::move(table));
+}
 
 class EmbeddedSession final : public harness::ComObject<harness::SqlSession> {
  public:
@@ -109,8 +100,8 @@ class EmbeddedSession final : public harness::ComObject<harness::SqlSession> {
   harness::ComPtr<harness::ResultSet> Query(const std::u16string& statement) override {
     RequireOpen(session_ != 0);
     server::BatchOutcome outcome = Run(statement);
-    if (outcome.results.empty()) return harness::MakeObject<EmbeddedResultSet>(server::ResultSet{});
-    return harness::MakeObject<EmbeddedResultSet>(std::move(outcome.results.front()));
+    if (outcome.results.empty()) return MakeResultSet({});
+    return ToResultSet(outcome.results.front());
   }
 
   std::u16string Execute(int32_t, const std::u16string& text) override {
@@ -138,24 +129,6 @@ class EmbeddedSession final : public harness::ComObject<harness::SqlSession> {
 };
 
 }  // namespace
-
-std::string CellText(const server::Value& value) {
-  if (std::holds_alternative<std::monostate>(value)) return "NULL";
-  if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
-  if (const auto* real = std::get_if<double>(&value)) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", *real);
-    return text;
-  }
-  if (const auto* text = std::get_if<std::string>(&value)) return *text;
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex = "0x";
-  for (uint8_t byte : std::get<std::vector<uint8_t>>(value)) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
-  return hex;
-}
 
 std::string DefaultDataFolder() { return DefaultStateFolder("server"); }
 

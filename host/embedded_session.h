@@ -20,10 +20,6 @@ std::string DefaultDataFolder();
 std::shared_ptr<server::DataFolder> OpenEmbeddedServer(const std::string& data,
                                                        server::ServerOptions options = {});
 
-// A cell as text: "NULL", the number, the characters, or binary data as
-// "0x" and upper-case hex digits.
-std::string CellText(const server::Value& value);
-
 // A session on `server`. Open takes an ODBC connection string: DRIVER must be
 // "SQL Server"; SERVER is the name the server is reached by (it answers to
 // it); Trusted_Connection=Yes logs in as the caller, otherwise UID and PWD are

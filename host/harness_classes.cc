@@ -53,6 +53,8 @@ void ReadVariable(const char* name, std::u16string& value) {
 
 }  // namespace
 
+harness::ComPtr<harness::TestCase> MakeTestCase() { return harness::MakeObject<HostTestCase>(); }
+
 Settings SettingsFromEnvironment() {
   Settings settings;
   ReadVariable("TAVORA_SERVER", settings.server);
@@ -73,9 +75,8 @@ void InstallHarnessClasses(const Settings& settings, SessionFactory sessions) {
   harness::InstallClass(harness::SqlSession::kClsid, [sessions = std::move(sessions)] {
     return harness::ComPtr<harness::IUnknown>(sessions());
   });
-  harness::InstallClass(harness::TestCase::kClsid, [] {
-    return harness::ComPtr<harness::IUnknown>(harness::MakeObject<HostTestCase>());
-  });
+  harness::InstallClass(harness::TestCase::kClsid,
+                        [] { return harness::ComPtr<harness::IUnknown>(MakeTestCase()); });
 }
 
 SessionFactory RecordSessions(std::shared_ptr<RecordBackend> backend) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "harness/session.h"
+#include "harness/test_library.h"
 #include "harness/workspace.h"
 #include "host/record_session.h"
 
@@ -28,6 +29,9 @@ using SessionFactory = std::function<harness::ComPtr<harness::SqlSession>()>;
 // ServerSettings answering `settings`, SqlSession from `sessions`, TestCase)
 // in the process's activation table.
 void InstallHarnessClasses(const Settings& settings, SessionFactory sessions);
+
+// A new TestCase record: the harness's own, which the component fills in.
+harness::ComPtr<harness::TestCase> MakeTestCase();
 
 // A session factory of the record back end over `backend`.
 SessionFactory RecordSessions(std::shared_ptr<RecordBackend> backend);

@@ -16,6 +16,7 @@
 #include "host/batch_splitter.h"
 #include "host/connection_string.h"
 #include "host/record_session.h"
+#include "host/result_table.h"
 
 namespace host {
 
@@ -151,30 +152,6 @@ SQLHENV Environment() {
   return env;
 }
 
-class OdbcResultSet final : public harness::ComObject<harness::ResultSet> {
- public:
-  OdbcResultSet(std::vector<std::u16string> columns,
-                std::vector<std::vector<harness::Variant>> rows)
-      : columns_(std::move(columns)), rows_(std::move(rows)) {}
-
-  int32_t RowCount() override { return static_cast<int32_t>(rows_.size()); }
-  harness::Variant Value(int32_t row, int32_t column) override {
-    if (row < 1 || row > RowCount() || column < 1 || column > ColumnCount()) {
-      harness::RaiseRuntime(harness::errors::kSubscript);
-    }
-    return rows_[row - 1][column - 1];
-  }
-  int32_t ColumnCount() override { return static_cast<int32_t>(columns_.size()); }
-  std::u16string ColumnName(int32_t column) override {
-    if (column < 1 || column > ColumnCount()) harness::RaiseRuntime(harness::errors::kSubscript);
-    return columns_[column - 1];
-  }
-
- private:
-  std::vector<std::u16string> columns_;
-  std::vector<std::vector<harness::Variant>> rows_;
-};
-
 // A statement handle freed on every path out of a batch.
 class Statement {
  public:
@@ -285,7 +262,7 @@ harness::ComPtr<harness::ResultSet> ReadResultSet(SQLHSTMT stmt, SQLSMALLINT col
     }
     rows.push_back(std::move(row));
   }
-  return harness::MakeObject<OdbcResultSet>(std::move(names), std::move(rows));
+  return MakeResultSet({std::move(names), std::move(rows)});
 }
 
 // What one batch produced.
@@ -350,9 +327,7 @@ class OdbcSession final : public harness::ComObject<harness::SqlSession> {
       if (outcome.error) throw *outcome.error;
       if (!result) result = outcome.first_result;
     }
-    if (!result)
-      result = harness::MakeObject<OdbcResultSet>(std::vector<std::u16string>{},
-                                                  std::vector<std::vector<harness::Variant>>{});
+    if (!result) result = MakeResultSet({});
     return result;
   }
 

@@ -7,6 +7,7 @@
 #include "harness/utf.h"
 #include "host/batch_splitter.h"
 #include "host/connection_string.h"
+#include "host/result_table.h"
 
 namespace host {
 
@@ -42,29 +43,6 @@ std::u16string QuotedName(std::u16string_view query) {
   return std::u16string(query.substr(start, end - start));
 }
 
-class RecordResultSet final : public harness::ComObject<harness::ResultSet> {
- public:
-  RecordResultSet(std::u16string column, std::vector<harness::Variant> rows)
-      : column_(std::move(column)), rows_(std::move(rows)) {}
-
-  int32_t RowCount() override { return static_cast<int32_t>(rows_.size()); }
-  harness::Variant Value(int32_t row, int32_t column) override {
-    if (row < 1 || row > RowCount() || column != 1) {
-      harness::RaiseRuntime(harness::errors::kSubscript);
-    }
-    return rows_[row - 1];
-  }
-  int32_t ColumnCount() override { return column_.empty() ? 0 : 1; }
-  std::u16string ColumnName(int32_t column) override {
-    if (column < 1 || column > ColumnCount()) harness::RaiseRuntime(harness::errors::kSubscript);
-    return column_;
-  }
-
- private:
-  std::u16string column_;
-  std::vector<harness::Variant> rows_;
-};
-
 // The record double's answers: nothing is run, queries are answered from the
 // back end's small table.
 class RecordSession final : public harness::ComObject<harness::SqlSession> {
@@ -87,16 +65,15 @@ class RecordSession final : public harness::ComObject<harness::SqlSession> {
     RequireOpen(open_);
     if (FindNoCase(statement, u"sysdatabases") != std::u16string::npos) {
       const int count = backend_->probe.on ? 0 : backend_->database_rows;
-      std::vector<harness::Variant> rows(static_cast<size_t>(std::max(count, 0)),
-                                         harness::Variant::String(QuotedName(statement)));
-      return harness::MakeObject<RecordResultSet>(u"Name", std::move(rows));
+      std::vector<std::vector<harness::Variant>> rows(
+          static_cast<size_t>(std::max(count, 0)),
+          {harness::Variant::String(QuotedName(statement))});
+      return MakeResultSet({{u"Name"}, std::move(rows)});
     }
     if (FindNoCase(statement, u"sysdevices") != std::u16string::npos) {
-      return harness::MakeObject<RecordResultSet>(
-          u"phyname",
-          std::vector<harness::Variant>{harness::Variant::String(backend_->master_phyname)});
+      return MakeResultSet({{u"phyname"}, {{harness::Variant::String(backend_->master_phyname)}}});
     }
-    return harness::MakeObject<RecordResultSet>(u"", std::vector<harness::Variant>{});
+    return MakeResultSet({});
   }
 
   std::u16string Execute(int32_t, const std::u16string& text) override {

@@ -6,6 +6,7 @@
 #include "host/batch_splitter.h"
 #include "host/commands.h"
 #include "host/embedded_session.h"
+#include "server/types/cell_text.h"
 
 namespace host {
 
@@ -21,7 +22,7 @@ void PrintTable(std::ostream& out, const server::ResultSet& result, int64_t coun
   for (const auto& row : result.rows) {
     std::vector<std::string> texts;
     for (size_t c = 0; c < row.size(); ++c) {
-      std::string text = CellText(row[c]);
+      std::string text = server::CellText(row[c]);
       std::replace(text.begin(), text.end(), '\r', ' ');
       std::replace(text.begin(), text.end(), '\n', ' ');
       widths[c] = std::max(widths[c], text.size());

@@ -1,6 +1,5 @@
 #include "host/test_run.h"
 
-#include <exception>
 #include <optional>
 
 #include "harness/utf.h"
@@ -14,21 +13,6 @@ namespace {
 
 constexpr char16_t kProjectName[] = u"Project1";
 
-harness::Error CurrentError() {
-  try {
-    throw;
-  } catch (const harness::Error& error) {
-    return error;
-  } catch (const std::exception& e) {
-    return harness::Error(
-        harness::errors::kInternal,
-        harness::RuntimeText(harness::errors::kInternal) + u": " + harness::FromUtf8(e.what()));
-  } catch (...) {
-    return harness::Error(harness::errors::kInternal,
-                          harness::RuntimeText(harness::errors::kInternal));
-  }
-}
-
 // Runs `body`, recording its failure under `step`; true when it succeeded.
 template <class Body>
 bool Attempt(TestRun& run, const char* step, Body&& body) {
@@ -36,7 +20,7 @@ bool Attempt(TestRun& run, const char* step, Body&& body) {
     body();
     return true;
   } catch (...) {
-    run.failures.push_back({step, CurrentError()});
+    run.failures.push_back({step, harness::CurrentError()});
     return false;
   }
 }

@@ -1,11 +1,8 @@
 #include "library/vxhandler.h"
 
-#include <exception>
-#include <new>
 #include <string>
 
 #include "harness/error.h"
-#include "harness/utf.h"
 
 namespace tavora {
 
@@ -32,31 +29,6 @@ std::u16string Decimal(long n) {
   return std::u16string(ascii.begin(), ascii.end());
 }
 
-// The failure being handled, as the contract's error. Called outside a catch
-// block there is none; that misuse becomes error 5 instead of terminating the
-// harness's process.
-harness::Error CurrentError() {
-  if (!std::current_exception()) {
-    return harness::Error(harness::errors::kInvalidCall,
-                          harness::RuntimeText(harness::errors::kInvalidCall));
-  }
-  try {
-    throw;
-  } catch (const harness::Error& error) {
-    return error;
-  } catch (const std::bad_alloc&) {
-    return harness::Error(harness::errors::kOutOfMemory,
-                          harness::RuntimeText(harness::errors::kOutOfMemory));
-  } catch (const std::exception& e) {
-    return harness::Error(
-        harness::errors::kInternal,
-        harness::RuntimeText(harness::errors::kInternal) + u": " + harness::FromUtf8(e.what()));
-  } catch (...) {
-    return harness::Error(harness::errors::kInternal,
-                          harness::RuntimeText(harness::errors::kInternal));
-  }
-}
-
 }  // namespace
 
 void Raise(int number, std::u16string description) {
@@ -64,7 +36,7 @@ void Raise(int number, std::u16string description) {
 }
 
 void HandleError(std::u16string_view module, std::u16string_view procedure) {
-  harness::Error error = CurrentError();
+  harness::Error error = harness::CurrentError();
   int line = error.line() == 0 ? 1 : error.line();
   std::u16string context = ProjectName() + u"." + std::u16string(module) + u"." +
                            std::u16string(procedure) + u"." + Decimal(line) + u"  (" +

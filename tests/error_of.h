@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <optional>
 
@@ -15,6 +17,14 @@ inline std::optional<harness::Error> ErrorOf(const std::function<void()>& call) 
     return e;
   }
   return std::nullopt;
+}
+
+// The harness::Error `call` throws; one that returns fails the test and gives
+// error 0.
+inline harness::Error RaisedError(const std::function<void()>& call) {
+  std::optional<harness::Error> error = ErrorOf(call);
+  if (!error) ADD_FAILURE() << "no error raised";
+  return error.value_or(harness::Error(0, u""));
 }
 
 }  // namespace tavora::testing

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "server/exec/publication_common.h"
 #include "server/exec/replication.h"
 #include "server/exec/system_procedures.h"
 #include "server/types/collation.h"
@@ -22,13 +23,6 @@ std::string NormalizeOption(const std::string& text) {
   }
   while (!out.empty() && out.back() == ' ') out.pop_back();
   return out;
-}
-
-int NextPublicationId(const Database& db) {
-  int id = 1;
-  for (const Publication& publication : db.publications)
-    id = publication.id >= id ? publication.id + 1 : id;
-  return id;
 }
 
 // What SQL Server adds to a table published with queued updating: the
@@ -99,51 +93,30 @@ Status SpReplicationDbOption(const ProcArgs& args, ExecContext& ctx) {
 }
 
 Status SpAddPublication(const ProcArgs& args, ExecContext& ctx) {
-  Database* db = ctx.CurrentDatabase();
-  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
-  std::string name = args.Text("@publication");
-  if (!db->publish) return Raise(Msg::kDatabaseNotPublished);
-  if (Publication* existing = db->FindPublication(name, ctx.collation())) {
-    if (existing->kind == PublicationKind::kMerge) return Raise(Msg::kPublicationNameUsed, {name});
-    return Raise(Msg::kPublicationExists, {name});
-  }
-  if (!PublisherReady(ctx)) return Raise(Msg::kNoDistributorForPublication);
-  SqlError invalid = Raise(Msg::kInvalidProcedureOption, {args.procedure()});
+  Database* db = nullptr;
   Publication publication;
-  publication.id = NextPublicationId(*db);
-  publication.name = name;
+  if (Status s = NewPublication(args, ctx, /*merge=*/false, db, publication)) return s;
+  SqlError invalid = Raise(Msg::kInvalidProcedureOption, {args.procedure()});
   std::string frequency = args.Given("@repl_freq") ? args.Text("@repl_freq") : "continuous";
-  if (EqualNoCase(frequency, "continuous")) {
-    publication.kind = PublicationKind::kTransactional;
-  } else if (EqualNoCase(frequency, "snapshot")) {
+  if (EqualNoCase(frequency, "snapshot")) {
     publication.kind = PublicationKind::kSnapshot;
-  } else {
+  } else if (!EqualNoCase(frequency, "continuous")) {
     return invalid;
   }
   if (args.Given("@allow_queued_tran") &&
       !ParseTrueFalse(args.Text("@allow_queued_tran"), publication.allow_queued_tran)) {
     return invalid;
   }
-  publication.settings = args.Settings();
   db->publications.push_back(std::move(publication));
   ctx.MarkChanged();
   return std::nullopt;
 }
 
 Status SpAddArticle(const ProcArgs& args, ExecContext& ctx) {
-  Database* db = ctx.CurrentDatabase();
-  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
-  const Collation& collation = ctx.collation();
-  std::string publication_name = args.Text("@publication");
-  Publication* publication = db->FindPublication(publication_name, collation);
-  if (!publication || publication->kind == PublicationKind::kMerge) {
-    return Raise(Msg::kPublicationMissing, {publication_name});
-  }
-  std::string article_name = args.Text("@article");
-  for (const Article& article : publication->articles) {
-    if (collation.Equal(article.name, article_name))
-      return Raise(Msg::kArticleExists, {article_name, publication->name});
-  }
+  ArticleTarget target;
+  if (Status s = FindArticleTarget(args, ctx, /*merge=*/false, target)) return s;
+  Database* db = target.db;
+  const Publication* publication = target.publication;
   std::string source =
       args.Given("@source_table") ? args.Text("@source_table") : args.Text("@source_object");
   if (source.empty()) return Raise(Msg::kInvalidProcedureOption, {args.procedure()});
@@ -154,7 +127,7 @@ Status SpAddArticle(const ProcArgs& args, ExecContext& ctx) {
                       : lowered.find("view") != std::string::npos ? ObjectKind::kView
                                                                   : ObjectKind::kTable;
   std::string owner = args.Text("@source_owner");
-  std::optional<ObjectRef> object = db->FindObject(owner, source, collation);
+  std::optional<ObjectRef> object = db->FindObject(owner, source, ctx.collation());
   if (!object || object->kind != wanted)
     return Raise(Msg::kObjectNotInDatabase, {source, db->name});
   bool table_article = wanted == ObjectKind::kTable;
@@ -163,34 +136,14 @@ Status SpAddArticle(const ProcArgs& args, ExecContext& ctx) {
   if (table_article && needs_key && !object->table->PrimaryKey())
     return Raise(Msg::kArticleNeedsPrimaryKey, {object->name});
   if (table_article && publication->allow_queued_tran) {
-    if (Status s = AddQueuedUpdating(*db, *object->table, article_name, ctx)) return s;
+    if (Status s = AddQueuedUpdating(*db, *object->table, target.name, ctx)) return s;
   }
-  Article article;
-  article.id = static_cast<int>(publication->articles.size()) + 1;
-  article.name = article_name;
-  article.source_owner = object->owner;
-  article.source_object = object->name;
-  article.type = type;
-  article.settings = args.Settings();
-  publication->articles.push_back(std::move(article));
-  ctx.MarkChanged();
+  AddArticle(target, *object, type, args, ctx);
   return std::nullopt;
 }
 
 Status SpDropPublication(const ProcArgs& args, ExecContext& ctx) {
-  Database* db = ctx.CurrentDatabase();
-  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
-  std::string name = args.Text("@publication");
-  std::vector<std::string> dropped;
-  for (const Publication& publication : db->publications) {
-    bool named = EqualNoCase(name, "all") || ctx.collation().Equal(publication.name, name);
-    if (named && publication.kind != PublicationKind::kMerge) dropped.push_back(publication.name);
-  }
-  if (dropped.empty() && !EqualNoCase(name, "all")) return Raise(Msg::kPublicationMissing, {name});
-  for (const std::string& publication : dropped)
-    RemovePublication(*db, publication, ctx.collation());
-  if (!dropped.empty()) ctx.MarkChanged();
-  return std::nullopt;
+  return DropPublications(args, ctx, /*merge=*/false);
 }
 
 }  // namespace server

@@ -10,6 +10,7 @@
 
 #include "server/tds/columns.h"
 #include "server/tds/wire_types.h"
+#include "server/types/cell_text.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
 
@@ -49,25 +50,9 @@ std::string Latin1ToUtf8(std::span<const uint8_t> bytes) {
   }() + "): " + why);
 }
 
-std::string TextOf(const Value& value) {
-  if (auto* s = std::get_if<std::string>(&value)) return *s;
-  if (auto* i = std::get_if<int64_t>(&value)) return std::to_string(*i);
-  if (auto* d = std::get_if<double>(&value)) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.17g", *d);
-    return text;
-  }
-  if (auto* b = std::get_if<std::vector<uint8_t>>(&value)) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string text = "0x";
-    for (uint8_t byte : *b) {
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
-    }
-    return text;
-  }
-  return "";
-}
+// Values sent as text keep every digit of a float, so the client can read
+// back the same number.
+std::string TextOf(const Value& value) { return CellText(value, kExactFloatDigits); }
 
 int64_t IntegerOf(const Column& column, const Value& value) {
   if (auto* i = std::get_if<int64_t>(&value)) return *i;

@@ -1,6 +1,7 @@
 // Conversions between SQL Server's data types, as an assignment (INSERT,
 // UPDATE, a procedure parameter) or CAST performs them.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -268,7 +269,22 @@ Status ToInteger(const Scalar& in, const DataType& target, bool explicit_cast, V
   }
 }
 
+// Whether an exact value is inside money's or smallmoney's range.
+bool MoneyFits(const DecimalParts& parts, const DataType& target) {
+  std::optional<int64_t> scaled = ScaledBy10000(parts);
+  int64_t limit =
+      target.base == BaseType::kSmallMoney ? 2147483647 : std::numeric_limits<int64_t>::max();
+  return scaled && *scaled <= limit && *scaled >= -limit - 1;
+}
+
+// To decimal and numeric, at the target's precision and scale, and to money
+// and smallmoney, at four places in their own range. Money also differs in
+// what it reads: text with a currency sign and thousands separators, floats
+// below 1e18 only, and no datetime.
 Status ToExact(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
+  const bool money = Family(target) == TypeFamily::kMoney;
+  const int precision = money ? 38 : target.precision;
+  const int scale = money ? 4 : target.scale;
   std::optional<DecimalParts> parts;
   switch (Family(in.type)) {
     case TypeFamily::kInteger:
@@ -280,18 +296,29 @@ Status ToExact(const Scalar& in, const DataType& target, bool explicit_cast, Val
       break;
     case TypeFamily::kApprox: {
       double d = std::get<double>(in.value);
-      if (!std::isfinite(d) || std::fabs(d) >= 1e38) return Overflow(in.type, target);
+      if (!std::isfinite(d) || std::fabs(d) >= (money ? 1e18 : 1e38)) {
+        return Overflow(in.type, target);
+      }
+      // Two digits beyond the scale, so that rounding to it is exact.
       char buffer[128];
-      std::snprintf(buffer, sizeof buffer, "%.*f", target.scale + 2 > 30 ? 30 : target.scale + 2,
-                    d);
+      std::snprintf(buffer, sizeof buffer, "%.*f", std::min(scale + 2, 30), d);
       parts = ParseDecimal(buffer);
       break;
     }
-    case TypeFamily::kCharacter:
-      parts = ParseDecimal(std::get<std::string>(in.value));
+    case TypeFamily::kCharacter: {
+      std::string text = std::get<std::string>(in.value);
+      if (!money) {
+        parts = ParseDecimal(text);
+        break;
+      }
+      std::erase_if(text, [](char c) { return c == '$' || c == ','; });
+      parts = ParseDecimal(text);
+      if (!parts) return Raise(Msg::kMoneySyntax);
       break;
+    }
     case TypeFamily::kDateTime: {
       if (!explicit_cast) return Implicit(in.type, target);
+      if (money) return Clash(in.type, target);
       DateTime dt;
       if (Status s = ReadDateTime(in, dt)) return s;
       char buffer[64];
@@ -304,59 +331,9 @@ Status ToExact(const Scalar& in, const DataType& target, bool explicit_cast, Val
       return Clash(in.type, target);
   }
   if (!parts) return Raise(Msg::kConvertError, {Name(in.type), Name(target)});
-  std::optional<std::string> text = FormatDecimal(*parts, target.precision, target.scale);
-  if (!text) return Overflow(in.type, target);
+  std::optional<std::string> text = FormatDecimal(*parts, precision, scale);
+  if (!text || (money && !MoneyFits(*parts, target))) return Overflow(in.type, target);
   out = std::move(*text);
-  return std::nullopt;
-}
-
-Status ToMoney(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
-  std::optional<DecimalParts> parts;
-  switch (Family(in.type)) {
-    case TypeFamily::kInteger:
-      parts = DecimalFromInt(std::get<int64_t>(in.value));
-      break;
-    case TypeFamily::kExact:
-    case TypeFamily::kMoney:
-      parts = ParseDecimal(std::get<std::string>(in.value));
-      break;
-    case TypeFamily::kApprox: {
-      double d = std::get<double>(in.value);
-      if (!std::isfinite(d) || std::fabs(d) >= 1e18) return Overflow(in.type, target);
-      char buffer[64];
-      std::snprintf(buffer, sizeof buffer, "%.6f", d);
-      parts = ParseDecimal(buffer);
-      break;
-    }
-    case TypeFamily::kCharacter: {
-      // Money text may carry a currency sign and thousands separators.
-      std::string text;
-      for (char c : std::get<std::string>(in.value)) {
-        if (c != '$' && c != ',') text += c;
-      }
-      parts = ParseDecimal(text);
-      if (!parts) return Raise(Msg::kMoneySyntax);
-      break;
-    }
-    case TypeFamily::kDateTime:
-      if (!explicit_cast) return Implicit(in.type, target);
-      return Clash(in.type, target);
-    default:
-      return Clash(in.type, target);
-  }
-  if (!parts) return Raise(Msg::kConvertError, {Name(in.type), Name(target)});
-  std::optional<int64_t> scaled = ScaledBy10000(*parts);
-  int64_t limit =
-      target.base == BaseType::kSmallMoney ? 2147483647 : std::numeric_limits<int64_t>::max();
-  if (!scaled || *scaled > limit || *scaled < -limit - 1) return Overflow(in.type, target);
-  out = *FormatDecimal(DecimalFromInt(*scaled), 38, 0);
-  // Put the point back four places from the right.
-  std::string& text = std::get<std::string>(out);
-  bool negative = !text.empty() && text[0] == '-';
-  std::string digits = negative ? text.substr(1) : text;
-  if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
-  text = (negative ? "-" : "") + digits.substr(0, digits.size() - 4) + "." +
-         digits.substr(digits.size() - 4);
   return std::nullopt;
 }
 
@@ -741,9 +718,8 @@ Status ConvertAs(const Scalar& raw, const DataType& target, const Request& reque
     case TypeFamily::kInteger:
       return ToInteger(in, target, explicit_cast, out);
     case TypeFamily::kExact:
-      return ToExact(in, target, explicit_cast, out);
     case TypeFamily::kMoney:
-      return ToMoney(in, target, explicit_cast, out);
+      return ToExact(in, target, explicit_cast, out);
     case TypeFamily::kApprox:
       return ToApprox(in, target, out);
     case TypeFamily::kCharacter:

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <new>
 
 #include "harness/activation.h"
 #include "harness/error.h"
@@ -43,6 +44,7 @@ class FakeDataset final : public harness::ComObject<harness::IDataset> {
 
   void Save(const std::u16string&, harness::Workspace* workspace, harness::IUnknown*) override {
     ++saves;
+    if (save_out_of_memory) throw std::bad_alloc();
     workspace->Projects()->Item(Variant::String(u"Project1"))->Save();
   }
 
@@ -59,6 +61,7 @@ class FakeDataset final : public harness::ComObject<harness::IDataset> {
   harness::ComPtr<harness::ObjectModel> ObjectModel() override { return model_; }
 
   bool fail_create = false;
+  bool save_out_of_memory = false;
   int saves = 0;
 
  private:
@@ -116,6 +119,13 @@ TEST_F(DriveTestTest, AFailedCreateSkipsSaveButStillDeletesAndKeepsThePartialMod
   EXPECT_EQ(run.delete_calls.entries().back().at("call"), "Close");
   EXPECT_EQ(run.delete_calls.entries().at(2).at("text"), "USE master\r\nDROP DATABASE fake");
   EXPECT_FALSE(run.model.is_null());
+}
+
+TEST_F(DriveTestTest, AForeignExceptionIsRecordedAsTheRuntimeError) {
+  dataset_->save_out_of_memory = true;
+  TestRun run = Drive({false, true, false});
+  ASSERT_EQ(run.failures.size(), 1u);
+  EXPECT_EQ(run.failures[0].error.number(), harness::errors::kOutOfMemory);
 }
 
 TEST_F(DriveTestTest, ReportsEachFailedStep) {

@@ -17,7 +17,7 @@
 #include "harness/error.h"
 #include "harness/test_library.h"
 #include "harness/utf.h"
-#include "tests/library/fake_test_case.h"
+#include "host/harness_classes.h"
 #include "tests/scratch_folder.h"
 
 namespace {
@@ -159,9 +159,8 @@ TEST_F(ComponentTest, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
 }
 
 TEST_F(ComponentTest, ErrorsAndHarnessClassesCrossTheModuleBoundary) {
-  harness::InstallClass(harness::TestCase::kClsid, [] {
-    return ComPtr<IUnknown>(harness::MakeObject<tavora::FakeTestCase>());
-  });
+  harness::InstallClass(harness::TestCase::kClsid,
+                        [] { return ComPtr<IUnknown>(host::MakeTestCase()); });
   {
     auto library = harness::QueryAs<harness::ITestLibrary>(
         Create(harness::kClsidLibrary, harness::ITestLibrary::kIid));

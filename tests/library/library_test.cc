@@ -10,21 +10,14 @@
 #include "harness/error.h"
 #include "harness/test_library.h"
 #include "harness/utf.h"
+#include "host/harness_classes.h"
 #include "library/read_write_suite.h"
-#include "tests/library/fake_test_case.h"
+#include "tests/error_of.h"
 
 namespace tavora {
 namespace {
 
-harness::Error Caught(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error raised";
-  return harness::Error(0, u"");
-}
+using tavora::testing::RaisedError;
 
 std::u16string OutOfRange(const std::u16string& context) {
   return u"Subscript out of range\r\n\r\nPROGRAM CONTEXT:\r\n" + context;
@@ -41,7 +34,7 @@ class WithTestCaseClass : public ::testing::Test {
                             if (created_ == fail_at_ || (fail_from_ && created_ >= fail_from_)) {
                               harness::RaiseRuntime(harness::errors::kCannotCreate, u"harness");
                             }
-                            return harness::MakeObject<FakeTestCase>();
+                            return host::MakeTestCase();
                           });
   }
   void TearDown() override { harness::InstallClass(harness::TestCase::kClsid, {}); }
@@ -89,7 +82,7 @@ TEST_F(LibraryTest, BadSuiteIndexFailsWithItsContextLine) {
   harness::ComPtr<harness::ITestLibrary> library = MakeLibrary();
   for (int32_t index : {1, -1, INT_MAX, INT_MIN}) {
     SCOPED_TRACE(index);
-    harness::Error error = Caught([&] { library->GetSuite(index); });
+    harness::Error error = RaisedError([&] { library->GetSuite(index); });
     EXPECT_EQ(error.number(), harness::errors::kSubscript);
     EXPECT_EQ(error.description(),
               OutOfRange(u"tavorad.Library.ITestLibrary_GetSuite.1  (4.1.475)"));
@@ -131,7 +124,7 @@ TEST_F(ReadWriteSuiteTest, BadTestIndexFailsWithItsContextLine) {
   harness::ComPtr<harness::ITestSuite> suite = MakeReadWriteSuite();
   for (int32_t index : {4, -1, INT_MAX}) {
     SCOPED_TRACE(index);
-    harness::Error error = Caught([&] { suite->GetTest(index); });
+    harness::Error error = RaisedError([&] { suite->GetTest(index); });
     EXPECT_EQ(error.number(), harness::errors::kSubscript);
     EXPECT_EQ(error.description(),
               OutOfRange(u"tavorad.ReadWriteSuite.ITestSuite_GetTest.1  (4.1.475)"));
@@ -141,7 +134,7 @@ TEST_F(ReadWriteSuiteTest, BadTestIndexFailsWithItsContextLine) {
 TEST_F(ReadWriteSuiteTest, FailedLoadLeavesNoListAndTheNextCallRetries) {
   fail_at_ = 3;
   harness::ComPtr<harness::ITestSuite> suite = MakeReadWriteSuite();
-  harness::Error error = Caught([&] { suite->TestCount(); });
+  harness::Error error = RaisedError([&] { suite->TestCount(); });
   EXPECT_EQ(error.number(), harness::errors::kCannotCreate);
   EXPECT_EQ(error.description(),
             u"ActiveX component can't create object\r\n\r\nPROGRAM CONTEXT:\r\n"
@@ -158,8 +151,8 @@ TEST_F(ReadWriteSuiteTest, FailedLoadLeavesNoListAndTheNextCallRetries) {
 TEST_F(ReadWriteSuiteTest, LoadFailsAgainWhileTheCauseLasts) {
   fail_from_ = 2;
   harness::ComPtr<harness::ITestSuite> suite = MakeReadWriteSuite();
-  harness::Error first = Caught([&] { suite->GetTest(0); });
-  harness::Error second = Caught([&] { suite->TestCount(); });
+  harness::Error first = RaisedError([&] { suite->GetTest(0); });
+  harness::Error second = RaisedError([&] { suite->TestCount(); });
   EXPECT_EQ(first.number(), harness::errors::kCannotCreate);
   EXPECT_EQ(second.number(), harness::errors::kCannotCreate);
   EXPECT_NE(first.description().find(u"tavorad.ReadWriteSuite.ITestSuite_GetTest.1"),
@@ -171,7 +164,7 @@ TEST_F(ReadWriteSuiteTest, LoadFailsAgainWhileTheCauseLasts) {
 TEST_F(LibraryTest, MissingTestCaseClassReachesTheCallerThroughEveryLevel) {
   harness::InstallClass(harness::TestCase::kClsid, {});
   harness::ComPtr<harness::ITestSuite> suite = MakeLibrary()->GetSuite(0);
-  harness::Error error = Caught([&] { suite->GetTest(0); });
+  harness::Error error = RaisedError([&] { suite->GetTest(0); });
   EXPECT_EQ(error.number(), harness::errors::kCannotCreate);
   EXPECT_EQ(error.description(),
             u"ActiveX component can't create object\r\n\r\nPROGRAM CONTEXT:\r\n"

@@ -9,24 +9,17 @@
 
 #include "harness/error.h"
 #include "harness/utf.h"
+#include "tests/error_of.h"
 
 namespace tavora {
 namespace {
 
-harness::Error Caught(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error raised";
-  return harness::Error(0, u"");
-}
+using tavora::testing::RaisedError;
 
 // Handles `error` once, as the trap of `procedure` in `module` would.
 harness::Error HandledOnce(const harness::Error& error, std::u16string_view module,
                            std::u16string_view procedure) {
-  return Caught([&] {
+  return RaisedError([&] {
     try {
       throw error;
     } catch (...) {
@@ -83,7 +76,7 @@ TEST(HandleError, HeadingSearchIsCaseSensitive) {
 }
 
 TEST(HandleError, NestedTrapsKeepTheFirstNumberAndAddOneLineEach) {
-  harness::Error error = Caught([] {
+  harness::Error error = RaisedError([] {
     Trap(u"StandardDataset", u"IDataset_Create", [] {
       Trap(u"StandardDataset", u"CreateGenericTable", [] {
         Trap(u"StandardDataset", u"AddColumnProperty",
@@ -113,7 +106,8 @@ TEST(HandleError, OtherExceptionsBecomeRuntimeErrors) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    harness::Error error = Caught([&] { Trap(u"TransPubDataset", u"IDataset_Delete", c.fail); });
+    harness::Error error =
+        RaisedError([&] { Trap(u"TransPubDataset", u"IDataset_Delete", c.fail); });
     EXPECT_EQ(error.number(), c.number);
     EXPECT_EQ(
         error.description(),
@@ -123,7 +117,7 @@ TEST(HandleError, OtherExceptionsBecomeRuntimeErrors) {
 }
 
 TEST(HandleError, CalledWithoutACurrentErrorRaisesInsteadOfTerminating) {
-  harness::Error error = Caught([] { HandleError(u"Library", u"Load"); });
+  harness::Error error = RaisedError([] { HandleError(u"Library", u"Load"); });
   EXPECT_EQ(error.number(), harness::errors::kInvalidCall);
   EXPECT_EQ(error.description(),
             u"Invalid procedure call or argument\r\n\r\nPROGRAM CONTEXT:\r\n"
@@ -131,7 +125,7 @@ TEST(HandleError, CalledWithoutACurrentErrorRaisesInsteadOfTerminating) {
 }
 
 TEST(Raise, UsesTheProjectNameAsSource) {
-  harness::Error error = Caught([] { Raise(445, u"not yet"); });
+  harness::Error error = RaisedError([] { Raise(445, u"not yet"); });
   EXPECT_EQ(error.number(), 445);
   EXPECT_EQ(error.description(), u"not yet");
   EXPECT_EQ(error.source(), u"tavorad");

@@ -61,8 +61,8 @@ TEST(ServerDatasetRun, GenericRowHoldsValuesConvertedToTheColumnTypes) {
       {"fldImage", "0x633A5C782E6A7067"},  // the bytes of 'c:\x.jpg'
       {"fldMoney", "31.9900"},
       {"fldSmallMoney", "31.9900"},
-      {"fldFloat", "31.989999999999998"},
-      {"fldReal", "31.989999771118164"},
+      {"fldFloat", "31.99"},
+      {"fldReal", "31.9899997711182"},
       {"fldDateTime", "2001-01-01 00:00:00.000"},
       {"fldSmallDateTime", "2001-01-01 00:00:00.000"},
       {"fldUniqueIdentifier", "11111111-1111-1111-1111-111111111111"},

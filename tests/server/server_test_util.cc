@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace server::testing {
 
 namespace {
@@ -89,24 +87,6 @@ std::string Describe(const std::optional<SqlError>& error) {
   return "Msg " + std::to_string(error->number) + ", Level " + std::to_string(error->severity) +
          ", State " + std::to_string(error->state) + ", Line " + std::to_string(error->line) +
          "\n" + error->message;
-}
-
-std::string CellText(const Value& value) {
-  if (std::holds_alternative<std::monostate>(value)) return "NULL";
-  if (const auto* i = std::get_if<int64_t>(&value)) return std::to_string(*i);
-  if (const auto* d = std::get_if<double>(&value)) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17g", *d);
-    return buffer;
-  }
-  if (const auto* s = std::get_if<std::string>(&value)) return *s;
-  std::string hex = "0x";
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  for (uint8_t b : std::get<std::vector<uint8_t>>(value)) {
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 15];
-  }
-  return hex;
 }
 
 std::string ResultText(const ResultSet& result) {

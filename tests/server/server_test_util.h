@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "server/engine.h"
+#include "server/types/cell_text.h"
 
 namespace server::testing {
 
@@ -42,8 +43,6 @@ class Client {
 // compare outcomes (SQL Server's own client prints errors this way).
 std::string Describe(const std::optional<SqlError>& error);
 
-// A cell as text: NULL, digits, the text itself, or 0x... for bytes.
-std::string CellText(const Value& value);
 // A whole result: column names, then one line per row, cells joined by "|".
 std::string ResultText(const ResultSet& result);
 
