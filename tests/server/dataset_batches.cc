@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "base/batch_splitter.h"
 #include "tests/server/server_test_util.h"
 
 namespace server::testing {
@@ -531,7 +532,7 @@ std::vector<std::string> AllDatasetBatches() {
   }
   std::vector<std::string> batches;
   for (const std::string& text : texts) {
-    for (std::string& batch : SplitOnGo(text)) batches.push_back(std::move(batch));
+    for (std::string& batch : base::SplitBatches(text)) batches.push_back(std::move(batch));
   }
   return batches;
 }
