@@ -8,37 +8,11 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "base/batch_splitter.h"
 #include "server/engine.h"
 
 namespace {
-
-bool IsGoLine(std::string_view line) {
-  size_t b = line.find_first_not_of(" \t\r");
-  if (b == std::string_view::npos) return false;
-  size_t e = line.find_last_not_of(" \t\r");
-  std::string_view word = line.substr(b, e - b + 1);
-  return word.size() == 2 && (word[0] | 0x20) == 'g' && (word[1] | 0x20) == 'o';
-}
-
-std::vector<std::string_view> SplitOnGo(std::string_view text) {
-  std::vector<std::string_view> batches;
-  size_t batch_start = 0;
-  size_t line_start = 0;
-  while (line_start <= text.size()) {
-    size_t end = text.find('\n', line_start);
-    size_t line_end = end == std::string_view::npos ? text.size() : end;
-    if (IsGoLine(text.substr(line_start, line_end - line_start))) {
-      batches.push_back(text.substr(batch_start, line_start - batch_start));
-      batch_start = end == std::string_view::npos ? text.size() : end + 1;
-    }
-    if (end == std::string_view::npos) break;
-    line_start = end + 1;
-  }
-  batches.push_back(text.substr(batch_start));
-  return batches;
-}
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -57,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto login = engine.Login("sa", "", false, "FUZZ");
   Check(std::holds_alternative<int>(login));
   int session = std::get<int>(login);
-  for (std::string_view batch : SplitOnGo(input)) {
+  for (const std::string& batch : base::SplitBatches(input)) {
     server::BatchOutcome outcome = engine.Execute(session, batch);
     if (outcome.error) {
       Check(outcome.error->severity > 10);

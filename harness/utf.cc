@@ -1,84 +1,34 @@
 #include "harness/utf.h"
 
-#include <cstdint>
+#include <optional>
+
+#include "base/utf.h"
 
 namespace harness {
 
-std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+namespace {
+
+// Converts with `convert`, putting U+FFFD (in the output's encoding) for
+// each unit or byte it refuses and going on after it.
+template <typename In, typename Out, typename Convert>
+Out Replacing(In text, const Out& replacement, Convert convert) {
+  Out out;
+  size_t refused_at = 0;
+  for (;;) {
+    if (std::optional<Out> rest = convert(text, &refused_at)) return out + *rest;
+    out += *convert(text.substr(0, refused_at), nullptr) + replacement;
+    text.remove_prefix(refused_at + 1);
   }
-  return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::u16string_view text) {
+  return Replacing(text, std::string("\xEF\xBF\xBD"), base::Utf16ToUtf8);
 }
 
 std::u16string FromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
-    uint32_t c;
-    size_t extra;
-    if (b < 0x80) {
-      c = b, extra = 0;
-    } else if ((b & 0xE0) == 0xC0) {
-      c = b & 0x1F, extra = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      c = b & 0x0F, extra = 2;
-    } else if ((b & 0xF8) == 0xF0) {
-      c = b & 0x07, extra = 3;
-    } else {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    bool ok = true;
-    for (size_t k = 1; k <= extra; ++k) {
-      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    if (!ok || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    i += extra + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
+  return Replacing(text, std::u16string(u"\uFFFD"), base::Utf8ToUtf16);
 }
 
 }  // namespace harness

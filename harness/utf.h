@@ -8,8 +8,9 @@
 
 namespace harness {
 
-// Conversions at the edges (console, files, environment). Invalid input is
-// replaced with U+FFFD rather than dropped, so nothing is lost silently.
+// Conversions at the edges (console, files, environment). Each byte or unit
+// the strict conversion refuses becomes U+FFFD rather than being dropped or
+// guessed at, so nothing is lost silently.
 HARNESS_API std::string ToUtf8(std::u16string_view text);
 HARNESS_API std::u16string FromUtf8(std::string_view text);
 

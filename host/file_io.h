@@ -17,16 +17,12 @@ inline constexpr int kFileAccessError = 75;
 inline constexpr mode_t kOwnerOnlyFile = 0600;
 inline constexpr mode_t kReadableFile = 0644;
 
-// Replaces `path` with `content` so that readers see the old file or the new
-// one, never a part: writes a temporary file with `mode` in the same folder,
-// flushes it to disk and renames it over `path`, so the file never has
-// another mode. Creates missing parent folders. On failure nothing is left
-// behind and harness::Error kFileAccessError names the path and the system's
-// reason.
+// base::WriteFileAtomically, its failure raised as harness::Error
+// kFileAccessError naming the path and the system's reason.
 void WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode);
 
-// The whole file; harness::Error kFileAccessError naming the path and reason
-// when it cannot be read.
+// The whole regular file (base::ReadRegularFile); harness::Error
+// kFileAccessError naming the path and reason when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
 
 // $XDG_STATE_HOME/tavora/`name`, else ~/.local/state/tavora/`name`: where the

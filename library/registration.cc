@@ -1,9 +1,5 @@
 #include "library/registration.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +7,10 @@
 #include <functional>
 #include <new>
 #include <nlohmann/json.hpp>
-#include <system_error>
+#include <variant>
 
+#include "base/file_read.h"
+#include "base/file_write.h"
 #include "harness/utf.h"
 #include "library/component_classes.h"
 
@@ -42,65 +40,16 @@ const char* NonEmptyEnv(const char* name) {
 // indented rewrite that grows with the square of the depth.
 constexpr int kMaxRegistryDepth = 16;
 // Far above any real registry; a file beyond it is not read.
-constexpr off_t kMaxRegistryBytes = off_t{16} << 20;
+constexpr size_t kMaxRegistryBytes = size_t{16} << 20;
 
-const char* FileKind(mode_t mode) {
-  if (S_ISDIR(mode)) return "is a folder";
-  if (S_ISFIFO(mode)) return "is a FIFO";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
-  if (S_ISSOCK(mode)) return "is a socket";
-  return "is not a regular file";
-}
-
-// Closes a descriptor on every path out.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// The registry file's text, "" when there is none. Only a regular file of at
-// most kMaxRegistryBytes is read: a FIFO would block the caller and a device
-// could feed it forever.
+// The registry file's text, "" when there is none.
 std::string ReadRegistryText(const fs::path& registry) {
-  // O_NONBLOCK so that opening a FIFO returns at once, to be refused below.
-  Descriptor file(open(registry.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (file.get() < 0) {
-    if (errno == ENOENT) return "";
-    Fail("cannot read the registry", registry, std::strerror(errno));
+  auto read = base::ReadRegularFile(registry, kMaxRegistryBytes);
+  if (auto* failure = std::get_if<base::FileReadFailure>(&read)) {
+    if (failure->error == ENOENT) return "";
+    Fail("cannot read the registry", registry, failure->reason);
   }
-  struct stat status {};
-  if (fstat(file.get(), &status) != 0) {
-    Fail("cannot read the registry", registry, std::strerror(errno));
-  }
-  if (!S_ISREG(status.st_mode)) {
-    Fail("cannot read the registry", registry, FileKind(status.st_mode));
-  }
-  const std::string too_large =
-      "is larger than " + std::to_string(kMaxRegistryBytes >> 20) + " MiB";
-  if (status.st_size > kMaxRegistryBytes) Fail("the registry", registry, too_large);
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = read(file.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Fail("cannot read the registry", registry, std::strerror(errno));
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-    // The file may have grown since fstat.
-    if (text.size() > static_cast<size_t>(kMaxRegistryBytes)) {
-      Fail("the registry", registry, too_large);
-    }
-  }
-  return text;
+  return std::get<std::string>(std::move(read));
 }
 
 // The registry as a JSON object; a missing or blank file is an empty registry.
@@ -138,38 +87,15 @@ json ReadRegistry(const fs::path& registry) {
   return root;
 }
 
-// Replaces the file through a temporary beside it, so a reader sees the old
-// registry or the new one, never half of one.
+// Replaces the file atomically, so a reader sees the old registry or the new
+// one, never half of one.
 void WriteRegistry(const fs::path& registry, const json& root) {
-  std::error_code error;
-  if (registry.has_parent_path()) {
-    fs::create_directories(registry.parent_path(), error);
-    if (error) Fail("cannot create the folder of the registry", registry, error.message());
+  auto failure = base::WriteFileAtomically(registry, root.dump(2) + "\n", 0644);
+  if (!failure) return;
+  if (failure->step == base::FileWriteFailure::Step::kCreateFolder) {
+    Fail("cannot create the folder of the registry", registry, std::strerror(failure->error));
   }
-  fs::path temp = registry;
-  temp += ".tmp." + std::to_string(getpid());
-  std::string text = root.dump(2) + "\n";
-
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) Fail("cannot write the registry", temp, std::strerror(errno));
-  size_t written = 0;
-  while (written < text.size()) {
-    ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    written += static_cast<size_t>(n);
-  }
-  bool ok = written == text.size() && fsync(fd) == 0;
-  int saved_errno = errno;
-  ok = close(fd) == 0 && ok;
-  if (ok) {
-    fs::rename(temp, registry, error);
-    if (!error) return;
-  }
-  std::string cause = ok ? error.message() : std::strerror(saved_errno ? saved_errno : errno);
-  std::error_code ignored;  // the temporary is only litter now; the failure is reported below
-  fs::remove(temp, ignored);
-  Fail("cannot write the registry", registry, cause);
+  Fail("cannot write the registry", registry, std::strerror(failure->error));
 }
 
 json& Section(json& root, const char* name) {

@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <limits>
 #include <system_error>
+#include <variant>
 
+#include "base/file_read.h"
+#include "base/file_write.h"
 #include "server/errors.h"
 
 namespace server {
@@ -20,19 +22,6 @@ namespace {
 constexpr char kLockFileName[] = "lock";
 
 std::string Reason(int error) { return std::strerror(error); }
-
-// Writes all of `text` to `fd`, retrying short writes.
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -60,17 +49,17 @@ std::variant<std::unique_ptr<DataFolder>, std::string> DataFolder::Open(const st
     return message;
   };
   std::string state_path = (std::filesystem::path(path) / kStateFileName).string();
-  if (!std::filesystem::exists(state_path, error)) {
-    if (error)
-      return fail("Cannot read the server state '" + state_path + "': " + error.message() + ".");
-    return std::unique_ptr<DataFolder>(
-        new DataFolder(path, lock_fd, std::make_unique<Engine>(std::move(options))));
+  // The state holds every row, so no size is too large for it; what is not a
+  // regular file (a FIFO that would block, a device) is refused.
+  auto read = base::ReadRegularFile(state_path, std::numeric_limits<size_t>::max());
+  if (auto* failure = std::get_if<base::FileReadFailure>(&read)) {
+    if (failure->error == ENOENT) {
+      return std::unique_ptr<DataFolder>(
+          new DataFolder(path, lock_fd, std::make_unique<Engine>(std::move(options))));
+    }
+    return fail("Cannot read the server state '" + state_path + "': " + failure->reason + ".");
   }
-  std::ifstream in(state_path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in || in.bad()) return fail("Cannot read the server state '" + state_path + "'.");
-  auto loaded = Engine::Load(text.str(), std::move(options));
+  auto loaded = Engine::Load(std::get<std::string>(read), std::move(options));
   if (auto* message = std::get_if<std::string>(&loaded)) {
     return fail("The server state '" + state_path + "' is " + *message +
                 "; it was left as it is. Move it away to start a fresh server.");
@@ -102,24 +91,8 @@ BatchOutcome DataFolder::Execute(int session, std::string_view batch) {
 
 std::optional<std::string> DataFolder::Flush() {
   if (in_memory()) return std::nullopt;
-  std::string file = StateFile();
-  std::string temporary = file + ".tmp";
-  std::string text = engine_->Save();
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return Reason(errno);
-  if (!WriteAll(fd, text) || ::fsync(fd) != 0) {
-    int reason = errno;
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return Reason(reason);
-  }
-  if (::close(fd) != 0) return Reason(errno);
-  if (::rename(temporary.c_str(), file.c_str()) != 0) return Reason(errno);
-  // The rename itself is durable once the folder is flushed.
-  int dir = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  if (auto failure = base::WriteFileAtomically(StateFile(), engine_->Save(), 0644)) {
+    return Reason(failure->error);
   }
   return std::nullopt;
 }

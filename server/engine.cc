@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "base/utf.h"
 #include "server/catalog/server_state.h"
 #include "server/errors.h"
 #include "server/exec/executor.h"
@@ -59,7 +60,7 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
     return outcome;
   };
   if (!session) return fail(Raise(Msg::kLoginFailed, {""}));
-  if (!IsValidUtf8(batch)) return fail(Raise(Msg::kInvalidText));
+  if (!base::IsValidUtf8(batch)) return fail(Raise(Msg::kInvalidText));
   // A session whose database is gone (it cannot be dropped while in use,
   // but a distributor drop takes its database) falls back to master.
   if (!state_->FindDatabase(session->database)) session->database = "master";

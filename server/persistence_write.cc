@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "base/utf.h"
 #include "server/persistence.h"
 #include "server/types/scalar.h"
 
@@ -42,7 +43,7 @@ class JsonWriter {
   }
   void String(std::string_view text) {
     Separate();
-    if (IsValidUtf8(text)) {
+    if (base::IsValidUtf8(text)) {
       Quote(text);
       return;
     }

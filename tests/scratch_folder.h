@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 namespace tavora::testing {
 
@@ -22,6 +25,16 @@ inline std::filesystem::path ScratchFolder(const std::string& prefix) {
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
+}
+
+// The whole file as it is now; "" when there is none.
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::filesystem::path& path, std::string_view text) {
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 }  // namespace tavora::testing

@@ -68,13 +68,6 @@ struct Column {
   friend bool operator==(const Column&, const Column&) = default;
 };
 
-// A value that cannot be sent as its column's type (a defect of the engine
-// or of this mapping, not of the client): the reply becomes an error.
-class EncodeError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // The wire column for an engine result column of `sql_type` ("int",
 // "varchar(32)", "decimal(10,2)", "ntext"...). A type this mapping does not
 // know travels as nvarchar(4000) text.

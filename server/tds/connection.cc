@@ -207,11 +207,19 @@ std::string Connection::ReachedAs(const std::string& login_server_name) {
 }
 
 bool Connection::OnBatch(const Message& message) {
-  return RunAndReply(DecodeSqlBatch(message.payload),
-                     [&](const BatchOutcome& outcome, const std::string& old_database,
-                         const std::string& new_database) {
-                       return BatchReply(context_, outcome, old_database, new_database);
-                     });
+  std::string sql;
+  try {
+    sql = DecodeSqlBatch(message.payload);
+  } catch (const DecodeError& e) {
+    // The packets were sound, only the text is not: the session goes on.
+    return Send(PacketType::kReply,
+                ErrorReply(context_, Raise(Msg::kNotSupported,
+                                           {std::string("This batch (") + e.what() + ")"})));
+  }
+  return RunAndReply(sql, [&](const BatchOutcome& outcome, const std::string& old_database,
+                              const std::string& new_database) {
+    return BatchReply(context_, outcome, old_database, new_database);
+  });
 }
 
 bool Connection::OnRpc(const Message& message) {

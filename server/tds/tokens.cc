@@ -10,14 +10,6 @@ namespace {
 // and the token's 2-byte length must hold the rest.
 constexpr size_t kMaxMessageChars = 4000;
 
-std::string CutToChars(const std::string& utf8, size_t chars) {
-  std::string ucs2 = Utf8ToUcs2(utf8);
-  if (ucs2.size() <= 2 * chars) return utf8;
-  ucs2.resize(2 * chars);
-  return Ucs2ToUtf8(
-      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(ucs2.data()), ucs2.size()));
-}
-
 }  // namespace
 
 void Encode(Writer& w, const EnvChange& token) {
@@ -56,7 +48,7 @@ void Encode(Writer& w, const ServerMessage& token, Layout layout) {
   w.U32(static_cast<uint32_t>(token.number));
   w.U8(token.state);
   w.U8(token.severity);
-  w.UsVarChar(CutToChars(token.text, kMaxMessageChars));
+  w.UsVarChar(CutToUnits(token.text, kMaxMessageChars));
   w.BVarChar(token.server);
   w.BVarChar(token.procedure);
   if (layout == Layout::kTds72) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <variant>
 
+#include "base/utf.h"
 #include "server/tds/columns.h"
 #include "server/tds/wire_types.h"
 #include "server/types/cell_text.h"
@@ -18,28 +19,25 @@ namespace server::tds {
 
 namespace {
 
-// page.
+// Character data travels in the collation's single-byte code page; a
+// character it cannot hold becomes '?'.
 std::string Utf8ToLatin1(std::string_view utf8) {
-  std::string ucs2 = Utf8ToUcs2(utf8);
   std::string out;
-  out.reserve(ucs2.size() / 2);
-  for (size_t i = 0; i + 1 < ucs2.size(); i += 2) {
-    uint16_t unit = static_cast<uint8_t>(ucs2[i]) | (static_cast<uint8_t>(ucs2[i + 1]) << 8);
-    if (unit >= 0xDC00 && unit <= 0xDFFF) continue;  // second half of a pair: one '?' is enough
-    out += unit <= 0xFF ? static_cast<char>(unit) : '?';
+  out.reserve(utf8.size());
+  for (size_t pos = 0; pos < utf8.size();) {
+    size_t start = pos;
+    std::optional<char32_t> c = base::NextCodePoint(utf8, pos);
+    if (!c) throw EncodeError("text to send is not UTF-8 (byte " + std::to_string(start) + ")");
+    out += *c <= 0xFF ? static_cast<char>(*c) : '?';
   }
   return out;
 }
 
 std::string Latin1ToUtf8(std::span<const uint8_t> bytes) {
-  std::string ucs2;
-  ucs2.reserve(bytes.size() * 2);
-  for (uint8_t b : bytes) {
-    ucs2 += static_cast<char>(b);
-    ucs2 += '\0';
-  }
-  return Ucs2ToUtf8(
-      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(ucs2.data()), ucs2.size()));
+  std::string out;
+  out.reserve(bytes.size());
+  for (uint8_t b : bytes) base::AppendUtf8(out, b);
+  return out;
 }
 
 [[noreturn]] void Mismatch(const Column& column, const char* why) {

@@ -1,111 +1,46 @@
 #include "server/tds/wire.h"
 
 #include <exception>
+#include <optional>
+
+#include "base/utf.h"
 
 namespace server::tds {
 
-namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes one UTF-8 sequence at `i`, advancing it; invalid bytes give U+FFFD
-// and advance by one, so nothing loops forever.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
-  uint8_t b0 = byte(i);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  int extra = 0;
-  char32_t cp = 0;
-  char32_t min = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    extra = 1, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    extra = 2, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    extra = 3, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    ++i;
-    return kReplacement;
-  }
-  if (i + extra >= s.size()) {
-    ++i;
-    return kReplacement;
-  }
-  for (int k = 1; k <= extra; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  i += extra + 1;
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
-  return cp;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-void AppendUnit(std::string& out, uint16_t unit) {
-  out += static_cast<char>(unit & 0xFF);
-  out += static_cast<char>(unit >> 8);
-}
-
-}  // namespace
-
 std::string Utf8ToUcs2(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size() * 2);
-  for (size_t i = 0; i < utf8.size();) {
-    char32_t cp = NextCodePoint(utf8, i);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      AppendUnit(out, static_cast<uint16_t>(0xD800 + (cp >> 10)));
-      AppendUnit(out, static_cast<uint16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      AppendUnit(out, static_cast<uint16_t>(cp));
-    }
+  size_t refused_at = 0;
+  std::optional<std::u16string> utf16 = base::Utf8ToUtf16(utf8, &refused_at);
+  if (!utf16) {
+    throw EncodeError("text to send is not UTF-8 (byte " + std::to_string(refused_at) + ")");
   }
-  return out;
+  return base::ToLittleEndian(*utf16);
 }
-
-size_t Ucs2Units(std::string_view utf8) { return Utf8ToUcs2(utf8).size() / 2; }
 
 std::string Ucs2ToUtf8(std::span<const uint8_t> ucs2) {
-  std::string out;
-  out.reserve(ucs2.size() / 2);
-  size_t units = ucs2.size() / 2;
-  auto unit = [&](size_t k) { return static_cast<uint16_t>(ucs2[2 * k] | (ucs2[2 * k + 1] << 8)); };
-  for (size_t k = 0; k < units; ++k) {
-    char32_t u = unit(k);
-    if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units && unit(k + 1) >= 0xDC00 &&
-        unit(k + 1) <= 0xDFFF) {
-      u = 0x10000 + ((u - 0xD800) << 10) + (unit(k + 1) - 0xDC00);
-      ++k;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      u = kReplacement;
-    }
-    AppendUtf8(out, u);
+  std::optional<std::u16string> utf16 = base::FromLittleEndian(ucs2);
+  if (!utf16) {
+    throw DecodeError("text of " + std::to_string(ucs2.size()) +
+                      " bytes is not UTF-16: the count is odd");
   }
-  return out;
+  size_t refused_at = 0;
+  std::optional<std::string> utf8 = base::Utf16ToUtf8(*utf16, &refused_at);
+  if (!utf8) {
+    throw DecodeError("text is not UTF-16: an unpaired surrogate at unit " +
+                      std::to_string(refused_at));
+  }
+  return *utf8;
+}
+
+std::string_view CutToUnits(std::string_view utf8, size_t units) {
+  size_t used = 0;
+  for (size_t pos = 0; pos < utf8.size();) {
+    size_t start = pos;
+    std::optional<char32_t> c = base::NextCodePoint(utf8, pos);
+    if (!c) throw EncodeError("text to send is not UTF-8 (byte " + std::to_string(start) + ")");
+    used += *c >= 0x10000 ? 2 : 1;
+    if (used > units) return utf8.substr(0, start);
+  }
+  return utf8;
 }
 
 void Writer::U16(uint16_t v) {
@@ -134,15 +69,13 @@ void Writer::U64(uint64_t v) {
 }
 
 void Writer::BVarChar(std::string_view utf8) {
-  std::string ucs2 = Utf8ToUcs2(utf8);
-  if (ucs2.size() > 2 * 255) ucs2.resize(2 * 255);
+  std::string ucs2 = Utf8ToUcs2(CutToUnits(utf8, 255));
   U8(static_cast<uint8_t>(ucs2.size() / 2));
   Bytes(ucs2);
 }
 
 void Writer::UsVarChar(std::string_view utf8) {
-  std::string ucs2 = Utf8ToUcs2(utf8);
-  if (ucs2.size() > 2 * 65535) ucs2.resize(2 * 65535);
+  std::string ucs2 = Utf8ToUcs2(CutToUnits(utf8, 65535));
   U16(static_cast<uint16_t>(ucs2.size() / 2));
   Bytes(ucs2);
 }

@@ -19,13 +19,23 @@ class DecodeError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// UTF-8 to UCS-2 little-endian bytes (characters beyond the BMP become
-// surrogate pairs, invalid UTF-8 becomes U+FFFD), and back (an unpaired
-// surrogate becomes U+FFFD and an odd trailing byte is ignored).
+// A value that cannot be sent as its column's type, or text that is not
+// UTF-8 (a defect of the engine or of this mapping, not of the client): the
+// reply becomes an error.
+class EncodeError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The server's UTF-8 text as UTF-16 little-endian bytes, characters beyond
+// the BMP as surrogate pairs; EncodeError when it is not UTF-8.
 std::string Utf8ToUcs2(std::string_view utf8);
+// UTF-16 little-endian bytes as UTF-8; DecodeError when the client sent an
+// odd number of bytes or an unpaired surrogate, which no text holds.
 std::string Ucs2ToUtf8(std::span<const uint8_t> ucs2);
-// UTF-16 units needed for `utf8`.
-size_t Ucs2Units(std::string_view utf8);
+// The longest start of `utf8` that fits in `units` UTF-16 units; a surrogate
+// pair is never cut in half. EncodeError when it is not UTF-8.
+std::string_view CutToUnits(std::string_view utf8, size_t units);
 
 // Appends protocol fields to a byte buffer. Integers are little-endian
 // unless the name ends in Be, as the protocol has it.

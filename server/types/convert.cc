@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/utf.h"
 #include "server/types/date_style.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
@@ -105,43 +106,26 @@ std::vector<uint8_t> BigEndian(uint64_t v, int bytes) {
   return out;
 }
 
-std::vector<uint8_t> Utf16Le(std::string_view text) {
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    uint32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 0x6 && i + 1 < text.size()) {
-      cp = ((c & 0x1F) << 6) | (text[i + 1] & 0x3F);
-      len = 2;
-    } else if ((c >> 4) == 0xE && i + 2 < text.size()) {
-      cp = ((c & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F);
-      len = 3;
-    } else if ((c >> 3) == 0x1E && i + 3 < text.size()) {
-      cp = ((c & 0x07) << 18) | ((text[i + 1] & 0x3F) << 12) | ((text[i + 2] & 0x3F) << 6) |
-           (text[i + 3] & 0x3F);
-      len = 4;
-    }
-    i += len;
-    auto put = [&out](uint32_t unit) {
-      out.push_back(static_cast<uint8_t>(unit & 0xff));
-      out.push_back(static_cast<uint8_t>(unit >> 8));
-    };
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      cp -= 0x10000;
-      put(0xD800 + (cp >> 10));
-      put(0xDC00 + (cp & 0x3FF));
-    } else {
-      put(cp > 0xFFFF ? 0xFFFD : cp);
-    }
-  }
-  return out;
+// nchar and nvarchar data as bytes: UTF-16 little-endian, as the server
+// stores it. Text in the engine is UTF-8 throughout; anything else is a
+// defect, reported rather than guessed at.
+Status Utf16Le(std::string_view text, std::vector<uint8_t>& out) {
+  std::optional<std::u16string> utf16 = base::Utf8ToUtf16(text);
+  if (!utf16) return Raise(Msg::kInternalError, {"a text value is not UTF-8"});
+  std::string bytes = base::ToLittleEndian(*utf16);
+  out.assign(bytes.begin(), bytes.end());
+  return std::nullopt;
 }
 
-// Fits bytes made from a number into binary(n)/varbinary(n): the rightmost
-// bytes are kept, and binary(n) is padded on the left.
+// The bytes of character data: UTF-16 for the Unicode types, the text's own
+// bytes for the others.
+Status CharacterBytes(const Scalar& in, std::vector<uint8_t>& out) {
+  const std::string& text = std::get<std::string>(in.value);
+  if (Info(in.type.base).unicode) return Utf16Le(text, out);
+  out.assign(text.begin(), text.end());
+  return std::nullopt;
+}
+
 std::vector<uint8_t> FitNumberBytes(std::vector<uint8_t> bytes, const DataType& target) {
   size_t n = static_cast<size_t>(target.length);
   if (bytes.size() > n) bytes.erase(bytes.begin(), bytes.end() - n);
@@ -432,18 +416,11 @@ Status ToCharacter(const Scalar& in, const DataType& target, const Request& requ
       if (!explicit_cast) return Implicit(in.type, target);
       const auto& bytes = std::get<std::vector<uint8_t>>(in.value);
       text.assign(bytes.begin(), bytes.end());
-      if (!IsValidUtf8(text)) {
+      if (!base::IsValidUtf8(text)) {
         // Bytes that are not UTF-8 read as Latin-1 characters, so that
         // character data always stays valid text.
         text.clear();
-        for (uint8_t b : bytes) {
-          if (b < 0x80) {
-            text += static_cast<char>(b);
-          } else {
-            text += static_cast<char>(0xC0 | (b >> 6));
-            text += static_cast<char>(0x80 | (b & 0x3F));
-          }
-        }
+        for (uint8_t b : bytes) base::AppendUtf8(text, b);
       }
       break;
     }
@@ -536,9 +513,7 @@ Status ToBinary(const Scalar& in, const DataType& target, bool explicit_cast, Va
     }
     case TypeFamily::kCharacter: {
       if (!explicit_cast) return Implicit(in.type, target);
-      const std::string& text = std::get<std::string>(in.value);
-      bytes = Info(in.type.base).unicode ? Utf16Le(text)
-                                         : std::vector<uint8_t>(text.begin(), text.end());
+      if (Status s = CharacterBytes(in, bytes)) return s;
       from_number = false;
       break;
     }
@@ -572,9 +547,9 @@ Status ToImage(const Scalar& in, const DataType& target, Value& out) {
       return std::nullopt;
     case TypeFamily::kCharacter:
     case TypeFamily::kText: {
-      const std::string& text = std::get<std::string>(in.value);
-      out = Info(in.type.base).unicode ? Utf16Le(text)
-                                       : std::vector<uint8_t>(text.begin(), text.end());
+      std::vector<uint8_t> bytes;
+      if (Status s = CharacterBytes(in, bytes)) return s;
+      out = std::move(bytes);
       return std::nullopt;
     }
     default:
@@ -792,29 +767,6 @@ std::string ScalarText(const Scalar& raw) {
     default:
       return std::get<std::string>(s.value);
   }
-}
-
-bool IsValidUtf8(std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t len = c < 0x80           ? 1
-                 : (c >> 5) == 0x6  ? 2
-                 : (c >> 4) == 0xE  ? 3
-                 : (c >> 3) == 0x1E ? 4
-                                    : 0;
-    if (len == 0 || i + len > text.size()) return false;
-    uint32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-    for (size_t k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
-  }
-  return true;
 }
 
 size_t CharacterCount(std::string_view text) {

@@ -56,9 +56,6 @@ Status ConvertStyled(const Scalar& in, const DataType& target, int style, Value&
 // is written "0x11"). NULL gives "NULL".
 std::string ScalarText(const Scalar& scalar);
 
-// Whether `text` is well-formed UTF-8.
-bool IsValidUtf8(std::string_view text);
-
 // Characters in a UTF-8 text (code points), as length checks count them.
 size_t CharacterCount(std::string_view text);
 

@@ -21,12 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using tavora::testing::ReadFile;
 
 // The number of the first "error NUMBER:" line, or 0 when there is none.
 int FirstErrorNumber(const std::string& err) {

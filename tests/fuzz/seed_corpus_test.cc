@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/utf.h"
-#include "host/batch_splitter.h"
+#include "base/batch_splitter.h"
 #include "tests/golden_files.h"
 #include "tests/server/golden_replay.h"
 
@@ -55,11 +54,11 @@ std::map<std::string, std::string> ExpectedSeeds() {
       for (const GoldenCall& call :
            CallsReaching(operation + std::string(test) + ".jsonl", kFuzzServerName)) {
         session += call.text + "\r\nGO\r\n";
-        for (const std::u16string& batch : host::SplitBatches(harness::FromUtf8(call.text))) {
-          if (!batches.insert(harness::ToUtf8(batch)).second) continue;
+        for (const std::string& batch : base::SplitBatches(call.text)) {
+          if (!batches.insert(batch).second) continue;
           char file[32];
           std::snprintf(file, sizeof file, "dataset-%03zu.sql", batches.size());
-          seeds[file] = harness::ToUtf8(batch);
+          seeds[file] = batch;
         }
       }
     }

@@ -122,11 +122,15 @@ TEST_F(RecordSession, RefusesStatementsOutsideAnOpenConnection) {
   EXPECT_EQ(backend_->transcript.entries().size(), 7u);
 }
 
-TEST_F(RecordSession, RefusesATextThatCannotBeSplit) {
+TEST_F(RecordSession, RefusesATextThatCannotBeSplitNamingTheLine) {
   auto session = OpenSession();
-  std::u16string text = u"SELECT 1";
+  std::u16string text = u"SELECT 1\r\nSELECT 2";
   text += u'\0';
-  EXPECT_EQ(ErrorOf([&] { session->Execute(0, text); })->number(), harness::errors::kInvalidCall);
+  auto error = ErrorOf([&] { session->Execute(0, text); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), harness::errors::kInvalidCall);
+  EXPECT_EQ(error->description(),
+            u"Invalid procedure call or argument: the batch text holds a NUL character on line 2");
 }
 
 }  // namespace

@@ -21,12 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using tavora::testing::ReadFile;
 
 struct Outcome {
   int status = -1;
@@ -53,8 +48,8 @@ class TavoraCommand : public ::testing::Test {
     int raw = std::system(command.c_str());
     Outcome outcome;
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = Contents(out);
-    outcome.err = Contents(err);
+    outcome.out = ReadFile(out);
+    outcome.err = ReadFile(err);
     return outcome;
   }
 
@@ -151,7 +146,7 @@ TEST_F(TavoraCommand, RunLeavesADatabaseItDidNotCreateAlone) {
             "error 1801: Database 'tavora_TransPubDataset' already exists. This run did not "
             "create it and leaves it alone: neither Create nor Delete ran. If it is left over "
             "from an earlier test, 'tavora delete Replication.Transactional' drops it.\n");
-  EXPECT_EQ(Contents(folder_ / "out" / "delete-Replication.Transactional.jsonl"), "");
+  EXPECT_EQ(ReadFile(folder_ / "out" / "delete-Replication.Transactional.jsonl"), "");
   EXPECT_EQ(Tavora(list).out,
             "name\n----------------------\ntavora_TransPubDataset\n(1 row affected)\n");
 
@@ -168,7 +163,7 @@ TEST_F(TavoraCommand, RunOutputsHideThePasswordAndAreOwnerOnly) {
   Outcome outcome =
       Tavora("run Standard --backend record --user sa --password 'S3cr;t}' --out " + out.string());
   ASSERT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_NE(Contents(out / "create-Standard.jsonl")
+  EXPECT_NE(ReadFile(out / "create-Standard.jsonl")
                 .find("\"DRIVER=SQL Server;SERVER=(local);UID=sa;PWD=********;"
                       "Trusted_Connection=No\""),
             std::string::npos);
@@ -180,11 +175,11 @@ TEST_F(TavoraCommand, RunOutputsHideThePasswordAndAreOwnerOnly) {
     EXPECT_EQ(fs::status(file).permissions(), owner_only);
   }
   for (const auto& entry : fs::directory_iterator(out)) {
-    EXPECT_EQ(Contents(entry.path()).find("S3cr"), std::string::npos) << entry.path();
+    EXPECT_EQ(ReadFile(entry.path()).find("S3cr"), std::string::npos) << entry.path();
   }
   Outcome empty = Tavora("run Standard --backend record --out " + out.string());
   ASSERT_EQ(empty.status, 0) << empty.err;
-  EXPECT_NE(Contents(out / "delete-Standard.jsonl").find(";UID=;PWD=;Trusted_Connection=Yes\""),
+  EXPECT_NE(ReadFile(out / "delete-Standard.jsonl").find(";UID=;PWD=;Trusted_Connection=Yes\""),
             std::string::npos);
 }
 
@@ -238,7 +233,7 @@ TEST_F(TavoraCommand, ACorruptStateFileIsReportedAndLeftAsItIs) {
                                 0),
               0u)
         << outcome.err;
-    EXPECT_EQ(Contents(folder_ / "data" / "server-state.json"), corrupt);
+    EXPECT_EQ(ReadFile(folder_ / "data" / "server-state.json"), corrupt);
   }
 }
 

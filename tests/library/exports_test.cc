@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 
 #include "harness/activation.h"
@@ -183,12 +182,7 @@ TEST_F(ComponentTest, ErrorsAndHarnessClassesCrossTheModuleBoundary) {
   EXPECT_EQ(CanUnloadNow(), harness::kOk);
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using tavora::testing::ReadFile;
 
 TEST_F(ComponentTest, RegistersAndUnregistersTwiceKeepingForeignEntries) {
   fs::path registry = tavora::testing::ScratchFolder("tavora-exports") / "registry.json";

@@ -5,11 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,16 +58,8 @@ class ScopedEnv {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using tavora::testing::ReadFile;
+using tavora::testing::WriteFile;
 
 class RegistrationTest : public ::testing::Test {
  protected:

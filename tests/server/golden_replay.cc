@@ -1,7 +1,6 @@
 #include "tests/server/golden_replay.h"
 
-#include "harness/utf.h"
-#include "host/batch_splitter.h"
+#include "base/batch_splitter.h"
 #include "tests/server/server_test_util.h"
 
 namespace server::testing {
@@ -35,8 +34,8 @@ Replay ReplayCalls(Engine& engine, const std::vector<tavora::testing::GoldenCall
   for (const tavora::testing::GoldenCall& call : calls) {
     if (call.call == "Execute") replay.executed.push_back(call.text);
     bool found = false;
-    for (const std::u16string& batch : host::SplitBatches(harness::FromUtf8(call.text))) {
-      BatchOutcome outcome = client.Run(harness::ToUtf8(batch));
+    for (const std::string& batch : base::SplitBatches(call.text)) {
+      BatchOutcome outcome = client.Run(batch);
       if (outcome.error) {
         if (MayFail(call.text)) break;
         replay.error = outcome.error;

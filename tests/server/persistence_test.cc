@@ -6,12 +6,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "server/data_folder.h"
 #include "server/engine.h"
 #include "tests/golden_files.h"
+#include "tests/scratch_folder.h"
 #include "tests/server/golden_replay.h"
 #include "tests/server/server_test_util.h"
 
@@ -38,17 +37,8 @@ class TempFolder {
   std::string path_;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+using tavora::testing::ReadFile;
+using tavora::testing::WriteFile;
 
 std::unique_ptr<Engine> LoadOrFail(const std::string& text, ServerOptions options = {}) {
   auto loaded = Engine::Load(text, options);
@@ -176,7 +166,6 @@ TEST(ServerDataFolder, KeepsTheServerBetweenProcesses) {
     EXPECT_FALSE(fs::exists(data.StateFile()));
     EXPECT_FALSE(data.Execute(session, "CREATE DATABASE kept").error);
     EXPECT_TRUE(fs::exists(data.StateFile()));
-    EXPECT_FALSE(fs::exists(data.StateFile() + ".tmp"));
   }
   auto reopened = DataFolder::Open(folder.path(), ServerOptions{});
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(reopened))
@@ -217,8 +206,8 @@ TEST(ServerDataFolder, FailedWriteBecomesTheBatchError) {
   auto opened = DataFolder::Open(folder.path(), ServerOptions{});
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened));
   DataFolder& data = *std::get<std::unique_ptr<DataFolder>>(opened);
-  // A folder where the temporary file should go makes the write fail.
-  fs::create_directory(data.StateFile() + ".tmp");
+  // A folder in the state file's place makes the write fail.
+  fs::create_directories(data.StateFile() + "/inside");
   int session = std::get<int>(data.engine().Login("sa", "", false, "TAVORA"));
   BatchOutcome outcome = data.Execute(session, "CREATE DATABASE lost");
   EXPECT_EQ(Describe(outcome.error),

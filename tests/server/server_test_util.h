@@ -11,11 +11,6 @@
 
 namespace server::testing {
 
-// Splits a session text into batches as the session back ends do: a line
-// holding only GO (any case, blanks around it) ends a batch; batches of
-// white space only are skipped.
-std::vector<std::string> SplitOnGo(std::string_view text);
-
 // One connection to an engine, used the way a session back end uses it.
 class Client {
  public:

@@ -267,6 +267,16 @@ TEST_F(TdsListener, UnsupportedCallsGetAClearErrorAndTheSessionGoesOn) {
   std::optional<Message> reply = client.Receive();
   ASSERT_TRUE(reply);
   EXPECT_EQ(Only<ServerMessage>(DecodeTokens(reply->payload, Layout::kTds71)).size(), 1u);
+  // Batch text that is not UTF-16 is refused, not guessed at.
+  ASSERT_TRUE(client.Send(PacketType::kSqlBatch, std::vector<uint8_t>{'S', 0, 0x00, 0xD8}));
+  reply = client.Receive();
+  ASSERT_TRUE(reply);
+  std::vector<ServerMessage> refused =
+      Only<ServerMessage>(DecodeTokens(reply->payload, Layout::kTds71));
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].text,
+            "This batch (text is not UTF-16: an unpaired surrogate at unit 1) is not supported by "
+            "this server.");
   EXPECT_EQ(RowsText(client.Batch("SELECT 4")), "4\n");
 }
 

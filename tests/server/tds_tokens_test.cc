@@ -99,12 +99,17 @@ TEST(TdsTokens, TokensHaveTheProtocolsExactBytes) {
   EXPECT_EQ(done.bytes(), Bytes({0xFD, 0x11, 0x00, 0xC1, 0x00, 0x04, 0x00, 0x00, 0x00}));
 }
 
-TEST(TdsTokens, OverlongMessageTextIsCut) {
-  Writer w;
-  Encode(w, ServerMessage{true, 50000, 1, 16, std::string(5000, 'x'), "S", "", 1}, Layout::kTds71);
-  std::vector<Token> decoded = DecodeTokens(w.bytes(), Layout::kTds71);
-  ASSERT_EQ(decoded.size(), 1u);
-  EXPECT_EQ(std::get<ServerMessage>(decoded[0]).text, std::string(4000, 'x'));
+TEST(TdsTokens, OverlongMessageTextIsCutWithoutSplittingAPair) {
+  const std::string pair = "\xF0\x9F\x98\x80";  // two UTF-16 units
+  for (size_t before : {3998, 3999}) {
+    SCOPED_TRACE(before);
+    std::string text = std::string(before, 'x') + pair + std::string(1000, 'x');
+    ServerMessage long_text{true, 50000, 1, 16, text, "S", "", 1};
+    auto decoded = std::get<ServerMessage>(
+        RoundTrip([&](Writer& w) { Encode(w, long_text, Layout::kTds71); }, Layout::kTds71));
+    // 4,000 units: the pair fits after 3,998 characters, not after 3,999.
+    EXPECT_EQ(decoded.text, before == 3998 ? text.substr(0, 3998 + 4) : std::string(3999, 'x'));
+  }
 }
 
 TEST(TdsTokens, DecodeRefusesUnknownTokensAndOrphanRows) {
