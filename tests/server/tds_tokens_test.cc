@@ -105,8 +105,9 @@ TEST(TdsTokens, OverlongMessageTextIsCutWithoutSplittingAPair) {
     SCOPED_TRACE(before);
     std::string text = std::string(before, 'x') + pair + std::string(1000, 'x');
     ServerMessage long_text{true, 50000, 1, 16, text, "S", "", 1};
-    auto decoded = std::get<ServerMessage>(
-        RoundTrip([&](Writer& w) { Encode(w, long_text, Layout::kTds71); }, Layout::kTds71));
+    Writer w;
+    Encode(w, long_text, Layout::kTds71);
+    auto decoded = std::get<ServerMessage>(DecodeTokens(w.bytes(), Layout::kTds71).front());
     // 4,000 units: the pair fits after 3,998 characters, not after 3,999.
     EXPECT_EQ(decoded.text, before == 3998 ? text.substr(0, 3998 + 4) : std::string(3999, 'x'));
   }
