@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "harness/test_library.h"

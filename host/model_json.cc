@@ -1,5 +1,7 @@
 #include "host/model_json.h"
 
+#include <nlohmann/json.hpp>
+
 #include "harness/error.h"
 #include "harness/utf.h"
 #include "host/object_model.h"

@@ -1,7 +1,7 @@
 #ifndef TAVORA_HOST_MODEL_JSON_H_
 #define TAVORA_HOST_MODEL_JSON_H_
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include "harness/object_model.h"
 #include "harness/variant.h"

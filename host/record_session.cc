@@ -1,6 +1,7 @@
 #include "host/record_session.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 #include "harness/error.h"
@@ -157,6 +158,17 @@ void RequireOpen(bool open) {
 void RequireNotOpen(bool open) {
   if (open) throw harness::Error(kOpenError, kOpenText);
 }
+
+Transcript::Transcript() = default;
+Transcript::Transcript(const Transcript& other) = default;
+Transcript::Transcript(Transcript&& other) noexcept = default;
+Transcript& Transcript::operator=(const Transcript& other) = default;
+Transcript& Transcript::operator=(Transcript&& other) noexcept = default;
+Transcript::~Transcript() = default;
+
+void Transcript::Add(nlohmann::ordered_json entry) { entries_.push_back(std::move(entry)); }
+
+void Transcript::Clear() { entries_.clear(); }
 
 std::string Transcript::ToJsonLines() const {
   std::string lines;

@@ -2,7 +2,7 @@
 #define TAVORA_HOST_RECORD_SESSION_H_
 
 #include <memory>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,11 +16,20 @@ namespace host {
 // {"call":"SetLoginTimeout","value":15}, {"call":"Open","text":...},
 // {"call":"Execute","option":0,"text":...}, {"call":"Query","text":...},
 // {"call":"Close"}.
+// Members that touch the entries are defined in the .cc, so that only the
+// code that reads them needs the whole JSON library.
 class Transcript {
  public:
-  void Add(nlohmann::ordered_json entry) { entries_.push_back(std::move(entry)); }
+  Transcript();
+  Transcript(const Transcript& other);
+  Transcript(Transcript&& other) noexcept;
+  Transcript& operator=(const Transcript& other);
+  Transcript& operator=(Transcript&& other) noexcept;
+  ~Transcript();
+
+  void Add(nlohmann::ordered_json entry);
   const std::vector<nlohmann::ordered_json>& entries() const { return entries_; }
-  void Clear() { entries_.clear(); }
+  void Clear();
   // One JSON object per line, each line ending in "\n".
   std::string ToJsonLines() const;
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "harness/error.h"
 #include "tests/error_of.h"
