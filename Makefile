@@ -10,6 +10,9 @@ FUZZ_TIME ?= 600
 FUZZ_TARGETS ?=
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Ninja starts a target's compiles while the libraries it links are still
+# being built, so both cores stay busy to the end.
+GENERATOR ?= Ninja
 
 # Every report ends the process with a non-zero status, so it fails the test
 # that caused it. Leak checking stays on: the component is loaded and released
@@ -29,7 +32,7 @@ deps:
 	@scripts/install-deps
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -52,7 +55,7 @@ check: format-check build
 # so the build takes well under half the time it takes at -O2 -g, the tests
 # still run in well under a minute, and reports still name file and line.
 $(ASAN_BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g1 -DNDEBUG" -DTAVORA_SANITIZE=ON \
 	  -DTAVORA_BENCH=OFF $(CMAKE_FLAGS)
 

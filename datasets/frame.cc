@@ -8,7 +8,7 @@ namespace tavora {
 
 namespace {
 
-constexpr char16_t kProjectName[] = u"Project1";
+constexpr char16_t kWorkspaceProject[] = u"Project1";
 
 bool NeedsBraces(std::u16string_view value) {
   if (value.empty()) return false;
@@ -64,8 +64,8 @@ bool DatabaseExists(harness::SqlSession& session, std::u16string_view database) 
 void RegisterWorkspaceProject(harness::Workspace& workspace, const std::u16string& server,
                               const std::u16string& database, bool write_flags) {
   auto projects = workspace.Projects();
-  projects->Remove(harness::Variant::String(kProjectName), 0);
-  auto project = projects->Add(2, kProjectName);
+  projects->Remove(harness::Variant::String(kWorkspaceProject), 0);
+  auto project = projects->Add(2, kWorkspaceProject);
   auto connection = project->Connection();
   connection->SetServer(server);
   connection->SetSecurityMode(0);
@@ -75,7 +75,7 @@ void RegisterWorkspaceProject(harness::Workspace& workspace, const std::u16strin
 }
 
 void SaveWorkspaceProject(harness::Workspace& workspace) {
-  workspace.Projects()->Item(harness::Variant::String(kProjectName))->Save();
+  workspace.Projects()->Item(harness::Variant::String(kWorkspaceProject))->Save();
 }
 
 }  // namespace tavora

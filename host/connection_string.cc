@@ -19,11 +19,11 @@ std::u16string Lower(std::u16string_view text) {
   return lower;
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsSpaceOrTab(char16_t c) { return c == u' ' || c == u'\t'; }
 
 std::u16string_view Trim(std::u16string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsSpaceOrTab(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpaceOrTab(text.back())) text.remove_suffix(1);
   return text;
 }
 

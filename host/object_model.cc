@@ -21,14 +21,14 @@ constexpr ClassCollections kClassCollections[] = {
     {u"MSSQL80.MergePublication", {u"Articles"}},
 };
 
+}  // namespace
+
 const std::u16string& KeyText(const harness::Variant& key) {
   if (key.kind() != harness::Variant::Kind::kString) {
     harness::RaiseRuntime(harness::errors::kTypeMismatch);
   }
   return key.AsString();
 }
-
-}  // namespace
 
 HostModelProperty::HostModelProperty(std::u16string name, harness::Variant value, bool modifiable,
                                      harness::Variant new_value, std::u16string note)

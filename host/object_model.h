@@ -15,6 +15,9 @@ namespace host {
 // must be String variants (error 13), a duplicate key is error 457 and a
 // missing one error 5, as with the platform's collections.
 
+// The text of a collection key: error 13 unless it is a String variant.
+const std::u16string& KeyText(const harness::Variant& key);
+
 class HostModelProperty final : public harness::ComObject<harness::ModelProperty> {
  public:
   HostModelProperty(std::u16string name, harness::Variant value, bool modifiable,

@@ -12,17 +12,11 @@
 #include "host/file_io.h"
 #include "host/harness_classes.h"
 #include "host/model_json.h"
+#include "host/object_model.h"
 
 namespace host {
 
 namespace {
-
-const std::u16string& KeyText(const harness::Variant& key) {
-  if (key.kind() != harness::Variant::Kind::kString) {
-    harness::RaiseRuntime(harness::errors::kTypeMismatch);
-  }
-  return key.AsString();
-}
 
 // A project name becomes a file name, so it must stay one plain name.
 void CheckProjectName(const std::u16string& name) {

@@ -13,30 +13,30 @@ namespace tavora {
 
 namespace {
 
-constexpr char16_t kModule[] = u"Library";
+constexpr char16_t kLibraryModule[] = u"Library";
 
 using SuiteList = harness::KeyedCollection<harness::ComPtr<harness::ITestSuite>>;
 
 class Library : public harness::ComObject<harness::ITestLibrary> {
  public:
   std::u16string Name() override {
-    return Trap(kModule, u"ITestLibrary_Name", [] { return std::u16string(kLibraryName); });
+    return Trap(kLibraryModule, u"ITestLibrary_Name", [] { return std::u16string(kLibraryName); });
   }
 
   std::u16string Description() override {
-    return Trap(kModule, u"ITestLibrary_Description",
+    return Trap(kLibraryModule, u"ITestLibrary_Description",
                 [] { return std::u16string(u"SQL Server 2000"); });
   }
 
   int32_t SuiteCount() override {
-    return Trap(kModule, u"ITestLibrary_SuiteCount", [&] {
+    return Trap(kLibraryModule, u"ITestLibrary_SuiteCount", [&] {
       Load();
       return suites_->Count();
     });
   }
 
   harness::ComPtr<harness::ITestSuite> GetSuite(int32_t index) override {
-    return Trap(kModule, u"ITestLibrary_GetSuite", [&] {
+    return Trap(kLibraryModule, u"ITestLibrary_GetSuite", [&] {
       Load();
       return suites_->At(PositionOf(index));
     });
@@ -44,7 +44,7 @@ class Library : public harness::ComObject<harness::ITestLibrary> {
 
  private:
   void Load() {
-    Trap(kModule, u"Load", [&] {
+    Trap(kLibraryModule, u"Load", [&] {
       if (suites_) return;
       // Filled aside and stored only when complete: a failure leaves the list
       // absent, so the next call tries again instead of serving a short list.

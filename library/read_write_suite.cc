@@ -15,7 +15,7 @@ namespace tavora {
 
 namespace {
 
-constexpr char16_t kModule[] = u"ReadWriteSuite";
+constexpr char16_t kSuiteModule[] = u"ReadWriteSuite";
 
 struct TestRow {
   const char16_t* name;
@@ -37,23 +37,23 @@ using TestList = harness::KeyedCollection<harness::ComPtr<harness::TestCase>>;
 class ReadWriteSuite : public harness::ComObject<harness::ITestSuite> {
  public:
   std::u16string Name() override {
-    return Trap(kModule, u"ITestSuite_Name", [] { return std::u16string(u"ReadWrite"); });
+    return Trap(kSuiteModule, u"ITestSuite_Name", [] { return std::u16string(u"ReadWrite"); });
   }
 
   std::u16string Description() override {
-    return Trap(kModule, u"ITestSuite_Description",
+    return Trap(kSuiteModule, u"ITestSuite_Description",
                 [] { return std::u16string(u"Read/Write Test Suite"); });
   }
 
   int32_t TestCount() override {
-    return Trap(kModule, u"ITestSuite_TestCount", [&] {
+    return Trap(kSuiteModule, u"ITestSuite_TestCount", [&] {
       if (!tests_) Load();
       return tests_->Count();
     });
   }
 
   harness::ComPtr<harness::TestCase> GetTest(int32_t index) override {
-    return Trap(kModule, u"ITestSuite_GetTest", [&] {
+    return Trap(kSuiteModule, u"ITestSuite_GetTest", [&] {
       if (!tests_) Load();
       return tests_->At(PositionOf(index));
     });
@@ -61,7 +61,7 @@ class ReadWriteSuite : public harness::ComObject<harness::ITestSuite> {
 
  private:
   void Load() {
-    Trap(kModule, u"Load", [&] {
+    Trap(kSuiteModule, u"Load", [&] {
       // Filled aside and stored only when complete: a failure (the harness
       // cannot make a TestCase, say) leaves the list absent, so the next call
       // tries again instead of serving a silently shorter suite.

@@ -21,8 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr char kClasses[] = "classes";
-constexpr char kProgIds[] = "progIds";
+constexpr char kClassesSection[] = "classes";
+constexpr char kProgIdsSection[] = "progIds";
 
 std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
@@ -79,7 +79,7 @@ json ReadRegistry(const fs::path& registry) {
     Fail("the registry", registry, std::string("is not valid JSON: ") + e.what());
   }
   if (!root.is_object()) Fail("the registry", registry, "does not hold a JSON object");
-  for (const char* section : {kClasses, kProgIds}) {
+  for (const char* section : {kClassesSection, kProgIdsSection}) {
     if (root.contains(section) && !root[section].is_object()) {
       Fail("the registry", registry, std::string("\"") + section + "\" is not a JSON object");
     }
@@ -137,8 +137,8 @@ void RegisterComponent(const fs::path& registry, const std::string& server_path)
     throw RegistrationError("cannot register: the component's own path is unknown");
   }
   json root = ReadRegistry(registry);
-  json& classes = Section(root, kClasses);
-  json& prog_ids = Section(root, kProgIds);
+  json& classes = Section(root, kClassesSection);
+  json& prog_ids = Section(root, kProgIdsSection);
   for (const ComponentClass& component_class : ComponentClasses()) {
     std::string clsid = harness::ToString(component_class.clsid);
     std::string prog_id = harness::ToUtf8(ProgId(component_class));
@@ -156,10 +156,10 @@ void UnregisterComponent(const fs::path& registry) {
   for (const ComponentClass& component_class : ComponentClasses()) {
     std::string clsid = harness::ToString(component_class.clsid);
     std::string prog_id = harness::ToUtf8(ProgId(component_class));
-    if (root.contains(kClasses)) changed |= root[kClasses].erase(clsid) > 0;
+    if (root.contains(kClassesSection)) changed |= root[kClassesSection].erase(clsid) > 0;
     // A ProgID that now names another component's class is not ours to remove.
-    if (root.contains(kProgIds) && root[kProgIds].value(prog_id, json()) == clsid) {
-      changed |= root[kProgIds].erase(prog_id) > 0;
+    if (root.contains(kProgIdsSection) && root[kProgIdsSection].value(prog_id, json()) == clsid) {
+      changed |= root[kProgIdsSection].erase(prog_id) > 0;
     }
   }
   if (changed) WriteRegistry(registry, root);

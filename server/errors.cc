@@ -354,7 +354,7 @@ constexpr bool TableFollowsEnum() {
 }
 static_assert(TableFollowsEnum(), "kMessages must list every Msg once, in enum order");
 
-const MessageRow& Row(Msg msg) { return kMessages[static_cast<size_t>(msg)]; }
+const MessageRow& RowOf(Msg msg) { return kMessages[static_cast<size_t>(msg)]; }
 
 // The placeholder forms the templates use, longest first so "%.*ls" is not
 // read as "%.".
@@ -363,12 +363,12 @@ constexpr std::string_view kPlaceholders[] = {"%.*ls", "%S_MSG", "%S_KEY", "%ls"
 
 }  // namespace
 
-int MessageNumber(Msg msg) { return Row(msg).number; }
+int MessageNumber(Msg msg) { return RowOf(msg).number; }
 
-int MessageSeverity(Msg msg) { return Row(msg).severity; }
+int MessageSeverity(Msg msg) { return RowOf(msg).severity; }
 
 SqlError Raise(Msg msg, std::initializer_list<std::string_view> args) {
-  const MessageRow& row = Row(msg);
+  const MessageRow& row = RowOf(msg);
   std::string_view text = row.text;
   std::string out;
   out.reserve(text.size() + 32);

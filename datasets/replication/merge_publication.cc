@@ -10,23 +10,23 @@ namespace tavora::replication {
 
 namespace {
 
-constexpr std::u16string_view kViewScript =
+constexpr std::u16string_view kMergeViewScript =
     u"CREATE VIEW vwGeneric AS SELECT * FROM tblGeneric\r\nGO";
-constexpr std::u16string_view kNewViewScript =
+constexpr std::u16string_view kMergeNewViewScript =
     u"CREATE VIEW vwGeneric2 AS SELECT * FROM tblGeneric2\r\nGO";
-constexpr std::u16string_view kProcedureScript =
+constexpr std::u16string_view kMergeProcedureScript =
     u"CREATE PROCEDURE spGeneric AS SELECT * FROM tblGeneric WHERE tblGeneric.fldRecordID<>3";
-constexpr std::u16string_view kNewProcedureScript =
+constexpr std::u16string_view kMergeNewProcedureScript =
     u"CREATE PROCEDURE spGeneric2 AS SELECT * FROM tblGeneric2 "
     u"WHERE tblGeneric2.fldRecordID2<>3";
 
-constexpr PropertyRow kTableRows[] = {
+constexpr PropertyRow kMergeTableRows[] = {
     Mod(u"Name", S(u"tblGeneric"), S(u"tblGeneric2")),
     Fixed(u"Owner", S(u"dbo")),
     Fixed(u"FullTextCatalog", S(u"")),
 };
 
-constexpr PropertyRow kPrimaryKeyRows[] = {
+constexpr PropertyRow kMergePrimaryKeyRows[] = {
     Mod(u"Name", S(u"PK_MergeID"), S(u"PK_MergeID2")),
     Fixed(u"Clustered", B(false)),
     Fixed(u"Columns", S(u"fldRecordID")),
@@ -34,21 +34,21 @@ constexpr PropertyRow kPrimaryKeyRows[] = {
     Fixed(u"IndexType", L(3)),
 };
 
-constexpr PropertyRow kViewRows[] = {
+constexpr PropertyRow kMergeViewRows[] = {
     Mod(u"Name", S(u"vwGeneric"), S(u"vwGeneric2")),
-    Mod(u"Text", S(kViewScript), S(kNewViewScript)),
+    Mod(u"Text", S(kMergeViewScript), S(kMergeNewViewScript)),
     Fixed(u"Owner", S(u"dbo")),
 };
 
-constexpr PropertyRow kProcedureRows[] = {
+constexpr PropertyRow kMergeProcedureRows[] = {
     Mod(u"Name", S(u"spGeneric"), S(u"spGeneric2")),
-    Mod(u"Text", S(kProcedureScript), S(kNewProcedureScript)),
+    Mod(u"Text", S(kMergeProcedureScript), S(kMergeNewProcedureScript)),
     Fixed(u"Owner", S(u"dbo")),
 };
 
 // The record order is part of the model: CentralizedConflicts follows
 // CompressSnapshot, out of the alphabetical order of the rest.
-constexpr PropertyRow kPublicationRows[] = {
+constexpr PropertyRow kMergePublicationRows[] = {
     Fixed(u"Name", S(u"pubMerge")),
     Mod(u"Active", B(true), B(false)),
     Mod(u"AllowAnonymous", B(false), B(true)),
@@ -81,8 +81,8 @@ constexpr PropertyRow kPublicationRows[] = {
     Mod(u"ValidateSubscriberInfo", S(u""), S(u""), u"suser_sname()"),
 };
 
-// Rows of "artTable"; kArticles gives what the other articles change.
-constexpr PropertyRow kArticleRows[] = {
+// Rows of "artTable"; kMergeArticles gives what the other articles change.
+constexpr PropertyRow kMergeArticleRows[] = {
     Fixed(u"Name", S(u"artTable")),
     Mod(u"ColumnTracking", B(false), B(true)),
     Mod(u"CreationScriptPath", S(u""), S(u"c:\\Script.dat")),
@@ -102,7 +102,7 @@ struct MergeArticle {
   bool column_tracking;
 };
 
-constexpr MergeArticle kArticles[] = {
+constexpr MergeArticle kMergeArticles[] = {
     {u"artTable", u"tblGeneric", u"table", u"Table Article", true},
     {u"artView", u"vwGeneric", u"view schema only", u"View Article", false},
     {u"artStoredProc", u"spGeneric", u"proc schema only", u"Stored Proc Article", false},
@@ -118,18 +118,18 @@ std::u16string ArticleStatement(const MergeArticle& article) {
 void RecordTable(harness::ModelProject& project) {
   auto table =
       AddObject(*ProjectCollection(project, u"Tables"), u"dbo.tblGeneric", u"MSSQL80.Table", u"");
-  AddProperties(*table, kTableRows);
+  AddProperties(*table, kMergeTableRows);
   AddProperties(
       *AddObject(*table->Collection(u"Columns"), u"fldRecordID", u"MSSQL80.Column", u"int"),
       kRecordIdColumnRows);
   // The merge key has no index type name, where the transactional keys have one.
   AddProperties(*AddObject(*table->Collection(u"Indexes"), u"PK_MergeID", u"MSSQL80.Index", u""),
-                kPrimaryKeyRows);
+                kMergePrimaryKeyRows);
 }
 
 void RecordArticle(harness::ModelCollection& articles, const MergeArticle& article) {
   std::vector<PropertyRow> rows;
-  for (const PropertyRow& row : kArticleRows) {
+  for (const PropertyRow& row : kMergeArticleRows) {
     if (row.name == u"ColumnTracking" && !article.column_tracking) continue;
     rows.push_back(row);
   }
@@ -153,14 +153,14 @@ void CreateMergePublication(harness::ModelProject& project, harness::SqlSession&
                                               u"PRIMARY KEY NONCLUSTERED)",
                                           })));
     RecordTable(project);
-    Execute(session, StandardBatch(database, kViewScript));
+    Execute(session, StandardBatch(database, kMergeViewScript));
     AddProperties(
         *AddObject(*ProjectCollection(project, u"Views"), u"dbo.vwGeneric", u"MSSQL80.View", u""),
-        kViewRows);
-    Execute(session, StandardBatch(database, kProcedureScript));
+        kMergeViewRows);
+    Execute(session, StandardBatch(database, kMergeProcedureScript));
     AddProperties(*AddObject(*ProjectCollection(project, u"StoredProcedures"), u"dbo.spGeneric",
                              u"MSSQL80.StoredProcedure", u""),
-                  kProcedureRows);
+                  kMergeProcedureRows);
     // The function is there for the driver to meet; the model has no place for it.
     Execute(session, StandardBatch(database, JoinLines({
                                                  u"CREATE FUNCTION Square(@x int)",
@@ -171,16 +171,16 @@ void CreateMergePublication(harness::ModelProject& project, harness::SqlSession&
                                                  u"END",
                                              })));
     Execute(session, PlainBatch(database, u"EXEC sp_addmergepublication  @publication='pubMerge'"));
-    for (const MergeArticle& article : kArticles) {
+    for (const MergeArticle& article : kMergeArticles) {
       Execute(session, PlainBatch(database, ArticleStatement(article)));
     }
     // Recorded only now, so a publication the server refused part-way (or
     // any of its articles) leaves no trace in the model.
     auto publication = AddObject(*ProjectCollection(project, u"Publications"), u"pubMerge",
                                  u"MSSQL80.MergePublication", u"");
-    AddProperties(*publication, kPublicationRows);
+    AddProperties(*publication, kMergePublicationRows);
     auto articles = publication->Collection(u"Articles");
-    for (const MergeArticle& article : kArticles) RecordArticle(*articles, article);
+    for (const MergeArticle& article : kMergeArticles) RecordArticle(*articles, article);
   });
 }
 

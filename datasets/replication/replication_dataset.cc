@@ -67,7 +67,7 @@ const ReplicationProfile kMergePub{
 };
 
 // The replication datasets add these four project collections, no others.
-constexpr std::u16string_view kCollections[] = {
+constexpr std::u16string_view kReplicationCollections[] = {
     u"Publications",
     u"StoredProcedures",
     u"Tables",
@@ -115,7 +115,7 @@ void ReplicationDataset::Create(const std::u16string&, harness::Workspace* works
 
     model_ = harness::CreateObject<harness::ObjectModel>();
     auto project = model_->AddProject(u"Project1");
-    for (std::u16string_view collection : kCollections) {
+    for (std::u16string_view collection : kReplicationCollections) {
       project->AddCollection(std::u16string(collection));
     }
     for (Builder build : profile_.builders) build(*project, *session, database);

@@ -33,7 +33,7 @@ SqlError InvalidFor(const DataType& type, const std::string& op) {
   return Raise(Msg::kInvalidOperator, {Info(type.base).name, OperatorName(op)});
 }
 
-bool IsNumeric(TypeFamily f) {
+bool IsArithmeticFamily(TypeFamily f) {
   return f == TypeFamily::kInteger || f == TypeFamily::kExact || f == TypeFamily::kMoney ||
          f == TypeFamily::kApprox || f == TypeFamily::kBinary;
 }
@@ -87,8 +87,8 @@ Status MakePlan(const std::string& op, const DataType& ta, const DataType& tb, P
   DataType nb = fb == TypeFamily::kCharacter ? ta : tb;
   if (Family(na) == TypeFamily::kBinary) na = DefaultType(BaseType::kInt);
   if (Family(nb) == TypeFamily::kBinary) nb = DefaultType(BaseType::kInt);
-  if (!IsNumeric(Family(na)) || !IsNumeric(Family(nb)))
-    return InvalidFor(IsNumeric(Family(na)) ? nb : na, op);
+  if (!IsArithmeticFamily(Family(na)) || !IsArithmeticFamily(Family(nb)))
+    return InvalidFor(IsArithmeticFamily(Family(na)) ? nb : na, op);
   TypeFamily ga = Family(na), gb = Family(nb);
   if (ga == TypeFamily::kApprox || gb == TypeFamily::kApprox) {
     if (bitwise || op == "%") return InvalidFor(ga == TypeFamily::kApprox ? na : nb, op);

@@ -43,7 +43,7 @@ Status AddQueuedUpdating(Database& db, Table& table, const std::string& article,
     std::snprintf(id, sizeof id, "%08X", static_cast<unsigned>(column.default_id));
     column.default_name = "DF__" + table.name.substr(0, 9) + "__msrep__" + id;
     column.default_text = "newid()";
-    for (Row& row : table.rows) row.push_back(ctx.server.NewGuid());
+    for (Row& row : table.rows) row.emplace_back(ctx.server.NewGuid());
     table.columns.push_back(std::move(column));
   }
   Trigger trigger;

@@ -10,7 +10,7 @@ namespace server {
 
 namespace {
 
-struct ColumnDef {
+struct SystemColumn {
   const char* name;
   DataType type;
 };
@@ -18,10 +18,10 @@ struct ColumnDef {
 DataType Name() { return DataType{BaseType::kNVarChar, 128, 0, 0}; }
 DataType Of(BaseType base) { return DefaultType(base); }
 
-void SetColumns(Relation& out, const char* table, std::initializer_list<ColumnDef> columns) {
+void SetColumns(Relation& out, const char* table, std::initializer_list<SystemColumn> columns) {
   out.schema = RowSchema{};
   out.schema.table_name = table;
-  for (const ColumnDef& column : columns) {
+  for (const SystemColumn& column : columns) {
     out.schema.names.push_back(column.name);
     out.schema.types.push_back(column.type);
   }

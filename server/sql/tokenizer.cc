@@ -188,7 +188,6 @@ constexpr std::array<std::string_view, 174> kReserved = {
     "WRITETEXT",
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool IsLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80;

@@ -35,6 +35,9 @@ bool EqualNoCase(std::string_view a, std::string_view b);
 // ASCII upper-case copy.
 std::string ToUpper(std::string_view text);
 
+// An ASCII decimal digit, whatever the locale.
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 }  // namespace server
 
 #endif  // TAVORA_SERVER_TYPES_COLLATION_H_

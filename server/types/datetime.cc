@@ -11,7 +11,6 @@ namespace {
 constexpr const char* kMonthNames[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                        "jul", "aug", "sep", "oct", "nov", "dec"};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 bool IsLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }

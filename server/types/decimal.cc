@@ -2,11 +2,11 @@
 
 #include <limits>
 
+#include "server/types/collation.h"
+
 namespace server {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Adds one unit in the last place of a digit string; returns false when a
 // carry falls off the front.

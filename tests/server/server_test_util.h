@@ -1,6 +1,8 @@
 #ifndef TAVORA_TESTS_SERVER_SERVER_TEST_UTIL_H_
 #define TAVORA_TESTS_SERVER_SERVER_TEST_UTIL_H_
 
+#include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +39,13 @@ class Client {
 // "Msg 208, Level 16, State 1, Line 1" + LF + text, or "ok": how the tests
 // compare outcomes (SQL Server's own client prints errors this way).
 std::string Describe(const std::optional<SqlError>& error);
+
+// Bytes written as numbers, for exact wire images.
+inline std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+  std::vector<uint8_t> out;
+  for (int v : values) out.push_back(static_cast<uint8_t>(v));
+  return out;
+}
 
 // A whole result: column names, then one line per row, cells joined by "|".
 std::string ResultText(const ResultSet& result);

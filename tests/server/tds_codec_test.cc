@@ -12,15 +12,12 @@
 #include "server/tds/rpc.h"
 #include "server/tds/sql_batch.h"
 #include "server/tds/wire.h"
+#include "tests/server/server_test_util.h"
 
 namespace server::tds {
 namespace {
 
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<uint8_t> out;
-  for (int v : values) out.push_back(static_cast<uint8_t>(v));
-  return out;
-}
+using server::testing::Bytes;
 
 std::span<const uint8_t> AsBytes(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};

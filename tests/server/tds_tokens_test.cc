@@ -10,15 +10,12 @@
 #include "server/tds/columns.h"
 #include "server/tds/reply.h"
 #include "server/tds/tokens.h"
+#include "tests/server/server_test_util.h"
 
 namespace server::tds {
 namespace {
 
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<uint8_t> out;
-  for (int v : values) out.push_back(static_cast<uint8_t>(v));
-  return out;
-}
+using server::testing::Bytes;
 
 // Encodes one token as the server sends it in `layout`.
 void EncodeToken(Writer& w, const Token& token, Layout layout) {
