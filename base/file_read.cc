@@ -13,6 +13,7 @@ namespace base {
 namespace {
 
 const char* FileKind(mode_t mode) {
+  if (S_ISLNK(mode)) return "is a symbolic link";
   if (S_ISDIR(mode)) return "is a folder";
   if (S_ISFIFO(mode)) return "is a FIFO";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
@@ -68,6 +69,15 @@ std::variant<std::string, FileReadFailure> ReadRegularFile(const std::string& pa
     if (text.size() > max_bytes) return too_large();
   }
   return text;
+}
+
+std::string NotARegularFile(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    return errno == ENOENT ? std::string()
+                           : std::string("cannot be examined: ") + std::strerror(errno);
+  }
+  return S_ISREG(status.st_mode) ? std::string() : std::string(FileKind(status.st_mode));
 }
 
 }  // namespace base

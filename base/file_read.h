@@ -21,6 +21,11 @@ struct FileReadFailure {
 std::variant<std::string, FileReadFailure> ReadRegularFile(const std::string& path,
                                                            size_t max_bytes);
 
+// What is at `path` when it is not a regular file, in the words above
+// ("is a symbolic link", "is a FIFO", "is a folder", ...), without following
+// a link; empty when it is a regular file or nothing is there.
+std::string NotARegularFile(const std::string& path);
+
 }  // namespace base
 
 #endif  // TAVORA_BASE_FILE_READ_H_

@@ -2,7 +2,6 @@
 #define TAVORA_SERVER_DATA_FOLDER_H_
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -11,20 +10,28 @@
 
 namespace server {
 
-// A server whose catalog lives in a folder: the state file "server-state.json"
-// is written after every batch that changed the catalog, atomically (a
-// temporary file, flushed to disk, renamed over the old one), so a killed
-// process loses no completed batch. One process at a time holds a folder.
-// The path ":memory:" keeps the server in memory only.
+// A server kept in a folder: the store "tavora.db" (an SQLite database and
+// the write-ahead log and shared-memory files SQLite keeps beside it), which
+// each batch commits to before its outcome is returned. One process at a
+// time holds a folder (the file "lock"). The path ":memory:" keeps the
+// server in memory only.
+//
+// Every entry the server would use must be a regular file or absent: a
+// link, FIFO, folder, device or socket in its place is refused, named, and
+// left as it is. A folder from before the store, holding the single state
+// file "server-state.json", is imported into a new store once; the old file
+// is then renamed "server-state.json.imported".
 class DataFolder {
  public:
   static constexpr std::string_view kMemory = ":memory:";
-  static constexpr std::string_view kStateFileName = "server-state.json";
+  static constexpr std::string_view kStoreFileName = "tavora.db";
+  static constexpr std::string_view kLegacyStateFileName = "server-state.json";
+  static constexpr std::string_view kImportedSuffix = ".imported";
 
-  // Opens the folder, making it if needed, and loads its state (a fresh
-  // server when it has none). Fails with a message when the folder cannot be
-  // made or locked (another process uses it), or when the state file cannot
-  // be read or is corrupt; the file is then left exactly as it is.
+  // Opens the folder, making it if needed, and the server in it (a fresh
+  // one when it has none). Fails with a message when the folder cannot be
+  // made or locked (another process uses it), or when an entry or the store
+  // cannot be used; nothing in the folder is then changed.
   static std::variant<std::unique_ptr<DataFolder>, std::string> Open(const std::string& path,
                                                                      ServerOptions options);
   ~DataFolder();
@@ -33,18 +40,15 @@ class DataFolder {
 
   Engine& engine() { return *engine_; }
 
-  // Runs one batch and, when it changed the catalog, writes the state. A
-  // failed write becomes the outcome's error (50000, naming the file and the
-  // reason) unless the batch already failed.
-  BatchOutcome Execute(int session, std::string_view batch);
-
-  // Writes the state now; empty on success, else the reason it failed.
-  std::optional<std::string> Flush();
+  // Runs one batch; it is durable when this returns (Engine::Execute).
+  BatchOutcome Execute(int session, std::string_view batch) {
+    return engine_->Execute(session, batch);
+  }
 
   bool in_memory() const { return path_ == kMemory; }
   const std::string& path() const { return path_; }
-  // The state file's path ("" in memory).
-  std::string StateFile() const;
+  // The store's path ("" in memory).
+  std::string StoreFile() const;
 
  private:
   DataFolder(std::string path, int lock_fd, std::unique_ptr<Engine> engine)

@@ -65,17 +65,38 @@ struct ServerOptions {
 
 struct ServerState;
 struct Session;
+class Store;
 
 // The in-process SQL Server 2000 stand-in: a catalog, the sessions connected
 // to it, and a T-SQL front end for the statements the datasets send and the
-// queries people run. Not thread-safe: callers serialise every call.
+// queries people run. Rows and the catalog live in a store (an SQLite
+// database in a file, or in memory); each batch is one transaction of it, so
+// a batch's changes are durable when Execute returns, or none of them are.
+// Not thread-safe: callers serialise every call.
 class Engine {
  public:
-  // A fresh server holding master, model, msdb and tempdb.
+  // A fresh server in memory, holding master, model, msdb and tempdb.
   explicit Engine(ServerOptions options);
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
+
+  // The server kept in the store file at `path`, made fresh (and written)
+  // when the file does not exist yet. A file that is not a store, holds a
+  // catalog that cannot be read, or was written by a newer version gives a
+  // message saying so; the file is left as it is.
+  static std::variant<std::unique_ptr<Engine>, std::string> Open(const std::string& path,
+                                                                 ServerOptions options);
+  // A server made from Save's text, kept in the store at `path` (":memory:"
+  // for memory), which must not hold a server yet. A text that is not such a
+  // state, or holds inconsistent content, gives a message saying what is
+  // wrong; it never crashes.
+  static std::variant<std::unique_ptr<Engine>, std::string> Import(const std::string& path,
+                                                                   std::string_view text,
+                                                                   ServerOptions options);
+  // Import into memory.
+  static std::variant<std::unique_ptr<Engine>, std::string> Load(std::string_view text,
+                                                                 ServerOptions options);
 
   // Logs in. Trusted logins are accepted under any user name; "sa" needs the
   // configured password; anything else fails with error 18456 "Login failed
@@ -91,27 +112,31 @@ class Engine {
   // Runs ONE batch (the caller splits on GO) on the session's connection. A
   // syntax error or a misplaced CREATE VIEW/PROCEDURE/... stops the batch
   // before any statement runs; otherwise statements run in order until the
-  // first error. The session keeps its current database (USE) afterwards. An
-  // unknown session gets error 18456.
+  // first error, whose own changes are undone. What the batch changed is
+  // then committed; when that fails (a full disk) nothing of the batch
+  // remains, and the error says so. The session keeps its current database
+  // (USE) afterwards. An unknown session gets error 18456.
   BatchOutcome Execute(int session, std::string_view batch);
 
   // The session's current database ("" for an unknown session).
   std::string CurrentDatabase(int session) const;
 
-  // The whole catalog as text (JSON), sessions excluded.
+  // The whole server as one JSON text, rows included, sessions excluded.
   std::string Save() const;
-  // A server from Save's text with these options. A text that is not such a
-  // state, or holds inconsistent content, gives a message saying what is
-  // wrong; it never crashes.
-  static std::variant<std::unique_ptr<Engine>, std::string> Load(std::string_view text,
-                                                                 ServerOptions options);
 
   const ServerOptions& options() const;
+  // Where the store is (":memory:" in memory).
+  const std::string& store_path() const;
 
  private:
-  explicit Engine(std::unique_ptr<ServerState> state);
+  Engine(std::unique_ptr<ServerState> state, std::unique_ptr<Store> store);
+  // Commits the batch, or undoes it and says why.
+  void Finish(BatchOutcome& outcome);
+  // Undoes the open batch; the catalog comes back from the store.
+  void Abandon();
 
   std::unique_ptr<ServerState> state_;
+  std::unique_ptr<Store> store_;
   std::vector<std::unique_ptr<Session>> sessions_;
   int next_session_ = 51;
 };

@@ -343,14 +343,18 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
     {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},
     {Msg::kInternalError, 50000, 16, "Internal error in the server: %s."},
-    {Msg::kStateNotWritten, 50000, 16, "The server state could not be written to '%s': %s."},
+    {Msg::kStoreFull, 1105, 17,
+     "Could not allocate space in the data folder '%s' because the disk is full; the batch was "
+     "undone."},
+    {Msg::kStoreFailed, 50000, 16,
+     "The data folder '%s' could not be written (%s); the batch was undone."},
 };
 
 constexpr bool TableFollowsEnum() {
   for (size_t i = 0; i < std::size(kMessages); ++i) {
     if (static_cast<size_t>(kMessages[i].id) != i) return false;
   }
-  return static_cast<size_t>(Msg::kStateNotWritten) + 1 == std::size(kMessages);
+  return static_cast<size_t>(Msg::kStoreFailed) + 1 == std::size(kMessages);
 }
 static_assert(TableFollowsEnum(), "kMessages must list every Msg once, in enum order");
 

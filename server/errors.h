@@ -187,7 +187,8 @@ enum class Msg {
   kNotSupported,
   kInvalidText,
   kInternalError,
-  kStateNotWritten,
+  kStoreFull,
+  kStoreFailed,
 };
 
 // Number and severity of a message, for tests and callers that branch on them.

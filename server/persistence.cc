@@ -2,6 +2,7 @@
 
 // Reading a saved catalog back; persistence_write.cc writes it.
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
@@ -14,6 +15,12 @@ using Json = nlohmann::json;
 
 // A state that parses as JSON but says something impossible.
 class Corrupt : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A text that is not a server state at all, or one of another version.
+class NotAState : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -82,9 +89,10 @@ std::vector<Setting> DecodeSettings(const Json& j) {
 
 // --- Tables -------------------------------------------------------------------
 
-std::unique_ptr<Table> DecodeTable(const Json& j) {
+std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
   auto table = std::make_unique<Table>();
   table->id = j.at("id").get<int>();
+  table->store_id = j.value("store_id", int64_t{0});
   table->name = j.at("name").get<std::string>();
   table->owner = j.at("owner").get<std::string>();
   for (const Json& c : j.at("columns")) {
@@ -158,12 +166,16 @@ std::unique_ptr<Table> DecodeTable(const Json& j) {
     index.active = fulltext.at("active").get<bool>();
     table->fulltext = std::move(index);
   }
-  for (const Json& r : j.at("rows")) {
-    Row row;
-    for (const Json& cell : r) row.push_back(DecodeValue(cell));
-    if (row.size() != table->columns.size())
-      throw Corrupt("a row of table '" + table->name + "' has the wrong width");
-    table->rows.push_back(std::move(row));
+  if (j.contains("rows")) {
+    std::vector<Row> rows;
+    for (const Json& r : j.at("rows")) {
+      Row row;
+      for (const Json& cell : r) row.push_back(DecodeValue(cell));
+      if (row.size() != table->columns.size())
+        throw Corrupt("a row of table '" + table->name + "' has the wrong width");
+      rows.push_back(std::move(row));
+    }
+    if (sink) (*sink)(*table, std::move(rows));
   }
   table->identity_current = j.at("identity_current").get<int64_t>();
   table->identity_used = j.at("identity_used").get<bool>();
@@ -172,7 +184,7 @@ std::unique_ptr<Table> DecodeTable(const Json& j) {
 
 // --- Databases ----------------------------------------------------------------
 
-std::unique_ptr<Database> DecodeDatabase(const Json& j) {
+std::unique_ptr<Database> DecodeDatabase(const Json& j, const RowSink* sink) {
   auto db = std::make_unique<Database>();
   db->dbid = j.at("dbid").get<int>();
   db->name = j.at("name").get<std::string>();
@@ -192,7 +204,7 @@ std::unique_ptr<Database> DecodeDatabase(const Json& j) {
   if (db->next_object_id < 1)
     throw Corrupt("database '" + db->name + "' with an impossible next object id");
   db->users = j.at("users").get<std::vector<std::string>>();
-  for (const Json& t : j.at("tables")) db->tables.push_back(DecodeTable(t));
+  for (const Json& t : j.at("tables")) db->tables.push_back(DecodeTable(t, sink));
   for (const Json& m : j.at("modules")) {
     Module module;
     module.id = m.at("id").get<int>();
@@ -298,49 +310,82 @@ void Validate(ServerState& state) {
   }
 }
 
-}  // namespace
+// The server from a parsed state: the whole-server text, or the store's
+// texts put back together.
+std::unique_ptr<ServerState> DecodeState(const Json& root, ServerOptions options,
+                                         const RowSink* sink) {
+  if (!root.is_object() || !root.contains("format") || root.at("format") != kStateFormat) {
+    throw NotAState(std::string("not a server state (no \"format\": \"") + kStateFormat + "\")");
+  }
+  int version = root.at("version").get<int>();
+  if (version != kStateVersion)
+    throw NotAState("a server state of version " + std::to_string(version) +
+                    ", which this server cannot read");
+  auto state = std::make_unique<ServerState>(std::move(options));
+  const Json& server = root.at("server");
+  state->logins = server.at("logins").get<std::vector<std::string>>();
+  state->next_dbid = server.at("next_dbid").get<int>();
+  state->next_store_id = server.value("next_store_id", int64_t{1});
+  state->guid_seed = server.at("guid_seed").get<uint64_t>();
+  state->guid_counter = server.at("guid_counter").get<uint64_t>();
+  const Json& distributor = server.at("distributor");
+  if (!distributor.is_null()) {
+    Distributor d;
+    d.name = distributor.at("name").get<std::string>();
+    d.password = distributor.at("password").get<std::string>();
+    for (const Json& db : distributor.at("databases")) {
+      d.databases.push_back({db.at("name").get<std::string>(), DecodeSettings(db.at("settings"))});
+    }
+    for (const Json& p : distributor.at("publishers")) {
+      d.publishers.push_back({p.at("name").get<std::string>(),
+                              p.at("distribution_db").get<std::string>(),
+                              p.at("working_directory").get<std::string>()});
+    }
+    state->distributor = std::move(d);
+  }
+  for (const Json& db : root.at("databases")) state->databases.push_back(DecodeDatabase(db, sink));
+  Validate(*state);
+  return state;
+}
 
-std::variant<std::unique_ptr<ServerState>, std::string> LoadState(std::string_view text,
-                                                                  ServerOptions options) {
+template <class Decode>
+std::variant<std::unique_ptr<ServerState>, std::string> Guarded(const Decode& decode) {
   try {
-    Json root = Json::parse(text);
-    if (!root.is_object() || !root.contains("format") || root.at("format") != kStateFormat) {
-      return std::string("not a server state (no \"format\": \"") + kStateFormat + "\")";
-    }
-    int version = root.at("version").get<int>();
-    if (version != kStateVersion)
-      return "a server state of version " + std::to_string(version) +
-             ", which this server cannot read";
-    auto state = std::make_unique<ServerState>(std::move(options));
-    const Json& server = root.at("server");
-    state->logins = server.at("logins").get<std::vector<std::string>>();
-    state->next_dbid = server.at("next_dbid").get<int>();
-    state->guid_seed = server.at("guid_seed").get<uint64_t>();
-    state->guid_counter = server.at("guid_counter").get<uint64_t>();
-    const Json& distributor = server.at("distributor");
-    if (!distributor.is_null()) {
-      Distributor d;
-      d.name = distributor.at("name").get<std::string>();
-      d.password = distributor.at("password").get<std::string>();
-      for (const Json& db : distributor.at("databases")) {
-        d.databases.push_back(
-            {db.at("name").get<std::string>(), DecodeSettings(db.at("settings"))});
-      }
-      for (const Json& p : distributor.at("publishers")) {
-        d.publishers.push_back({p.at("name").get<std::string>(),
-                                p.at("distribution_db").get<std::string>(),
-                                p.at("working_directory").get<std::string>()});
-      }
-      state->distributor = std::move(d);
-    }
-    for (const Json& db : root.at("databases")) state->databases.push_back(DecodeDatabase(db));
-    Validate(*state);
-    return state;
+    return decode();
+  } catch (const NotAState& e) {
+    return std::string(e.what());
   } catch (const nlohmann::json::exception& e) {
     return std::string("not a valid server state: ") + e.what();
   } catch (const Corrupt& e) {
     return std::string("not a valid server state: ") + e.what();
   }
+}
+
+}  // namespace
+
+std::variant<std::unique_ptr<ServerState>, std::string> LoadState(std::string_view text,
+                                                                  ServerOptions options,
+                                                                  const RowSink& rows) {
+  return Guarded([&] { return DecodeState(Json::parse(text), std::move(options), &rows); });
+}
+
+std::variant<std::unique_ptr<ServerState>, std::string> LoadCatalog(
+    const std::map<std::string, std::string>& texts, ServerOptions options) {
+  return Guarded([&] {
+    auto server = texts.find(kServerKey);
+    if (server == texts.end()) throw Corrupt("the server's own entry is missing");
+    Json root = Json::parse(server->second);
+    Json& databases = root["databases"] = Json::array();
+    for (const auto& [key, text] : texts) {
+      if (key == kServerKey) continue;
+      if (!key.starts_with("database ")) throw Corrupt("an unknown entry '" + key + "'");
+      databases.push_back(Json::parse(text));
+    }
+    std::sort(databases.begin(), databases.end(), [](const Json& a, const Json& b) {
+      return a.at("dbid").get<int>() < b.at("dbid").get<int>();
+    });
+    return DecodeState(root, std::move(options), nullptr);
+  });
 }
 
 }  // namespace server

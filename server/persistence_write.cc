@@ -200,9 +200,10 @@ void WriteSettings(JsonWriter& w, const std::vector<Setting>& settings) {
   w.EndArray();
 }
 
-void WriteTable(JsonWriter& w, const Table& table) {
+void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
   w.BeginObject();
   w.Field("id", table.id);
+  w.Field("store_id", table.store_id);
   w.Field("name", table.name);
   w.Field("owner", table.owner);
   w.Key("columns").BeginArray();
@@ -297,19 +298,21 @@ void WriteTable(JsonWriter& w, const Table& table) {
   } else {
     w.Null();
   }
-  w.Key("rows").BeginArray();
-  for (const Row& row : table.rows) {
-    w.BeginArray();
-    for (const Value& value : row) WriteValue(w, value);
+  if (rows) {
+    w.Key("rows").BeginArray();
+    for (const Row& row : (*rows)(table)) {
+      w.BeginArray();
+      for (const Value& value : row) WriteValue(w, value);
+      w.EndArray();
+    }
     w.EndArray();
   }
-  w.EndArray();
   w.Field("identity_current", table.identity_current);
   w.Field("identity_used", table.identity_used);
   w.EndObject();
 }
 
-void WriteDatabase(JsonWriter& w, const Database& db) {
+void WriteDatabase(JsonWriter& w, const Database& db, const RowsOf* rows) {
   w.BeginObject();
   w.Field("dbid", db.dbid);
   w.Field("name", db.name);
@@ -327,7 +330,7 @@ void WriteDatabase(JsonWriter& w, const Database& db) {
   w.Field("next_fulltext_catalog", db.next_fulltext_catalog);
   w.Field("users", db.users);
   w.Key("tables").BeginArray();
-  for (const auto& table : db.tables) WriteTable(w, *table);
+  for (const auto& table : db.tables) WriteTable(w, *table, rows);
   w.EndArray();
   w.Key("modules").BeginArray();
   for (const Module& m : db.modules) {
@@ -438,16 +441,11 @@ void WriteDatabase(JsonWriter& w, const Database& db) {
   w.EndObject();
 }
 
-}  // namespace
-
-std::string SaveState(const ServerState& state) {
-  JsonWriter w;
-  w.BeginObject();
-  w.Field("format", kStateFormat);
-  w.Field("version", kStateVersion);
+void WriteServer(JsonWriter& w, const ServerState& state) {
   w.Key("server").BeginObject();
   w.Field("logins", state.logins);
   w.Field("next_dbid", state.next_dbid);
+  w.Field("next_store_id", state.next_store_id);
   w.Key("guid_seed").Uint(state.guid_seed);
   w.Key("guid_counter").Uint(state.guid_counter);
   w.Key("distributor");
@@ -477,13 +475,43 @@ std::string SaveState(const ServerState& state) {
     w.Null();
   }
   w.EndObject();
+}
+
+void WriteHeader(JsonWriter& w) {
+  w.Field("format", kStateFormat);
+  w.Field("version", kStateVersion);
+}
+
+}  // namespace
+
+std::string SaveState(const ServerState& state, const RowsOf& rows) {
+  JsonWriter w;
+  w.BeginObject();
+  WriteHeader(w);
+  WriteServer(w, state);
   w.Key("databases").BeginArray();
-  for (const auto& db : state.databases) WriteDatabase(w, *db);
+  for (const auto& db : state.databases) WriteDatabase(w, *db, &rows);
   w.EndArray();
   w.EndObject();
   std::string text = w.Take();
   text += '\n';
   return text;
+}
+
+std::map<std::string, std::string> CatalogTexts(const ServerState& state) {
+  std::map<std::string, std::string> texts;
+  JsonWriter server;
+  server.BeginObject();
+  WriteHeader(server);
+  WriteServer(server, state);
+  server.EndObject();
+  texts[kServerKey] = server.Take();
+  for (const auto& db : state.databases) {
+    JsonWriter w;
+    WriteDatabase(w, *db, nullptr);
+    texts[DatabaseKey(db->dbid)] = w.Take();
+  }
+  return texts;
 }
 
 }  // namespace server

@@ -28,6 +28,7 @@ struct ServerState {
   std::vector<std::unique_ptr<Database>> databases;
   std::optional<Distributor> distributor;
   int next_dbid = 5;
+  int64_t next_store_id = 1;  // names the store's table of each new user table
   uint64_t guid_seed = 0x7461766F7261ull;
   uint64_t guid_counter = 0;
 

@@ -93,8 +93,11 @@ struct FullTextIndex {
 
 using Row = std::vector<Value>;
 
+// A table's definition. Its rows live in the store, under `store_id`,
+// which no other table of the server ever has.
 struct Table {
   int id = 0;
+  int64_t store_id = 0;
   std::string name;
   std::string owner = "dbo";
   std::vector<Column> columns;
@@ -103,7 +106,6 @@ struct Table {
   std::vector<ForeignKey> foreign_keys;
   std::vector<Trigger> triggers;
   std::optional<FullTextIndex> fulltext;
-  std::vector<Row> rows;
   int64_t identity_current = 0;  // last identity value handed out
   bool identity_used = false;    // whether identity_current is set
 

@@ -1,8 +1,7 @@
 #include "server/exec/constraints.h"
 
-#include <algorithm>
-
 #include "server/exec/relation.h"
+#include "server/exec/table_rows.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -57,25 +56,18 @@ Status ConstraintChecker::Prepare() {
   return std::nullopt;
 }
 
-Status ConstraintChecker::KeysEqual(const Row& a, const std::vector<int>& ca, const Table& ta,
-                                    const Row& b, const std::vector<int>& cb, const Table& tb,
-                                    bool nulls_equal, bool& equal) {
-  equal = true;
-  for (size_t k = 0; k < ca.size() && equal; ++k) {
-    Scalar x{ta.columns[ca[k]].type, a[ca[k]]};
-    Scalar y{tb.columns[cb[k]].type, b[cb[k]]};
-    if (x.is_null() || y.is_null()) {
-      equal = nulls_equal && x.is_null() && y.is_null();
-      continue;
-    }
-    int order = 0;
-    if (Status s = CompareScalars(x, y, ctx_.collation(), order)) return s;
-    equal = order == 0;
-  }
+Status ConstraintChecker::CountWithKey(const Table& table, const std::vector<int>& columns,
+                                       const Row& row, const std::vector<int>& key_columns,
+                                       size_t& count) {
+  std::vector<Scalar> key;
+  for (int c : key_columns) key.push_back(Scalar{table_.columns[c].type, row[c]});
+  std::vector<StoredRow> found;
+  if (Status s = RowsWithKey(table, columns, key, ctx_, found)) return s;
+  count = found.size();
   return std::nullopt;
 }
 
-Status ConstraintChecker::CheckRow(const Row& row, const std::vector<Row>& final_rows) {
+Status ConstraintChecker::CheckRow(const Row& row) {
   const Collation& collation = ctx_.collation();
   if (!checks_.empty()) {
     Row computed = row;
@@ -103,18 +95,9 @@ Status ConstraintChecker::CheckRow(const Row& row, const std::vector<Row>& final
     if (!target) continue;
     std::vector<int> remote = Positions(*target, fk.ref_columns, collation);
     if (!AllPresent(remote)) continue;
-    const std::vector<Row>& candidates = self ? final_rows : target->rows;
-    bool found = false;
-    for (const Row& candidate : candidates) {
-      bool equal = false;
-      if (Status s = KeysEqual(row, local, table_, candidate, remote, *target, false, equal))
-        return s;
-      if (equal) {
-        found = true;
-        break;
-      }
-    }
-    if (!found) {
+    size_t found = 0;
+    if (Status s = CountWithKey(*target, remote, row, local, found)) return s;
+    if (found == 0) {
       return Conflict(statement_, fk.column_level, "FOREIGN KEY", fk.name, db_.name, target->name,
                       fk.ref_columns.empty() ? "" : fk.ref_columns[0]);
     }
@@ -122,39 +105,15 @@ Status ConstraintChecker::CheckRow(const Row& row, const std::vector<Row>& final
   return std::nullopt;
 }
 
-Status ConstraintChecker::CheckUnique(const std::vector<Row>& final_rows,
-                                      const std::vector<bool>& changed) {
+Status ConstraintChecker::CheckUnique(const std::vector<Row>& rows) {
   for (const Index& index : table_.indexes) {
     if (!index.unique) continue;
     std::vector<int> columns = Positions(table_, index.columns, ctx_.collation());
     if (!AllPresent(columns)) continue;
-    // Sorting by the key puts equal keys side by side (NULLs count as equal
-    // and sort first), so one pass finds any duplicate.
-    Status failure;
-    auto order = [&](size_t a, size_t b) {
-      for (int c : columns) {
-        Scalar x{table_.columns[c].type, final_rows[a][c]},
-            y{table_.columns[c].type, final_rows[b][c]};
-        if (x.is_null() || y.is_null()) {
-          if (x.is_null() != y.is_null()) return x.is_null();
-          continue;
-        }
-        int result = 0;
-        if (Status s = CompareScalars(x, y, ctx_.collation(), result)) {
-          if (!failure) failure = s;
-          return false;
-        }
-        if (result != 0) return result < 0;
-      }
-      return false;
-    };
-    std::vector<size_t> sorted(final_rows.size());
-    for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = i;
-    std::stable_sort(sorted.begin(), sorted.end(), order);
-    if (failure) return failure;
-    for (size_t k = 1; k < sorted.size(); ++k) {
-      size_t a = sorted[k - 1], b = sorted[k];
-      if ((!changed[a] && !changed[b]) || order(a, b) || order(b, a)) continue;
+    for (const Row& row : rows) {
+      size_t holders = 0;
+      if (Status s = CountWithKey(table_, columns, row, columns, holders)) return s;
+      if (holders < 2) continue;
       if (index.kind == IndexKind::kIndex)
         return Raise(Msg::kDuplicateKeyIndex, {table_.name, index.name});
       return Raise(Msg::kDuplicateKey,
@@ -165,27 +124,23 @@ Status ConstraintChecker::CheckUnique(const std::vector<Row>& final_rows,
   return std::nullopt;
 }
 
-Status ConstraintChecker::DuplicatesIgnoredKey(const Row& row, const std::vector<Row>& rows,
-                                               bool& duplicate) {
+Status ConstraintChecker::DuplicatesIgnoredKey(const Row& row, bool& duplicate) {
   duplicate = false;
   for (const Index& index : table_.indexes) {
     if (!index.unique || !index.ignore_dup_key) continue;
     std::vector<int> columns = Positions(table_, index.columns, ctx_.collation());
     if (!AllPresent(columns)) continue;
-    for (const Row& other : rows) {
-      bool equal = false;
-      if (Status s = KeysEqual(row, columns, table_, other, columns, table_, true, equal)) return s;
-      if (equal) {
-        duplicate = true;
-        return std::nullopt;
-      }
+    size_t holders = 0;
+    if (Status s = CountWithKey(table_, columns, row, columns, holders)) return s;
+    if (holders > 0) {
+      duplicate = true;
+      return std::nullopt;
     }
   }
   return std::nullopt;
 }
 
-Status ConstraintChecker::CheckReferencedKeys(const std::vector<const Row*>& old_rows,
-                                              const std::vector<Row>& final_rows) {
+Status ConstraintChecker::CheckReferencedKeys(const std::vector<Row>& old_rows) {
   const Collation& collation = ctx_.collation();
   for (auto& child : db_.tables) {
     for (const ForeignKey& fk : child->foreign_keys) {
@@ -195,29 +150,17 @@ Status ConstraintChecker::CheckReferencedKeys(const std::vector<const Row*>& old
       std::vector<int> key = Positions(table_, fk.ref_columns, collation);
       std::vector<int> refs = Positions(*child, fk.columns, collation);
       if (!AllPresent(key) || !AllPresent(refs)) continue;
-      bool self = child.get() == &table_;
-      const std::vector<Row>& children = self ? final_rows : child->rows;
-      for (const Row* old_row : old_rows) {
-        if (AnyNull(*old_row, key)) continue;
+      for (const Row& old_row : old_rows) {
+        if (AnyNull(old_row, key)) continue;
         // A key that still exists after the change keeps its references valid.
-        bool kept = false;
-        for (const Row& row : final_rows) {
-          bool equal = false;
-          if (Status s = KeysEqual(*old_row, key, table_, row, key, table_, false, equal)) return s;
-          if (equal) {
-            kept = true;
-            break;
-          }
-        }
-        if (kept) continue;
-        for (const Row& row : children) {
-          bool equal = false;
-          if (Status s = KeysEqual(row, refs, *child, *old_row, key, table_, false, equal))
-            return s;
-          if (equal) {
-            return Conflict(statement_, fk.column_level, "REFERENCE", fk.name, db_.name,
-                            child->name, fk.columns.empty() ? "" : fk.columns[0]);
-          }
+        size_t kept = 0;
+        if (Status s = CountWithKey(table_, key, old_row, key, kept)) return s;
+        if (kept > 0) continue;
+        size_t referring = 0;
+        if (Status s = CountWithKey(*child, refs, old_row, key, referring)) return s;
+        if (referring > 0) {
+          return Conflict(statement_, fk.column_level, "REFERENCE", fk.name, db_.name, child->name,
+                          fk.columns.empty() ? "" : fk.columns[0]);
         }
       }
     }

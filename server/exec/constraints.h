@@ -8,8 +8,9 @@
 
 namespace server {
 
-// A table's constraints, made ready once per statement and checked on the
-// rows the statement leaves behind, before anything is stored. The errors
+// A table's constraints, made ready once per statement and checked once the
+// statement has stored its rows, so that a row may refer to another the
+// same statement stores; a failure is undone with the statement. The errors
 // are SQL Server's: 547 for CHECK and FOREIGN KEY (from either side), 2627
 // for PRIMARY KEY and UNIQUE, 2601 for a unique index.
 class ConstraintChecker {
@@ -21,24 +22,25 @@ class ConstraintChecker {
   // Parses and binds the CHECK constraints.
   Status Prepare();
   // CHECK constraints and the table's own foreign keys, for one new or
-  // changed row; `final_rows` are all of the table's rows after the
-  // statement (a foreign key may point at its own table).
-  Status CheckRow(const Row& row, const std::vector<Row>& final_rows);
-  // Unique keys among `final_rows`, reporting only duplicates that involve
-  // a row marked in `changed`.
-  Status CheckUnique(const std::vector<Row>& final_rows, const std::vector<bool>& changed);
-  // Whether `row` would duplicate a key of an IGNORE_DUP_KEY index among
-  // `rows` (such a row is dropped with message 3604, not refused).
-  Status DuplicatesIgnoredKey(const Row& row, const std::vector<Row>& rows, bool& duplicate);
+  // changed row.
+  Status CheckRow(const Row& row);
+  // Whether a unique key of any of `rows` (the new or changed ones) is held
+  // by another row too; NULLs count as equal.
+  Status CheckUnique(const std::vector<Row>& rows);
+  // Whether `row`, not yet stored, would duplicate a key of an
+  // IGNORE_DUP_KEY index (such a row is dropped with message 3604, not
+  // refused).
+  Status DuplicatesIgnoredKey(const Row& row, bool& duplicate);
   // Foreign keys of any table that still refer to keys of `old_rows` that
-  // `final_rows` no longer hold.
-  Status CheckReferencedKeys(const std::vector<const Row*>& old_rows,
-                             const std::vector<Row>& final_rows);
+  // the table no longer holds.
+  Status CheckReferencedKeys(const std::vector<Row>& old_rows);
 
  private:
   static RowSchema TableSchemaOf(const Table& table);
-  Status KeysEqual(const Row& a, const std::vector<int>& ca, const Table& ta, const Row& b,
-                   const std::vector<int>& cb, const Table& tb, bool nulls_equal, bool& equal);
+  // How many rows of `table` hold in `columns` the key that `row` holds in
+  // `key_columns` of this table (at most `enough`).
+  Status CountWithKey(const Table& table, const std::vector<int>& columns, const Row& row,
+                      const std::vector<int>& key_columns, size_t& count);
 
   Table& table_;
   Database& db_;

@@ -10,6 +10,7 @@
 #include "server/catalog/server_state.h"
 #include "server/engine.h"
 #include "server/errors.h"
+#include "server/store/store.h"
 #include "server/types/scalar.h"
 
 namespace server {
@@ -22,6 +23,7 @@ inline constexpr int kMaxNesting = 32;
 // built for the batch.
 struct ExecContext {
   ServerState& server;
+  Store& store;  // every user table's rows
   Session& session;
   const std::vector<std::unique_ptr<Session>>& sessions;
   BatchOutcome& outcome;

@@ -6,28 +6,6 @@
 
 namespace server {
 
-namespace {
-
-// Whether two rows have equal keys; NULLs count as equal, as a unique index
-// admits one NULL.
-Status SameKey(const Row& a, const Row& b, const std::vector<int>& columns, const Table& table,
-               const Collation& collation, bool& same) {
-  same = true;
-  for (int c : columns) {
-    Scalar x{table.columns[c].type, a[c]}, y{table.columns[c].type, b[c]};
-    if (x.is_null() || y.is_null()) {
-      same = same && x.is_null() == y.is_null();
-      continue;
-    }
-    int order = 0;
-    if (Status s = CompareScalars(x, y, collation, order)) return s;
-    same = same && order == 0;
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
 Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx) {
   const Collation& collation = ctx.collation();
   Database* db = DatabaseOf(stmt.table, ctx);
@@ -66,17 +44,12 @@ Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx) {
   }
   index.index_id = stmt.clustered ? 1 : table.NextIndexId();
   if (stmt.unique) {
-    for (size_t a = 0; a < table.rows.size(); ++a) {
-      for (size_t b = a + 1; b < table.rows.size(); ++b) {
-        bool same = false;
-        if (Status s = SameKey(table.rows[a], table.rows[b], positions, table, collation, same))
-          return s;
-        if (same) {
-          Scalar first{table.columns[positions[0]].type, table.rows[a][positions[0]]};
-          return Raise(Msg::kDuplicateKeyOnCreateIndex,
-                       {std::to_string(index.index_id), ScalarText(first)});
-        }
-      }
+    std::optional<Row> duplicate;
+    if (Status s = ctx.store.FirstDuplicate(table, positions, duplicate)) return s;
+    if (duplicate) {
+      Scalar first{table.columns[positions[0]].type, (*duplicate)[0]};
+      return Raise(Msg::kDuplicateKeyOnCreateIndex,
+                   {std::to_string(index.index_id), ScalarText(first)});
     }
   }
   table.indexes.push_back(std::move(index));

@@ -349,6 +349,7 @@ Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx) {
   if (!db) return Raise(Msg::kDatabaseNotFound, {stmt.name.database});
   std::unique_ptr<Table> table;
   if (Status s = TableBuilder(stmt, *db, ctx).Build(table)) return s;
+  table->store_id = ctx.server.next_store_id++;
   db->tables.push_back(std::move(table));
   ctx.MarkChanged();
   ctx.outcome.row_counts.push_back(-1);

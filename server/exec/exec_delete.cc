@@ -5,6 +5,7 @@
 #include "server/exec/dml_common.h"
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/table_rows.h"
 
 namespace server {
 
@@ -17,26 +18,25 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
     if (Status s = BindColumns(*stmt.where, &schema, ctx.collation())) return s;
     if (HasAggregate(*stmt.where)) return Raise(Msg::kAggregateInWhere);
   }
-  std::vector<Row> remaining;
-  std::vector<const Row*> removed;
-  for (const Row& stored : table->rows) {
-    bool match = removed.size() < ctx.RowLimit();
-    if (match && stmt.where) {
-      Row current = stored;
+  std::vector<StoredRow> candidates;
+  if (Status s = ReadTableRows(*table, stmt.where.get(), "", ctx, candidates)) return s;
+  std::vector<Row> removed;
+  for (StoredRow& stored : candidates) {
+    if (removed.size() >= ctx.RowLimit()) break;
+    bool match = true;
+    if (stmt.where) {
+      Row current = stored.row;
       if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
       EvalScope scope{ctx, &schema, &current, nullptr};
       if (Status s = Test(*stmt.where, scope, match)) return s;
     }
-    if (match) {
-      removed.push_back(&stored);
-    } else {
-      remaining.push_back(stored);
-    }
+    if (!match) continue;
+    if (Status s = ctx.store.Delete(*table, stored.id)) return s;
+    removed.push_back(std::move(stored.row));
   }
   ConstraintChecker checker(*table, *db, ctx, "DELETE");
-  if (Status s = checker.CheckReferencedKeys(removed, remaining)) return s;
+  if (Status s = checker.CheckReferencedKeys(removed)) return s;
   int64_t count = static_cast<int64_t>(removed.size());
-  table->rows = std::move(remaining);
   ctx.CountRows(count);
   if (count > 0) ctx.MarkChanged();
   return std::nullopt;

@@ -1,7 +1,7 @@
 // INSERT [INTO] table [(columns)] VALUES (...) | DEFAULT VALUES | SELECT ...
 // Values are converted to the columns' types; the server fills identity,
 // timestamp, defaults and computed columns, and checks every constraint
-// before any row is stored.
+// once the statement's rows are stored (a failure takes them off again).
 
 #include "server/exec/constraints.h"
 #include "server/exec/dml_common.h"
@@ -11,10 +11,6 @@
 namespace server {
 
 namespace {
-
-// The stand-in keeps rows in memory and is no data engine: a table holds at
-// most this many rows, and more fail as a full database does.
-constexpr size_t kMaxRows = 10000;
 
 // One value given for a target column; `use_default` for the DEFAULT keyword.
 struct Given {
@@ -105,14 +101,9 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
   int64_t identity = table->identity_current;
   bool identity_used = table->identity_used;
   std::optional<int64_t> last_identity;
-  // New rows go straight onto the table and come off again on any error,
-  // so a failing INSERT leaves the table as it was without copying it.
-  std::vector<Row>& rows = table->rows;
-  const size_t original = rows.size();
-  auto fail = [&](SqlError error) -> Status {
-    rows.resize(original);
-    return error;
-  };
+  // New rows are stored as they are made; on any error the statement's
+  // savepoint takes them off again.
+  std::vector<Row> stored;
   for (const std::vector<Given>& given : given_rows) {
     Row row(table->columns.size());
     std::vector<bool> filled(table->columns.size(), false);
@@ -120,12 +111,12 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
       int c = targets[k];
       const Column& column = table->columns[c];
       if (given[k].use_default) continue;
-      if (column.identity) return fail(Raise(Msg::kInsertIdentity, {table->name}));
+      if (column.identity) return Raise(Msg::kInsertIdentity, {table->name});
       if (column.type.base == BaseType::kTimestamp) {
-        if (!given[k].value.is_null()) return fail(Raise(Msg::kInsertTimestamp));
+        if (!given[k].value.is_null()) return Raise(Msg::kInsertTimestamp);
         continue;
       }
-      if (Status s = Convert(given[k].value, column.type, false, row[c])) return fail(*s);
+      if (Status s = Convert(given[k].value, column.type, false, row[c])) return s;
       filled[c] = true;
     }
     for (size_t c = 0; c < table->columns.size(); ++c) {
@@ -135,47 +126,42 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
         if (!identity_used) {
           identity = column.identity_seed;
         } else if (__builtin_add_overflow(identity, column.identity_increment, &identity)) {
-          return fail(
-              Raise(Msg::kArithmeticOverflowConvert, {"IDENTITY", Info(column.type.base).name}));
+          return Raise(Msg::kArithmeticOverflowConvert, {"IDENTITY", Info(column.type.base).name});
         }
         identity_used = true;
         last_identity = identity;
         Value v;
         if (Status s = Convert(IntScalar(identity, BaseType::kBigInt), column.type, false, v))
-          return fail(*s);
+          return s;
         row[c] = std::move(v);
       } else if (column.type.base == BaseType::kTimestamp) {
         row[c] = TimestampValue(++dbts);
       } else if (Status s = ColumnDefault(column, ctx, row[c])) {
-        return fail(*s);
+        return s;
       }
     }
     for (size_t c = 0; c < table->columns.size(); ++c) {
       const Column& column = table->columns[c];
       if (!column.nullable && !column.is_computed() &&
           std::holds_alternative<std::monostate>(row[c])) {
-        return fail(
-            Raise(Msg::kNullNotAllowed, {column.name, QualifiedName(*db, *table), "INSERT"}));
+        return Raise(Msg::kNullNotAllowed, {column.name, QualifiedName(*db, *table), "INSERT"});
       }
     }
     bool duplicate = false;
-    if (Status s = checker.DuplicatesIgnoredKey(row, rows, duplicate)) return fail(*s);
+    if (Status s = checker.DuplicatesIgnoredKey(row, duplicate)) return s;
     if (duplicate) {
       ctx.Inform(Raise(Msg::kDuplicateKeyIgnored));
       continue;
     }
-    if (rows.size() >= kMaxRows)
-      return fail(Raise(Msg::kFilegroupFull, {table->name, db->name, "PRIMARY"}));
-    rows.push_back(std::move(row));
+    if (Status s = ctx.store.Insert(*table, row)) return s;
+    stored.push_back(std::move(row));
   }
-  std::vector<bool> changed(rows.size(), false);
-  for (size_t i = original; i < rows.size(); ++i) {
-    changed[i] = true;
-    if (Status s = checker.CheckRow(rows[i], rows)) return fail(*s);
+  for (const Row& row : stored) {
+    if (Status s = checker.CheckRow(row)) return s;
   }
-  if (Status s = checker.CheckUnique(rows, changed)) return fail(*s);
+  if (Status s = checker.CheckUnique(stored)) return s;
 
-  int64_t inserted = static_cast<int64_t>(rows.size() - original);
+  int64_t inserted = static_cast<int64_t>(stored.size());
   table->identity_current = identity;
   table->identity_used = identity_used;
   db->dbts = dbts;

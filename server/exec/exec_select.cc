@@ -57,7 +57,7 @@ Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out) {
   Relation relation;
   std::vector<Row> single_row(1);
   if (select.from) {
-    if (Status s = OpenRelation(*select.from, ctx, relation)) return s;
+    if (Status s = OpenRelation(*select.from, ctx, relation, select.where.get())) return s;
   } else {
     relation.rows = &single_row;
   }

@@ -1,11 +1,12 @@
 // UPDATE table SET column = value, ... [WHERE condition]. Every changed row
 // is checked against the constraints, from both sides of a foreign key,
-// before the table changes.
+// once all are stored; a failure is undone with the statement.
 
 #include "server/exec/constraints.h"
 #include "server/exec/dml_common.h"
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/table_rows.h"
 
 namespace server {
 
@@ -41,11 +42,15 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   if (Status s = checker.Prepare()) return s;
   int64_t dbts = db->dbts;
   int timestamp = table->TimestampColumn();
-  std::vector<Row> final_rows = table->rows;
-  std::vector<bool> changed(final_rows.size(), false);
-  std::vector<const Row*> old_rows;
-  for (size_t r = 0; r < table->rows.size() && old_rows.size() < ctx.RowLimit(); ++r) {
-    Row current = table->rows[r];
+  std::vector<StoredRow> candidates;
+  if (Status s = ReadTableRows(*table, stmt.where.get(), "", ctx, candidates)) return s;
+  // Every new row is worked out from the rows as they were before any is
+  // stored, then all are stored, then checked.
+  std::vector<StoredRow> changed;
+  std::vector<Row> old_rows;
+  for (StoredRow& candidate : candidates) {
+    if (old_rows.size() >= ctx.RowLimit()) break;
+    Row current = candidate.row;
     if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
     EvalScope scope{ctx, &schema, &current, nullptr};
     bool match = true;
@@ -53,7 +58,7 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
       if (Status s = Test(*stmt.where, scope, match)) return s;
     }
     if (!match) continue;
-    Row& row = final_rows[r];
+    Row row = candidate.row;
     for (size_t k = 0; k < targets.size(); ++k) {
       const Column& column = table->columns[targets[k]];
       const Expr& value = *stmt.assignments[k].second;
@@ -69,18 +74,22 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
       }
     }
     if (timestamp >= 0) row[timestamp] = TimestampValue(++dbts);
-    changed[r] = true;
-    old_rows.push_back(&table->rows[r]);
+    old_rows.push_back(std::move(candidate.row));
+    changed.push_back({candidate.id, std::move(row)});
   }
-  for (size_t r = 0; r < final_rows.size(); ++r) {
-    if (!changed[r]) continue;
-    if (Status s = checker.CheckRow(final_rows[r], final_rows)) return s;
+  std::vector<Row> new_rows;
+  new_rows.reserve(changed.size());
+  for (StoredRow& row : changed) {
+    if (Status s = ctx.store.Update(*table, row.id, row.row)) return s;
+    new_rows.push_back(std::move(row.row));
   }
-  if (Status s = checker.CheckUnique(final_rows, changed)) return s;
-  if (Status s = checker.CheckReferencedKeys(old_rows, final_rows)) return s;
+  for (const Row& row : new_rows) {
+    if (Status s = checker.CheckRow(row)) return s;
+  }
+  if (Status s = checker.CheckUnique(new_rows)) return s;
+  if (Status s = checker.CheckReferencedKeys(old_rows)) return s;
 
   int64_t count = static_cast<int64_t>(old_rows.size());
-  table->rows = std::move(final_rows);
   db->dbts = dbts;
   ctx.CountRows(count);
   if (count > 0) ctx.MarkChanged();

@@ -1,5 +1,6 @@
 #include "server/exec/relation.h"
 
+#include "server/exec/table_rows.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -81,7 +82,7 @@ Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx,
   return std::nullopt;
 }
 
-Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out) {
+Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where) {
   const ObjectName& name = ref.name;
   int line = 0;
   Database* db = DatabaseOf(name, ctx);
@@ -97,15 +98,16 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out) {
     const Table& table = *object->table;
     out.schema = TableSchema(table);
     out.schema.alias = ref.alias;
+    std::vector<StoredRow> stored;
+    if (Status s = ReadTableRows(table, where, ref.alias, ctx, stored)) return s;
     bool computed = false;
     for (const Column& column : table.columns) computed = computed || column.is_computed();
-    if (!computed) {
-      out.rows = &table.rows;
-      return std::nullopt;
-    }
-    out.owned = table.rows;
-    for (Row& row : out.owned) {
-      if (Status s = ComputeRow(table, out.schema, ctx, row)) return s;
+    out.owned.reserve(stored.size());
+    for (StoredRow& row : stored) {
+      if (computed) {
+        if (Status s = ComputeRow(table, out.schema, ctx, row.row)) return s;
+      }
+      out.owned.push_back(std::move(row.row));
     }
     out.rows = &out.owned;
     return std::nullopt;

@@ -25,7 +25,11 @@ struct QueryResult {
 // Opens what a FROM clause names: a user table (computed columns filled
 // in), a view (its query run), or one of the system tables sysobjects,
 // syscolumns, sysdatabases and sysdevices. An unknown name is error 208.
-Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out);
+// `where`, the statement's unbound condition when it has one, lets a user
+// table be read by an index seek: the rows are then only those the
+// condition could keep, and the caller still tests each.
+Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out,
+                    const Expr* where = nullptr);
 
 // Runs a SELECT.
 Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out);

@@ -47,6 +47,11 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
 
 Status RunStatement(const Statement& statement, ExecContext& ctx) {
   if (HeldBack(statement, ctx.session.options)) return std::nullopt;
+  // A statement that fails leaves no rows changed: it runs inside a
+  // savepoint of the batch's transaction. Statements of a procedure body
+  // nest inside the EXEC's, so one name serves them all.
+  constexpr std::string_view kSavepoint = "statement";
+  if (Status s = ctx.store.Savepoint(kSavepoint)) return s;
   Status status = std::visit(
       [&ctx](const auto& node) -> Status {
         using T = std::decay_t<decltype(node)>;
@@ -68,6 +73,11 @@ Status RunStatement(const Statement& statement, ExecContext& ctx) {
         if constexpr (std::is_same_v<T, PrintStmt>) return ExecutePrint(node, ctx);
       },
       statement.node);
+  if (status) {
+    ctx.store.RollbackTo(kSavepoint);
+  } else {
+    ctx.store.Release(kSavepoint);
+  }
   if (status && status->line <= 0) status->line = statement.line;
   return status;
 }

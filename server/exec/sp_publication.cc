@@ -43,8 +43,18 @@ Status AddQueuedUpdating(Database& db, Table& table, const std::string& article,
     std::snprintf(id, sizeof id, "%08X", static_cast<unsigned>(column.default_id));
     column.default_name = "DF__" + table.name.substr(0, 9) + "__msrep__" + id;
     column.default_text = "newid()";
-    for (Row& row : table.rows) row.emplace_back(ctx.server.NewGuid());
     table.columns.push_back(std::move(column));
+    // Existing rows get a value each, as the column's default gives one.
+    std::vector<std::pair<RowId, Row>> rows;
+    if (Status s = ctx.store.Scan(table, [&rows](RowId id, Row& row) -> Status {
+          rows.emplace_back(id, std::move(row));
+          return std::nullopt;
+        }))
+      return s;
+    for (auto& [id, row] : rows) {
+      row.back() = ctx.server.NewGuid();
+      if (Status s = ctx.store.Update(table, id, row)) return s;
+    }
   }
   Trigger trigger;
   trigger.id = db.NewObjectId();

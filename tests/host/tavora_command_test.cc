@@ -109,7 +109,7 @@ TEST_F(TavoraCommand, AComponentThatCannotBeLoadedIsReportedWithTheLoadersReason
 TEST_F(TavoraCommand, TheDefaultServerKeepsItsStateBetweenCommands) {
   Outcome created = Tavora("create Standard");
   ASSERT_EQ(created.status, 0) << created.err;
-  EXPECT_TRUE(fs::exists(folder_ / "state" / "tavora" / "server" / "server-state.json"));
+  EXPECT_TRUE(fs::exists(folder_ / "state" / "tavora" / "server" / "tavora.db"));
   Outcome listed = Tavora("sql \"SELECT name FROM sysdatabases WHERE name LIKE 'tavora%'\"");
   EXPECT_EQ(listed.status, 0) << listed.err;
   EXPECT_EQ(listed.out,

@@ -2,10 +2,12 @@
 // on disk.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "server/data_folder.h"
 #include "server/engine.h"
@@ -126,7 +128,7 @@ TEST(ServerPersistence, CorruptTextIsAClearError) {
        "not a valid server state: unknown data type 'integer64'"},
       {"row of the wrong width", replaced("[{\"int\":1}]", "[{\"int\":1},null]"),
        "not a valid server state: a row of table 't' has the wrong width"},
-      {"missing field", replaced("\"rows\":", "\"rowz\":"), "not a valid server state: "},
+      {"missing field", replaced("\"nullable\":", "\"nullabel\":"), "not a valid server state: "},
       {"field of the wrong kind", replaced("\"nullable\":true", "\"nullable\":\"yes\""),
        "not a valid server state: "},
       {"odd binary", replaced("[{\"int\":1}]", "[{\"binary\":\"ABC\"}]"),
@@ -161,11 +163,12 @@ TEST(ServerDataFolder, KeepsTheServerBetweenProcesses) {
         << std::get<std::string>(opened);
     DataFolder& data = *std::get<std::unique_ptr<DataFolder>>(opened);
     int session = std::get<int>(data.engine().Login("sa", "", false, "TAVORA"));
-    EXPECT_FALSE(data.Execute(session, "SELECT name FROM sysdatabases").error);
-    // A batch that changed nothing writes nothing.
-    EXPECT_FALSE(fs::exists(data.StateFile()));
     EXPECT_FALSE(data.Execute(session, "CREATE DATABASE kept").error);
-    EXPECT_TRUE(fs::exists(data.StateFile()));
+    EXPECT_FALSE(data.Execute(session,
+                              "USE kept\nCREATE TABLE t (id int IDENTITY PRIMARY KEY, v "
+                              "varchar(10))\nINSERT t (v) VALUES ('a')\nINSERT t (v) VALUES "
+                              "('b')\nDELETE t WHERE v = 'a'")
+                     .error);
   }
   auto reopened = DataFolder::Open(folder.path(), ServerOptions{});
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(reopened))
@@ -174,6 +177,31 @@ TEST(ServerDataFolder, KeepsTheServerBetweenProcesses) {
   Client client(engine);
   EXPECT_EQ(ResultText(client.Query("SELECT name FROM sysdatabases WHERE name = 'kept'")),
             "name\nkept");
+  // Rows and the identity's place come back with the catalog.
+  EXPECT_FALSE(client.Run("USE kept\nINSERT t (v) VALUES ('c')").error);
+  EXPECT_EQ(ResultText(client.Query("SELECT id, v FROM t")), "id|v\n2|b\n3|c");
+}
+
+TEST(ServerDataFolder, AnOldStateFileIsImportedOnceAndKept) {
+  TempFolder folder;
+  Engine old(ServerOptions{});
+  Client writer(old);
+  ASSERT_EQ(Describe(writer.Execute("CREATE DATABASE shop\nGO\nUSE shop\nCREATE TABLE p (k int "
+                                    "PRIMARY KEY, price money)\nINSERT p VALUES (1, 2.5)")),
+            "ok");
+  std::string text = old.Save();
+  std::string legacy = folder.File("server-state.json");
+  WriteFile(legacy, text);
+  for (int round = 0; round < 2; ++round) {
+    auto opened = DataFolder::Open(folder.path(), ServerOptions{});
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened))
+        << std::get<std::string>(opened);
+    Client client(std::get<std::unique_ptr<DataFolder>>(opened)->engine());
+    EXPECT_EQ(ResultText(client.Query("SELECT k, price FROM shop..p WHERE k = 1")),
+              "k|price\n1|2.5000");
+  }
+  EXPECT_FALSE(fs::exists(legacy));
+  EXPECT_EQ(ReadFile(legacy + ".imported"), text);
 }
 
 TEST(ServerDataFolder, CorruptStateIsReportedAndLeftAlone) {
@@ -183,12 +211,68 @@ TEST(ServerDataFolder, CorruptStateIsReportedAndLeftAlone) {
   auto opened = DataFolder::Open(folder.path(), ServerOptions{});
   ASSERT_TRUE(std::holds_alternative<std::string>(opened));
   const std::string& message = std::get<std::string>(opened);
-  EXPECT_EQ(
-      message.substr(0, ("The server state '" + file + "' is not a valid server state: ").size()),
-      "The server state '" + file + "' is not a valid server state: ");
+  std::string head =
+      "The server state '" + file + "' could not be imported: it is not a valid server state: ";
+  EXPECT_EQ(message.substr(0, head.size()), head);
   EXPECT_NE(message.find("; it was left as it is. Move it away to start a fresh server."),
             std::string::npos);
   EXPECT_EQ(ReadFile(file), "{\"format\":\"tavora-server-state\",\"version\":1,");
+  // No half-made store stays behind to hide the old state next time.
+  EXPECT_FALSE(fs::exists(folder.File("tavora.db")));
+}
+
+// Whatever sits where the server keeps a file, and is not a regular file,
+// is refused by name and left exactly as it was.
+TEST(ServerDataFolder, OddEntriesAreRefusedAndLeftAsTheyAre) {
+  struct Case {
+    const char* entry;
+    const char* kind;
+    std::function<void(const std::string& path, const std::string& target)> make;
+  };
+  const Case cases[] = {
+      {"tavora.db", "is a FIFO",
+       [](const std::string& p, const std::string&) { ::mkfifo(p.c_str(), 0600); }},
+      {"tavora.db", "is a folder",
+       [](const std::string& p, const std::string&) { fs::create_directory(p); }},
+      {"tavora.db", "is a symbolic link",
+       [](const std::string& p, const std::string& t) { fs::create_symlink(t, p); }},
+      {"tavora.db", "is a symbolic link",
+       [](const std::string& p, const std::string&) { fs::create_symlink("/nonexistent/x", p); }},
+      {"tavora.db-wal", "is a symbolic link",
+       [](const std::string& p, const std::string& t) { fs::create_symlink(t, p); }},
+      {"server-state.json", "is a FIFO",
+       [](const std::string& p, const std::string&) { ::mkfifo(p.c_str(), 0600); }},
+      {"lock", "is a symbolic link",
+       [](const std::string& p, const std::string& t) { fs::create_symlink(t, p); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.entry) + " " + c.kind);
+    TempFolder folder, elsewhere;
+    std::string target = elsewhere.File("precious");
+    WriteFile(target, "precious");
+    std::string path = folder.File(c.entry);
+    c.make(path, target);
+    auto before = fs::symlink_status(path).type();
+    auto opened = DataFolder::Open(folder.path(), ServerOptions{});
+    ASSERT_TRUE(std::holds_alternative<std::string>(opened));
+    EXPECT_EQ(std::get<std::string>(opened),
+              "The data folder entry '" + path + "' " + c.kind +
+                  ", where the server keeps a regular file; it was left as it is. Move it away "
+                  "to go on.");
+    EXPECT_EQ(fs::symlink_status(path).type(), before);
+    EXPECT_EQ(ReadFile(target), "precious");
+  }
+}
+
+TEST(ServerDataFolder, AFileThatIsNotAStoreIsRefused) {
+  TempFolder folder;
+  std::string store = folder.File("tavora.db");
+  WriteFile(store, std::string(4096, 'x'));
+  auto opened = DataFolder::Open(folder.path(), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::string>(opened));
+  EXPECT_EQ(std::get<std::string>(opened).rfind("Cannot open the store '" + store + "': ", 0), 0u)
+      << std::get<std::string>(opened);
+  EXPECT_EQ(ReadFile(store), std::string(4096, 'x'));
 }
 
 TEST(ServerDataFolder, OneProcessAtATime) {
@@ -201,26 +285,12 @@ TEST(ServerDataFolder, OneProcessAtATime) {
             "The data folder '" + folder.path() + "' is in use by another process.");
 }
 
-TEST(ServerDataFolder, FailedWriteBecomesTheBatchError) {
-  TempFolder folder;
-  auto opened = DataFolder::Open(folder.path(), ServerOptions{});
-  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened));
-  DataFolder& data = *std::get<std::unique_ptr<DataFolder>>(opened);
-  // A folder in the state file's place makes the write fail.
-  fs::create_directories(data.StateFile() + "/inside");
-  int session = std::get<int>(data.engine().Login("sa", "", false, "TAVORA"));
-  BatchOutcome outcome = data.Execute(session, "CREATE DATABASE lost");
-  EXPECT_EQ(Describe(outcome.error),
-            "Msg 50000, Level 16, State 1, Line 1\nThe server state could not be written to '" +
-                data.StateFile() + "': Is a directory.");
-}
-
 TEST(ServerDataFolder, MemoryKeepsNoFiles) {
   auto opened = DataFolder::Open(std::string(DataFolder::kMemory), ServerOptions{});
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DataFolder>>(opened));
   DataFolder& data = *std::get<std::unique_ptr<DataFolder>>(opened);
   EXPECT_TRUE(data.in_memory());
-  EXPECT_EQ(data.StateFile(), "");
+  EXPECT_EQ(data.StoreFile(), "");
   int session = std::get<int>(data.engine().Login("sa", "", false, "TAVORA"));
   EXPECT_FALSE(data.Execute(session, "CREATE DATABASE transient").error);
   EXPECT_FALSE(fs::exists(":memory:"));

@@ -1,0 +1,125 @@
+#include "server/exec/table_rows.h"
+
+#include <optional>
+
+#include "server/exec/eval.h"
+
+namespace server {
+
+namespace {
+
+bool NamesColumn(const Expr& expr, const Table& table, std::string_view alias,
+                 const Collation& collation, int& column) {
+  if (expr.kind != ExprKind::kColumn) return false;
+  if (!expr.qualifier.empty() && !collation.Equal(expr.qualifier, table.name) &&
+      !(!alias.empty() && collation.Equal(expr.qualifier, alias)))
+    return false;
+  column = table.FindColumn(expr.name, collation);
+  return column >= 0 && !table.columns[column].is_computed();
+}
+
+// A value fixed before any row is read: a literal, a negated one, or a
+// variable.
+bool IsFixed(const Expr& expr) {
+  if (expr.kind == ExprKind::kLiteral || expr.kind == ExprKind::kVariable) return true;
+  return expr.kind == ExprKind::kNegate && expr.name == "-" && expr.args.size() == 1 &&
+         expr.args[0]->kind == ExprKind::kLiteral;
+}
+
+// `value` as a value of `type`, when converting loses nothing.
+std::optional<Value> Exactly(const Scalar& value, const DataType& type,
+                             const Collation& collation) {
+  Value converted;
+  if (Convert(value, type, false, converted)) return std::nullopt;
+  int order = 1;
+  if (CompareScalars(value, Scalar{type, converted}, collation, order) || order != 0)
+    return std::nullopt;
+  return converted;
+}
+
+// Every `column = fixed value` of the conjunction `where`, by column.
+void CollectEqualities(const Expr& where, const Table& table, std::string_view alias,
+                       const Collation& collation, std::vector<std::pair<int, const Expr*>>& out) {
+  if (where.kind == ExprKind::kAnd) {
+    for (const auto& arg : where.args) CollectEqualities(*arg, table, alias, collation, out);
+    return;
+  }
+  if (where.kind != ExprKind::kCompare || where.name != "=" || where.args.size() != 2) return;
+  int column = -1;
+  if (NamesColumn(*where.args[0], table, alias, collation, column) && IsFixed(*where.args[1])) {
+    out.emplace_back(column, where.args[1].get());
+  } else if (NamesColumn(*where.args[1], table, alias, collation, column) &&
+             IsFixed(*where.args[0])) {
+    out.emplace_back(column, where.args[0].get());
+  }
+}
+
+Status Collect(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
+               ExecContext& ctx, std::vector<StoredRow>& out) {
+  return ctx.store.Seek(table, columns, key, [&out](RowId id, Row& row) -> Status {
+    out.push_back({id, std::move(row)});
+    return std::nullopt;
+  });
+}
+
+}  // namespace
+
+Status RowsWithKey(const Table& table, const std::vector<int>& columns,
+                   const std::vector<Scalar>& key, ExecContext& ctx, std::vector<StoredRow>& out) {
+  std::vector<Value> values;
+  for (size_t k = 0; k < columns.size(); ++k) {
+    if (key[k].is_null()) {
+      values.emplace_back();
+      continue;
+    }
+    std::optional<Value> value = Exactly(key[k], table.columns[columns[k]].type, ctx.collation());
+    if (!value) return std::nullopt;
+    values.push_back(std::move(*value));
+  }
+  return Collect(table, columns, values, ctx, out);
+}
+
+Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
+                     ExecContext& ctx, std::vector<StoredRow>& out) {
+  const Collation& collation = ctx.collation();
+  if (where) {
+    std::vector<std::pair<int, const Expr*>> equalities;
+    CollectEqualities(*where, table, alias, collation, equalities);
+    for (const Index& index : table.indexes) {
+      if (equalities.empty()) break;
+      std::vector<int> columns;
+      std::vector<Value> key;
+      bool usable = true;
+      for (const std::string& name : index.columns) {
+        int column = table.FindColumn(name, collation);
+        const Expr* fixed = nullptr;
+        for (const auto& [c, expr] : equalities) {
+          if (c == column) fixed = expr;
+        }
+        Scalar value;
+        // A failing expression is left for the row-by-row test to report.
+        if (!fixed || Evaluate(*fixed, EvalScope{ctx, nullptr, nullptr, nullptr}, value)) {
+          usable = false;
+          break;
+        }
+        // A value that does not convert exactly is left to the row-by-row
+        // comparison, which reports what it must.
+        std::optional<Value> exact =
+            value.is_null() ? std::nullopt : Exactly(value, table.columns[column].type, collation);
+        if (!exact) {
+          usable = false;
+          break;
+        }
+        columns.push_back(column);
+        key.push_back(std::move(*exact));
+      }
+      if (usable && !columns.empty()) return Collect(table, columns, key, ctx, out);
+    }
+  }
+  return ctx.store.Scan(table, [&out](RowId id, Row& row) -> Status {
+    out.push_back({id, std::move(row)});
+    return std::nullopt;
+  });
+}
+
+}  // namespace server

@@ -1,0 +1,36 @@
+#ifndef TAVORA_SERVER_EXEC_TABLE_ROWS_H_
+#define TAVORA_SERVER_EXEC_TABLE_ROWS_H_
+
+#include <string_view>
+#include <vector>
+
+#include "server/exec/context.h"
+#include "server/sql/ast.h"
+
+namespace server {
+
+// A row as the store holds it, with its place there.
+struct StoredRow {
+  RowId id = 0;
+  Row row;
+};
+
+// The rows of `table` that `where` (unbound, may be null) could keep, in
+// stored order and as stored (computed columns not yet filled in). When the
+// condition fixes every column of one of the table's indexes to a value
+// known before any row is read (`column = literal`, `column = @variable`,
+// ANDed with anything), only those rows are read; otherwise all of them.
+// The caller still tests `where` on each row: the seek only narrows.
+// `alias` is the name the statement gives the table, if any.
+Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
+                     ExecContext& ctx, std::vector<StoredRow>& out);
+
+// The rows of `table` whose `columns` hold `key`, NULLs matching NULLs.
+// The key is converted to the columns' types first; a value that does not
+// convert exactly matches nothing.
+Status RowsWithKey(const Table& table, const std::vector<int>& columns,
+                   const std::vector<Scalar>& key, ExecContext& ctx, std::vector<StoredRow>& out);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_TABLE_ROWS_H_

@@ -1,0 +1,557 @@
+#include "server/store/store.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+
+#include "server/types/data_type.h"
+
+namespace server {
+
+namespace {
+
+constexpr char kFormat[] = "tavora-store";
+constexpr char kCollationName[] = "tavora";
+
+int CompareText(void* collation, int a_size, const void* a, int b_size, const void* b) {
+  return static_cast<const Collation*>(collation)->Compare(
+      std::string_view(static_cast<const char*>(a), static_cast<size_t>(a_size)),
+      std::string_view(static_cast<const char*>(b), static_cast<size_t>(b_size)));
+}
+
+std::string TableName(const Table& table) { return "r" + std::to_string(table.store_id); }
+
+std::string ColumnName(size_t c) { return "c" + std::to_string(c); }
+
+// Character data compares under the server collation; everything else as
+// SQLite compares it, which for the engine's canonical forms is equality.
+bool Collated(const Column& column) {
+  TypeFamily family = Family(column.type);
+  return family == TypeFamily::kCharacter || family == TypeFamily::kText;
+}
+
+std::string ColumnDefinition(const Table& table, size_t c) {
+  // No declared type: the column keeps each value's own storage class.
+  std::string text = ColumnName(c);
+  if (Collated(table.columns[c])) text += std::string(" COLLATE ") + kCollationName;
+  return text;
+}
+
+std::string IndexName(const Table& table, const Index& index) {
+  return TableName(table) + "_x" + std::to_string(index.index_id);
+}
+
+std::string IndexSql(const Table& table, const Index& index, const Collation& collation) {
+  std::string sql = "CREATE INDEX " + IndexName(table, index) + " ON " + TableName(table) + " (";
+  bool first = true;
+  for (const std::string& name : index.columns) {
+    int c = table.FindColumn(name, collation);
+    if (c < 0) return "";
+    sql += (first ? "" : ", ") + ColumnName(static_cast<size_t>(c));
+    first = false;
+  }
+  return sql + ")";
+}
+
+// What the SQLite table of `table` must look like: its width, which columns
+// are collated, and its indexes.
+std::string Shape(const Table& table, const Collation& collation) {
+  std::string shape = std::to_string(table.columns.size()) + ":";
+  for (const Column& column : table.columns) shape += Collated(column) ? 'c' : '-';
+  for (const Index& index : table.indexes) shape += ";" + IndexSql(table, index, collation);
+  return shape;
+}
+
+Status BindValue(sqlite3_stmt* stmt, int slot, const Value& value) {
+  int rc = SQLITE_OK;
+  if (const auto* i = std::get_if<int64_t>(&value)) {
+    rc = sqlite3_bind_int64(stmt, slot, *i);
+  } else if (const auto* d = std::get_if<double>(&value)) {
+    rc = sqlite3_bind_double(stmt, slot, *d);
+  } else if (const auto* s = std::get_if<std::string>(&value)) {
+    rc = sqlite3_bind_text64(stmt, slot, s->data(), s->size(), SQLITE_STATIC, SQLITE_UTF8);
+  } else if (const auto* b = std::get_if<std::vector<uint8_t>>(&value)) {
+    // A null pointer would bind NULL, not an empty value.
+    static const uint8_t kEmpty = 0;
+    rc =
+        sqlite3_bind_blob64(stmt, slot, b->empty() ? &kEmpty : b->data(), b->size(), SQLITE_STATIC);
+  } else {
+    rc = sqlite3_bind_null(stmt, slot);
+  }
+  if (rc != SQLITE_OK) return Raise(Msg::kInternalError, {sqlite3_errstr(rc)});
+  return std::nullopt;
+}
+
+Value ColumnValue(sqlite3_stmt* stmt, int c) {
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER:
+      return static_cast<int64_t>(sqlite3_column_int64(stmt, c));
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(stmt, c);
+    case SQLITE_TEXT: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+      return std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+    }
+    case SQLITE_BLOB: {
+      const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, c));
+      return std::vector<uint8_t>(data, data + sqlite3_column_bytes(stmt, c));
+    }
+    default:
+      return std::monostate{};
+  }
+}
+
+// Resets a cached statement whatever way its user leaves.
+class Reset {
+ public:
+  explicit Reset(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  ~Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  Reset(const Reset&) = delete;
+  Reset& operator=(const Reset&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+};
+
+std::string Quoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::variant<std::unique_ptr<Store>, std::string> Store::Open(const std::string& path,
+                                                              Collation collation) {
+  bool memory = path == kMemory;
+  sqlite3* db = nullptr;
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  if (!memory) flags |= SQLITE_OPEN_NOFOLLOW;
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    return "Cannot open the store '" + path + "': " + reason + ".";
+  }
+  std::unique_ptr<Store> store(new Store(db, path, memory, collation));
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_create_collation_v2(db, kCollationName, SQLITE_UTF8, &store->collation_, CompareText,
+                              nullptr);
+  auto fail = [&path](const SqlError& error) {
+    return "Cannot open the store '" + path + "': " + error.message;
+  };
+  // A file that is not an SQLite database fails on its first read.
+  if (Status s = store->Exec(memory ? "PRAGMA journal_mode=MEMORY" : "PRAGMA journal_mode=WAL"))
+    return fail(*s);
+  if (Status s = store->Exec("PRAGMA synchronous=NORMAL")) return fail(*s);
+  if (Status s = store->Exec(
+          "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
+          "CREATE TABLE IF NOT EXISTS catalog (key TEXT PRIMARY KEY, body TEXT NOT NULL) "
+          "WITHOUT ROWID;"))
+    return fail(*s);
+  sqlite3_stmt* read = nullptr;
+  if (Status s = store->Prepare("SELECT key, value FROM meta", read)) return fail(*s);
+  std::map<std::string, Value> meta;
+  {
+    Reset reset(read);
+    while ((rc = sqlite3_step(read)) == SQLITE_ROW) {
+      meta[reinterpret_cast<const char*>(sqlite3_column_text(read, 0))] = ColumnValue(read, 1);
+    }
+    if (rc != SQLITE_DONE) return fail(*store->Failure(rc, "reading its version"));
+  }
+  if (meta.empty()) {
+    sqlite3_stmt* write = nullptr;
+    if (Status s = store->Prepare("INSERT INTO meta VALUES ('format', '" + std::string(kFormat) +
+                                      "'), ('version', " + std::to_string(kVersion) + ")",
+                                  write))
+      return fail(*s);
+    Reset reset(write);
+    if ((rc = sqlite3_step(write)) != SQLITE_DONE)
+      return fail(*store->Failure(rc, "writing its version"));
+    return store;
+  }
+  const auto* format = std::get_if<std::string>(&meta["format"]);
+  const auto* version = std::get_if<int64_t>(&meta["version"]);
+  if (!format || *format != kFormat || !version) {
+    return "The file '" + path + "' is an SQLite database but not a tavora store.";
+  }
+  if (*version > kVersion) {
+    return "The store '" + path + "' was written by a newer tavora (store version " +
+           std::to_string(*version) + "; this program reads version " + std::to_string(kVersion) +
+           " and older). Use that version, or move the data folder away.";
+  }
+  return store;
+}
+
+Store::Store(sqlite3* db, std::string path, bool in_memory, Collation collation)
+    : db_(db), path_(std::move(path)), in_memory_(in_memory), collation_(collation) {}
+
+Store::~Store() {
+  for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+  if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(db_);
+}
+
+Status Store::Failure(int code, std::string_view doing) {
+  failed_ = true;
+  int primary = code & 0xFF;
+  if (primary == SQLITE_FULL) return Raise(Msg::kStoreFull, {path_});
+  std::string reason = std::string(doing) + ": " + sqlite3_errstr(code);
+  const char* detail = sqlite3_errmsg(db_);
+  if (detail && std::strcmp(detail, sqlite3_errstr(code)) != 0)
+    reason += " (" + std::string(detail) + ")";
+  return Raise(Msg::kStoreFailed, {path_, reason});
+}
+
+Status Store::Exec(std::string_view sql) {
+  char* message = nullptr;
+  int rc = sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) return Failure(rc, sql);
+  return std::nullopt;
+}
+
+Status Store::Run(const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare(sql, stmt)) return s;
+  Reset reset(stmt);
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) return Failure(rc, sql);
+  return std::nullopt;
+}
+
+Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
+  auto found = statements_.find(sql);
+  if (found != statements_.end()) {
+    out = found->second;
+    return std::nullopt;
+  }
+  int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &out, nullptr);
+  if (rc != SQLITE_OK) return Failure(rc, "preparing " + sql);
+  statements_.emplace(sql, out);
+  return std::nullopt;
+}
+
+Status Store::Begin() {
+  failed_ = false;
+  if (Status s = Run("BEGIN")) return s;
+  in_transaction_ = true;
+  return std::nullopt;
+}
+
+Status Store::Commit() {
+  Status failure = Run("COMMIT");
+  if (!failure) {
+    in_transaction_ = false;
+    return std::nullopt;
+  }
+  Rollback();
+  return failure;
+}
+
+void Store::Rollback() {
+  // A failed COMMIT may already have ended the transaction.
+  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  in_transaction_ = false;
+  ForgetCachedState();
+}
+
+Status Store::Savepoint(std::string_view name) { return Run("SAVEPOINT " + Quoted(name)); }
+
+void Store::Release(std::string_view name) { (void)Run("RELEASE " + Quoted(name)); }
+
+void Store::RollbackTo(std::string_view name) {
+  (void)Run("ROLLBACK TO " + Quoted(name));
+  (void)Run("RELEASE " + Quoted(name));
+  ForgetCachedState();
+}
+
+void Store::ForgetCachedState() {
+  shapes_.clear();
+  catalog_known_ = false;
+}
+
+Status Store::EnsureTable(const Table& table) {
+  const Collation& collation = collation_;
+  std::string shape = Shape(table, collation);
+  auto known = shapes_.find(table.store_id);
+  if (known != shapes_.end() && known->second == shape) return std::nullopt;
+  std::string name = TableName(table);
+  sqlite3_stmt* info = nullptr;
+  if (Status s = Prepare("SELECT count(*) FROM pragma_table_info(?1)", info)) return s;
+  int64_t width = 0;
+  {
+    Reset reset(info);
+    sqlite3_bind_text(info, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    int rc = sqlite3_step(info);
+    if (rc != SQLITE_ROW) return Failure(rc, "reading the columns of " + name);
+    width = sqlite3_column_int64(info, 0);
+  }
+  if (width == 0) {
+    std::string sql = "CREATE TABLE " + name + " (id INTEGER PRIMARY KEY";
+    for (size_t c = 0; c < table.columns.size(); ++c) sql += ", " + ColumnDefinition(table, c);
+    if (Status s = Exec(sql + ")")) return s;
+  } else {
+    // Columns are only ever added at the end; id is the first.
+    for (size_t c = static_cast<size_t>(width - 1); c < table.columns.size(); ++c) {
+      if (Status s = Exec("ALTER TABLE " + name + " ADD COLUMN " + ColumnDefinition(table, c)))
+        return s;
+    }
+  }
+  // Indexes: drop what is no longer wanted, create what is missing.
+  std::map<std::string, std::string> wanted;
+  for (const Index& index : table.indexes) {
+    std::string sql = IndexSql(table, index, collation);
+    if (!sql.empty()) wanted[IndexName(table, index)] = sql;
+  }
+  sqlite3_stmt* indexes = nullptr;
+  if (Status s = Prepare("SELECT name, sql FROM sqlite_schema WHERE type = 'index' AND "
+                         "tbl_name = ?1 AND sql IS NOT NULL",
+                         indexes))
+    return s;
+  std::vector<std::string> drop;
+  {
+    Reset reset(indexes);
+    sqlite3_bind_text(indexes, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(indexes)) == SQLITE_ROW) {
+      std::string index = reinterpret_cast<const char*>(sqlite3_column_text(indexes, 0));
+      std::string sql = reinterpret_cast<const char*>(sqlite3_column_text(indexes, 1));
+      auto it = wanted.find(index);
+      if (it != wanted.end() && it->second == sql) {
+        wanted.erase(it);
+      } else {
+        drop.push_back(index);
+      }
+    }
+    if (rc != SQLITE_DONE) return Failure(rc, "reading the indexes of " + name);
+  }
+  for (const std::string& index : drop) {
+    if (Status s = Exec("DROP INDEX " + index)) return s;
+  }
+  for (const auto& [index, sql] : wanted) {
+    if (Status s = Exec(sql)) return s;
+  }
+  shapes_[table.store_id] = std::move(shape);
+  return std::nullopt;
+}
+
+Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit) {
+  Row row;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    row.assign(width, Value());
+    RowId id = sqlite3_column_int64(stmt, 0);
+    int present = sqlite3_column_count(stmt) - 1;
+    for (int c = 0; c < present && static_cast<size_t>(c) < width; ++c) {
+      row[static_cast<size_t>(c)] = ColumnValue(stmt, c + 1);
+    }
+    if (Status s = visit(id, row)) return s;
+  }
+  if (rc != SQLITE_DONE) return Failure(rc, "reading rows");
+  return std::nullopt;
+}
+
+Status Store::Scan(const Table& table, const RowVisitor& visit) {
+  if (Status s = EnsureTable(table)) return s;
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare("SELECT * FROM " + TableName(table) + " ORDER BY id", stmt)) return s;
+  Reset reset(stmt);
+  return ReadRows(stmt, table.columns.size(), visit);
+}
+
+Status Store::Seek(const Table& table, const std::vector<int>& columns,
+                   const std::vector<Value>& key, const RowVisitor& visit) {
+  if (Status s = EnsureTable(table)) return s;
+  std::string sql = "SELECT * FROM " + TableName(table) + " WHERE ";
+  for (size_t k = 0; k < columns.size(); ++k) {
+    sql += (k == 0 ? "" : " AND ") + ColumnName(static_cast<size_t>(columns[k]));
+    sql += std::holds_alternative<std::monostate>(key[k]) ? " IS NULL"
+                                                          : " = ?" + std::to_string(k + 1);
+  }
+  sql += " ORDER BY id";
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare(sql, stmt)) return s;
+  Reset reset(stmt);
+  for (size_t k = 0; k < key.size(); ++k) {
+    if (std::holds_alternative<std::monostate>(key[k])) continue;
+    if (Status s = BindValue(stmt, static_cast<int>(k + 1), key[k])) return s;
+  }
+  return ReadRows(stmt, table.columns.size(), visit);
+}
+
+Status Store::Count(const Table& table, int64_t& count) {
+  if (Status s = EnsureTable(table)) return s;
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare("SELECT count(*) FROM " + TableName(table), stmt)) return s;
+  Reset reset(stmt);
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW) return Failure(rc, "counting rows");
+  count = sqlite3_column_int64(stmt, 0);
+  return std::nullopt;
+}
+
+Status Store::Insert(const Table& table, const Row& row, RowId* id) {
+  if (Status s = EnsureTable(table)) return s;
+  std::string sql = "INSERT INTO " + TableName(table) + " VALUES (NULL";
+  for (size_t c = 0; c < row.size(); ++c) sql += ", ?" + std::to_string(c + 1);
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare(sql + ")", stmt)) return s;
+  Reset reset(stmt);
+  for (size_t c = 0; c < row.size(); ++c) {
+    if (Status s = BindValue(stmt, static_cast<int>(c + 1), row[c])) return s;
+  }
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) return Failure(rc, "storing a row of " + table.name);
+  if (id) *id = sqlite3_last_insert_rowid(db_);
+  return std::nullopt;
+}
+
+Status Store::Update(const Table& table, RowId id, const Row& row) {
+  if (Status s = EnsureTable(table)) return s;
+  std::string sql = "UPDATE " + TableName(table) + " SET ";
+  for (size_t c = 0; c < row.size(); ++c) {
+    sql += (c == 0 ? "" : ", ") + ColumnName(c) + " = ?" + std::to_string(c + 1);
+  }
+  sql += " WHERE id = ?" + std::to_string(row.size() + 1);
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare(sql, stmt)) return s;
+  Reset reset(stmt);
+  for (size_t c = 0; c < row.size(); ++c) {
+    if (Status s = BindValue(stmt, static_cast<int>(c + 1), row[c])) return s;
+  }
+  sqlite3_bind_int64(stmt, static_cast<int>(row.size() + 1), id);
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) return Failure(rc, "updating a row of " + table.name);
+  return std::nullopt;
+}
+
+Status Store::Delete(const Table& table, RowId id) {
+  if (Status s = EnsureTable(table)) return s;
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare("DELETE FROM " + TableName(table) + " WHERE id = ?1", stmt)) return s;
+  Reset reset(stmt);
+  sqlite3_bind_int64(stmt, 1, id);
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) return Failure(rc, "deleting a row of " + table.name);
+  return std::nullopt;
+}
+
+Status Store::FirstDuplicate(const Table& table, const std::vector<int>& columns,
+                             std::optional<Row>& key) {
+  key.reset();
+  if (Status s = EnsureTable(table)) return s;
+  std::string list;
+  for (size_t k = 0; k < columns.size(); ++k) {
+    list += (k == 0 ? "" : ", ") + ColumnName(static_cast<size_t>(columns[k]));
+  }
+  // GROUP BY puts NULLs together, as a unique index counts them.
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare("SELECT min(id), " + list + " FROM " + TableName(table) + " GROUP BY " +
+                             list + " HAVING count(*) > 1 ORDER BY 1 LIMIT 1",
+                         stmt))
+    return s;
+  Reset reset(stmt);
+  return ReadRows(stmt, columns.size(), [&key](RowId, Row& row) -> Status {
+    key = std::move(row);
+    return std::nullopt;
+  });
+}
+
+Status Store::SweepTables(const std::unordered_set<int64_t>& live) {
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare(
+          "SELECT name FROM sqlite_schema WHERE type = 'table' AND name GLOB 'r[0-9]*'", stmt))
+    return s;
+  std::vector<std::string> gone;
+  {
+    Reset reset(stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+      if (!live.contains(std::stoll(name.substr(1)))) gone.push_back(std::move(name));
+    }
+    if (rc != SQLITE_DONE) return Failure(rc, "listing tables");
+  }
+  for (const std::string& name : gone) {
+    // Cached statements on the table would keep it from being dropped.
+    for (auto it = statements_.begin(); it != statements_.end();) {
+      if (it->first.find(" " + name + " ") != std::string::npos ||
+          it->first.ends_with(" " + name)) {
+        sqlite3_finalize(it->second);
+        it = statements_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (Status s = Exec("DROP TABLE " + name)) return s;
+    shapes_.erase(std::stoll(name.substr(1)));
+  }
+  return std::nullopt;
+}
+
+Status Store::LoadCatalog(std::map<std::string, std::string>& texts) {
+  texts.clear();
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare("SELECT key, body FROM catalog", stmt)) return s;
+  Reset reset(stmt);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    texts[reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))] =
+        std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
+                    static_cast<size_t>(sqlite3_column_bytes(stmt, 1)));
+  }
+  if (rc != SQLITE_DONE) return Failure(rc, "reading the catalog");
+  catalog_ = texts;
+  catalog_known_ = true;
+  return std::nullopt;
+}
+
+Status Store::WriteCatalog(const std::map<std::string, std::string>& texts) {
+  if (!catalog_known_) {
+    std::map<std::string, std::string> stored;
+    if (Status s = LoadCatalog(stored)) return s;
+  }
+  sqlite3_stmt* put = nullptr;
+  sqlite3_stmt* remove = nullptr;
+  if (Status s = Prepare("INSERT OR REPLACE INTO catalog VALUES (?1, ?2)", put)) return s;
+  if (Status s = Prepare("DELETE FROM catalog WHERE key = ?1", remove)) return s;
+  for (const auto& [key, text] : texts) {
+    auto held = catalog_.find(key);
+    if (held != catalog_.end() && held->second == text) continue;
+    Reset reset(put);
+    sqlite3_bind_text(put, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+    sqlite3_bind_text64(put, 2, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+    int rc = sqlite3_step(put);
+    if (rc != SQLITE_DONE) {
+      catalog_known_ = false;
+      return Failure(rc, "writing the catalog");
+    }
+    catalog_[key] = text;
+  }
+  for (auto it = catalog_.begin(); it != catalog_.end();) {
+    if (texts.contains(it->first)) {
+      ++it;
+      continue;
+    }
+    Reset reset(remove);
+    sqlite3_bind_text(remove, 1, it->first.data(), static_cast<int>(it->first.size()),
+                      SQLITE_STATIC);
+    int rc = sqlite3_step(remove);
+    if (rc != SQLITE_DONE) {
+      catalog_known_ = false;
+      return Failure(rc, "writing the catalog");
+    }
+    it = catalog_.erase(it);
+  }
+  return std::nullopt;
+}
+
+}  // namespace server
