@@ -43,12 +43,22 @@ struct ResultSet {
 };
 
 // What one batch produced.
+// A session's transaction began or ended during a batch; the TDS listener
+// tells the client (ENVCHANGE), at the place in the reply where it happened.
+struct TransactionChange {
+  enum class Kind { kBegin, kCommit, kRollback };
+  Kind kind = Kind::kBegin;
+  uint64_t descriptor = 0;  // names the transaction; never 0
+  size_t statement = 0;     // row_counts.size() when it happened: it goes before that DONE
+};
+
 struct BatchOutcome {
   std::vector<ResultSet> results;   // one per SELECT, in order
   std::vector<SqlError> messages;   // informational (severity <= 10), in order
   std::vector<int64_t> row_counts;  // one per statement run (-1 when not applicable)
   std::optional<SqlError> error;    // the first error; the batch stops there
   bool changed = false;             // whether the catalog changed (persist after such a batch)
+  std::vector<TransactionChange> transactions;  // in the order they happened
 };
 
 // Fixed properties of the server; they are configuration, not catalog
