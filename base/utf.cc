@@ -66,6 +66,14 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string_view Utf8Prefix(std::string_view utf8, size_t count) {
+  size_t pos = 0;
+  for (size_t taken = 0; taken < count && pos < utf8.size(); ++taken) {
+    if (!NextCodePoint(utf8, pos)) break;
+  }
+  return utf8.substr(0, pos);
+}
+
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8, size_t* refused_at) {
   std::u16string out;
   out.reserve(utf8.size());

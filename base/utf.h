@@ -21,6 +21,9 @@ std::optional<char32_t> NextCodePoint(std::string_view utf8, size_t& pos);
 // Appends the UTF-8 form of `code_point`, which must be a scalar value.
 void AppendUtf8(std::string& out, char32_t code_point);
 bool IsValidUtf8(std::string_view text);
+// The first `count` code points of the text (all of it when it has fewer),
+// ending early at bytes that are not UTF-8.
+std::string_view Utf8Prefix(std::string_view utf8, size_t count);
 
 // The whole text converted, or nullopt with `*refused_at` (when given) set
 // to the offset of the first refused sequence: bytes for UTF-8, units for

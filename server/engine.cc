@@ -8,6 +8,7 @@
 #include "server/catalog/server_state.h"
 #include "server/errors.h"
 #include "server/exec/executor.h"
+#include "server/exec/transaction_control.h"
 #include "server/persistence.h"
 #include "server/sql/parser.h"
 #include "server/store/store.h"
@@ -34,13 +35,75 @@ Status WriteWholeCatalog(Store& store, const ServerState& state) {
   return store.Commit();
 }
 
+// Whether a batch runs without the store: it only sets session options,
+// changes database, prints or computes values. Such a batch may run while
+// another session's transaction holds the store, so that a client can
+// connect and set up its session meanwhile.
+bool StoreFree(const Batch& batch) {
+  for (const Statement& statement : batch.statements) {
+    const auto* select = std::get_if<SelectStmt>(&statement.node);
+    bool free = std::holds_alternative<UseStmt>(statement.node) ||
+                std::holds_alternative<SetStmt>(statement.node) ||
+                std::holds_alternative<PrintStmt>(statement.node) || (select && !select->from);
+    if (!free) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
+// The store's side of T-SQL transactions. The outermost BEGIN commits what
+// the batch did before it, so the transaction's own changes are exactly
+// what the store's transaction holds from there; COMMIT commits them at
+// once; ROLLBACK rolls the store back and reads the catalog back from it. A
+// savepoint is one of the store's, taken with the catalog written first so
+// that rolling back to it restores the catalog too.
+class Engine::StoreTransactions : public TransactionControl {
+ public:
+  explicit StoreTransactions(Engine& engine) : engine_(engine) {}
+
+  Status Begin(const Session&) override {
+    if (Status s = engine_.Checkpoint()) return s;
+    engine_.clean_mark_ = engine_.store_->changes();
+    return std::nullopt;
+  }
+  Status Commit(const Session&) override { return engine_.Checkpoint(); }
+  Status Rollback(const Session&) override {
+    Store& store = *engine_.store_;
+    if (store.failed()) return engine_.EarlierFailure();
+    store.Rollback();
+    engine_.owner_ = 0;
+    if (Status s = engine_.ReloadCatalog()) return s;
+    if (Status s = store.Begin()) return s;
+    engine_.clean_mark_ = store.changes();
+    return std::nullopt;
+  }
+  Status Save(const Session& session) override {
+    if (Status s = engine_.store_->WriteCatalog(CatalogTexts(*engine_.state_))) return s;
+    return engine_.store_->Savepoint(SavepointName(session.transaction.savepoints.size()));
+  }
+  Status RollbackTo(const Session&, size_t savepoint) override {
+    if (engine_.store_->failed()) return engine_.EarlierFailure();
+    engine_.store_->RollbackTo(SavepointName(savepoint), /*keep=*/true);
+    return engine_.ReloadCatalog();
+  }
+
+  static std::string SavepointName(size_t savepoint) { return "t" + std::to_string(savepoint); }
+
+ private:
+  Engine& engine_;
+};
+
 Engine::Engine(ServerOptions options)
-    : state_(NewServerState(options)), store_(MemoryStore(options)) {}
+    : state_(NewServerState(options)),
+      store_(MemoryStore(options)),
+      transactions_(std::make_unique<StoreTransactions>(*this)),
+      catalog_in_store_(false) {}
 
 Engine::Engine(std::unique_ptr<ServerState> state, std::unique_ptr<Store> store)
-    : state_(std::move(state)), store_(std::move(store)) {}
+    : state_(std::move(state)),
+      store_(std::move(store)),
+      transactions_(std::make_unique<StoreTransactions>(*this)) {}
 
 Engine::~Engine() = default;
 
@@ -140,16 +203,37 @@ std::variant<int, SqlError> Engine::Login(const std::string& user, const std::st
 }
 
 void Engine::Logout(int session) {
+  if (Session* s = FindSession(session); s && s->transaction.count > 0) {
+    // Nobody is left to tell if this fails; the session ends either way.
+    if (owner_ == session) {
+      store_->Rollback();
+      owner_ = 0;
+      if (catalog_in_store_) (void)ReloadCatalog();
+      retired_.clear();
+    }
+    s->transaction = TransactionState{};
+  }
   std::erase_if(sessions_,
                 [session](const std::unique_ptr<Session>& s) { return s->id == session; });
 }
 
+Session* Engine::FindSession(int id) const {
+  for (const auto& s : sessions_) {
+    if (s->id == id) return s.get();
+  }
+  return nullptr;
+}
+
+bool Engine::MustWait(int session) const { return owner_ != 0 && owner_ != session; }
+
+int64_t Engine::LockTimeout(int session) const {
+  Session* s = FindSession(session);
+  return s ? s->options.lock_timeout : -1;
+}
+
 BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
   BatchOutcome outcome;
-  Session* session = nullptr;
-  for (const auto& s : sessions_) {
-    if (s->id == session_id) session = s.get();
-  }
+  Session* session = FindSession(session_id);
   auto fail = [&outcome](SqlError error) {
     if (error.line <= 0) error.line = 1;
     outcome.error = std::move(error);
@@ -162,60 +246,140 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
   if (!state_->FindDatabase(session->database)) session->database = "master";
   auto parsed = ParseBatch(batch);
   if (auto* error = std::get_if<SqlError>(&parsed)) return fail(std::move(*error));
-  if (Status s = store_->Begin()) return fail(std::move(*s));
+  if (MustWait(session_id)) {
+    // Another session's changes are in the store's open transaction: a
+    // batch that uses the store would mix its own with them.
+    if (!StoreFree(std::get<Batch>(parsed))) {
+      outcome.blocked = true;
+      return fail(Raise(Msg::kLockTimeout));
+    }
+    ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome, 0, {}};
+    if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) return fail(std::move(*s));
+    return outcome;
+  }
+  committed_results_ = 0;
+  committed_counts_ = 0;
+  if (Status s = Resume(*session)) {
+    Undo(*session, outcome, std::move(*s));
+    return outcome;
+  }
+  batch_ = &outcome;
   try {
-    ExecContext ctx{*state_, *store_, *session, sessions_, outcome, 0, {}};
+    ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome, 0, {}};
     if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) {
       if (s->line <= 0) s->line = 1;
       outcome.error = std::move(*s);
     }
+    Finish(*session, outcome);
   } catch (const std::exception& e) {
     // A defect must not take the client down with it; it reports instead,
-    // and nothing of the batch remains.
-    Abandon();
-    return fail(Raise(Msg::kInternalError, {e.what()}));
+    // and nothing of the batch since its last commit remains.
+    Undo(*session, outcome, Raise(Msg::kInternalError, {e.what()}));
   }
-  Finish(outcome);
+  batch_ = nullptr;
+  retired_.clear();
   return outcome;
 }
 
-void Engine::Finish(BatchOutcome& outcome) {
-  auto undo = [&](SqlError error) {
-    Abandon();
-    // The client must not take the batch for done: everything it reported is void.
-    outcome.results.clear();
-    outcome.row_counts.clear();
-    error.line = 1;
-    outcome.error = std::move(error);
-    outcome.changed = false;
-  };
-  if (store_->failed()) {
-    SqlError error =
-        outcome.error ? *outcome.error : Raise(Msg::kStoreFailed, {store_->path(), "?"});
-    return undo(std::move(error));
-  }
-  if (outcome.changed) {
-    std::unordered_set<int64_t> live;
-    for (const auto& db : state_->databases) {
-      for (const auto& table : db->tables) live.insert(table->store_id);
+Status Engine::Resume(Session& session) {
+  if (store_->in_transaction()) return std::nullopt;
+  if (Status s = store_->Begin()) return s;
+  const TransactionState& transaction = session.transaction;
+  if (transaction.count > 0) {
+    // The transaction had changed nothing when its last batch ended, so
+    // that batch committed; its savepoints all stand where this one starts.
+    for (size_t i = 0; i < transaction.savepoints.size(); ++i) {
+      if (Status s = store_->Savepoint(StoreTransactions::SavepointName(i))) return s;
     }
-    if (Status s = store_->SweepTables(live)) return undo(std::move(*s));
-    // In memory nothing outlives the process, so the catalog stays in the
-    // engine alone.
-    if (!store_->in_memory()) {
-      if (Status s = store_->WriteCatalog(CatalogTexts(*state_))) return undo(std::move(*s));
-    }
+    clean_mark_ = store_->changes();
   }
-  if (Status s = store_->Commit()) return undo(std::move(*s));
+  return std::nullopt;
 }
 
-void Engine::Abandon() {
+void Engine::Finish(Session& session, BatchOutcome& outcome) {
+  if (store_->failed()) {
+    SqlError error = outcome.error ? *outcome.error : EarlierFailure();
+    return Undo(session, outcome, std::move(error));
+  }
+  if (session.transaction.count > 0 &&
+      (owner_ == session.id || outcome.changed || store_->changes() != clean_mark_)) {
+    // The transaction's changes stay uncommitted, and hold the server, until
+    // it ends.
+    owner_ = session.id;
+    return;
+  }
+  owner_ = 0;
+  if (outcome.changed) {
+    if (Status s = store_->SweepTables(LiveTables())) return Undo(session, outcome, std::move(*s));
+    // In memory nothing outlives the process, so the catalog is written only
+    // where a transaction may need it back.
+    if (store_->in_memory()) {
+      catalog_in_store_ = false;
+    } else if (Status s = store_->WriteCatalog(CatalogTexts(*state_))) {
+      return Undo(session, outcome, std::move(*s));
+    }
+  }
+  if (Status s = store_->Commit()) return Undo(session, outcome, std::move(*s));
+}
+
+std::unordered_set<int64_t> Engine::LiveTables() const {
+  std::unordered_set<int64_t> live;
+  for (const auto& db : state_->databases) {
+    for (const auto& table : db->tables) live.insert(table->store_id);
+  }
+  return live;
+}
+
+SqlError Engine::EarlierFailure() const {
+  return Raise(Msg::kStoreFailed, {store_->path(), "an earlier write failed"});
+}
+
+Status Engine::Checkpoint() {
+  if (store_->failed()) return EarlierFailure();
+  if (Status s = store_->SweepTables(LiveTables())) return s;
+  if (Status s = store_->WriteCatalog(CatalogTexts(*state_))) return s;
+  if (Status s = store_->Commit()) return s;
+  catalog_in_store_ = true;
+  owner_ = 0;
+  if (batch_) {
+    batch_->changed = false;
+    committed_results_ = batch_->results.size();
+    committed_counts_ = batch_->row_counts.size();
+  }
+  return store_->Begin();
+}
+
+void Engine::Undo(Session& session, BatchOutcome& outcome, SqlError error) {
   store_->Rollback();
-  if (store_->in_memory()) return;
+  owner_ = 0;
+  if (catalog_in_store_) (void)ReloadCatalog();
+  // The client must not take what was undone for done: what it was told of
+  // that part of the batch is void.
+  if (outcome.results.size() > committed_results_) outcome.results.resize(committed_results_);
+  if (outcome.row_counts.size() > committed_counts_) outcome.row_counts.resize(committed_counts_);
+  TransactionState& transaction = session.transaction;
+  if (transaction.count > 0) {
+    outcome.transactions.push_back(
+        {TransactionChange::Kind::kRollback, transaction.descriptor, outcome.row_counts.size()});
+    uint32_t serial = transaction.serial;
+    transaction = TransactionState{};
+    transaction.serial = serial;
+  }
+  error.line = 1;
+  outcome.error = std::move(error);
+  outcome.changed = false;
+}
+
+Status Engine::ReloadCatalog() {
   std::map<std::string, std::string> texts;
-  if (store_->LoadCatalog(texts)) return;
+  if (Status s = store_->LoadCatalog(texts)) return s;
   auto loaded = LoadCatalog(texts, state_->options);
-  if (auto* state = std::get_if<std::unique_ptr<ServerState>>(&loaded)) state_ = std::move(*state);
+  if (auto* message = std::get_if<std::string>(&loaded))
+    return Raise(Msg::kStoreFailed, {store_->path(), "reading the catalog back: " + *message});
+  std::unique_ptr<ServerState>& fresh = std::get<std::unique_ptr<ServerState>>(loaded);
+  std::swap(*state_, *fresh);
+  retired_.push_back(std::move(fresh));
+  return std::nullopt;
 }
 
 std::string Engine::CurrentDatabase(int session) const {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -59,6 +60,9 @@ struct BatchOutcome {
   std::optional<SqlError> error;    // the first error; the batch stops there
   bool changed = false;             // whether the catalog changed (persist after such a batch)
   std::vector<TransactionChange> transactions;  // in the order they happened
+  // Refused with error 1222 before anything ran, because another session's
+  // transaction holds the server; the same batch may be tried again later.
+  bool blocked = false;
 };
 
 // Fixed properties of the server; they are configuration, not catalog
@@ -116,16 +120,31 @@ class Engine {
   std::variant<int, SqlError> Login(const std::string& user, const std::string& password,
                                     bool trusted, const std::string& server_name);
   // Ends a session; an unknown id is ignored. A session that is not logged
-  // out keeps its current database in use (DROP DATABASE then fails).
+  // out keeps its current database in use (DROP DATABASE then fails). A
+  // transaction it left open is rolled back.
   void Logout(int session);
+
+  // Whether `session` must wait to use the store: another session's
+  // transaction holds changes it has not committed yet. One transaction with
+  // changes holds the whole server; a transaction that has changed nothing
+  // yet, and every session outside one, holds nothing. Execute refuses a
+  // batch that must wait with error 1222 at once (BatchOutcome::blocked),
+  // unless it only sets options, changes database, prints or selects without
+  // a table; callers that can wait (the TDS listener) try it again when
+  // another batch ends, for as long as the session's LOCK_TIMEOUT allows.
+  bool MustWait(int session) const;
+  // The session's SET LOCK_TIMEOUT in milliseconds (-1 waits for ever).
+  int64_t LockTimeout(int session) const;
 
   // Runs ONE batch (the caller splits on GO) on the session's connection. A
   // syntax error or a misplaced CREATE VIEW/PROCEDURE/... stops the batch
   // before any statement runs; otherwise statements run in order until the
   // first error, whose own changes are undone. What the batch changed is
-  // then committed; when that fails (a full disk) nothing of the batch
-  // remains, and the error says so. The session keeps its current database
-  // (USE) afterwards. An unknown session gets error 18456.
+  // then committed, unless it belongs to a transaction still open (BEGIN
+  // TRAN ... COMMIT may span batches); when committing fails (a full disk)
+  // nothing of the batch since its last commit remains, an open transaction
+  // is rolled back, and the error says so. The session keeps its current
+  // database (USE) afterwards. An unknown session gets error 18456.
   BatchOutcome Execute(int session, std::string_view batch);
 
   // The session's current database ("" for an unknown session).
@@ -139,16 +158,50 @@ class Engine {
   const std::string& store_path() const;
 
  private:
+  class StoreTransactions;
+
   Engine(std::unique_ptr<ServerState> state, std::unique_ptr<Store> store);
-  // Commits the batch, or undoes it and says why.
-  void Finish(BatchOutcome& outcome);
-  // Undoes the open batch; the catalog comes back from the store.
-  void Abandon();
+  Session* FindSession(int id) const;
+  // Opens the store's transaction for a batch of `session`, unless its own
+  // transaction holds one open already.
+  std::optional<SqlError> Resume(Session& session);
+  // Commits the batch, keeps it for the session's open transaction, or
+  // undoes it and says why.
+  void Finish(Session& session, BatchOutcome& outcome);
+  // Undoes everything since the last commit, the session's transaction
+  // included, and reports `error` in place of what was undone.
+  void Undo(Session& session, BatchOutcome& outcome, SqlError error);
+  // Commits what the store's transaction holds, with the catalog as it is
+  // now, and opens the next one: the batch goes on from there.
+  std::optional<SqlError> Checkpoint();
+  // The catalog as the store holds it, in place of the one in memory. The
+  // replaced objects live until the batch ends, since the statement that
+  // rolled back may still refer to them.
+  std::optional<SqlError> ReloadCatalog();
+  // The store ids of the tables the catalog has.
+  std::unordered_set<int64_t> LiveTables() const;
+  // What a store that failed earlier in the batch answers from then on.
+  SqlError EarlierFailure() const;
 
   std::unique_ptr<ServerState> state_;
   std::unique_ptr<Store> store_;
+  std::unique_ptr<StoreTransactions> transactions_;
   std::vector<std::unique_ptr<Session>> sessions_;
   int next_session_ = 51;
+  // The session whose transaction holds uncommitted changes (0: none).
+  int owner_ = 0;
+  // Whether the store's catalog texts are the catalog as of the last
+  // commit. In memory the catalog is written only where a transaction may
+  // need it back, so a batch that changes it outside one makes this false.
+  bool catalog_in_store_ = true;
+  // The batch being run, and how much of it the last checkpoint committed.
+  BatchOutcome* batch_ = nullptr;
+  size_t committed_results_ = 0;
+  size_t committed_counts_ = 0;
+  // The store's change counter when the open transaction last started
+  // with nothing to undo.
+  int64_t clean_mark_ = 0;
+  std::vector<std::unique_ptr<ServerState>> retired_;
 };
 
 }  // namespace server

@@ -15,7 +15,7 @@ struct MessageRow {
 };
 
 // One row per message, in the order of Msg. Numbers, severities and texts are
-// SQL Server 2000's (master..sysmessages); the last two rows are the
+// SQL Server 2000's (master..sysmessages); the last rows are the
 // stand-in's own and use 50000, the number SQL Server gives to messages that
 // are not in sysmessages.
 constexpr MessageRow kMessages[] = {
@@ -329,6 +329,20 @@ constexpr MessageRow kMessages[] = {
     {Msg::kArticleNeedsPrimaryKey, 14088, 16,
      "The table '%s' must have a primary key to be published using the transaction-based "
      "method."},
+    {Msg::kCommitWithoutBegin, 3902, 16,
+     "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {Msg::kRollbackWithoutBegin, 3903, 16,
+     "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {Msg::kNoSuchSavepoint, 6401, 16,
+     "Cannot roll back %.*ls. No transaction or savepoint of that name was found."},
+    {Msg::kSaveWithoutTransaction, 628, 16,
+     "Cannot issue SAVE TRANSACTION when there is no active transaction."},
+    {Msg::kTransactionCountChanged, 266, 16,
+     "Transaction count after EXECUTE indicates that a COMMIT or ROLLBACK TRANSACTION statement "
+     "is missing. Previous count = %ld, current count = %ld."},
+    {Msg::kNotInTransaction, 226, 16,
+     "%ls statement not allowed within multi-statement transaction."},
+    {Msg::kLockTimeout, 1222, 16, "Lock request time out period exceeded."},
     {Msg::kLoginFailed, 18456, 14, "Login failed for user '%ls'."},
     {Msg::kLoginNotTrusted, 18452, 14,
      "Login failed for user '%ls'. Reason: Not associated with a trusted SQL Server connection."},

@@ -174,6 +174,14 @@ enum class Msg {
   kPublicationMissing,
   kArticleExists,
   kArticleNeedsPrimaryKey,
+  // Transactions.
+  kCommitWithoutBegin,
+  kRollbackWithoutBegin,
+  kNoSuchSavepoint,
+  kSaveWithoutTransaction,
+  kTransactionCountChanged,
+  kNotInTransaction,
+  kLockTimeout,
   // Logins.
   kLoginFailed,
   kLoginNotTrusted,

@@ -42,6 +42,17 @@ struct ServerState {
   Database& AddDatabase(const std::string& name, bool system);
 };
 
+// A session's T-SQL transaction: @@TRANCOUNT, the name the outermost BEGIN
+// gave (inner BEGINs only count), and the savepoints since, in order; a
+// name may repeat, and the latest one counts.
+struct TransactionState {
+  int count = 0;
+  std::string name;
+  std::vector<std::string> savepoints;
+  uint64_t descriptor = 0;  // what the client is told names the open one
+  uint32_t serial = 0;      // transactions the session has begun
+};
+
 // One connection: its login, current database and the name it reached the
 // server by.
 struct Session {
@@ -52,6 +63,7 @@ struct Session {
   int64_t rowcount = 0;             // @@ROWCOUNT
   std::optional<int64_t> identity;  // @@IDENTITY
   SessionOptions options;           // SET
+  TransactionState transaction;
 };
 
 // A fresh server's state: master, tempdb, model and msdb.

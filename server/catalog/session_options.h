@@ -8,8 +8,8 @@ namespace server {
 // The SET options a session may change. A new session has the values the
 // ODBC and OLE DB drivers set when they connect. ANSI_NULLS, ANSI_PADDING,
 // ANSI_WARNINGS, QUOTED_IDENTIFIER and CONCAT_NULL_YIELDS_NULL are always
-// ON and IMPLICIT_TRANSACTIONS and NUMERIC_ROUNDABORT always OFF here, so
-// they have no field: SET accepts only those values.
+// ON and NUMERIC_ROUNDABORT always OFF here, so they have no field: SET
+// accepts only those values.
 struct SessionOptions {
   bool nocount = false;           // DONE tokens carry no row count
   bool noexec = false;            // statements are parsed, not run
@@ -22,11 +22,14 @@ struct SessionOptions {
   bool ansi_null_dflt_off = false;
   bool arithabort = true;
   bool xact_abort = false;
+  bool implicit_transactions =
+      false;  // the statements that change or read data begin a transaction
   bool cursor_close_on_commit = false;
 
   // The @@OPTIONS bit mask.
   int64_t Bits() const {
     int64_t bits = 8 | 16 | 32 | 256 | 4096;  // the ANSI options, QUOTED_IDENTIFIER, CONCAT_NULL
+    if (implicit_transactions) bits |= 2;
     if (cursor_close_on_commit) bits |= 4;
     if (arithabort) bits |= 64;
     if (nocount) bits |= 512;

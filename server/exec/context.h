@@ -10,6 +10,7 @@
 #include "server/catalog/server_state.h"
 #include "server/engine.h"
 #include "server/errors.h"
+#include "server/exec/transaction_control.h"
 #include "server/store/store.h"
 #include "server/types/scalar.h"
 
@@ -24,6 +25,8 @@ inline constexpr int kMaxNesting = 32;
 struct ExecContext {
   ServerState& server;
   Store& store;  // every user table's rows
+  // Begins, ends and undoes the store's side of the session's transaction.
+  TransactionControl& transactions;
   Session& session;
   const std::vector<std::unique_ptr<Session>>& sessions;
   BatchOutcome& outcome;

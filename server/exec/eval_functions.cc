@@ -416,7 +416,9 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
       std::vector<uint8_t> bytes(8);
       for (int i = 7; i >= 0; --i, ts >>= 8) bytes[i] = static_cast<uint8_t>(ts & 0xff);
       out = BinaryScalar(std::move(bytes));
-    } else if (global == "@@TRANCOUNT" || global == "@@ERROR" || global == "@@NESTLEVEL") {
+    } else if (global == "@@TRANCOUNT") {
+      out = IntScalar(exec.session.transaction.count);
+    } else if (global == "@@ERROR" || global == "@@NESTLEVEL") {
       out = IntScalar(global == "@@NESTLEVEL" ? exec.depth : 0);
     } else if (global == "@@OPTIONS") {
       out = IntScalar(exec.session.options.Bits());

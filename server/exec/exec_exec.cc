@@ -128,12 +128,21 @@ Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& s
   std::swap(ctx.variables, variables);
   // SET inside a procedure lasts until it returns.
   SessionOptions caller_options = ctx.session.options;
+  int caller_count = ctx.session.transaction.count;
   ++ctx.depth;
   Status status = RunStatements(body, ctx);
   --ctx.depth;
   ctx.session.options = caller_options;
   std::swap(ctx.variables, variables);
-  return status;
+  if (status) return status;
+  // A procedure should leave @@TRANCOUNT as it found it. SQL Server only
+  // reports this and goes on; here, as every error does, it ends the batch.
+  int count = ctx.session.transaction.count;
+  if (count != caller_count) {
+    return Raise(Msg::kTransactionCountChanged,
+                 {std::to_string(caller_count), std::to_string(count)});
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -153,7 +162,7 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
   if (system && db) {
     // A system procedure named with a database works in that database.
     DatabaseSwitch in_database(ctx.session, db->name);
-    status = RunSystemProcedure(*system, stmt, ctx);
+    status = RunAtomically(ctx, [&] { return RunSystemProcedure(*system, stmt, ctx); });
   } else {
     std::optional<ObjectRef> object;
     if (db) object = db->FindObject(name.owner, name.name, ctx.collation());

@@ -36,6 +36,8 @@ Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx) {
     options.arithabort = on;
   } else if (name == "XACT_ABORT") {
     options.xact_abort = on;
+  } else if (name == "IMPLICIT_TRANSACTIONS") {
+    options.implicit_transactions = on;
   } else if (name == "CURSOR_CLOSE_ON_COMMIT") {
     options.cursor_close_on_commit = on;
   } else if (name == "ROWCOUNT") {

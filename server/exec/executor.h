@@ -1,6 +1,8 @@
 #ifndef TAVORA_SERVER_EXEC_EXECUTOR_H_
 #define TAVORA_SERVER_EXEC_EXECUTOR_H_
 
+#include <functional>
+
 #include "server/exec/context.h"
 #include "server/sql/ast.h"
 
@@ -25,10 +27,16 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx);
 Status ExecuteDropObject(const DropObjectStmt& stmt, ExecContext& ctx);
 Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx);
 Status ExecutePrint(const PrintStmt& stmt, ExecContext& ctx);
+Status ExecuteTransaction(const TransactionStmt& stmt, ExecContext& ctx);
+Status ExecuteIf(const IfStmt& stmt, ExecContext& ctx);
 
 // Runs one statement of any kind, unless NOEXEC or FMTONLY holds it back;
 // an error without a line gets the statement's.
 Status RunStatement(const Statement& statement, ExecContext& ctx);
+
+// Runs `body` inside a savepoint of the store: when it fails, nothing it
+// stored remains.
+Status RunAtomically(ExecContext& ctx, const std::function<Status()>& body);
 
 // Runs a batch's (or a procedure body's) statements in order until the
 // first error, leaving out those parsed under SET PARSEONLY ON.

@@ -1,4 +1,5 @@
 #include "server/exec/executor.h"
+#include "server/exec/transactions.h"
 
 namespace server {
 
@@ -40,45 +41,78 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
   }
   for (size_t i = 0; i < batch.statements.size(); ++i) {
     if (parse_only[i]) continue;
-    if (Status s = RunStatement(batch.statements[i], ctx)) return s;
+    if (Status s = RunStatement(batch.statements[i], ctx)) {
+      // Once per batch, whether the error came from the batch or from a
+      // procedure it ran.
+      if (ctx.depth == 0) EndTransactionAfterError(*s, ctx);
+      return s;
+    }
   }
   return std::nullopt;
 }
 
 Status RunStatement(const Statement& statement, ExecContext& ctx) {
   if (HeldBack(statement, ctx.session.options)) return std::nullopt;
-  // A statement that fails leaves no rows changed: it runs inside a
-  // savepoint of the batch's transaction. Statements of a procedure body
-  // nest inside the EXEC's, so one name serves them all.
+  // FMTONLY reads no rows, so it begins nothing.
+  if (!ctx.session.options.fmtonly) {
+    if (Status s = PrepareTransaction(statement, ctx)) {
+      if (s->line <= 0) s->line = statement.line;
+      return s;
+    }
+  }
+  auto run = [&ctx](const Statement& statement) {
+    return std::visit(
+        [&ctx](const auto& node) -> Status {
+          using T = std::decay_t<decltype(node)>;
+          if constexpr (std::is_same_v<T, UseStmt>) return ExecuteUse(node, ctx);
+          if constexpr (std::is_same_v<T, CreateDatabaseStmt>)
+            return ExecuteCreateDatabase(node, ctx);
+          if constexpr (std::is_same_v<T, DropDatabaseStmt>) return ExecuteDropDatabase(node, ctx);
+          if constexpr (std::is_same_v<T, CreateTableStmt>) return ExecuteCreateTable(node, ctx);
+          if constexpr (std::is_same_v<T, CreateIndexStmt>) return ExecuteCreateIndex(node, ctx);
+          if constexpr (std::is_same_v<T, SelectStmt>) return ExecuteSelect(node, ctx);
+          if constexpr (std::is_same_v<T, InsertStmt>) return ExecuteInsert(node, ctx);
+          if constexpr (std::is_same_v<T, UpdateStmt>) return ExecuteUpdate(node, ctx);
+          if constexpr (std::is_same_v<T, DeleteStmt>) return ExecuteDelete(node, ctx);
+          if constexpr (std::is_same_v<T, ExecStmt>) return ExecuteExec(node, ctx);
+          if constexpr (std::is_same_v<T, GrantStmt>) return ExecuteGrant(node, ctx);
+          if constexpr (std::is_same_v<T, CreateModuleStmt>) return ExecuteCreateModule(node, ctx);
+          if constexpr (std::is_same_v<T, DropObjectStmt>) return ExecuteDropObject(node, ctx);
+          if constexpr (std::is_same_v<T, SetStmt>) return ExecuteSet(node, ctx);
+          if constexpr (std::is_same_v<T, PrintStmt>) return ExecutePrint(node, ctx);
+          if constexpr (std::is_same_v<T, TransactionStmt>) return ExecuteTransaction(node, ctx);
+          if constexpr (std::is_same_v<T, IfStmt>) return ExecuteIf(node, ctx);
+        },
+        statement.node);
+  };
+  // A statement that fails leaves nothing changed: it runs inside a savepoint
+  // of the store's transaction. Only statements that change data directly
+  // take one. Transaction statements move the store's own transaction, and
+  // IF and a procedure call run statements that take their own (a failing
+  // procedure keeps what its earlier statements did, as in SQL Server), so
+  // no savepoint is ever open around a BEGIN, COMMIT or ROLLBACK.
+  bool atomic = !std::holds_alternative<TransactionStmt>(statement.node) &&
+                !std::holds_alternative<IfStmt>(statement.node) &&
+                !std::holds_alternative<ExecStmt>(statement.node);
+  Status status;
+  if (atomic) {
+    status = RunAtomically(ctx, [&] { return run(statement); });
+  } else {
+    status = run(statement);
+  }
+  if (status && status->line <= 0) status->line = statement.line;
+  return status;
+}
+
+Status RunAtomically(ExecContext& ctx, const std::function<Status()>& body) {
   constexpr std::string_view kSavepoint = "statement";
   if (Status s = ctx.store.Savepoint(kSavepoint)) return s;
-  Status status = std::visit(
-      [&ctx](const auto& node) -> Status {
-        using T = std::decay_t<decltype(node)>;
-        if constexpr (std::is_same_v<T, UseStmt>) return ExecuteUse(node, ctx);
-        if constexpr (std::is_same_v<T, CreateDatabaseStmt>)
-          return ExecuteCreateDatabase(node, ctx);
-        if constexpr (std::is_same_v<T, DropDatabaseStmt>) return ExecuteDropDatabase(node, ctx);
-        if constexpr (std::is_same_v<T, CreateTableStmt>) return ExecuteCreateTable(node, ctx);
-        if constexpr (std::is_same_v<T, CreateIndexStmt>) return ExecuteCreateIndex(node, ctx);
-        if constexpr (std::is_same_v<T, SelectStmt>) return ExecuteSelect(node, ctx);
-        if constexpr (std::is_same_v<T, InsertStmt>) return ExecuteInsert(node, ctx);
-        if constexpr (std::is_same_v<T, UpdateStmt>) return ExecuteUpdate(node, ctx);
-        if constexpr (std::is_same_v<T, DeleteStmt>) return ExecuteDelete(node, ctx);
-        if constexpr (std::is_same_v<T, ExecStmt>) return ExecuteExec(node, ctx);
-        if constexpr (std::is_same_v<T, GrantStmt>) return ExecuteGrant(node, ctx);
-        if constexpr (std::is_same_v<T, CreateModuleStmt>) return ExecuteCreateModule(node, ctx);
-        if constexpr (std::is_same_v<T, DropObjectStmt>) return ExecuteDropObject(node, ctx);
-        if constexpr (std::is_same_v<T, SetStmt>) return ExecuteSet(node, ctx);
-        if constexpr (std::is_same_v<T, PrintStmt>) return ExecutePrint(node, ctx);
-      },
-      statement.node);
+  Status status = body();
   if (status) {
     ctx.store.RollbackTo(kSavepoint);
   } else {
     ctx.store.Release(kSavepoint);
   }
-  if (status && status->line <= 0) status->line = statement.line;
   return status;
 }
 

@@ -255,10 +255,32 @@ struct PrintStmt {
   ExprPtr expr;
 };
 
+enum class TransactionAction { kBegin, kCommit, kRollback, kSave };
+
+// Transaction and savepoint names are at most this many characters.
+inline constexpr size_t kMaxTransactionName = 32;
+
+// BEGIN TRAN, COMMIT, ROLLBACK and SAVE TRAN, each with its optional name:
+// a name as written, or a variable whose value is the name.
+struct TransactionStmt {
+  TransactionAction action = TransactionAction::kBegin;
+  std::string name;  // empty when none
+  ExprPtr variable;  // @name instead of a name
+};
+
+struct Statement;
+
+// IF condition statement [ELSE statement].
+struct IfStmt {
+  ExprPtr condition;
+  std::unique_ptr<Statement> then_branch;
+  std::unique_ptr<Statement> else_branch;  // absent without ELSE
+};
+
 using StatementNode =
     std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt, CreateIndexStmt,
                  SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt, GrantStmt,
-                 CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt>;
+                 CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt, TransactionStmt, IfStmt>;
 
 struct Statement {
   int line = 1;

@@ -1,4 +1,4 @@
-// USE, CREATE (dispatch), DROP, CREATE/DROP DATABASE, GRANT, SET and PRINT.
+// USE, CREATE (dispatch), DROP, CREATE/DROP DATABASE, GRANT, SET, PRINT and IF.
 
 #include "server/sql/parser_internal.h"
 #include "server/types/collation.h"
@@ -169,11 +169,9 @@ constexpr OnOffOption kOnOffOptions[] = {
     {"FMTONLY", true, true},
     {"ANSI_NULL_DFLT_ON", true, true},
     {"ANSI_NULL_DFLT_OFF", true, true},
-    // Without transactions these differ only in whether a batch goes on
-    // after a failed statement; here every error ends the batch, and the
-    // failed statement alone is undone under either value.
     {"ARITHABORT", true, true},
     {"XACT_ABORT", true, true},
+    {"IMPLICIT_TRANSACTIONS", true, true},
     // There are no cursors to close.
     {"CURSOR_CLOSE_ON_COMMIT", true, true},
     {"QUOTED_IDENTIFIER", true, false},
@@ -182,7 +180,6 @@ constexpr OnOffOption kOnOffOptions[] = {
     {"ANSI_WARNINGS", true, false},
     {"CONCAT_NULL_YIELDS_NULL", true, false},
     {"ARITHIGNORE", false, true},
-    {"IMPLICIT_TRANSACTIONS", false, true},
     {"NUMERIC_ROUNDABORT", false, true},
     {"REMOTE_PROC_TRANSACTIONS", false, true},
 };
@@ -280,6 +277,24 @@ bool Parser::ParsePrint(Statement& out) {
   PrintStmt print;
   if (!ParseScalar(print.expr)) return false;
   out.node = std::move(print);
+  return true;
+}
+
+bool Parser::ParseIf(Statement& out, bool first_statement_rule) {
+  Next();
+  // An IF inside an IF nests like an operand, under the same depth guard.
+  if (!Enter()) return false;
+  IfStmt branch;
+  auto parse_branch = [&](std::unique_ptr<Statement>& statement) {
+    statement = std::make_unique<Statement>();
+    statement->line = Peek().line;
+    return ParseStatement(*statement, false, first_statement_rule);
+  };
+  bool parsed = ParseCondition(branch.condition) && parse_branch(branch.then_branch) &&
+                (!AcceptWord("ELSE") || parse_branch(branch.else_branch));
+  Leave();
+  if (!parsed) return false;
+  out.node = std::move(branch);
   return true;
 }
 

@@ -189,14 +189,21 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   if (PeekWord("GRANT")) return ParseGrant(out);
   if (PeekWord("SET")) return ParseSet(out);
   if (PeekWord("PRINT")) return ParsePrint(out);
+  if (PeekWord("IF")) return ParseIf(out, first_statement_rule);
+  if (PeekWord("COMMIT") || PeekWord("ROLLBACK") || PeekWord("SAVE")) return ParseTransaction(out);
+  // BEGIN TRAN starts a transaction; BEGIN alone opens a block, refused below.
+  if (PeekWord("BEGIN") && (PeekWord("TRAN", 1) || PeekWord("TRANSACTION", 1)))
+    return ParseTransaction(out);
+  if (PeekWord("BEGIN") && PeekWord("DISTRIBUTED", 1))
+    return NotSupported("BEGIN DISTRIBUTED TRANSACTION", t);
   // A batch may start with a bare procedure name: SQL Server runs it.
   if (first_in_batch && IsName(t)) return ParseExec(out, true);
   static constexpr std::string_view kUnsupported[] = {
-      "ALTER",      "DECLARE",    "IF",         "WHILE",    "BEGIN",       "TRUNCATE", "DENY",
-      "REVOKE",     "BACKUP",     "RESTORE",    "DBCC",     "RAISERROR",   "RETURN",   "GOTO",
-      "WAITFOR",    "COMMIT",     "ROLLBACK",   "SAVE",     "KILL",        "OPEN",     "CLOSE",
-      "FETCH",      "DEALLOCATE", "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT", "WRITETEXT",
-      "UPDATETEXT", "BULK",       "SETUSER",    "LOAD",     "DUMP"};
+      "ALTER",      "DECLARE",    "WHILE",    "BEGIN",       "TRUNCATE",  "DENY",
+      "REVOKE",     "BACKUP",     "RESTORE",  "DBCC",        "RAISERROR", "RETURN",
+      "GOTO",       "WAITFOR",    "KILL",     "OPEN",        "CLOSE",     "FETCH",
+      "DEALLOCATE", "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT",  "WRITETEXT",
+      "UPDATETEXT", "BULK",       "SETUSER",  "LOAD",        "DUMP"};
   for (std::string_view word : kUnsupported) {
     if (PeekWord(word)) return NotSupported("The " + ToUpper(word) + " statement", t);
   }

@@ -105,6 +105,12 @@ class Parser {
   bool ParseGrant(Statement& out);
   bool ParseSet(Statement& out);
   bool ParsePrint(Statement& out);
+  bool ParseIf(Statement& out, bool first_statement_rule);
+  // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN.
+  bool ParseTransaction(Statement& out);
+  // A name or @variable after TRAN; a written name longer than
+  // kMaxTransactionName is 103.
+  bool ParseTransactionName(TransactionStmt& out, bool required);
   bool ParseModule(Statement& out, ModuleKind kind, size_t create_pos);
   bool ParseParameters(CreateModuleStmt& module, bool parenthesised);
   bool ParseFunctionHead(CreateModuleStmt& module);

@@ -267,11 +267,13 @@ Status Store::Savepoint(std::string_view name) { return Run("SAVEPOINT " + Quote
 
 void Store::Release(std::string_view name) { (void)Run("RELEASE " + Quoted(name)); }
 
-void Store::RollbackTo(std::string_view name) {
+void Store::RollbackTo(std::string_view name, bool keep) {
   (void)Run("ROLLBACK TO " + Quoted(name));
-  (void)Run("RELEASE " + Quoted(name));
+  if (!keep) (void)Run("RELEASE " + Quoted(name));
   ForgetCachedState();
 }
+
+int64_t Store::changes() const { return sqlite3_total_changes64(db_); }
 
 void Store::ForgetCachedState() {
   shapes_.clear();

@@ -77,7 +77,12 @@ class Store {
   bool failed() const { return failed_; }
   Status Savepoint(std::string_view name);
   void Release(std::string_view name);
-  void RollbackTo(std::string_view name);
+  // Undoes everything since savepoint `name` and releases it, unless `keep`,
+  // which leaves it to roll back to again (the later ones are gone).
+  void RollbackTo(std::string_view name, bool keep = false);
+  // Rows written since the store was opened (rolled back ones included):
+  // equal counts mean nothing was written in between.
+  int64_t changes() const;
 
   using RowVisitor = std::function<Status(RowId, Row&)>;
   // Every row of `table` in stored order; `visit` may stop the scan by

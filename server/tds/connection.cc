@@ -304,19 +304,46 @@ bool Connection::RunAndReply(
   if (engine_.log_out_departed) engine_.log_out_departed(this);
   std::vector<uint8_t> reply;
   {
-    std::lock_guard<std::mutex> lock(engine_.mutex);
+    std::unique_lock<std::mutex> lock(engine_.mutex);
     // Logged out by another thread: this client has gone.
     if (!session_) return false;
     try {
-      std::string old_database = engine_.folder.engine().CurrentDatabase(*session_);
+      Engine& engine = engine_.folder.engine();
+      std::string old_database = engine.CurrentDatabase(*session_);
       BatchOutcome outcome;
       if (!sql.empty()) outcome = engine_.folder.Execute(*session_, sql);
-      std::string new_database = engine_.folder.engine().CurrentDatabase(*session_);
+      // Another session's transaction holds the server: try again each time
+      // a batch ends, until LOCK_TIMEOUT runs out or the client cancels.
+      const int64_t timeout = engine.LockTimeout(*session_);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+      while (outcome.blocked && timeout != 0) {
+        // A cancel, or a client that has gone, is seen within a tenth of a
+        // second even if no batch ends meanwhile.
+        auto wake = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+        if (timeout > 0) wake = std::min(wake, deadline);
+        engine_.batch_ended.wait_until(lock, wake);
+        // The socket is looked at without the engine lock, which the
+        // departure check of other threads takes after the socket's.
+        lock.unlock();
+        ReadPending();
+        bool cancelled = TakeAttention();
+        bool gone = HungUp();
+        lock.lock();
+        if (!session_ || gone) return false;
+        if (cancelled) {
+          lock.unlock();
+          return Send(PacketType::kReply, AttentionReply(context_));
+        }
+        if (timeout > 0 && std::chrono::steady_clock::now() >= deadline) break;
+        outcome = engine_.folder.Execute(*session_, sql);
+      }
+      std::string new_database = engine.CurrentDatabase(*session_);
       reply = make_reply(outcome, old_database, new_database);
     } catch (const std::exception& e) {
       reply = ErrorReply(context_, InternalError(e));
     }
   }
+  engine_.batch_ended.notify_all();
   // The batch cannot be stopped once it runs; a cancel that came meanwhile
   // replaces its results with the acknowledgement the client waits for.
   ReadPending();
@@ -346,21 +373,33 @@ bool Connection::TakeAttention() {
 
 void Connection::Logout() {
   // Under the engine lock: another thread may log this session out.
-  std::lock_guard<std::mutex> lock(engine_.mutex);
-  if (!session_) return;
-  engine_.folder.engine().Logout(*session_);
-  session_.reset();
+  {
+    std::lock_guard<std::mutex> lock(engine_.mutex);
+    if (!session_) return;
+    engine_.folder.engine().Logout(*session_);
+    session_.reset();
+  }
+  // Its transaction, if it held one, is gone.
+  engine_.batch_ended.notify_all();
+}
+
+bool Connection::HungUpLocked() {
+  if (!open_) return true;
+  pollfd fd{socket_.native_handle(), POLLRDHUP, 0};
+  if (::poll(&fd, 1, 0) != 1 || (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) return false;
+  // Unread bytes are a request the serving thread still owes an answer.
+  int unread = 0;
+  return ::ioctl(fd.fd, FIONREAD, &unread) == 0 && unread == 0;
+}
+
+bool Connection::HungUp() {
+  std::lock_guard<std::mutex> lock(socket_mutex_);
+  return HungUpLocked();
 }
 
 void Connection::LogOutIfDeparted() {
   std::lock_guard<std::mutex> lock(socket_mutex_);
-  if (!open_) return;
-  pollfd fd{socket_.native_handle(), POLLRDHUP, 0};
-  if (::poll(&fd, 1, 0) != 1 || (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) return;
-  // Unread bytes are a request the serving thread still owes an answer.
-  int unread = 0;
-  if (::ioctl(fd.fd, FIONREAD, &unread) != 0 || unread != 0) return;
-  Logout();
+  if (open_ && HungUpLocked()) Logout();
 }
 
 }  // namespace server::tds

@@ -3,6 +3,7 @@
 
 #include <asio.hpp>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -22,6 +23,9 @@ class Connection;
 struct SharedEngine {
   DataFolder& folder;
   std::mutex& mutex;
+  // Notified, under `mutex`, whenever a batch ends or a session logs out:
+  // a batch waiting for another session's transaction tries again.
+  std::condition_variable& batch_ended;
   std::string server_name;
   // Logs out the sessions of the other clients that have already left; run
   // before each batch, without any lock held.
@@ -64,6 +68,9 @@ class Connection {
   // Takes what the client has already sent without waiting for more, so an
   // attention sent during a batch is seen before its reply goes out.
   void ReadPending();
+  // Whether the client has hung up with nothing left unread.
+  bool HungUp();
+  bool HungUpLocked();  // with socket_mutex_
   bool Send(PacketType type, const std::vector<uint8_t>& payload);
 
   // Each handles one message; false ends the connection.

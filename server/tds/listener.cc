@@ -149,7 +149,7 @@ class ListenerImpl {
     auto client = std::make_unique<ClientSlot>();
     client->connection = std::make_unique<Connection>(
         std::move(socket),
-        SharedEngine{folder_, engine_mutex_, server_name_,
+        SharedEngine{folder_, engine_mutex_, batch_ended_, server_name_,
                      [this](const Connection* asking) { LogOutDeparted(asking); }},
         thread_id, std::chrono::seconds(std::max(options_.login_timeout, 0)));
     ClientSlot* raw = client.get();
@@ -215,7 +215,8 @@ class ListenerImpl {
   ListenerOptions options_;
   std::string server_name_;
   std::mutex engine_mutex_;
-  std::mutex state_mutex_;  // Start and Stop
+  std::condition_variable batch_ended_;  // with engine_mutex_
+  std::mutex state_mutex_;               // Start and Stop
   asio::io_context io_;
   std::unique_ptr<asio::ip::tcp::acceptor> acceptor_;
   asio::steady_timer pause_;  // accepting again after running out of descriptors

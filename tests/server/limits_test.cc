@@ -66,6 +66,7 @@ TEST(ServerLimits, EveryNestingConstructFailsWith191NotACrash) {
   }
   batches.push_back("SELECT 1 WHERE " + Nest("NOT ", "1 = 1", "", kLevels));
   batches.push_back("SELECT 1 WHERE " + Nest("(", "1 = 1", ")", kLevels));
+  batches.push_back(Nest("IF 1 = 1 ", "PRINT 1", "", kLevels));
   // Megabytes of it.
   batches.push_back("SELECT " + Nest("(", "1", ")", 2000000));
   batches.push_back("SELECT " + Nest("ABS(", "1", ")", 500000));

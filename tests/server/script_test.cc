@@ -4,6 +4,7 @@
 //   # a comment
 //   engine case_sensitive no_full_text   (a fresh server with these options)
 //   session other                        (run what follows on that session)
+//   disconnect                           (the current session logs out)
 //   statement ok
 //   <one batch>
 //
@@ -136,6 +137,10 @@ class ScriptRun {
     }
     if (kind == "session") {
       current_ = mode;
+      return;
+    }
+    if (kind == "disconnect") {
+      clients_.erase(current_);
       return;
     }
     size_t separator = begin + 1;

@@ -194,6 +194,48 @@ TEST_F(TdsListener, ServesSeveralClientsAtOnce) {
   EXPECT_EQ(listener_->open_connections(), 2);
 }
 
+TEST_F(TdsListener, AnOpenTransactionMakesOtherClientsWait) {
+  TestClient holder(port_);
+  TestClient waiter(port_);
+  ASSERT_TRUE(LoggedIn(holder.Login("secret")));
+  ASSERT_TRUE(LoggedIn(waiter.Login("secret")));
+  holder.Batch("CREATE TABLE waited (a INT)");
+  holder.Batch("BEGIN TRAN INSERT INTO waited VALUES (1)");
+  // Setting up a session needs no table, so it goes on meanwhile.
+  EXPECT_EQ(RowsText(waiter.Batch("SET LOCK_TIMEOUT 100 SELECT @@LOCK_TIMEOUT")), "100\n");
+  std::vector<ServerMessage> errors = Only<ServerMessage>(waiter.Batch("SELECT a FROM waited"));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].number, 1222);
+
+  // A cancel ends the wait without running the batch.
+  ASSERT_TRUE(waiter.Batch("SET LOCK_TIMEOUT -1").size() > 0);
+  ASSERT_TRUE(waiter.Send(PacketType::kSqlBatch, EncodeSqlBatch("DELETE FROM waited", false)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(waiter.Send(PacketType::kAttention, {}));
+  std::optional<Message> ack = waiter.Receive();
+  ASSERT_TRUE(ack);
+  EXPECT_EQ(DecodeTokens(ack->payload, Layout::kTds71),
+            (std::vector<Token>{Done{kTokenDone, kDoneAttention, 0, 0}}));
+
+  // Without a timeout the batch runs as soon as the transaction ends, and
+  // sees what it committed.
+  ASSERT_TRUE(
+      waiter.Send(PacketType::kSqlBatch, EncodeSqlBatch("SELECT COUNT(*) FROM waited", false)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  holder.Batch("INSERT INTO waited VALUES (2) COMMIT");
+  std::optional<Message> counted = waiter.Receive();
+  ASSERT_TRUE(counted);
+  EXPECT_EQ(RowsText(DecodeTokens(counted->payload, Layout::kTds71)), "2\n");
+
+  // A client that leaves with a transaction open frees the others.
+  {
+    TestClient leaver(port_);
+    ASSERT_TRUE(LoggedIn(leaver.Login("secret")));
+    leaver.Batch("BEGIN TRAN DELETE FROM waited");
+  }
+  EXPECT_EQ(RowsText(waiter.Batch("SELECT COUNT(*) FROM waited")), "2\n");
+}
+
 TEST_F(TdsListener, BigRepliesSpanSeveralPackets) {
   TestClient client(port_);
   ASSERT_TRUE(LoggedIn(client.Login("secret")));

@@ -1,0 +1,43 @@
+#ifndef TAVORA_SERVER_EXEC_TRANSACTION_CONTROL_H_
+#define TAVORA_SERVER_EXEC_TRANSACTION_CONTROL_H_
+
+#include <cstddef>
+
+#include "server/errors.h"
+
+namespace server {
+
+struct Session;
+
+// What the storage does for a session's T-SQL transaction. The executor
+// keeps @@TRANCOUNT, names and savepoint names itself and calls this only
+// where data is at stake: once per outermost BEGIN and per outermost COMMIT
+// or full rollback, and once per SAVE and per rollback to a savepoint. A
+// call that fails with the store still sound changes nothing; one that
+// finds the store failing leaves the batch to be undone whole.
+class TransactionControl {
+ public:
+  virtual ~TransactionControl() = default;
+
+  // Opens the session's transaction (@@TRANCOUNT goes from 0 to 1): what the
+  // batch did before is committed, and every change the session makes from
+  // now on, rows and catalog alike, can be undone together.
+  virtual Status Begin(const Session& session) = 0;
+  // Ends the transaction keeping its changes; once it returns they are
+  // durable and visible to every session.
+  virtual Status Commit(const Session& session) = 0;
+  // Ends the transaction undoing every change since Begin, rows and catalog
+  // alike (what the server holds in memory included).
+  virtual Status Rollback(const Session& session) = 0;
+  // Marks the point the next savepoint number stands for: the first Save
+  // after Begin is savepoint 0, the next 1, and so on.
+  virtual Status Save(const Session& session) = 0;
+  // Undoes every change made since savepoint `savepoint` was saved. The
+  // transaction stays open, that savepoint stays usable, and the ones saved
+  // after it are gone (the next Save reuses the number after it).
+  virtual Status RollbackTo(const Session& session, size_t savepoint) = 0;
+};
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_TRANSACTION_CONTROL_H_

@@ -1,0 +1,116 @@
+#include "server/exec/transactions.h"
+
+#include <initializer_list>
+
+namespace server {
+
+namespace {
+
+// SQL Server's number for the victim of a deadlock. Nothing here deadlocks
+// yet (batches run one at a time), but the storage may report one.
+constexpr int kDeadlockVictim = 1205;
+
+bool IsOneOf(int number, std::initializer_list<Msg> messages) {
+  for (Msg msg : messages) {
+    if (MessageNumber(msg) == number) return true;
+  }
+  return false;
+}
+
+bool EndsTransaction(const SqlError& error, const SessionOptions& options) {
+  // 266 only tells the client; SQL Server goes on as if it were not there.
+  if (error.number == MessageNumber(Msg::kTransactionCountChanged)) return false;
+  if (options.xact_abort) return error.severity >= 16;
+  if (error.number == kDeadlockVictim) return true;
+  if (IsOneOf(error.number,
+              {Msg::kConvertSyntax, Msg::kConvertError, Msg::kMoneySyntax, Msg::kDatetimeSyntax,
+               Msg::kDatetimeRange, Msg::kSmallDatetimeRange, Msg::kGuidSyntax})) {
+    return true;
+  }
+  return options.arithabort &&
+         IsOneOf(error.number, {Msg::kArithmeticOverflowType, Msg::kArithmeticOverflowConvert,
+                                Msg::kDivideByZero});
+}
+
+bool ChangesData(const Statement& statement) {
+  return std::visit(
+      [](const auto& node) {
+        using T = std::decay_t<decltype(node)>;
+        if constexpr (std::is_same_v<T, SelectStmt>) return node.from.has_value();
+        return std::is_same_v<T, CreateDatabaseStmt> || std::is_same_v<T, DropDatabaseStmt> ||
+               std::is_same_v<T, CreateTableStmt> || std::is_same_v<T, CreateIndexStmt> ||
+               std::is_same_v<T, CreateModuleStmt> || std::is_same_v<T, DropObjectStmt> ||
+               std::is_same_v<T, InsertStmt> || std::is_same_v<T, UpdateStmt> ||
+               std::is_same_v<T, DeleteStmt> || std::is_same_v<T, GrantStmt>;
+      },
+      statement.node);
+}
+
+void ClearTransaction(TransactionState& state) {
+  state.count = 0;
+  state.name.clear();
+  state.savepoints.clear();
+}
+
+void ReportTransaction(TransactionChange::Kind kind, ExecContext& ctx) {
+  ctx.outcome.transactions.push_back(
+      {kind, ctx.session.transaction.descriptor, ctx.outcome.row_counts.size()});
+}
+
+}  // namespace
+
+Status OpenTransaction(const std::string& name, ExecContext& ctx) {
+  TransactionState& state = ctx.session.transaction;
+  if (state.count == 0) {
+    if (Status s = ctx.transactions.Begin(ctx.session)) return s;
+    state.name = name;
+    state.savepoints.clear();
+    // Unique on the server: the session in the high half, its count of
+    // transactions in the low one.
+    state.descriptor = (static_cast<uint64_t>(ctx.session.id) << 32) | ++state.serial;
+    ReportTransaction(TransactionChange::Kind::kBegin, ctx);
+  }
+  ++state.count;
+  return std::nullopt;
+}
+
+Status RollbackTransaction(ExecContext& ctx) {
+  if (Status s = ctx.transactions.Rollback(ctx.session)) return s;
+  ReportTransaction(TransactionChange::Kind::kRollback, ctx);
+  ClearTransaction(ctx.session.transaction);
+  return std::nullopt;
+}
+
+Status PrepareTransaction(const Statement& statement, ExecContext& ctx) {
+  if (!ChangesData(statement)) return std::nullopt;
+  if (ctx.session.options.implicit_transactions && ctx.session.transaction.count == 0) {
+    if (Status s = OpenTransaction("", ctx)) return s;
+  }
+  if (ctx.session.transaction.count == 0) return std::nullopt;
+  if (std::holds_alternative<CreateDatabaseStmt>(statement.node))
+    return Raise(Msg::kNotInTransaction, {"CREATE DATABASE"});
+  if (std::holds_alternative<DropDatabaseStmt>(statement.node))
+    return Raise(Msg::kNotInTransaction, {"DROP DATABASE"});
+  return std::nullopt;
+}
+
+void EndTransactionAfterError(const SqlError& error, ExecContext& ctx) {
+  if (ctx.session.transaction.count == 0) return;
+  if (!EndsTransaction(error, ctx.session.options)) return;
+  // The batch reports its own error; a rollback that fails leaves the store
+  // failing, and the engine then undoes the whole batch.
+  RollbackTransaction(ctx);
+}
+
+Status CommitTransaction(ExecContext& ctx) {
+  TransactionState& state = ctx.session.transaction;
+  if (state.count == 0) return Raise(Msg::kCommitWithoutBegin);
+  if (state.count == 1) {
+    if (Status s = ctx.transactions.Commit(ctx.session)) return s;
+    ReportTransaction(TransactionChange::Kind::kCommit, ctx);
+  }
+  if (--state.count == 0) ClearTransaction(state);
+  return std::nullopt;
+}
+
+}  // namespace server
