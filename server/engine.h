@@ -59,6 +59,7 @@ struct BatchOutcome {
   std::vector<int64_t> row_counts;  // one per statement run (-1 when not applicable)
   std::optional<SqlError> error;    // the first error; the batch stops there
   bool changed = false;             // whether the catalog changed (persist after such a batch)
+  bool rows_changed = false;        // whether rows changed
   std::vector<TransactionChange> transactions;  // in the order they happened
   // Refused with error 1222 before anything ran, because another session's
   // transaction holds the server; the same batch may be tried again later.

@@ -162,12 +162,18 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
   if (Status s = checker.CheckUnique(stored)) return s;
 
   int64_t inserted = static_cast<int64_t>(stored.size());
+  bool counters_moved = table->identity_current != identity ||
+                        table->identity_used != identity_used || db->dbts != dbts;
   table->identity_current = identity;
   table->identity_used = identity_used;
   db->dbts = dbts;
   if (last_identity) ctx.session.identity = last_identity;
   ctx.CountRows(inserted);
-  if (inserted > 0) ctx.MarkChanged();
+  if (counters_moved) {
+    ctx.MarkChanged();
+  } else if (inserted > 0) {
+    ctx.MarkRowsChanged();
+  }
   return std::nullopt;
 }
 

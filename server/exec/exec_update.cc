@@ -90,9 +90,14 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   if (Status s = checker.CheckReferencedKeys(old_rows)) return s;
 
   int64_t count = static_cast<int64_t>(old_rows.size());
+  bool counters_moved = db->dbts != dbts;
   db->dbts = dbts;
   ctx.CountRows(count);
-  if (count > 0) ctx.MarkChanged();
+  if (counters_moved) {
+    ctx.MarkChanged();
+  } else if (count > 0) {
+    ctx.MarkRowsChanged();
+  }
   return std::nullopt;
 }
 

@@ -71,13 +71,15 @@ TEST(Transactions, OnlyCommittedTransactionsOutliveTheServer) {
                                       "GO\n"
                                       "INSERT INTO u VALUES (2) COMMIT\n"
                                       "GO\n"
+                                      "INSERT INTO t VALUES (4)\n"
                                       "BEGIN TRAN INSERT INTO t VALUES (3) DROP TABLE u")),
               "ok");
     // The server stops with the last transaction open, as a killed one would.
   }
   std::unique_ptr<Engine> engine = open();
   Client client(*engine);
-  EXPECT_EQ(ResultText(client.Query("SELECT a FROM t")), "a\n1");
+  // What the last batch did before its BEGIN TRAN was committed there.
+  EXPECT_EQ(ResultText(client.Query("SELECT a FROM t")), "a\n1\n4");
   EXPECT_EQ(ResultText(client.Query("SELECT b FROM u")), "b\n2");
 }
 
