@@ -1,6 +1,8 @@
 // In-process cost of the four tests: on the record back end, what the
 // component itself spends building batches and models with no server behind;
-// on the embedded server, the whole cycle as `tavora run` runs it.
+// on the embedded server, the whole cycle as `tavora run` runs it, in memory
+// and on a data folder. Each cycle benchmark also reports how far the
+// process's resident memory rose while it ran.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -8,6 +10,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "bench/peak_memory.h"
+#include "bench/temp_folder.h"
 #include "harness/test_library.h"
 #include "host/embedded_session.h"
 #include "host/harness_classes.h"
@@ -48,22 +52,35 @@ void CreateAndDeleteAll(Fixture& f) {
 // measured on its own below).
 void BM_FourTestCycle(benchmark::State& state) {
   Fixture& f = TheFixture();
+  bench::PeakMemoryGrowth memory;
   for (auto _ : state) CreateAndDeleteAll(f);
+  memory.Report(state);
 }
 BENCHMARK(BM_FourTestCycle)->Unit(benchmark::kMillisecond);
 
 // The same cycle on the embedded server in memory, every call transcribed as
 // `tavora run` does; the record back end's sessions are put back afterwards.
-void BM_FourTestCycleEmbedded(benchmark::State& state) {
+void CycleOnEmbeddedServer(benchmark::State& state, const std::string& data) {
   Fixture& f = TheFixture();
-  std::shared_ptr<server::DataFolder> server = host::OpenEmbeddedServer(":memory:");
+  bench::PeakMemoryGrowth memory;
+  std::shared_ptr<server::DataFolder> server = host::OpenEmbeddedServer(data);
   host::InstallHarnessClasses(host::Settings{}, [&] {
     return host::MakeTranscribedSession(host::MakeEmbeddedSession(server), f.backend);
   });
   for (auto _ : state) CreateAndDeleteAll(f);
   host::InstallHarnessClasses(host::Settings{}, host::RecordSessions(f.backend));
+  memory.Report(state);
 }
+
+void BM_FourTestCycleEmbedded(benchmark::State& state) { CycleOnEmbeddedServer(state, ":memory:"); }
 BENCHMARK(BM_FourTestCycleEmbedded)->Unit(benchmark::kMillisecond);
+
+// On a data folder, where every batch commits to the store file.
+void BM_FourTestCycleDataFolder(benchmark::State& state) {
+  bench::TempFolder folder("tavora-cycle-bench");
+  CycleOnEmbeddedServer(state, (folder.path() / "data").string());
+}
+BENCHMARK(BM_FourTestCycleDataFolder)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Exporting the largest model, as `tavora run --out` does.
 void BM_StandardModelJson(benchmark::State& state) {
