@@ -39,11 +39,12 @@ TEST(StoreDurability, AKilledServerKeepsEveryBatchItReportedAndNoOpenTransaction
     // The child serves until it is killed; it only says when its batches are done.
     std::unique_ptr<Engine> engine = OpenStore(path);
     Client client(*engine);
-    bool ok = !client.Execute("CREATE TABLE t (a INT NOT NULL PRIMARY KEY)\n"
-                              "GO\n"
-                              "INSERT INTO t VALUES (1) INSERT INTO t VALUES (2)\n"
-                              "GO\n"
-                              "BEGIN TRAN INSERT INTO t VALUES (3) CREATE TABLE u (b INT)");
+    bool ok = !client.Execute(
+        "CREATE TABLE t (a INT NOT NULL PRIMARY KEY)\n"
+        "GO\n"
+        "INSERT INTO t VALUES (1) INSERT INTO t VALUES (2)\n"
+        "GO\n"
+        "BEGIN TRAN INSERT INTO t VALUES (3) CREATE TABLE u (b INT)");
     char byte = ok ? 'y' : 'n';
     (void)::write(ready[1], &byte, 1);
     for (;;) ::pause();
@@ -72,8 +73,8 @@ TEST(StoreDurability, ABatchThatCannotBeWrittenLeavesNoTraceAndTheServerGoesOn) 
   ASSERT_TRUE(engine);
   auto client = std::make_unique<Client>(*engine);
   ASSERT_EQ(Describe(client->Execute("CREATE TABLE t (a INT, b VARCHAR(8000))\n"
-                                    "GO\n"
-                                    "INSERT INTO t VALUES (1, 'kept')")),
+                                     "GO\n"
+                                     "INSERT INTO t VALUES (1, 'kept')")),
             "ok");
 
   // Files may grow only a little from here: the operating system refuses
