@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "server/data_folder.h"
@@ -240,6 +241,8 @@ TEST(ServerDataFolder, OddEntriesAreRefusedAndLeftAsTheyAre) {
        [](const std::string& p, const std::string&) { fs::create_symlink("/nonexistent/x", p); }},
       {"tavora.db-wal", "is a symbolic link",
        [](const std::string& p, const std::string& t) { fs::create_symlink(t, p); }},
+      {"tavora.db-shm", "is a symbolic link",
+       [](const std::string& p, const std::string& t) { fs::create_symlink(t, p); }},
       {"server-state.json", "is a FIFO",
        [](const std::string& p, const std::string&) { ::mkfifo(p.c_str(), 0600); }},
       {"lock", "is a symbolic link",
@@ -262,6 +265,20 @@ TEST(ServerDataFolder, OddEntriesAreRefusedAndLeftAsTheyAre) {
     EXPECT_EQ(fs::symlink_status(path).type(), before);
     EXPECT_EQ(ReadFile(target), "precious");
   }
+}
+
+TEST(ServerDataFolder, AnOldStateTooLargeToReadIsRefusedUnread) {
+  TempFolder folder;
+  std::string legacy = folder.File("server-state.json");
+  // Sparse: it takes no disk, but its size is over what the import reads.
+  { std::ofstream(legacy, std::ios::binary) << "{"; }
+  fs::resize_file(legacy, (uintmax_t{4} << 30) + 1);
+  auto opened = DataFolder::Open(folder.path(), ServerOptions{});
+  ASSERT_TRUE(std::holds_alternative<std::string>(opened));
+  EXPECT_EQ(std::get<std::string>(opened),
+            "Cannot read the server state '" + legacy + "': is larger than 4096 MiB.");
+  EXPECT_EQ(fs::file_size(legacy), (uintmax_t{4} << 30) + 1);
+  EXPECT_FALSE(fs::exists(folder.File("tavora.db")));
 }
 
 TEST(ServerDataFolder, AFileThatIsNotAStoreIsRefused) {
