@@ -72,9 +72,10 @@ int SqlCommand(const CommandOptions& options, const std::string& text, std::ostr
       PrintTable(out, result, count);
     }
     for (const server::SqlError& message : outcome.messages) out << message.message << "\n";
+    for (const server::PlacedError& failed : outcome.errors) {
+      PrintError(err, harness::Error(failed.error.number, harness::FromUtf8(failed.error.message)));
+    }
     if (outcome.error) {
-      PrintError(err,
-                 harness::Error(outcome.error->number, harness::FromUtf8(outcome.error->message)));
       status = 1;
       break;
     }

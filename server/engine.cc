@@ -236,7 +236,7 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
   Session* session = FindSession(session_id);
   auto fail = [&outcome](SqlError error) {
     if (error.line <= 0) error.line = 1;
-    outcome.error = std::move(error);
+    outcome.AddError(std::move(error), true);
     return outcome;
   };
   if (!session) return fail(Raise(Msg::kLoginFailed, {""}));
@@ -268,7 +268,7 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
     ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome, 0, {}};
     if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) {
       if (s->line <= 0) s->line = 1;
-      outcome.error = std::move(*s);
+      outcome.AddError(std::move(*s), true);
     }
     Finish(*session, outcome);
   } catch (const std::exception& e) {
@@ -298,7 +298,7 @@ Status Engine::Resume(Session& session) {
 
 void Engine::Finish(Session& session, BatchOutcome& outcome) {
   if (store_->failed()) {
-    SqlError error = outcome.error ? *outcome.error : EarlierFailure();
+    SqlError error = outcome.ends_batch ? outcome.errors.back().error : EarlierFailure();
     return Undo(session, outcome, std::move(error));
   }
   if (session.transaction.count > 0 &&
@@ -365,8 +365,12 @@ void Engine::Undo(Session& session, BatchOutcome& outcome, SqlError error) {
     transaction = TransactionState{};
     transaction.serial = serial;
   }
+  std::erase_if(outcome.errors,
+                [this](const PlacedError& e) { return e.statement > committed_counts_; });
+  outcome.error.reset();
+  if (!outcome.errors.empty()) outcome.error = outcome.errors.front().error;
   error.line = 1;
-  outcome.error = std::move(error);
+  outcome.AddError(std::move(error), true);
   outcome.changed = false;
 }
 

@@ -53,17 +53,36 @@ struct TransactionChange {
   size_t statement = 0;     // row_counts.size() when it happened: it goes before that DONE
 };
 
+// An error and its place in the batch: it happened before the DONE of
+// statement number `statement` (the row_counts size then).
+struct PlacedError {
+  SqlError error;
+  size_t statement = 0;
+};
+
 struct BatchOutcome {
   std::vector<ResultSet> results;   // one per SELECT, in order
   std::vector<SqlError> messages;   // informational (severity <= 10), in order
   std::vector<int64_t> row_counts;  // one per statement run (-1 when not applicable)
-  std::optional<SqlError> error;    // the first error; the batch stops there
-  bool changed = false;             // whether the catalog changed (persist after such a batch)
-  bool rows_changed = false;        // whether rows changed
+  std::optional<SqlError> error;    // the first error, if any
+  // Every error, in order. As in SQL Server, most errors end only their
+  // statement and the batch goes on; `ends_batch` tells whether the last
+  // one ended the batch (a conversion error, a missing object, ...).
+  std::vector<PlacedError> errors;
+  bool ends_batch = false;
+  bool changed = false;       // whether the catalog changed (persist after such a batch)
+  bool rows_changed = false;  // whether rows changed
   std::vector<TransactionChange> transactions;  // in the order they happened
   // Refused with error 1222 before anything ran, because another session's
   // transaction holds the server; the same batch may be tried again later.
   bool blocked = false;
+
+  // Records `error` where the batch is now.
+  void AddError(SqlError error, bool ends) {
+    if (!this->error) this->error = error;
+    errors.push_back({std::move(error), row_counts.size()});
+    ends_batch = ends;
+  }
 };
 
 // Fixed properties of the server; they are configuration, not catalog

@@ -41,12 +41,16 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
   }
   for (size_t i = 0; i < batch.statements.size(); ++i) {
     if (parse_only[i]) continue;
-    if (Status s = RunStatement(batch.statements[i], ctx)) {
+    Status s = RunStatement(batch.statements[i], ctx);
+    if (!s) continue;
+    if (EndsBatch(*s, ctx.session.options)) {
       // Once per batch, whether the error came from the batch or from a
       // procedure it ran.
       if (ctx.depth == 0) EndTransactionAfterError(*s, ctx);
       return s;
     }
+    // The statement failed alone (its changes undone); the rest runs.
+    ctx.outcome.AddError(std::move(*s), false);
   }
   return std::nullopt;
 }

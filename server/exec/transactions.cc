@@ -20,7 +20,9 @@ bool IsOneOf(int number, std::initializer_list<Msg> messages) {
 bool EndsTransaction(const SqlError& error, const SessionOptions& options) {
   // 266 only tells the client; SQL Server goes on as if it were not there.
   if (error.number == MessageNumber(Msg::kTransactionCountChanged)) return false;
-  if (options.xact_abort) return error.severity >= 16;
+  // Every run-time error; severity 15 marks what SQL Server finds while
+  // compiling, which XACT_ABORT leaves alone.
+  if (options.xact_abort) return error.severity > 10 && error.severity != 15;
   if (error.number == kDeadlockVictim) return true;
   if (IsOneOf(error.number,
               {Msg::kConvertSyntax, Msg::kConvertError, Msg::kMoneySyntax, Msg::kDatetimeSyntax,
@@ -58,6 +60,13 @@ void ReportTransaction(TransactionChange::Kind kind, ExecContext& ctx) {
 }
 
 }  // namespace
+
+bool EndsBatch(const SqlError& error, const SessionOptions& options) {
+  if (EndsTransaction(error, options)) return true;
+  if (error.severity >= 17 || error.number == 50000) return true;
+  return IsOneOf(error.number,
+                 {Msg::kInvalidObjectName, Msg::kInvalidColumnName, Msg::kNestingLimit});
+}
 
 Status OpenTransaction(const std::string& name, ExecContext& ctx) {
   TransactionState& state = ctx.session.transaction;

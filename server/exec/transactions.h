@@ -32,9 +32,16 @@ Status CommitTransaction(ExecContext& ctx);
 // DATABASE, which a transaction cannot hold, fail with 226.
 Status PrepareTransaction(const Statement& statement, ExecContext& ctx);
 
+// Whether `error` ends the batch rather than only its statement, as in SQL
+// Server 2000: the errors that end a transaction (below), a missing object
+// or column (found as the statement is compiled), too deep a nesting, the
+// server's own failures and refusals (50000), and severity 17 and above
+// (resources, such as a full disk).
+bool EndsBatch(const SqlError& error, const SessionOptions& options);
+
 // After the batch failed with `error`: the errors that end a transaction in
 // SQL Server 2000 roll it back here too. Under XACT_ABORT ON that is every
-// run-time error (severity 16 and above; severity 15 marks the errors SQL
+// run-time error (severity 11 and above but 15, which marks the errors SQL
 // Server finds while compiling); otherwise a deadlock (1205), a conversion
 // error, and under ARITHABORT ON an overflow or a division by zero, which
 // abort the batch there.

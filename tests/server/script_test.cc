@@ -8,7 +8,7 @@
 //   statement ok
 //   <one batch>
 //
-//   statement error
+//   statement error                      (every error of the batch, in order)
 //   <one batch>
 //   ----
 //   Msg 208, Level 16, State 1, Line 1
@@ -151,7 +151,11 @@ class ScriptRun {
     if (kind == "statement" && mode == "ok") {
       EXPECT_EQ(Describe(outcome.error), "ok") << batch;
     } else if (kind == "statement" && mode == "error") {
-      EXPECT_EQ(Describe(outcome.error), expected) << batch;
+      // Every error, in order: a batch goes on after most of them.
+      std::string errors;
+      for (const PlacedError& failed : outcome.errors)
+        errors += (errors.empty() ? "" : "\n") + Describe(failed.error);
+      EXPECT_EQ(errors, expected) << batch;
     } else if (kind == "counts") {
       ASSERT_EQ(Describe(outcome.error), "ok") << batch;
       std::string counts;
