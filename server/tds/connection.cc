@@ -275,8 +275,9 @@ bool Connection::OnRpc(const Message& message) {
       std::optional<std::string> quoted = QuoteProcedureName(rpc.proc_name);
       if (!quoted) {
         BatchOutcome missing;
-        missing.error = Raise(Msg::kProcedureNotFound, {rpc.proc_name});
-        missing.error->line = 1;
+        SqlError error = Raise(Msg::kProcedureNotFound, {rpc.proc_name});
+        error.line = 1;
+        missing.AddError(std::move(error), true);
         return Send(PacketType::kReply, ProcedureReply(context_, missing, "", "", std::nullopt));
       }
       sql = "EXEC " + *quoted;

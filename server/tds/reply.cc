@@ -98,8 +98,10 @@ namespace {
 
 // The tokens of the batch's statements: ENVCHANGE and messages first, then
 // per statement its result and its DONE (DONEINPROC inside a procedure,
-// where the procedure's own DONE ends the reply). False when a value could
-// not be sent: the reply then already ends with error 50000.
+// where the procedure's own DONE ends the reply). An error comes where it
+// happened, as ERROR and a DONE with the error bit: between the statements
+// when the batch went on after it, last when it ended the batch. False when
+// a value could not be sent: the reply then already ends with error 50000.
 bool AppendStatements(Writer& w, const ReplyContext& context, const BatchOutcome& outcome,
                       const std::string& old_database, const std::string& new_database,
                       bool in_procedure) {
@@ -110,9 +112,23 @@ bool AppendStatements(Writer& w, const ReplyContext& context, const BatchOutcome
     Encode(w, MessageFrom(message, context.server_name), context.layout);
   }
   std::vector<int> owner = StatementResults(outcome);
-  size_t statements = outcome.row_counts.size();
+  const size_t statements = outcome.row_counts.size();
+  const size_t items = statements + outcome.errors.size();
+  const uint8_t token = in_procedure ? kTokenDoneInProc : kTokenDone;
+  size_t sent = 0;  // DONE tokens so far; the last one of a batch is final
+  auto more = [&] { return ++sent < items || in_procedure ? kDoneMore : kDoneFinal; };
+  size_t next_error = 0;
+  auto append_errors_before = [&](size_t statement) {
+    for (; next_error < outcome.errors.size() &&
+           std::min(outcome.errors[next_error].statement, statements) <= statement;
+         ++next_error) {
+      Encode(w, MessageFrom(outcome.errors[next_error].error, context.server_name),
+             context.layout);
+      Encode(w, Done{token, static_cast<uint16_t>(more() | kDoneError), 0, 0}, context.layout);
+    }
+  };
   for (size_t i = 0; i < statements; ++i) {
-    bool last = i + 1 == statements && !outcome.error && !in_procedure;
+    append_errors_before(i);
     uint16_t command = 0;
     if (owner[i] >= 0) {
       try {
@@ -124,11 +140,11 @@ bool AppendStatements(Writer& w, const ReplyContext& context, const BatchOutcome
       command = kCommandSelect;
     }
     int64_t count = outcome.row_counts[i];
-    uint16_t status = (last ? kDoneFinal : kDoneMore) | (count >= 0 ? kDoneCount : 0);
-    uint8_t token = in_procedure ? kTokenDoneInProc : kTokenDone;
+    uint16_t status = more() | (count >= 0 ? kDoneCount : 0);
     Encode(w, Done{token, status, command, static_cast<uint64_t>(std::max<int64_t>(count, 0))},
            context.layout);
   }
+  append_errors_before(statements);
   return true;
 }
 
@@ -138,12 +154,8 @@ std::vector<uint8_t> BatchReply(const ReplyContext& context, const BatchOutcome&
                                 const std::string& old_database, const std::string& new_database) {
   Writer w;
   if (!AppendStatements(w, context, outcome, old_database, new_database, false)) return w.Take();
-  if (outcome.error) {
-    AppendError(w, context, *outcome.error);
-  } else if (outcome.row_counts.empty()) {
-    // An empty batch still gets its DONE, or the client waits for one.
-    Encode(w, Done{}, context.layout);
-  }
+  // An empty batch still gets its DONE, or the client waits for one.
+  if (outcome.row_counts.empty() && outcome.errors.empty()) Encode(w, Done{}, context.layout);
   return w.Take();
 }
 
@@ -153,9 +165,7 @@ std::vector<uint8_t> ProcedureReply(const ReplyContext& context, const BatchOutc
                                     const std::optional<ReturnValue>& output) {
   Writer w;
   if (!AppendStatements(w, context, outcome, old_database, new_database, true)) return w.Take();
-  if (outcome.error) {
-    Encode(w, MessageFrom(*outcome.error, context.server_name), context.layout);
-  } else {
+  if (!outcome.ends_batch) {
     Encode(w, ReturnStatus{0});
     if (output) Encode(w, *output, context.layout);
   }

@@ -262,7 +262,7 @@ TEST(TdsReply, BatchGivesOneDonePerStatementAndSelectResultsInPlace) {
 TEST(TdsReply, FailedBatchEndsWithErrorAndErrorDone) {
   BatchOutcome outcome;
   outcome.row_counts = {1};
-  outcome.error = SqlError{208, 16, 1, "Invalid object name 'x'.", 2};
+  outcome.AddError(SqlError{208, 16, 1, "Invalid object name 'x'.", 2}, true);
   std::vector<Token> tokens =
       DecodeTokens(BatchReply(Context(), outcome, "master", "master"), Layout::kTds71);
   ASSERT_EQ(tokens.size(), 3u);
@@ -270,6 +270,25 @@ TEST(TdsReply, FailedBatchEndsWithErrorAndErrorDone) {
   EXPECT_EQ(std::get<ServerMessage>(tokens[1]),
             (ServerMessage{true, 208, 1, 16, "Invalid object name 'x'.", "TAVORA", "", 2}));
   EXPECT_EQ(std::get<Done>(tokens[2]), (Done{kTokenDone, kDoneError, 0, 0}));
+}
+
+// A statement that fails alone gets its ERROR and an error DONE where it
+// ran; the statements after it follow, and the last DONE ends the reply.
+TEST(TdsReply, AStatementsErrorComesWhereItHappened) {
+  BatchOutcome outcome;
+  outcome.row_counts = {1};
+  outcome.AddError(SqlError{2627, 14, 1, "Violation", 2}, false);
+  outcome.row_counts.push_back(1);
+  outcome.AddError(SqlError{515, 16, 2, "NULL", 3}, false);
+  std::vector<Token> tokens =
+      DecodeTokens(BatchReply(Context(), outcome, "master", "master"), Layout::kTds71);
+  ASSERT_EQ(tokens.size(), 6u);
+  EXPECT_EQ(std::get<Done>(tokens[0]), (Done{kTokenDone, kDoneMore | kDoneCount, 0, 1}));
+  EXPECT_EQ(std::get<ServerMessage>(tokens[1]).number, 2627);
+  EXPECT_EQ(std::get<Done>(tokens[2]), (Done{kTokenDone, kDoneMore | kDoneError, 0, 0}));
+  EXPECT_EQ(std::get<Done>(tokens[3]), (Done{kTokenDone, kDoneMore | kDoneCount, 0, 1}));
+  EXPECT_EQ(std::get<ServerMessage>(tokens[4]).number, 515);
+  EXPECT_EQ(std::get<Done>(tokens[5]), (Done{kTokenDone, kDoneError, 0, 0}));
 }
 
 TEST(TdsReply, EmptyBatchStillGetsItsDone) {
@@ -306,12 +325,14 @@ TEST(TdsReply, ProcedureReplyEndsWithStatusOutputAndDoneProc) {
   EXPECT_EQ(std::get<Done>(tokens[5]), (Done{kTokenDoneProc, kDoneFinal, 0, 0}));
 
   BatchOutcome failed;
-  failed.error = SqlError{208, 16, 1, "Invalid object name 'x'.", 1};
+  failed.AddError(SqlError{208, 16, 1, "Invalid object name 'x'.", 1}, true);
   std::vector<Token> error_tokens =
       DecodeTokens(ProcedureReply(Context(), failed, "master", "master", handle), Layout::kTds71);
-  ASSERT_EQ(error_tokens.size(), 2u);
+  ASSERT_EQ(error_tokens.size(), 3u);
   EXPECT_EQ(std::get<ServerMessage>(error_tokens[0]).number, 208);
-  EXPECT_EQ(std::get<Done>(error_tokens[1]), (Done{kTokenDoneProc, kDoneError, 0, 0}));
+  EXPECT_EQ(std::get<Done>(error_tokens[1]),
+            (Done{kTokenDoneInProc, kDoneMore | kDoneError, 0, 0}));
+  EXPECT_EQ(std::get<Done>(error_tokens[2]), (Done{kTokenDoneProc, kDoneError, 0, 0}));
 }
 
 TEST(TdsReply, LoginReplyInTheOrderClientsExpect) {
