@@ -357,18 +357,8 @@ void Engine::Undo(Session& session, BatchOutcome& outcome, SqlError error) {
   // that part of the batch is void.
   if (outcome.results.size() > committed_results_) outcome.results.resize(committed_results_);
   if (outcome.row_counts.size() > committed_counts_) outcome.row_counts.resize(committed_counts_);
-  TransactionState& transaction = session.transaction;
-  if (transaction.count > 0) {
-    outcome.transactions.push_back(
-        {TransactionChange::Kind::kRollback, transaction.descriptor, outcome.row_counts.size()});
-    uint32_t serial = transaction.serial;
-    transaction = TransactionState{};
-    transaction.serial = serial;
-  }
-  std::erase_if(outcome.errors,
-                [this](const PlacedError& e) { return e.statement > committed_counts_; });
-  outcome.error.reset();
-  if (!outcome.errors.empty()) outcome.error = outcome.errors.front().error;
+  // The session's transaction, if it had one, is gone with the rest.
+  session.transaction = TransactionState{};
   error.line = 1;
   outcome.AddError(std::move(error), true);
   outcome.changed = false;

@@ -44,15 +44,6 @@ struct ResultSet {
 };
 
 // What one batch produced.
-// A session's transaction began or ended during a batch; the TDS listener
-// tells the client (ENVCHANGE), at the place in the reply where it happened.
-struct TransactionChange {
-  enum class Kind { kBegin, kCommit, kRollback };
-  Kind kind = Kind::kBegin;
-  uint64_t descriptor = 0;  // names the transaction; never 0
-  size_t statement = 0;     // row_counts.size() when it happened: it goes before that DONE
-};
-
 // An error and its place in the batch: it happened before the DONE of
 // statement number `statement` (the row_counts size then).
 struct PlacedError {
@@ -72,7 +63,6 @@ struct BatchOutcome {
   bool ends_batch = false;
   bool changed = false;       // whether the catalog changed (persist after such a batch)
   bool rows_changed = false;  // whether rows changed
-  std::vector<TransactionChange> transactions;  // in the order they happened
   // Refused with error 1222 before anything ran, because another session's
   // transaction holds the server; the same batch may be tried again later.
   bool blocked = false;

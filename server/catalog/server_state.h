@@ -49,8 +49,6 @@ struct TransactionState {
   int count = 0;
   std::string name;
   std::vector<std::string> savepoints;
-  uint64_t descriptor = 0;  // what the client is told names the open one
-  uint32_t serial = 0;      // transactions the session has begun
 };
 
 // One connection: its login, current database and the name it reached the

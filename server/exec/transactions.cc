@@ -54,11 +54,6 @@ void ClearTransaction(TransactionState& state) {
   state.savepoints.clear();
 }
 
-void ReportTransaction(TransactionChange::Kind kind, ExecContext& ctx) {
-  ctx.outcome.transactions.push_back(
-      {kind, ctx.session.transaction.descriptor, ctx.outcome.row_counts.size()});
-}
-
 }  // namespace
 
 bool EndsBatch(const SqlError& error, const SessionOptions& options) {
@@ -74,10 +69,6 @@ Status OpenTransaction(const std::string& name, ExecContext& ctx) {
     if (Status s = ctx.transactions.Begin(ctx.session)) return s;
     state.name = name;
     state.savepoints.clear();
-    // Unique on the server: the session in the high half, its count of
-    // transactions in the low one.
-    state.descriptor = (static_cast<uint64_t>(ctx.session.id) << 32) | ++state.serial;
-    ReportTransaction(TransactionChange::Kind::kBegin, ctx);
   }
   ++state.count;
   return std::nullopt;
@@ -85,7 +76,6 @@ Status OpenTransaction(const std::string& name, ExecContext& ctx) {
 
 Status RollbackTransaction(ExecContext& ctx) {
   if (Status s = ctx.transactions.Rollback(ctx.session)) return s;
-  ReportTransaction(TransactionChange::Kind::kRollback, ctx);
   ClearTransaction(ctx.session.transaction);
   return std::nullopt;
 }
@@ -116,7 +106,6 @@ Status CommitTransaction(ExecContext& ctx) {
   if (state.count == 0) return Raise(Msg::kCommitWithoutBegin);
   if (state.count == 1) {
     if (Status s = ctx.transactions.Commit(ctx.session)) return s;
-    ReportTransaction(TransactionChange::Kind::kCommit, ctx);
   }
   if (--state.count == 0) ClearTransaction(state);
   return std::nullopt;

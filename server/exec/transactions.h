@@ -11,8 +11,6 @@ namespace server {
 // A session's transaction as SQL Server 2000 keeps it. The session holds
 // @@TRANCOUNT and the names; the storage (ctx.transactions) is called only
 // where data is at stake, and a failed call leaves the session as it was.
-// Each outermost begin, commit and rollback goes into the batch's outcome
-// for the client.
 
 // BEGIN TRAN: one level more; the outermost level begins the storage's
 // transaction and keeps `name`.

@@ -122,8 +122,7 @@ bool AppendStatements(Writer& w, const ReplyContext& context, const BatchOutcome
     for (; next_error < outcome.errors.size() &&
            std::min(outcome.errors[next_error].statement, statements) <= statement;
          ++next_error) {
-      Encode(w, MessageFrom(outcome.errors[next_error].error, context.server_name),
-             context.layout);
+      Encode(w, MessageFrom(outcome.errors[next_error].error, context.server_name), context.layout);
       Encode(w, Done{token, static_cast<uint16_t>(more() | kDoneError), 0, 0}, context.layout);
     }
   };

@@ -1,6 +1,5 @@
-// Transactions against the store itself: what reaches the client as
-// transaction changes, what a file store keeps across a restart, and what
-// an unfinished transaction leaves. Exact results and errors are in
+// Transactions against the store itself: what a file store keeps across a
+// restart, and what an unfinished transaction leaves. Exact results and errors are in
 // scripts/transactions.test.
 
 #include <gtest/gtest.h>
@@ -11,48 +10,6 @@
 
 namespace server::testing {
 namespace {
-
-using Kind = TransactionChange::Kind;
-
-std::string Changes(const BatchOutcome& outcome) {
-  std::string text;
-  for (const TransactionChange& change : outcome.transactions) {
-    const char* kind = change.kind == Kind::kBegin    ? "begin"
-                       : change.kind == Kind::kCommit ? "commit"
-                                                      : "rollback";
-    text += (text.empty() ? "" : " ") + std::string(kind) + "@" + std::to_string(change.statement);
-  }
-  return text;
-}
-
-TEST(Transactions, TheClientIsToldWhereEachTransactionBeganAndEnded) {
-  struct Case {
-    const char* batch;
-    const char* changes;  // kind@statements reported before it
-  };
-  const Case cases[] = {
-      {"SELECT 1 BEGIN TRAN BEGIN TRAN COMMIT COMMIT", "begin@1 commit@4"},
-      {"BEGIN TRAN a SAVE TRAN s ROLLBACK TRAN s ROLLBACK TRAN a", "begin@0 rollback@3"},
-      // What the ODBC driver sends to end a transaction with autocommit off.
-      {"BEGIN TRAN IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION", "begin@0 commit@1 begin@2"},
-      {"SET IMPLICIT_TRANSACTIONS ON CREATE TABLE t (a INT) COMMIT", "begin@1 commit@2"},
-      // A conversion error ends the transaction it happens in.
-      {"BEGIN TRAN SELECT CONVERT(INT, 'x')", "begin@0 rollback@1"},
-      {"SELECT 1", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.batch);
-    Engine engine{ServerOptions{}};
-    Client client(engine);
-    BatchOutcome outcome = client.Run(c.batch);
-    EXPECT_EQ(Changes(outcome), c.changes);
-    // A begin and the end of the same transaction name it alike.
-    if (outcome.transactions.size() >= 2) {
-      EXPECT_NE(outcome.transactions[0].descriptor, 0u);
-      EXPECT_EQ(outcome.transactions[0].descriptor, outcome.transactions[1].descriptor);
-    }
-  }
-}
 
 TEST(Transactions, OnlyCommittedTransactionsOutliveTheServer) {
   auto folder = tavora::testing::ScratchFolder("tavora-tran");
