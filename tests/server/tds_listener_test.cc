@@ -319,6 +319,17 @@ TEST_F(TdsListener, UnsupportedCallsGetAClearErrorAndTheSessionGoesOn) {
   EXPECT_EQ(refused[0].text,
             "This batch (text is not UTF-16: an unpaired surrogate at unit 1) is not supported by "
             "this server.");
+  // A transaction manager request (TM_BEGIN_XACT after its ALL_HEADERS, as
+  // a 7.2 client sends it): transactions here are T-SQL's only.
+  std::vector<uint8_t> begin = EncodeSqlBatch("", true);
+  begin.insert(begin.end(), {0x05, 0x00, 0x00, 0x00});
+  ASSERT_TRUE(client.Send(PacketType::kTransactionManager, begin));
+  reply = client.Receive();
+  ASSERT_TRUE(reply);
+  refused = Only<ServerMessage>(DecodeTokens(reply->payload, Layout::kTds71));
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].text,
+            "A bulk load or transaction manager request is not supported by this server.");
   EXPECT_EQ(RowsText(client.Batch("SELECT 4")), "4\n");
 }
 
