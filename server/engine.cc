@@ -1,5 +1,6 @@
 #include "server/engine.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <unordered_set>
@@ -36,18 +37,25 @@ Status WriteWholeCatalog(Store& store, const ServerState& state) {
 }
 
 // Whether a batch runs without the store: it only sets session options,
-// changes database, prints or computes values. Such a batch may run while
-// another session's transaction holds the store, so that a client can
-// connect and set up its session meanwhile.
-bool StoreFree(const Batch& batch) {
-  for (const Statement& statement : batch.statements) {
-    const auto* select = std::get_if<SelectStmt>(&statement.node);
-    bool free = std::holds_alternative<UseStmt>(statement.node) ||
-                std::holds_alternative<SetStmt>(statement.node) ||
-                std::holds_alternative<PrintStmt>(statement.node) || (select && !select->from);
-    if (!free) return false;
+// changes database, prints, computes values or begins and ends
+// transactions. Such a batch may run while another session's transaction
+// holds the store, so that a client can connect, set up its session and end
+// its own transaction (which cannot have changed anything) meanwhile.
+bool StoreFree(const Statement& statement) {
+  if (const auto* branch = std::get_if<IfStmt>(&statement.node)) {
+    return (!branch->then_branch || StoreFree(*branch->then_branch)) &&
+           (!branch->else_branch || StoreFree(*branch->else_branch));
   }
-  return true;
+  const auto* select = std::get_if<SelectStmt>(&statement.node);
+  return std::holds_alternative<UseStmt>(statement.node) ||
+         std::holds_alternative<SetStmt>(statement.node) ||
+         std::holds_alternative<PrintStmt>(statement.node) ||
+         std::holds_alternative<TransactionStmt>(statement.node) || (select && !select->from);
+}
+
+bool StoreFree(const Batch& batch) {
+  return std::all_of(batch.statements.begin(), batch.statements.end(),
+                     [](const Statement& statement) { return StoreFree(statement); });
 }
 
 }  // namespace
@@ -62,13 +70,21 @@ class Engine::StoreTransactions : public TransactionControl {
  public:
   explicit StoreTransactions(Engine& engine) : engine_(engine) {}
 
-  Status Begin(const Session&) override {
+  // While another session's transaction holds the store, this session has
+  // changed nothing (it could not), so its transaction has nothing to
+  // commit, undo or mark, and the store is not its to touch.
+  Status Begin(const Session& session) override {
+    if (engine_.MustWait(session.id)) return std::nullopt;
     if (Status s = engine_.Checkpoint()) return s;
     engine_.clean_mark_ = engine_.store_->changes();
     return std::nullopt;
   }
-  Status Commit(const Session&) override { return engine_.Checkpoint(); }
-  Status Rollback(const Session&) override {
+  Status Commit(const Session& session) override {
+    if (engine_.MustWait(session.id)) return std::nullopt;
+    return engine_.Checkpoint();
+  }
+  Status Rollback(const Session& session) override {
+    if (engine_.MustWait(session.id)) return std::nullopt;
     Store& store = *engine_.store_;
     if (store.failed()) return engine_.EarlierFailure();
     store.Rollback();
@@ -79,10 +95,12 @@ class Engine::StoreTransactions : public TransactionControl {
     return std::nullopt;
   }
   Status Save(const Session& session) override {
+    if (engine_.MustWait(session.id)) return std::nullopt;
     if (Status s = engine_.store_->WriteCatalog(CatalogTexts(*engine_.state_))) return s;
     return engine_.store_->Savepoint(SavepointName(session.transaction.savepoints.size()));
   }
-  Status RollbackTo(const Session&, size_t savepoint) override {
+  Status RollbackTo(const Session& session, size_t savepoint) override {
+    if (engine_.MustWait(session.id)) return std::nullopt;
     if (engine_.store_->failed()) return engine_.EarlierFailure();
     engine_.store_->RollbackTo(SavepointName(savepoint), /*keep=*/true);
     return engine_.ReloadCatalog();

@@ -277,11 +277,17 @@ int64_t Store::changes() const { return sqlite3_total_changes64(db_); }
 
 void Store::ForgetCachedState() {
   shapes_.clear();
+  absent_.clear();
+  tables_.reset();
   catalog_known_ = false;
 }
 
-Status Store::EnsureTable(const Table& table) {
+Status Store::EnsureTable(const Table& table, bool* exists) {
   const Collation& collation = collation_;
+  if (exists) {
+    *exists = !absent_.contains(table.store_id);
+    if (!*exists) return std::nullopt;
+  }
   std::string shape = Shape(table, collation);
   auto known = shapes_.find(table.store_id);
   if (known != shapes_.end() && known->second == shape) return std::nullopt;
@@ -296,6 +302,14 @@ Status Store::EnsureTable(const Table& table) {
     if (rc != SQLITE_ROW) return Failure(rc, "reading the columns of " + name);
     width = sqlite3_column_int64(info, 0);
   }
+  if (width == 0 && exists) {
+    // Only writing makes the SQLite table; until then there is nothing to read.
+    *exists = false;
+    absent_.insert(table.store_id);
+    return std::nullopt;
+  }
+  absent_.erase(table.store_id);
+  if (tables_) tables_->insert(table.store_id);
   if (width == 0) {
     std::string sql = "CREATE TABLE " + name + " (id INTEGER PRIMARY KEY";
     for (size_t c = 0; c < table.columns.size(); ++c) sql += ", " + ColumnDefinition(table, c);
@@ -362,7 +376,8 @@ Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit
 }
 
 Status Store::Scan(const Table& table, const RowVisitor& visit) {
-  if (Status s = EnsureTable(table)) return s;
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
   sqlite3_stmt* stmt = nullptr;
   if (Status s = Prepare("SELECT * FROM " + TableName(table) + " ORDER BY id", stmt)) return s;
   Reset reset(stmt);
@@ -371,7 +386,8 @@ Status Store::Scan(const Table& table, const RowVisitor& visit) {
 
 Status Store::Seek(const Table& table, const std::vector<int>& columns,
                    const std::vector<Value>& key, const RowVisitor& visit) {
-  if (Status s = EnsureTable(table)) return s;
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
   std::string sql = "SELECT * FROM " + TableName(table) + " WHERE ";
   for (size_t k = 0; k < columns.size(); ++k) {
     sql += (k == 0 ? "" : " AND ") + ColumnName(static_cast<size_t>(columns[k]));
@@ -390,7 +406,9 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
 }
 
 Status Store::Count(const Table& table, int64_t& count) {
-  if (Status s = EnsureTable(table)) return s;
+  count = 0;
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
   sqlite3_stmt* stmt = nullptr;
   if (Status s = Prepare("SELECT count(*) FROM " + TableName(table), stmt)) return s;
   Reset reset(stmt);
@@ -449,7 +467,8 @@ Status Store::Delete(const Table& table, RowId id) {
 Status Store::FirstDuplicate(const Table& table, const std::vector<int>& columns,
                              std::optional<Row>& key) {
   key.reset();
-  if (Status s = EnsureTable(table)) return s;
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
   std::string list;
   for (size_t k = 0; k < columns.size(); ++k) {
     list += (k == 0 ? "" : ", ") + ColumnName(static_cast<size_t>(columns[k]));
@@ -468,19 +487,23 @@ Status Store::FirstDuplicate(const Table& table, const std::vector<int>& columns
 }
 
 Status Store::SweepTables(const std::unordered_set<int64_t>& live) {
-  sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(
-          "SELECT name FROM sqlite_schema WHERE type = 'table' AND name GLOB 'r[0-9]*'", stmt))
-    return s;
-  std::vector<std::string> gone;
-  {
+  if (!tables_) {
+    sqlite3_stmt* stmt = nullptr;
+    if (Status s = Prepare(
+            "SELECT name FROM sqlite_schema WHERE type = 'table' AND name GLOB 'r[0-9]*'", stmt))
+      return s;
+    std::unordered_set<int64_t> listed;
     Reset reset(stmt);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-      std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-      if (!live.contains(std::stoll(name.substr(1)))) gone.push_back(std::move(name));
+      listed.insert(std::stoll(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)) + 1));
     }
     if (rc != SQLITE_DONE) return Failure(rc, "listing tables");
+    tables_ = std::move(listed);
+  }
+  std::vector<std::string> gone;
+  for (int64_t id : *tables_) {
+    if (!live.contains(id)) gone.push_back("r" + std::to_string(id));
   }
   for (const std::string& name : gone) {
     // Cached statements on the table would keep it from being dropped.
@@ -495,6 +518,7 @@ Status Store::SweepTables(const std::unordered_set<int64_t>& live) {
     }
     if (Status s = Exec("DROP TABLE " + name)) return s;
     shapes_.erase(std::stoll(name.substr(1)));
+    tables_->erase(std::stoll(name.substr(1)));
   }
   return std::nullopt;
 }

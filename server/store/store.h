@@ -122,8 +122,10 @@ class Store {
   // The cached prepared statement for `sql`.
   Status Prepare(const std::string& sql, sqlite3_stmt*& out);
   Status Failure(int code, std::string_view doing);
-  // Brings the SQLite table of `table` in line with its catalog entry.
-  Status EnsureTable(const Table& table);
+  // Brings the SQLite table of `table` in line with its catalog entry,
+  // making it when it does not exist yet. With `exists`, for reading, a
+  // missing table is not made: *exists says whether there is one.
+  Status EnsureTable(const Table& table, bool* exists = nullptr);
   Status ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit);
 
   sqlite3* db_;
@@ -136,6 +138,10 @@ class Store {
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   // Store id -> the shape its SQLite table was last brought to.
   std::unordered_map<int64_t, std::string> shapes_;
+  // Tables known to have no SQLite table yet (nothing was ever written).
+  std::unordered_set<int64_t> absent_;
+  // The row tables SQLite has, once listed; kept up to date from then on.
+  std::optional<std::unordered_set<int64_t>> tables_;
   // Catalog key -> the text the store holds.
   std::map<std::string, std::string> catalog_;
   bool catalog_known_ = false;
