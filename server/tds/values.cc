@@ -357,7 +357,9 @@ Value DecodeValue(Reader& r, const Column& column) {
       return DecodeGuid(bytes);
     case kDecimalN:
     case kNumericN: {
-      expect({5, 9, 13, 17});
+      // A sign and the magnitude, which clients may cut to the bytes their
+      // precision needs; the server itself sends 5, 9, 13 or 17.
+      if (length < 2 || length > 17) expect({5, 9, 13, 17});
       bool positive = v.U8() != 0;
       unsigned __int128 magnitude = 0;
       for (size_t i = 0; i + 1 < length; ++i) {

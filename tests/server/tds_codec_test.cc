@@ -277,6 +277,16 @@ TEST(TdsRpc, DecodesAPreparedCallAsTheOdbcDriverSendsIt) {
   EXPECT_EQ(DecodeRpc(EncodeRpc(call, true)), call);
 }
 
+TEST(TdsRpc, ANumericParameterTakesOnlyTheBytesItsPrecisionNeeds) {
+  // The ODBC driver sends 12.34 as numeric(4,2) in three bytes: the sign
+  // and a two-byte magnitude.
+  RpcRequest call = DecodeRpc(Bytes({0xFF, 0xFF, 0x0D, 0x00, 0x00, 0x00,  // id 13
+                                     0x00, 0x00, 0x6C, 0x03, 0x04, 0x02,  // numeric(4,2)
+                                     0x03, 0x01, 0xD2, 0x04}));           // +1234
+  ASSERT_EQ(call.parameters.size(), 1u);
+  EXPECT_EQ(call.parameters[0].value, Value{std::string("12.34")});
+}
+
 TEST(TdsRpc, ByNameAndBrokenCalls) {
   RpcRequest by_name;
   by_name.proc_name = "sp_who";

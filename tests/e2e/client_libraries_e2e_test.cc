@@ -1,0 +1,188 @@
+// Real client libraries against `tavora serve`, each with its default
+// transaction settings: nothing a client does counts until it commits. The
+// clients are the scripts in tests/e2e/clients, run by the system's
+// interpreters with the Debian packages scripts/install-deps installs.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/odbc_driver.h"
+#include "tests/scratch_folder.h"
+#include "tests/server/tds_test_client.h"
+
+#ifndef TAVORA_SOURCE_DIR
+#define TAVORA_SOURCE_DIR "."
+#endif
+
+namespace host {
+namespace {
+
+namespace fs = std::filesystem;
+
+using server::tds::testing::TavoraProcess;
+
+// The system's interpreters: the Debian packages install the libraries for
+// them, not for whatever python3 comes first on PATH.
+constexpr char kPython[] = "/usr/bin/python3";
+constexpr char kPerl[] = "/usr/bin/perl";
+
+std::string ClientScript(const std::string& name) {
+  return (fs::path(TAVORA_SOURCE_DIR) / "tests" / "e2e" / "clients" / name).string();
+}
+
+struct ScriptRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::ostream& operator<<(std::ostream& os, const ScriptRun& run) {
+  return os << "exit status " << run.status << "\n--- stdout\n"
+            << run.out << "--- stderr\n"
+            << run.err;
+}
+
+// Runs `command` (each word single-quoted for the shell; none holds a
+// quote), bounded so that a client waiting for ever fails the test instead
+// of hanging it (exit status 124).
+ScriptRun RunClient(const std::vector<std::string>& command) {
+  const fs::path err_file = tavora::testing::ScratchFolder("client") / "stderr.txt";
+  std::string line = "timeout 60";
+  for (const std::string& word : command) line += " '" + word + "'";
+  line += " 2>'" + err_file.string() + "'";
+  ScriptRun run;
+  FILE* pipe = ::popen(line.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = tavora::testing::ReadFile(err_file);
+  return run;
+}
+
+// Whether the library loads; a test whose library does not is skipped.
+bool Loads(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A fresh `tavora serve` in memory on a free port, and the private "SQL
+// Server" driver registration the ODBC clients inherit.
+class ClientLibrariesE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(tavora::testing::UsePrivateOdbcDriver(), "");
+    port_ = serve_.ListeningPort();
+    ASSERT_NE(port_, 0);
+  }
+
+  std::string Port() const { return std::to_string(port_); }
+
+  // Whether the system's Python can import `module`.
+  bool PythonHas(const std::string& module) {
+    return Loads(std::string(kPython) + " -c 'import " + module + "'");
+  }
+
+  TavoraProcess serve_{{"serve", "--port", "0", "--data", ":memory:"}};
+  uint16_t port_ = 0;
+};
+
+struct Library {
+  const char* name;
+  const char* interpreter;
+  const char* load;                 // interpreter options that load the library and stop
+  const char* package;              // the Debian package that has it
+  std::vector<std::string> script;  // the client script and its arguments before the port
+};
+
+void PrintTo(const Library& library, std::ostream* os) { *os << library.name; }
+
+const Library kLibraries[] = {
+    {"pymssql", kPython, "-c 'import pymssql'", "python3-pymssql", {"transactions.py", "pymssql"}},
+    {"pyodbc", kPython, "-c 'import pyodbc'", "python3-pyodbc", {"transactions.py", "pyodbc"}},
+    {"DBD_ODBC", kPerl, "-MDBD::ODBC -e 1", "libdbd-odbc-perl", {"transactions.pl"}},
+};
+
+class ClientLibraryE2e : public ClientLibrariesE2e,
+                         public ::testing::WithParamInterface<Library> {};
+
+// Connect, create a table and commit; an insert rolled back is gone, one
+// committed is seen by a second connection, and one left uncommitted is gone
+// once its connection is closed or its process has ended without closing.
+TEST_P(ClientLibraryE2e, OnlyWhatTheClientCommitsIsKept) {
+  const Library& library = GetParam();
+  if (!Loads(std::string(library.interpreter) + " " + library.load)) {
+    GTEST_SKIP() << library.name << " cannot be loaded: install Debian package " << library.package
+                 << " (scripts/install-deps does)";
+  }
+  std::vector<std::string> command = {library.interpreter, ClientScript(library.script[0])};
+  command.insert(command.end(), library.script.begin() + 1, library.script.end());
+  command.push_back(Port());
+  ScriptRun run = RunClient(command);
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out,
+            "after rollback: []\n"
+            "second connection: [2]\n"
+            "after close: [2]\n"
+            "after the process ended: [2]\n")
+      << run;
+}
+
+INSTANTIATE_TEST_SUITE_P(Default, ClientLibraryE2e, ::testing::ValuesIn(kLibraries),
+                         [](const ::testing::TestParamInfo<Library>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// While one connection holds an uncommitted insert, another's SELECT of the
+// table fails with error 1222 once its LOCK_TIMEOUT runs out, and without a
+// timeout completes when the first commits, seeing the row.
+TEST_F(ClientLibrariesE2e, PyodbcReaderWaitsForTheWritersCommit) {
+  if (!PythonHas("pyodbc")) GTEST_SKIP() << "pyodbc cannot be imported: install python3-pyodbc";
+  ScriptRun run = RunClient({kPython, ClientScript("lock_wait.py"), Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 4u) << run;
+  EXPECT_NE(lines[0].find("Lock request time out period exceeded. (1222)"), std::string::npos)
+      << run;
+  EXPECT_EQ(lines[1], "waited for LOCK_TIMEOUT: True") << run;
+  EXPECT_EQ(lines[2], "waiting before the commit: True") << run;
+  EXPECT_EQ(lines[3], "after the commit: [1]") << run;
+}
+
+// Disabled until transaction statements stop waiting: today a session that
+// holds nothing waits for another session's uncommitted changes on BEGIN
+// TRANSACTION (which the driver sends on connect), COMMIT and ROLLBACK,
+// though they touch no table, so the connect waits for ever.
+TEST_F(ClientLibrariesE2e, DISABLED_PyodbcConnectsAndCommitsWhileAnotherConnectionHoldsChanges) {
+  if (!PythonHas("pyodbc")) GTEST_SKIP() << "pyodbc cannot be imported: install python3-pyodbc";
+  ScriptRun run = RunClient({kPython, ClientScript("connect_while_held.py"), Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out, "connected\ncommitted\nrolled back\nclosed\n") << run;
+}
+
+// Disabled until the listener takes the parameter values of a prepared
+// call, which it refuses today.
+TEST_F(ClientLibrariesE2e, DISABLED_PyodbcPassesParameters) {
+  if (!PythonHas("pyodbc")) GTEST_SKIP() << "pyodbc cannot be imported: install python3-pyodbc";
+  ScriptRun run = RunClient({kPython, ClientScript("parameters.py"), Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out, "[(1, \"it's\", Decimal('12.34'))]\n") << run;
+}
+
+}  // namespace
+}  // namespace host
