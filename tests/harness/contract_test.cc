@@ -6,18 +6,12 @@
 #include "harness/test_library.h"
 #include "harness/utf.h"
 #include "harness/variant.h"
+#include "tests/error_number.h"
 
 namespace harness {
 namespace {
 
-int32_t ErrorNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+using tavora::testing::ErrorNumber;
 
 TEST(Guid, RoundTripsThroughRegistryText) {
   constexpr Guid id{0x89526e26, 0x5ad1, 0x44c6, {0x9e, 0x96, 0x62, 0x23, 0x65, 0x24, 0x0e, 0x61}};

@@ -13,20 +13,14 @@
 #include "harness/object_model.h"
 #include "harness/utf.h"
 #include "host/harness_classes.h"
+#include "tests/error_number.h"
 
 namespace host {
 namespace {
 
 using harness::Variant;
 
-int32_t ErrorNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+using tavora::testing::ErrorNumber;
 
 class ModelJson : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 #include "harness/workspace.h"
 #include "host/file_io.h"
 #include "host/harness_classes.h"
+#include "tests/error_number.h"
 #include "tests/scratch_folder.h"
 
 namespace host {
@@ -23,14 +24,7 @@ using harness::Variant;
 
 using tavora::testing::ReadFile;
 
-int32_t ErrorNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const harness::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+using tavora::testing::ErrorNumber;
 
 class Workspace : public ::testing::Test {
  protected:
