@@ -1,8 +1,11 @@
 # Two pyodbc connections (autocommit off, the default): while the first holds
-# an uncommitted insert, the second's SELECT waits -- until its LOCK_TIMEOUT,
-# or without one until the first commits.
+# an uncommitted insert, the second connects and ends its own empty
+# transactions at once (the driver's BEGIN, COMMIT and ROLLBACK touch no
+# table), but its SELECT waits -- until its LOCK_TIMEOUT, or without one until
+# the first commits.
 #
 #   python3 lock_wait.py PORT
+import os
 import sys
 import threading
 import time
@@ -20,11 +23,26 @@ def connect():
 first = connect()
 first.cursor().execute('CREATE TABLE t (i int)')
 first.commit()
-# Connected before the insert: the BEGIN TRANSACTION the driver sends on
-# connect would itself wait for the first connection's commit.
-second = connect()
-reader = second.cursor()
 first.cursor().execute('INSERT INTO t VALUES (1)')
+
+connections = []
+
+
+def connect_and_end_transactions():
+    second = connect()
+    second.commit()
+    second.rollback()
+    connections.append(second)
+
+
+thread = threading.Thread(target=connect_and_end_transactions, daemon=True)
+thread.start()
+thread.join(10)
+if thread.is_alive():
+    print('connecting waits for the first connection')
+    # A thread stuck in the driver would keep the interpreter from ending.
+    os._exit(0)
+reader = connections[0].cursor()
 
 reader.execute('SET LOCK_TIMEOUT 500')
 start = time.monotonic()
