@@ -61,8 +61,7 @@ struct BatchOutcome {
   // one ended the batch (a conversion error, a missing object, ...).
   std::vector<PlacedError> errors;
   bool ends_batch = false;
-  bool changed = false;       // whether the catalog changed (persist after such a batch)
-  bool rows_changed = false;  // whether rows changed
+  bool changed = false;  // whether the catalog changed (persist after such a batch)
   // Refused with error 1222 before anything ran, because another session's
   // transaction holds the server; the same batch may be tried again later.
   bool blocked = false;

@@ -38,12 +38,10 @@ struct ExecContext {
   // The session's current database; null only if it vanished, which the
   // server prevents while a session uses it.
   Database* CurrentDatabase() const { return server.FindDatabase(session.database); }
-  // The catalog changed: it is written when the batch commits.
+  // The catalog changed: it is written when the batch commits. Rows need
+  // no mark: the store's commit takes them, and a statement that moves a
+  // counter the catalog keeps (identity, timestamp) marks the catalog.
   void MarkChanged() { outcome.changed = true; }
-  // Only rows changed: committing the store's transaction is enough. A
-  // statement that also moves a counter the catalog keeps (identity,
-  // timestamp) marks the catalog changed instead.
-  void MarkRowsChanged() { outcome.rows_changed = true; }
   // Ends a statement that returned or changed `rows` rows: @@ROWCOUNT, and
   // the count the client is told unless SET NOCOUNT ON keeps it back.
   void CountRows(int64_t rows) {

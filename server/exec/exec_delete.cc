@@ -38,7 +38,6 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
   if (Status s = checker.CheckReferencedKeys(removed)) return s;
   int64_t count = static_cast<int64_t>(removed.size());
   ctx.CountRows(count);
-  if (count > 0) ctx.MarkRowsChanged();
   return std::nullopt;
 }
 

@@ -169,11 +169,8 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
   db->dbts = dbts;
   if (last_identity) ctx.session.identity = last_identity;
   ctx.CountRows(inserted);
-  if (counters_moved) {
-    ctx.MarkChanged();
-  } else if (inserted > 0) {
-    ctx.MarkRowsChanged();
-  }
+  // Rows alone need only the store's commit; the counters live in the catalog.
+  if (counters_moved) ctx.MarkChanged();
   return std::nullopt;
 }
 

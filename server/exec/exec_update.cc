@@ -93,11 +93,7 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   bool counters_moved = db->dbts != dbts;
   db->dbts = dbts;
   ctx.CountRows(count);
-  if (counters_moved) {
-    ctx.MarkChanged();
-  } else if (count > 0) {
-    ctx.MarkRowsChanged();
-  }
+  if (counters_moved) ctx.MarkChanged();
   return std::nullopt;
 }
 
