@@ -61,9 +61,10 @@ Status ConstraintChecker::CountWithKey(const Table& table, const std::vector<int
                                        size_t& count) {
   std::vector<Scalar> key;
   for (int c : key_columns) key.push_back(Scalar{table_.columns[c].type, row[c]});
-  std::vector<StoredRow> found;
-  if (Status s = RowsWithKey(table, columns, key, ctx_, found)) return s;
-  count = found.size();
+  // Every caller asks "none?", "one?" or "more than one?".
+  int64_t found = 0;
+  if (Status s = CountRowsWithKey(table, columns, key, ctx_, 2, found)) return s;
+  count = static_cast<size_t>(found);
   return std::nullopt;
 }
 

@@ -38,7 +38,7 @@ class ConstraintChecker {
  private:
   static RowSchema TableSchemaOf(const Table& table);
   // How many rows of `table` hold in `columns` the key that `row` holds in
-  // `key_columns` of this table (at most `enough`).
+  // `key_columns` of this table, counting no further than 2.
   Status CountWithKey(const Table& table, const std::vector<int>& columns, const Row& row,
                       const std::vector<int>& key_columns, size_t& count);
 

@@ -64,19 +64,32 @@ Status Collect(const Table& table, const std::vector<int>& columns, const std::v
 
 }  // namespace
 
-Status RowsWithKey(const Table& table, const std::vector<int>& columns,
-                   const std::vector<Scalar>& key, ExecContext& ctx, std::vector<StoredRow>& out) {
-  std::vector<Value> values;
+namespace {
+
+// The key in the columns' types; false when a value does not convert exactly.
+bool KeyValues(const Table& table, const std::vector<int>& columns, const std::vector<Scalar>& key,
+               const Collation& collation, std::vector<Value>& values) {
   for (size_t k = 0; k < columns.size(); ++k) {
     if (key[k].is_null()) {
       values.emplace_back();
       continue;
     }
-    std::optional<Value> value = Exactly(key[k], table.columns[columns[k]].type, ctx.collation());
-    if (!value) return std::nullopt;
+    std::optional<Value> value = Exactly(key[k], table.columns[columns[k]].type, collation);
+    if (!value) return false;
     values.push_back(std::move(*value));
   }
-  return Collect(table, columns, values, ctx, out);
+  return true;
+}
+
+}  // namespace
+
+Status CountRowsWithKey(const Table& table, const std::vector<int>& columns,
+                        const std::vector<Scalar>& key, ExecContext& ctx, int64_t at_most,
+                        int64_t& count) {
+  count = 0;
+  std::vector<Value> values;
+  if (!KeyValues(table, columns, key, ctx.collation(), values)) return std::nullopt;
+  return ctx.store.CountKey(table, columns, values, at_most, count);
 }
 
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,

@@ -25,11 +25,12 @@ struct StoredRow {
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
                      ExecContext& ctx, std::vector<StoredRow>& out);
 
-// The rows of `table` whose `columns` hold `key`, NULLs matching NULLs.
-// The key is converted to the columns' types first; a value that does not
-// convert exactly matches nothing.
-Status RowsWithKey(const Table& table, const std::vector<int>& columns,
-                   const std::vector<Scalar>& key, ExecContext& ctx, std::vector<StoredRow>& out);
+// How many rows of `table` hold `key` in `columns`, NULLs matching NULLs,
+// counting no further than `at_most`. The key is converted to the columns'
+// types first; a value that does not convert exactly matches nothing.
+Status CountRowsWithKey(const Table& table, const std::vector<int>& columns,
+                        const std::vector<Scalar>& key, ExecContext& ctx, int64_t at_most,
+                        int64_t& count);
 
 }  // namespace server
 

@@ -384,25 +384,56 @@ Status Store::Scan(const Table& table, const RowVisitor& visit) {
   return ReadRows(stmt, table.columns.size(), visit);
 }
 
-Status Store::Seek(const Table& table, const std::vector<int>& columns,
-                   const std::vector<Value>& key, const RowVisitor& visit) {
-  bool exists = true;
-  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
-  std::string sql = "SELECT * FROM " + TableName(table) + " WHERE ";
+// "c0 = ?1 AND c2 IS NULL": the condition that `columns` hold `key`, a NULL
+// in the key matching NULL.
+std::string KeyCondition(const std::vector<int>& columns, const std::vector<Value>& key) {
+  std::string sql;
   for (size_t k = 0; k < columns.size(); ++k) {
     sql += (k == 0 ? "" : " AND ") + ColumnName(static_cast<size_t>(columns[k]));
     sql += std::holds_alternative<std::monostate>(key[k]) ? " IS NULL"
                                                           : " = ?" + std::to_string(k + 1);
   }
-  sql += " ORDER BY id";
-  sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql, stmt)) return s;
-  Reset reset(stmt);
+  return sql;
+}
+
+Status Store::BindKey(sqlite3_stmt* stmt, const std::vector<Value>& key) {
   for (size_t k = 0; k < key.size(); ++k) {
     if (std::holds_alternative<std::monostate>(key[k])) continue;
     if (Status s = BindValue(stmt, static_cast<int>(k + 1), key[k])) return s;
   }
+  return std::nullopt;
+}
+
+Status Store::Seek(const Table& table, const std::vector<int>& columns,
+                   const std::vector<Value>& key, const RowVisitor& visit) {
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare("SELECT * FROM " + TableName(table) + " WHERE " +
+                             KeyCondition(columns, key) + " ORDER BY id",
+                         stmt))
+    return s;
+  Reset reset(stmt);
+  if (Status s = BindKey(stmt, key)) return s;
   return ReadRows(stmt, table.columns.size(), visit);
+}
+
+Status Store::CountKey(const Table& table, const std::vector<int>& columns,
+                       const std::vector<Value>& key, int64_t at_most, int64_t& count) {
+  count = 0;
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare("SELECT count(*) FROM (SELECT 1 FROM " + TableName(table) + " WHERE " +
+                             KeyCondition(columns, key) + " LIMIT " + std::to_string(at_most) + ")",
+                         stmt))
+    return s;
+  Reset reset(stmt);
+  if (Status s = BindKey(stmt, key)) return s;
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW) return Failure(rc, "counting rows");
+  count = sqlite3_column_int64(stmt, 0);
+  return std::nullopt;
 }
 
 Status Store::Count(const Table& table, int64_t& count) {

@@ -94,6 +94,9 @@ class Store {
               const RowVisitor& visit);
   // How many rows `table` holds.
   Status Count(const Table& table, int64_t& count);
+  // How many rows Seek would visit, counting no further than `at_most`.
+  Status CountKey(const Table& table, const std::vector<int>& columns,
+                  const std::vector<Value>& key, int64_t at_most, int64_t& count);
   Status Insert(const Table& table, const Row& row, RowId* id = nullptr);
   Status Update(const Table& table, RowId id, const Row& row);
   Status Delete(const Table& table, RowId id);
@@ -127,6 +130,8 @@ class Store {
   // missing table is not made: *exists says whether there is one.
   Status EnsureTable(const Table& table, bool* exists = nullptr);
   Status ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit);
+  // Binds a key's values to the ?N of KeyCondition.
+  Status BindKey(sqlite3_stmt* stmt, const std::vector<Value>& key);
 
   sqlite3* db_;
   std::string path_;
