@@ -354,6 +354,9 @@ SqlError Engine::EarlierFailure() const {
 
 Status Engine::Checkpoint() {
   if (store_->failed()) return EarlierFailure();
+  // Unlike Finish, whatever the batch's `changed` says: a transaction's
+  // catalog changes may come from earlier batches of it, which that mark
+  // does not see, and in memory the catalog must be there to roll back to.
   if (Status s = store_->SweepTables(LiveTables())) return s;
   if (Status s = store_->WriteCatalog(CatalogTexts(*state_))) return s;
   if (Status s = store_->Commit()) return s;
