@@ -41,8 +41,8 @@ class DataFolder {
   Engine& engine() { return *engine_; }
 
   // Runs one batch; it is durable when this returns (Engine::Execute).
-  BatchOutcome Execute(int session, std::string_view batch) {
-    return engine_->Execute(session, batch);
+  BatchOutcome Execute(int session, std::string_view batch, const LockWait& wait = {}) {
+    return engine_->Execute(session, batch, wait);
   }
 
   bool in_memory() const { return path_ == kMemory; }

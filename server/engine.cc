@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <tuple>
 #include <unordered_set>
 
 #include "base/utf.h"
 #include "server/catalog/server_state.h"
 #include "server/errors.h"
 #include "server/exec/executor.h"
+#include "server/exec/locks.h"
 #include "server/exec/transaction_control.h"
 #include "server/persistence.h"
 #include "server/sql/parser.h"
@@ -36,74 +38,76 @@ Status WriteWholeCatalog(Store& store, const ServerState& state) {
   return store.Commit();
 }
 
-// Whether a batch runs without the store: it only sets session options,
-// changes database, prints, computes values or begins and ends
-// transactions. Such a batch may run while another session's transaction
-// holds the store, so that a client can connect, set up its session and end
-// its own transaction (which cannot have changed anything) meanwhile.
-bool StoreFree(const Statement& statement) {
-  if (const auto* branch = std::get_if<IfStmt>(&statement.node)) {
-    return (!branch->then_branch || StoreFree(*branch->then_branch)) &&
-           (!branch->else_branch || StoreFree(*branch->else_branch));
-  }
-  const auto* select = std::get_if<SelectStmt>(&statement.node);
-  return std::holds_alternative<UseStmt>(statement.node) ||
-         std::holds_alternative<SetStmt>(statement.node) ||
-         std::holds_alternative<PrintStmt>(statement.node) ||
-         std::holds_alternative<TransactionStmt>(statement.node) || (select && !select->from);
-}
-
-bool StoreFree(const Batch& batch) {
-  return std::all_of(batch.statements.begin(), batch.statements.end(),
-                     [](const Statement& statement) { return StoreFree(statement); });
-}
-
 }  // namespace
 
-// The store's side of T-SQL transactions. The outermost BEGIN commits what
-// the batch did before it, so the transaction's own changes are exactly
-// what the store's transaction holds from there; COMMIT commits them at
-// once; ROLLBACK rolls the store back and reads the catalog back from it. A
-// savepoint is one of the store's, taken with the catalog written first so
-// that rolling back to it restores the catalog too.
+// The store's side of T-SQL transactions, and the locks between sessions.
+// The session that changes something first becomes the store's writer and
+// stays it until its changes are committed or undone; the outermost BEGIN
+// commits what its batch changed before it, so a transaction's changes are
+// exactly what the store's transaction holds from there. COMMIT commits
+// them at once; ROLLBACK rolls the store back and reads the catalog back
+// from it. A savepoint is one of the store's, taken with the catalog written
+// first so that rolling back to it restores the catalog too. A session that
+// has changed nothing has nothing in the store to commit, undo or mark: its
+// transaction only holds locks.
 class Engine::StoreTransactions : public TransactionControl {
  public:
   explicit StoreTransactions(Engine& engine) : engine_(engine) {}
 
-  // While another session's transaction holds the store, this session has
-  // changed nothing (it could not), so its transaction has nothing to
-  // commit, undo or mark, and the store is not its to touch.
   Status Begin(const Session& session) override {
-    if (engine_.MustWait(session.id)) return std::nullopt;
-    if (Status s = engine_.Checkpoint()) return s;
-    engine_.clean_mark_ = engine_.store_->changes();
-    return std::nullopt;
-  }
-  Status Commit(const Session& session) override {
-    if (engine_.MustWait(session.id)) return std::nullopt;
+    if (auto running = engine_.running_.find(session.id); running != engine_.running_.end()) {
+      running->second.before_transaction_results = running->second.outcome->results.size();
+      running->second.before_transaction_counts = running->second.outcome->row_counts.size();
+    }
+    if (engine_.writer_ != session.id) return std::nullopt;
     return engine_.Checkpoint();
   }
+  Status Commit(const Session& session) override {
+    if (engine_.writer_ == session.id) return engine_.Checkpoint();
+    engine_.EndTransactionLocks(session.id);
+    return std::nullopt;
+  }
   Status Rollback(const Session& session) override {
-    if (engine_.MustWait(session.id)) return std::nullopt;
+    if (engine_.writer_ != session.id) {
+      engine_.EndTransactionLocks(session.id);
+      return std::nullopt;
+    }
     Store& store = *engine_.store_;
     if (store.failed()) return engine_.EarlierFailure();
     store.Rollback();
-    engine_.owner_ = 0;
-    if (Status s = engine_.ReloadCatalog()) return s;
-    if (Status s = store.Begin()) return s;
-    engine_.clean_mark_ = store.changes();
-    return std::nullopt;
+    Status reloaded = engine_.ReloadCatalog();
+    engine_.EndTransactionLocks(session.id);
+    return reloaded;
   }
   Status Save(const Session& session) override {
-    if (engine_.MustWait(session.id)) return std::nullopt;
+    if (engine_.writer_ != session.id) return std::nullopt;
     if (Status s = engine_.store_->WriteCatalog(CatalogTexts(*engine_.state_))) return s;
     return engine_.store_->Savepoint(SavepointName(session.transaction.savepoints.size()));
   }
   Status RollbackTo(const Session& session, size_t savepoint) override {
-    if (engine_.MustWait(session.id)) return std::nullopt;
+    if (engine_.writer_ != session.id) return std::nullopt;
     if (engine_.store_->failed()) return engine_.EarlierFailure();
     engine_.store_->RollbackTo(SavepointName(savepoint), /*keep=*/true);
     return engine_.ReloadCatalog();
+  }
+
+  Status Lock(Session& session, const std::string& resource, LockMode mode, int level) override {
+    return engine_.Lock(session, resource, mode, level);
+  }
+  Status StartChanging(Session& session) override {
+    if (engine_.writer_ == session.id) return std::nullopt;
+    return engine_.BecomeWriter(session);
+  }
+  bool Changing(const Session& session) const override { return engine_.writer_ == session.id; }
+  int EnterStatement(const Session& session) override {
+    return engine_.locks_->EnterStatement(session.id);
+  }
+  void LeaveStatement(const Session& session, int level) override {
+    engine_.locks_->LeaveStatement(session.id, level);
+    engine_.Wake();
+  }
+  int StatementLevel(const Session& session) const override {
+    return engine_.locks_->Level(session.id);
   }
 
   static std::string SavepointName(size_t savepoint) { return "t" + std::to_string(savepoint); }
@@ -116,12 +120,14 @@ Engine::Engine(ServerOptions options)
     : state_(NewServerState(options)),
       store_(MemoryStore(options)),
       transactions_(std::make_unique<StoreTransactions>(*this)),
+      locks_(std::make_unique<LockTable>()),
       catalog_in_store_(false) {}
 
 Engine::Engine(std::unique_ptr<ServerState> state, std::unique_ptr<Store> store)
     : state_(std::move(state)),
       store_(std::move(store)),
-      transactions_(std::make_unique<StoreTransactions>(*this)) {}
+      transactions_(std::make_unique<StoreTransactions>(*this)),
+      locks_(std::make_unique<LockTable>()) {}
 
 Engine::~Engine() = default;
 
@@ -221,18 +227,35 @@ std::variant<int, SqlError> Engine::Login(const std::string& user, const std::st
 }
 
 void Engine::Logout(int session) {
-  if (Session* s = FindSession(session); s && s->transaction.count > 0) {
+  if (auto running = running_.find(session); running != running_.end()) {
+    running->second.departing = true;
+    Wake();
+    return;
+  }
+  LogoutNow(session);
+}
+
+void Engine::LogoutNow(int session) {
+  if (Session* s = FindSession(session)) {
     // Nobody is left to tell if this fails; the session ends either way.
-    if (owner_ == session) {
+    if (writer_ == session) {
       store_->Rollback();
-      owner_ = 0;
       if (catalog_in_store_) (void)ReloadCatalog();
-      retired_.clear();
+      writer_ = 0;
     }
     s->transaction = TransactionState{};
   }
+  locks_->Forget(session);
   std::erase_if(sessions_,
                 [session](const std::unique_ptr<Session>& s) { return s->id == session; });
+  if (running_.empty()) retired_.clear();
+  Wake();
+}
+
+void Engine::OnLocksReleased(std::function<void()> wake) { wake_ = std::move(wake); }
+
+void Engine::Wake() const {
+  if (wake_) wake_();
 }
 
 Session* Engine::FindSession(int id) const {
@@ -242,14 +265,7 @@ Session* Engine::FindSession(int id) const {
   return nullptr;
 }
 
-bool Engine::MustWait(int session) const { return owner_ != 0 && owner_ != session; }
-
-int64_t Engine::LockTimeout(int session) const {
-  Session* s = FindSession(session);
-  return s ? s->options.lock_timeout : -1;
-}
-
-BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
+BatchOutcome Engine::Execute(int session_id, std::string_view batch, const LockWait& wait) {
   BatchOutcome outcome;
   Session* session = FindSession(session_id);
   auto fail = [&outcome](SqlError error) {
@@ -258,30 +274,15 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
     return outcome;
   };
   if (!session) return fail(Raise(Msg::kLoginFailed, {""}));
+  if (running_.count(session_id))
+    return fail(Raise(Msg::kInternalError, {"batch already running"}));
   if (!base::IsValidUtf8(batch)) return fail(Raise(Msg::kInvalidText));
   // A session whose database is gone (it cannot be dropped while in use,
   // but a distributor drop takes its database) falls back to master.
   if (!state_->FindDatabase(session->database)) session->database = "master";
   auto parsed = ParseBatch(batch);
   if (auto* error = std::get_if<SqlError>(&parsed)) return fail(std::move(*error));
-  if (MustWait(session_id)) {
-    // Another session's changes are in the store's open transaction: a
-    // batch that uses the store would mix its own with them.
-    if (!StoreFree(std::get<Batch>(parsed))) {
-      outcome.blocked = true;
-      return fail(Raise(Msg::kLockTimeout));
-    }
-    ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome, 0, {}};
-    if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) return fail(std::move(*s));
-    return outcome;
-  }
-  committed_results_ = 0;
-  committed_counts_ = 0;
-  if (Status s = Resume(*session)) {
-    Undo(*session, outcome, std::move(*s));
-    return outcome;
-  }
-  batch_ = &outcome;
+  running_[session_id] = Running{&outcome, wait ? &wait : nullptr};
   try {
     ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome, 0, {}};
     if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) {
@@ -294,39 +295,118 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch) {
     // and nothing of the batch since its last commit remains.
     Undo(*session, outcome, Raise(Msg::kInternalError, {e.what()}));
   }
-  batch_ = nullptr;
-  retired_.clear();
+  bool departing = running_[session_id].departing;
+  running_.erase(session_id);
+  if (departing) {
+    LogoutNow(session_id);
+  } else if (running_.empty()) {
+    retired_.clear();
+  }
+  Wake();
   return outcome;
 }
 
-Status Engine::Resume(Session& session) {
-  if (store_->in_transaction()) return std::nullopt;
-  if (Status s = store_->Begin()) return s;
+Status Engine::BecomeWriter(Session& session) {
+  if (Status s = Lock(session, WriterResource(), LockMode::kExclusive, kTransactionLock)) return s;
+  Running& running = running_.at(session.id);
   const TransactionState& transaction = session.transaction;
-  if (transaction.count > 0) {
-    // The transaction had changed nothing when its last batch ended, so
-    // that batch committed; its savepoints all stand where this one starts.
-    for (size_t i = 0; i < transaction.savepoints.size(); ++i) {
-      if (Status s = store_->Savepoint(StoreTransactions::SavepointName(i))) return s;
-    }
-    clean_mark_ = store_->changes();
+  auto fail = [&](SqlError error) -> Status {
+    store_->Rollback();
+    locks_->ReleaseTransaction(session.id);
+    return error;
+  };
+  if (Status s = store_->Begin()) return fail(std::move(*s));
+  if (transaction.count > 0 && !catalog_in_store_) {
+    // A rollback reads the catalog back from the store, which must hold it
+    // as committed first.
+    if (Status s = store_->WriteCatalog(CatalogTexts(*state_))) return fail(std::move(*s));
+    if (Status s = store_->Commit()) return fail(std::move(*s));
+    catalog_in_store_ = true;
+    if (Status s = store_->Begin()) return fail(std::move(*s));
   }
+  // The transaction had changed nothing before, so its savepoints all stand
+  // where its changes start.
+  for (size_t i = 0; i < transaction.savepoints.size(); ++i) {
+    if (Status s = store_->Savepoint(StoreTransactions::SavepointName(i)))
+      return fail(std::move(*s));
+  }
+  writer_ = session.id;
+  // A failure undoes the transaction from its BEGIN, or the batch from here.
+  bool in_transaction = transaction.count > 0;
+  committed_results_ =
+      in_transaction ? running.before_transaction_results : running.outcome->results.size();
+  committed_counts_ =
+      in_transaction ? running.before_transaction_counts : running.outcome->row_counts.size();
   return std::nullopt;
 }
 
+Status Engine::Lock(Session& session, const std::string& resource, LockMode mode, int level) {
+  Running* running = nullptr;
+  if (auto found = running_.find(session.id); found != running_.end()) running = &found->second;
+  const int64_t timeout = session.options.lock_timeout;
+  const auto deadline = timeout > 0
+                            ? std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout)
+                            : std::chrono::steady_clock::time_point::max();
+  auto give_up = [&](SqlError error) -> Status {
+    locks_->StopWaiting(session.id);
+    return error;
+  };
+  for (;;) {
+    if (running && running->victim) {
+      running->victim = false;
+      return give_up(Raise(Msg::kDeadlockVictim, {std::to_string(session.id)}));
+    }
+    if (locks_->TryLock(session.id, resource, mode, level)) {
+      locks_->StopWaiting(session.id);
+      return std::nullopt;
+    }
+    if (!running || !running->wait || timeout == 0) return give_up(Raise(Msg::kLockTimeout));
+    if (running->departing) return give_up(Raise(Msg::kCancelled));
+    locks_->Wait(session.id, resource, mode);
+    std::vector<int> cycle = locks_->FindCycle(session.id);
+    if (!cycle.empty()) {
+      int victim = ChooseVictim(cycle, session.id);
+      if (victim == session.id)
+        return give_up(Raise(Msg::kDeadlockVictim, {std::to_string(session.id)}));
+      running_.at(victim).victim = true;
+      Wake();
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return give_up(Raise(Msg::kLockTimeout));
+    if (!(*running->wait)(deadline)) return give_up(Raise(Msg::kCancelled));
+  }
+}
+
+int Engine::ChooseVictim(const std::vector<int>& cycle, int requester) const {
+  // DEADLOCK_PRIORITY LOW first; then a session that has changed nothing,
+  // whose transaction costs nothing to undo; then the one that asked last.
+  auto rank = [&](int id) {
+    Session* s = FindSession(id);
+    bool low = s && s->options.deadlock_priority_low;
+    return std::tuple(!low, id == writer_, id != requester);
+  };
+  return *std::min_element(cycle.begin(), cycle.end(),
+                           [&](int a, int b) { return rank(a) < rank(b); });
+}
+
+void Engine::EndTransactionLocks(int session) {
+  if (writer_ == session) writer_ = 0;
+  locks_->ReleaseTransaction(session);
+  Wake();
+}
+
 void Engine::Finish(Session& session, BatchOutcome& outcome) {
+  if (writer_ != session.id) {
+    // Locks held to the end of a transaction are held to the end of the
+    // batch outside one.
+    if (session.transaction.count == 0) EndTransactionLocks(session.id);
+    return;
+  }
   if (store_->failed()) {
     SqlError error = outcome.ends_batch ? outcome.errors.back().error : EarlierFailure();
     return Undo(session, outcome, std::move(error));
   }
-  if (session.transaction.count > 0 &&
-      (owner_ == session.id || outcome.changed || store_->changes() != clean_mark_)) {
-    // The transaction's changes stay uncommitted, and hold the server, until
-    // it ends.
-    owner_ = session.id;
-    return;
-  }
-  owner_ = 0;
+  // A transaction's changes stay uncommitted, and locked, until it ends.
+  if (session.transaction.count > 0) return;
   if (outcome.changed) {
     if (Status s = store_->SweepTables(LiveTables())) return Undo(session, outcome, std::move(*s));
     // In memory nothing outlives the process, so the catalog is written only
@@ -338,6 +418,7 @@ void Engine::Finish(Session& session, BatchOutcome& outcome) {
     }
   }
   if (Status s = store_->Commit()) return Undo(session, outcome, std::move(*s));
+  EndTransactionLocks(session.id);
 }
 
 std::unordered_set<int64_t> Engine::LiveTables() const {
@@ -354,32 +435,35 @@ SqlError Engine::EarlierFailure() const {
 
 Status Engine::Checkpoint() {
   if (store_->failed()) return EarlierFailure();
-  // Unlike Finish, whatever the batch's `changed` says: a transaction's
-  // catalog changes may come from earlier batches of it, which that mark
-  // does not see, and in memory the catalog must be there to roll back to.
+  // Whatever the batch's `changed` says: a transaction's catalog changes
+  // may come from earlier batches of it, which that mark does not see, and
+  // in memory the catalog must be there to roll back to.
   if (Status s = store_->SweepTables(LiveTables())) return s;
   if (Status s = store_->WriteCatalog(CatalogTexts(*state_))) return s;
   if (Status s = store_->Commit()) return s;
   catalog_in_store_ = true;
-  owner_ = 0;
-  if (batch_) {
-    batch_->changed = false;
-    committed_results_ = batch_->results.size();
-    committed_counts_ = batch_->row_counts.size();
+  if (auto running = running_.find(writer_); running != running_.end()) {
+    BatchOutcome& outcome = *running->second.outcome;
+    outcome.changed = false;
+    committed_results_ = outcome.results.size();
+    committed_counts_ = outcome.row_counts.size();
   }
-  return store_->Begin();
+  EndTransactionLocks(writer_);
+  return std::nullopt;
 }
 
 void Engine::Undo(Session& session, BatchOutcome& outcome, SqlError error) {
-  store_->Rollback();
-  owner_ = 0;
-  if (catalog_in_store_) (void)ReloadCatalog();
-  // The client must not take what was undone for done: what it was told of
-  // that part of the batch is void.
-  if (outcome.results.size() > committed_results_) outcome.results.resize(committed_results_);
-  if (outcome.row_counts.size() > committed_counts_) outcome.row_counts.resize(committed_counts_);
+  if (writer_ == session.id) {
+    store_->Rollback();
+    if (catalog_in_store_) (void)ReloadCatalog();
+    // The client must not take what was undone for done: what it was told
+    // of that part of the batch is void.
+    if (outcome.results.size() > committed_results_) outcome.results.resize(committed_results_);
+    if (outcome.row_counts.size() > committed_counts_) outcome.row_counts.resize(committed_counts_);
+  }
   // The session's transaction, if it had one, is gone with the rest.
   session.transaction = TransactionState{};
+  EndTransactionLocks(session.id);
   error.line = 1;
   outcome.AddError(std::move(error), true);
   outcome.changed = false;

@@ -1,7 +1,10 @@
 #ifndef TAVORA_SERVER_ENGINE_H_
 #define TAVORA_SERVER_ENGINE_H_
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,9 +65,6 @@ struct BatchOutcome {
   std::vector<PlacedError> errors;
   bool ends_batch = false;
   bool changed = false;  // whether the catalog changed (persist after such a batch)
-  // Refused with error 1222 before anything ran, because another session's
-  // transaction holds the server; the same batch may be tried again later.
-  bool blocked = false;
 
   // Records `error` where the batch is now.
   void AddError(SqlError error, bool ends) {
@@ -89,13 +89,22 @@ struct ServerOptions {
 struct ServerState;
 struct Session;
 class Store;
+class LockTable;
+enum class LockMode;
+
+// How a batch waits for another session's lock. Called with the caller's
+// own lock on the engine held; it releases that lock while it waits, and
+// returns when woken, at `until`, or sooner; false when the batch is to stop
+// waiting because its client cancelled it or left.
+using LockWait = std::function<bool(std::chrono::steady_clock::time_point until)>;
 
 // The in-process SQL Server 2000 stand-in: a catalog, the sessions connected
 // to it, and a T-SQL front end for the statements the datasets send and the
 // queries people run. Rows and the catalog live in a store (an SQLite
 // database in a file, or in memory); each batch is one transaction of it, so
 // a batch's changes are durable when Execute returns, or none of them are.
-// Not thread-safe: callers serialise every call.
+// Not thread-safe: callers serialise every call under one lock, which a
+// batch that waits for another session's lock releases (see LockWait).
 class Engine {
  public:
   // A fresh server in memory, holding master, model, msdb and tempdb.
@@ -130,22 +139,21 @@ class Engine {
                                     bool trusted, const std::string& server_name);
   // Ends a session; an unknown id is ignored. A session that is not logged
   // out keeps its current database in use (DROP DATABASE then fails). A
-  // transaction it left open is rolled back.
+  // transaction it left open is rolled back, and its locks are released. A
+  // session whose batch is waiting for a lock (on another thread) stops
+  // waiting, and is logged out when that batch ends.
   void Logout(int session);
 
-  // Whether `session` must wait to use the store: another session's
-  // transaction holds changes it has not committed yet. One transaction with
-  // changes holds the whole server; a transaction that has changed nothing
-  // yet, and every session outside one, holds nothing. Execute refuses a
-  // batch that must wait with error 1222 at once (BatchOutcome::blocked),
-  // unless it only sets options, changes database, prints or selects without
-  // a table; callers that can wait (the TDS listener) try it again when
-  // another batch ends, for as long as the session's LOCK_TIMEOUT allows.
-  bool MustWait(int session) const;
-  // The session's SET LOCK_TIMEOUT in milliseconds (-1 waits for ever).
-  int64_t LockTimeout(int session) const;
+  // Called whenever a session releases locks, so that batches waiting in
+  // LockWait try again.
+  void OnLocksReleased(std::function<void()> wake);
 
-  // Runs ONE batch (the caller splits on GO) on the session's connection. A
+  // Runs ONE batch (the caller splits on GO) on the session's connection.
+  // Sessions lock whole tables, as SQL Server 2000 locks rows: a statement
+  // waits for the locks of other sessions' uncommitted changes through
+  // `wait`, for as long as the session's LOCK_TIMEOUT allows, and without
+  // `wait` fails with error 1222 at once; one that would wait for a session
+  // waiting for it is a deadlock, and one of them gets error 1205. A
   // syntax error or a misplaced CREATE VIEW/PROCEDURE/... stops the batch
   // before any statement runs; otherwise statements run in order until the
   // first error, whose own changes are undone. What the batch changed is
@@ -154,7 +162,7 @@ class Engine {
   // nothing of the batch since its last commit remains, an open transaction
   // is rolled back, and the error says so. The session keeps its current
   // database (USE) afterwards. An unknown session gets error 18456.
-  BatchOutcome Execute(int session, std::string_view batch);
+  BatchOutcome Execute(int session, std::string_view batch, const LockWait& wait = {});
 
   // The session's current database ("" for an unknown session).
   std::string CurrentDatabase(int session) const;
@@ -169,23 +177,42 @@ class Engine {
  private:
   class StoreTransactions;
 
+  // A batch under way, which may be waiting for a lock.
+  struct Running {
+    BatchOutcome* outcome = nullptr;
+    const LockWait* wait = nullptr;
+    // How much of the batch came before the session's transaction began in
+    // it (none when it began in an earlier batch).
+    size_t before_transaction_results = 0;
+    size_t before_transaction_counts = 0;
+    bool victim = false;     // chosen as a deadlock's victim while it waited
+    bool departing = false;  // logged out while it ran
+  };
+
   Engine(std::unique_ptr<ServerState> state, std::unique_ptr<Store> store);
   Session* FindSession(int id) const;
-  // Opens the store's transaction for a batch of `session`, unless its own
-  // transaction holds one open already.
-  std::optional<SqlError> Resume(Session& session);
-  // Commits the batch, keeps it for the session's open transaction, or
-  // undoes it and says why.
+  // Commits what the batch changed, keeps it for the session's open
+  // transaction, or undoes it and says why.
   void Finish(Session& session, BatchOutcome& outcome);
-  // Undoes everything since the last commit, the session's transaction
-  // included, and reports `error` in place of what was undone.
+  // Undoes everything the session changed since its last commit, its
+  // transaction included, and reports `error` in place of what was undone.
   void Undo(Session& session, BatchOutcome& outcome, SqlError error);
-  // Commits what the store's transaction holds, with the catalog as it is
-  // now, and opens the next one: the batch goes on from there.
+  // Commits what the writer's store transaction holds, with the catalog as
+  // it is now; the writer then holds nothing until it changes more.
   std::optional<SqlError> Checkpoint();
+  // The store's side of StoreTransactions::StartChanging.
+  std::optional<SqlError> BecomeWriter(Session& session);
+  // Releases what the session holds to the end of its transaction (the
+  // writer's role included, once its changes are committed or undone).
+  void EndTransactionLocks(int session);
+  std::optional<SqlError> Lock(Session& session, const std::string& resource, LockMode mode,
+                               int level);
+  // The one of a cycle of waiting sessions whose batch fails with 1205.
+  int ChooseVictim(const std::vector<int>& cycle, int requester) const;
+  void Wake() const;
+  void LogoutNow(int session);
   // The catalog as the store holds it, in place of the one in memory. The
-  // replaced objects live until the batch ends, since the statement that
-  // rolled back may still refer to them.
+  // replaced objects live until no batch runs (retired_).
   std::optional<SqlError> ReloadCatalog();
   // The store ids of the tables the catalog has.
   std::unordered_set<int64_t> LiveTables() const;
@@ -197,19 +224,22 @@ class Engine {
   std::unique_ptr<StoreTransactions> transactions_;
   std::vector<std::unique_ptr<Session>> sessions_;
   int next_session_ = 51;
-  // The session whose transaction holds uncommitted changes (0: none).
-  int owner_ = 0;
+  std::unique_ptr<LockTable> locks_;
+  std::map<int, Running> running_;
+  std::function<void()> wake_;
+  // The session whose changes the store's transaction holds (0: none; the
+  // store then has no transaction open).
+  int writer_ = 0;
   // Whether the store's catalog texts are the catalog as of the last
   // commit. In memory the catalog is written only where a transaction may
   // need it back, so a batch that changes it outside one makes this false.
   bool catalog_in_store_ = true;
-  // The batch being run, and how much of it the last checkpoint committed.
-  BatchOutcome* batch_ = nullptr;
+  // How much of the writer's batch was committed when it started changing
+  // or last committed: what a failure withdraws is what came after.
   size_t committed_results_ = 0;
   size_t committed_counts_ = 0;
-  // The store's change counter when the open transaction last started
-  // with nothing to undo.
-  int64_t clean_mark_ = 0;
+  // Catalogs replaced by a rollback, kept while any batch runs: a batch
+  // that waits, or the statement that rolled back, may still refer to them.
   std::vector<std::unique_ptr<ServerState>> retired_;
 };
 

@@ -343,6 +343,9 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNotInTransaction, 226, 16,
      "%ls statement not allowed within multi-statement transaction."},
     {Msg::kLockTimeout, 1222, 16, "Lock request time out period exceeded."},
+    {Msg::kDeadlockVictim, 1205, 13,
+     "Transaction (Process ID %d) was deadlocked on lock resources with another process and has "
+     "been chosen as the deadlock victim. Rerun the transaction."},
     {Msg::kLoginFailed, 18456, 14, "Login failed for user '%ls'."},
     {Msg::kLoginNotTrusted, 18452, 14,
      "Login failed for user '%ls'. Reason: Not associated with a trusted SQL Server connection."},
@@ -357,6 +360,7 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
     {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},
     {Msg::kInternalError, 50000, 16, "Internal error in the server: %s."},
+    {Msg::kCancelled, 50000, 16, "The batch was cancelled while it waited for a lock."},
     {Msg::kStoreFull, 1105, 17,
      "Could not allocate space in the data folder '%s' because the disk is full; the batch was "
      "undone."},

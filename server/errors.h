@@ -182,6 +182,7 @@ enum class Msg {
   kTransactionCountChanged,
   kNotInTransaction,
   kLockTimeout,
+  kDeadlockVictim,
   // Logins.
   kLoginFailed,
   kLoginNotTrusted,
@@ -195,6 +196,7 @@ enum class Msg {
   kNotSupported,
   kInvalidText,
   kInternalError,
+  kCancelled,
   kStoreFull,
   kStoreFailed,
 };

@@ -5,6 +5,12 @@
 
 namespace server {
 
+// SET TRANSACTION ISOLATION LEVEL: how long what a statement reads stays
+// locked. READ UNCOMMITTED reads without locks, READ COMMITTED holds its
+// locks to the end of the statement, and the other two to the end of the
+// transaction (whole tables are locked, so they are alike here).
+enum class Isolation { kReadUncommitted, kReadCommitted, kRepeatableRead, kSerializable };
+
 // The SET options a session may change. A new session has the values the
 // ODBC and OLE DB drivers set when they connect. ANSI_NULLS, ANSI_PADDING,
 // ANSI_WARNINGS, QUOTED_IDENTIFIER and CONCAT_NULL_YIELDS_NULL are always
@@ -25,6 +31,8 @@ struct SessionOptions {
   bool implicit_transactions =
       false;  // the statements that change or read data begin a transaction
   bool cursor_close_on_commit = false;
+  Isolation isolation = Isolation::kReadCommitted;
+  bool deadlock_priority_low = false;  // chosen first as a deadlock's victim
 
   // The @@OPTIONS bit mask.
   int64_t Bits() const {

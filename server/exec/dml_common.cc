@@ -1,6 +1,7 @@
 #include "server/exec/dml_common.h"
 
 #include "server/exec/eval.h"
+#include "server/exec/locking.h"
 #include "server/exec/relation.h"
 #include "server/sql/parser.h"
 
@@ -9,14 +10,17 @@ namespace server {
 Status ResolveTargetTable(const ObjectName& name, ExecContext& ctx, Database*& db, Table*& table) {
   db = DatabaseOf(name, ctx);
   std::optional<ObjectRef> object;
-  if (db) object = db->FindObject(name.owner, name.name, ctx.collation());
+  if (db) {
+    if (Status s = LockCatalogForReading(*db, ctx)) return s;
+    object = db->FindObject(name.owner, name.name, ctx.collation());
+  }
   if (object && object->kind == ObjectKind::kSystemTable) return Raise(Msg::kSystemCatalogUpdate);
   if (object && object->kind == ObjectKind::kView)
     return Raise(Msg::kNotSupported, {"Changing rows through a view"});
   if (!object || object->kind != ObjectKind::kTable)
     return Raise(Msg::kInvalidObjectName, {name.Text()});
   table = object->table;
-  return std::nullopt;
+  return LockForChanging(*db, table->id, ctx);
 }
 
 std::string QualifiedName(const Database& db, const Table& table) {

@@ -6,6 +6,7 @@
 
 #include "server/exec/eval.h"
 #include "server/exec/executor.h"
+#include "server/exec/locking.h"
 #include "server/exec/relation.h"
 #include "server/exec/system_procedures.h"
 #include "server/sql/parser.h"
@@ -162,10 +163,15 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
   if (system && db) {
     // A system procedure named with a database works in that database.
     DatabaseSwitch in_database(ctx.session, db->name);
-    status = RunAtomically(ctx, [&] { return RunSystemProcedure(*system, stmt, ctx); });
+    status = RunAtomically(ctx, Access::kCatalog,
+                           [&] { return RunSystemProcedure(*system, stmt, ctx); });
   } else {
     std::optional<ObjectRef> object;
-    if (db) object = db->FindObject(name.owner, name.name, ctx.collation());
+    if (db) {
+      // Held while the procedure runs: its definition cannot change meanwhile.
+      if (Status s = LockCatalogForReading(*db, ctx)) return s;
+      object = db->FindObject(name.owner, name.name, ctx.collation());
+    }
     if (!object || object->kind != ObjectKind::kProcedure)
       return Raise(Msg::kProcedureNotFound, {name.Text()});
     status = RunUserProcedure(*object->module, *db, stmt, ctx);

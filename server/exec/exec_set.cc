@@ -47,6 +47,14 @@ Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx) {
     options.textsize = size == 0 ? kDefaultTextSize : size;
   } else if (name == "LOCK_TIMEOUT") {
     options.lock_timeout = std::strtoll(stmt.value.c_str(), nullptr, 10);
+  } else if (name == "TRANSACTION ISOLATION LEVEL") {
+    const std::string& level = stmt.value;
+    options.isolation = level == "READ UNCOMMITTED"  ? Isolation::kReadUncommitted
+                        : level == "REPEATABLE READ" ? Isolation::kRepeatableRead
+                        : level == "SERIALIZABLE"    ? Isolation::kSerializable
+                                                     : Isolation::kReadCommitted;
+  } else if (name == "DEADLOCK_PRIORITY") {
+    options.deadlock_priority_low = stmt.value == "LOW";
   }
   // PARSEONLY took effect while the batch was parsed (RunStatements).
   ctx.outcome.row_counts.push_back(-1);

@@ -34,9 +34,17 @@ Status ExecuteIf(const IfStmt& stmt, ExecContext& ctx);
 // an error without a line gets the statement's.
 Status RunStatement(const Statement& statement, ExecContext& ctx);
 
-// Runs `body` inside a savepoint of the store: when it fails, nothing it
-// stored remains.
-Status RunAtomically(ExecContext& ctx, const std::function<Status()>& body);
+// What a statement does to data, which decides the locks it starts with.
+enum class Access {
+  kRead,     // reads, or changes only the session's own state
+  kRows,     // changes rows of the table it names (which it then locks)
+  kCatalog,  // changes object definitions of the current database
+};
+
+// Runs `body`, a statement with `access`. One that changes something first
+// becomes the store's writer, and runs inside a savepoint of the store:
+// when it fails, nothing it stored remains.
+Status RunAtomically(ExecContext& ctx, Access access, const std::function<Status()>& body);
 
 // Runs a batch's (or a procedure body's) statements in order until the
 // first error, leaving out those parsed under SET PARSEONLY ON.

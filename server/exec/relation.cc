@@ -1,5 +1,6 @@
 #include "server/exec/relation.h"
 
+#include "server/exec/locking.h"
 #include "server/exec/table_rows.h"
 #include "server/sql/parser.h"
 
@@ -87,6 +88,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
   int line = 0;
   Database* db = DatabaseOf(name, ctx);
   if (!db) return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
+  if (Status s = LockCatalogForReading(*db, ctx)) return s;
   if (name.owner.empty() || EqualNoCase(name.owner, "dbo")) {
     if (OpenSystemTable(name.name, *db, ctx, out)) {
       out.schema.alias = ref.alias;
@@ -96,6 +98,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
   std::optional<ObjectRef> object = db->FindObject(name.owner, name.name, ctx.collation());
   if (object && object->kind == ObjectKind::kTable) {
     const Table& table = *object->table;
+    if (Status s = LockForReading(*db, table.id, ref.hints, ctx)) return s;
     out.schema = TableSchema(table);
     out.schema.alias = ref.alias;
     std::vector<StoredRow> stored;

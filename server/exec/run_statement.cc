@@ -1,4 +1,5 @@
 #include "server/exec/executor.h"
+#include "server/exec/locking.h"
 #include "server/exec/transactions.h"
 
 namespace server {
@@ -22,6 +23,25 @@ bool HeldBack(const Statement& statement, const SessionOptions& options) {
            !std::holds_alternative<ExecStmt>(statement.node);
   }
   return false;
+}
+
+Access AccessOf(const Statement& statement) {
+  return std::visit(
+      [](const auto& node) {
+        using T = std::decay_t<decltype(node)>;
+        if constexpr (std::is_same_v<T, InsertStmt> || std::is_same_v<T, UpdateStmt> ||
+                      std::is_same_v<T, DeleteStmt>) {
+          return Access::kRows;
+        }
+        if constexpr (std::is_same_v<T, SelectStmt> || std::is_same_v<T, UseStmt> ||
+                      std::is_same_v<T, SetStmt> || std::is_same_v<T, PrintStmt> ||
+                      std::is_same_v<T, TransactionStmt> || std::is_same_v<T, IfStmt> ||
+                      std::is_same_v<T, ExecStmt>) {
+          return Access::kRead;
+        }
+        return Access::kCatalog;
+      },
+      statement.node);
 }
 
 }  // namespace
@@ -55,8 +75,9 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
   return std::nullopt;
 }
 
-Status RunStatement(const Statement& statement, ExecContext& ctx) {
-  if (HeldBack(statement, ctx.session.options)) return std::nullopt;
+namespace {
+
+Status RunInScope(const Statement& statement, ExecContext& ctx) {
   // FMTONLY reads no rows, so it begins nothing.
   if (!ctx.session.options.fmtonly) {
     if (Status s = PrepareTransaction(statement, ctx)) {
@@ -100,7 +121,7 @@ Status RunStatement(const Statement& statement, ExecContext& ctx) {
                 !std::holds_alternative<ExecStmt>(statement.node);
   Status status;
   if (atomic) {
-    status = RunAtomically(ctx, [&] { return run(statement); });
+    status = RunAtomically(ctx, AccessOf(statement), [&] { return run(statement); });
   } else {
     status = run(statement);
   }
@@ -108,7 +129,28 @@ Status RunStatement(const Statement& statement, ExecContext& ctx) {
   return status;
 }
 
-Status RunAtomically(ExecContext& ctx, const std::function<Status()>& body) {
+}  // namespace
+
+Status RunStatement(const Statement& statement, ExecContext& ctx) {
+  if (HeldBack(statement, ctx.session.options)) return std::nullopt;
+  // The locks the statement takes to its own end go when it ends.
+  int level = ctx.transactions.EnterStatement(ctx.session);
+  Status status = RunInScope(statement, ctx);
+  ctx.transactions.LeaveStatement(ctx.session, level);
+  return status;
+}
+
+Status RunAtomically(ExecContext& ctx, Access access, const std::function<Status()>& body) {
+  if (access != Access::kRead) {
+    if (Status s = ctx.transactions.StartChanging(ctx.session)) return s;
+    Database* db = ctx.CurrentDatabase();
+    if (access == Access::kCatalog && db) {
+      if (Status s = LockCatalogForChanging(*db, ctx)) return s;
+    }
+  }
+  // A session that changes nothing takes no savepoint: the store's
+  // transaction, and its savepoints, belong to the writer.
+  if (!ctx.transactions.Changing(ctx.session)) return body();
   constexpr std::string_view kSavepoint = "statement";
   if (Status s = ctx.store.Savepoint(kSavepoint)) return s;
   Status status = body();

@@ -2,14 +2,17 @@
 #define TAVORA_SERVER_EXEC_TRANSACTION_CONTROL_H_
 
 #include <cstddef>
+#include <string>
 
 #include "server/errors.h"
+#include "server/exec/locks.h"
 
 namespace server {
 
 struct Session;
 
-// What the storage does for a session's T-SQL transaction. The executor
+// What the storage does for a session's T-SQL transaction, and the locks
+// that keep sessions out of each other's uncommitted changes. The executor
 // keeps @@TRANCOUNT, names and savepoint names itself and calls this only
 // where data is at stake: once per outermost BEGIN and per outermost COMMIT
 // or full rollback, and once per SAVE and per rollback to a savepoint. A
@@ -36,6 +39,26 @@ class TransactionControl {
   // transaction stays open, that savepoint stays usable, and the ones saved
   // after it are gone (the next Save reuses the number after it).
   virtual Status RollbackTo(const Session& session, size_t savepoint) = 0;
+
+  // Locks between sessions. A session that finds another's lock in its way
+  // waits for as long as its LOCK_TIMEOUT allows (error 1222 after that),
+  // unless the wait closes a cycle and it is chosen as the victim (1205);
+  // where the caller cannot wait, the error comes at once.
+
+  // Takes `mode` on `resource`, held to the end of the session's
+  // transaction (kTransactionLock) or of its statement at `level`.
+  virtual Status Lock(Session& session, const std::string& resource, LockMode mode, int level) = 0;
+  // Makes the session the store's writer, which every statement that
+  // changes something must be before it starts: one session's changes at a
+  // time are uncommitted. Held until they are committed or undone.
+  virtual Status StartChanging(Session& session) = 0;
+  virtual bool Changing(const Session& session) const = 0;
+  // The scope of one statement: the locks it takes to its own end are
+  // released when it leaves.
+  virtual int EnterStatement(const Session& session) = 0;
+  virtual void LeaveStatement(const Session& session, int level) = 0;
+  // The level of the session's innermost statement.
+  virtual int StatementLevel(const Session& session) const = 0;
 };
 
 }  // namespace server

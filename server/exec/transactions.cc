@@ -6,10 +6,6 @@ namespace server {
 
 namespace {
 
-// SQL Server's number for the victim of a deadlock. Nothing here deadlocks
-// yet (batches run one at a time), but the storage may report one.
-constexpr int kDeadlockVictim = 1205;
-
 bool IsOneOf(int number, std::initializer_list<Msg> messages) {
   for (Msg msg : messages) {
     if (MessageNumber(msg) == number) return true;
@@ -23,7 +19,7 @@ bool EndsTransaction(const SqlError& error, const SessionOptions& options) {
   // Every run-time error; severity 15 marks what SQL Server finds while
   // compiling, which XACT_ABORT leaves alone.
   if (options.xact_abort) return error.severity > 10 && error.severity != 15;
-  if (error.number == kDeadlockVictim) return true;
+  if (error.number == MessageNumber(Msg::kDeadlockVictim)) return true;
   if (IsOneOf(error.number,
               {Msg::kConvertSyntax, Msg::kConvertError, Msg::kMoneySyntax, Msg::kDatetimeSyntax,
                Msg::kDatetimeRange, Msg::kSmallDatetimeRange, Msg::kGuidSyntax})) {

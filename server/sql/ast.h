@@ -149,6 +149,7 @@ struct SelectItem {
 struct TableRef {
   ObjectName name;
   std::string alias;
+  std::vector<std::string> hints;  // WITH (NOLOCK, ...), in capitals
 };
 
 struct OrderItem {

@@ -13,6 +13,13 @@ constexpr std::string_view kUnsupportedClauses[] = {"GROUP", "HAVING", "UNION", 
 constexpr std::string_view kJoinWords[] = {"JOIN", "INNER", "LEFT", "RIGHT",
                                            "FULL", "CROSS", "OUTER"};
 
+// The table hints that say how a table is locked. Locks are taken on whole
+// tables, so the granularity hints ask for nothing finer than what is done.
+constexpr std::string_view kTableHints[] = {
+    "NOLOCK",   "READUNCOMMITTED", "READCOMMITTED", "REPEATABLEREAD", "SERIALIZABLE",
+    "HOLDLOCK", "UPDLOCK",         "XLOCK",         "TABLOCK",        "TABLOCKX",
+    "ROWLOCK",  "PAGLOCK",         "NOEXPAND",      "FASTFIRSTROW"};
+
 }  // namespace
 
 bool Parser::ParseStringAlias(std::string& out) {
@@ -26,6 +33,21 @@ bool Parser::ParseStringAlias(std::string& out) {
   }
   out = t.value;
   return true;
+}
+
+bool Parser::ParseTableHints(std::vector<std::string>& hints) {
+  if (!ExpectOp("(")) return false;
+  do {
+    const Token& hint = Peek();
+    if (hint.kind != TokenKind::kIdentifier) return Fail(hint);
+    std::string word = ToUpper(hint.raw);
+    bool known = false;
+    for (std::string_view name : kTableHints) known = known || word == name;
+    if (!known) return NotSupported("The table hint " + word, hint);
+    Next();
+    hints.push_back(std::move(word));
+  } while (AcceptOp(",") || (Peek().kind == TokenKind::kIdentifier && !PeekOp(")")));
+  return ExpectOp(")");
 }
 
 bool Parser::ParseSelect(SelectStmt& out) {
@@ -84,7 +106,12 @@ bool Parser::ParseSelect(SelectStmt& out) {
     } else if (IsName(Peek())) {
       from.alias = Next().value;
     }
-    if (PeekWord("WITH") && PeekOp("(", 1)) return NotSupported("Table hints", Peek());
+    if (PeekWord("WITH") && PeekOp("(", 1)) {
+      Next();
+      if (!ParseTableHints(from.hints)) return false;
+    } else if (PeekOp("(") && !ParseTableHints(from.hints)) {
+      return false;
+    }
     if (PeekOp(",")) return NotSupported("Joins", Peek());
     for (std::string_view word : kJoinWords) {
       if (PeekWord(word)) return NotSupported("Joins", Peek());

@@ -184,8 +184,6 @@ constexpr OnOffOption kOnOffOptions[] = {
     {"REMOTE_PROC_TRANSACTIONS", false, true},
 };
 
-// Batches run one at a time and each sees only committed data, which every
-// isolation level allows; with nothing running at once nothing deadlocks.
 constexpr std::string_view kIsolationLevels[] = {"READ UNCOMMITTED", "READ COMMITTED",
                                                  "REPEATABLE READ", "SERIALIZABLE"};
 constexpr std::string_view kDeadlockPriorities[] = {"LOW", "NORMAL"};

@@ -95,6 +95,8 @@ class Parser {
   bool ParseConstraint(CreateTableStmt& table, const std::string& column, int line);
   bool ParseCreateIndex(Statement& out);
   bool ParseSelect(SelectStmt& out);
+  // `( hint [, hint] ... )` after a table name: the hints, in capitals.
+  bool ParseTableHints(std::vector<std::string>& hints);
   // AS 'name': a column alias written as a string.
   bool ParseStringAlias(std::string& out);
   bool ParseInsert(Statement& out);

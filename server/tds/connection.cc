@@ -308,35 +308,32 @@ bool Connection::RunAndReply(
     std::unique_lock<std::mutex> lock(engine_.mutex);
     // Logged out by another thread: this client has gone.
     if (!session_) return false;
+    bool cancelled = false;
+    bool gone = false;
+    // A batch that waits for another session's lock looks at the client
+    // every tenth of a second: a cancel, or a client that has gone, ends the
+    // wait.
+    LockWait wait = [&](std::chrono::steady_clock::time_point until) {
+      engine_.batch_ended.wait_until(
+          lock, std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)));
+      // The socket is looked at without the engine lock, which the departure
+      // check of other threads takes after the socket's.
+      lock.unlock();
+      ReadPending();
+      cancelled = cancelled || TakeAttention();
+      gone = gone || HungUp();
+      lock.lock();
+      return !cancelled && !gone && session_.has_value();
+    };
     try {
       Engine& engine = engine_.folder.engine();
       std::string old_database = engine.CurrentDatabase(*session_);
       BatchOutcome outcome;
-      if (!sql.empty()) outcome = engine_.folder.Execute(*session_, sql);
-      // Another session's transaction holds the server: try again each time
-      // a batch ends, until LOCK_TIMEOUT runs out or the client cancels.
-      const int64_t timeout = engine.LockTimeout(*session_);
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
-      while (outcome.blocked && timeout != 0) {
-        // A cancel, or a client that has gone, is seen within a tenth of a
-        // second even if no batch ends meanwhile.
-        auto wake = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-        if (timeout > 0) wake = std::min(wake, deadline);
-        engine_.batch_ended.wait_until(lock, wake);
-        // The socket is looked at without the engine lock, which the
-        // departure check of other threads takes after the socket's.
+      if (!sql.empty()) outcome = engine_.folder.Execute(*session_, sql, wait);
+      if (!session_ || gone) return false;
+      if (cancelled) {
         lock.unlock();
-        ReadPending();
-        bool cancelled = TakeAttention();
-        bool gone = HungUp();
-        lock.lock();
-        if (!session_ || gone) return false;
-        if (cancelled) {
-          lock.unlock();
-          return Send(PacketType::kReply, AttentionReply(context_));
-        }
-        if (timeout > 0 && std::chrono::steady_clock::now() >= deadline) break;
-        outcome = engine_.folder.Execute(*session_, sql);
+        return Send(PacketType::kReply, AttentionReply(context_));
       }
       std::string new_database = engine.CurrentDatabase(*session_);
       reply = make_reply(outcome, old_database, new_database);

@@ -23,8 +23,8 @@ class Connection;
 struct SharedEngine {
   DataFolder& folder;
   std::mutex& mutex;
-  // Notified, under `mutex`, whenever a batch ends or a session logs out:
-  // a batch waiting for another session's transaction tries again.
+  // Notified, under `mutex`, whenever a batch ends, a session logs out or
+  // the engine releases locks: a batch waiting for a lock tries again.
   std::condition_variable& batch_ended;
   std::string server_name;
   // Logs out the sessions of the other clients that have already left; run

@@ -65,9 +65,11 @@ class ListenerImpl {
     }
     port_ = acceptor->local_endpoint().port();
     server_name_ = options_.server_name;
-    if (server_name_.empty()) {
+    {
       std::lock_guard<std::mutex> engine_lock(engine_mutex_);
-      server_name_ = folder_.engine().options().name;
+      if (server_name_.empty()) server_name_ = folder_.engine().options().name;
+      // A batch waiting for a lock tries again when another releases one.
+      folder_.engine().OnLocksReleased([this] { batch_ended_.notify_all(); });
     }
     acceptor_ = std::move(acceptor);
     io_.restart();
@@ -95,6 +97,11 @@ class ListenerImpl {
     }
     for (auto& client : clients) client->connection->Close();
     for (auto& client : clients) client->thread.join();
+    {
+      // The engine may outlive this listener.
+      std::lock_guard<std::mutex> engine_lock(engine_mutex_);
+      folder_.engine().OnLocksReleased({});
+    }
     acceptor_.reset();
     port_ = 0;
   }
