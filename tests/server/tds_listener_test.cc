@@ -234,6 +234,70 @@ TEST_F(TdsListener, AnOpenTransactionMakesOtherClientsWait) {
     leaver.Batch("BEGIN TRAN DELETE FROM waited");
   }
   EXPECT_EQ(RowsText(waiter.Batch("SELECT COUNT(*) FROM waited")), "2\n");
+
+  // So does one that leaves while it waits, with locks of its own.
+  holder.Batch("CREATE TABLE other (n INT) BEGIN TRAN INSERT INTO waited VALUES (3)");
+  {
+    TestClient leaver(port_);
+    ASSERT_TRUE(LoggedIn(leaver.Login("secret")));
+    leaver.Batch("BEGIN TRAN SELECT n FROM other WITH (HOLDLOCK)");
+    ASSERT_TRUE(leaver.Send(PacketType::kSqlBatch, EncodeSqlBatch("SELECT a FROM waited", false)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(Only<ServerMessage>(holder.Batch("INSERT INTO other VALUES (1) COMMIT")).empty());
+}
+
+// Two clients that each hold a table the other's next statement needs: the
+// one that would wait in a circle gets 1205 and loses its transaction, and
+// the other goes on. DEADLOCK_PRIORITY LOW picks the victim instead.
+TEST_F(TdsListener, ADeadlockEndsOneTransactionAndTheOtherGoesOn) {
+  TestClient setup(port_);
+  ASSERT_TRUE(LoggedIn(setup.Login("secret")));
+  setup.Batch(
+      "CREATE TABLE d1 (n INT) CREATE TABLE d2 (n INT) INSERT INTO d1 VALUES (1) "
+      "INSERT INTO d2 VALUES (1)");
+  for (bool first_is_low : {false, true}) {
+    SCOPED_TRACE(first_is_low ? "the first is LOW" : "both NORMAL");
+    TestClient first(port_);
+    TestClient second(port_);
+    ASSERT_TRUE(LoggedIn(first.Login("secret")));
+    ASSERT_TRUE(LoggedIn(second.Login("secret")));
+    if (first_is_low) first.Batch("SET DEADLOCK_PRIORITY LOW");
+    first.Batch("BEGIN TRAN SELECT n FROM d1 WITH (HOLDLOCK)");
+    second.Batch("BEGIN TRAN SELECT n FROM d2 WITH (HOLDLOCK)");
+    // The first changes d2, which the second holds: it waits.
+    ASSERT_TRUE(first.Send(PacketType::kSqlBatch,
+                           EncodeSqlBatch("UPDATE d2 SET n = 2 SELECT @@TRANCOUNT", false)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // The second changes d1, which the first holds: a circle.
+    ASSERT_TRUE(second.Send(PacketType::kSqlBatch,
+                            EncodeSqlBatch("UPDATE d1 SET n = 2 SELECT @@TRANCOUNT", false)));
+    std::optional<Message> first_reply = first.Receive();
+    std::optional<Message> second_reply = second.Receive();
+    ASSERT_TRUE(first_reply && second_reply);
+    std::vector<Token> victim =
+        DecodeTokens((first_is_low ? first_reply : second_reply)->payload, Layout::kTds71);
+    std::vector<Token> survivor =
+        DecodeTokens((first_is_low ? second_reply : first_reply)->payload, Layout::kTds71);
+    std::vector<ServerMessage> errors = Only<ServerMessage>(victim);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].number, 1205);
+    EXPECT_EQ(errors[0].severity, 13);
+    EXPECT_NE(errors[0].text.find("was deadlocked on lock resources with another process and "
+                                  "has been chosen as the deadlock victim"),
+              std::string::npos);
+    // The victim's batch ended there, its transaction rolled back.
+    EXPECT_EQ(RowsText(victim), "");
+    EXPECT_TRUE(Only<ServerMessage>(survivor).empty());
+    EXPECT_EQ(RowsText(survivor), "1\n");
+    TestClient& survivor_client = first_is_low ? second : first;
+    TestClient& victim_client = first_is_low ? first : second;
+    EXPECT_EQ(RowsText(victim_client.Batch("SELECT @@TRANCOUNT")), "0\n");
+    survivor_client.Batch("COMMIT");
+    EXPECT_EQ(RowsText(setup.Batch("SELECT n FROM d1 SELECT n FROM d2")),
+              first_is_low ? "2\n1\n" : "1\n2\n");
+    setup.Batch("UPDATE d1 SET n = 1 UPDATE d2 SET n = 1");
+  }
 }
 
 TEST_F(TdsListener, BigRepliesSpanSeveralPackets) {
