@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 #include <unordered_set>
 
@@ -108,6 +109,18 @@ class Engine::StoreTransactions : public TransactionControl {
   }
   int StatementLevel(const Session& session) const override {
     return engine_.locks_->Level(session.id);
+  }
+  Status Pause(Session& session, std::chrono::steady_clock::time_point until) override {
+    auto running = engine_.running_.find(session.id);
+    if (running == engine_.running_.end() || !running->second.wait) {
+      std::this_thread::sleep_until(until);
+      return std::nullopt;
+    }
+    do {
+      if (running->second.departing || !(*running->second.wait)(until))
+        return Raise(Msg::kCancelled);
+    } while (std::chrono::steady_clock::now() < until);
+    return std::nullopt;
   }
 
   static std::string SavepointName(size_t savepoint) { return "t" + std::to_string(savepoint); }

@@ -42,6 +42,37 @@ constexpr MessageRow kMessages[] = {
     {Msg::kTooManySelectItems, 1056, 15,
      "The number of elements in the select list exceeds the maximum allowed number of %d "
      "elements."},
+    {Msg::kLabelRedeclared, 132, 15,
+     "The label '%.*ls' has already been declared. Label names must be unique within a query "
+     "batch or stored procedure."},
+    {Msg::kLabelNotDeclared, 133, 15,
+     "A GOTO statement references the label '%.*ls' but the label has not been declared."},
+    {Msg::kVariableRedeclared, 134, 15,
+     "The variable name '%.*ls' has already been declared. Variable names must be unique within "
+     "a query batch or stored procedure."},
+    {Msg::kBreakOutsideWhile, 135, 15,
+     "Cannot use a BREAK statement outside the scope of a WHILE statement."},
+    {Msg::kContinueOutsideWhile, 136, 15,
+     "Cannot use a CONTINUE statement outside the scope of a WHILE statement."},
+    {Msg::kReturnValueHere, 178, 15,
+     "A RETURN statement with a return value cannot be used in this context."},
+    {Msg::kAssignmentWithRetrieval, 141, 15,
+     "A SELECT statement that assigns a value to a variable must not be combined with "
+     "data-retrieval operations."},
+    {Msg::kWaitforTimeSyntax, 148, 15,
+     "Incorrect time syntax in time string '%.*ls' used with WAITFOR."},
+    {Msg::kRaiserrorNumber, 2732, 16,
+     "Error number %ld is invalid. The number must be from %ld through %ld."},
+    {Msg::kRaiserrorSeverity, 2754, 16,
+     "Error severity levels greater than %d can only be specified by members of the sysadmin "
+     "role, using the WITH LOG option."},
+    {Msg::kRaiserrorNotFound, 2758, 16,
+     "RAISERROR could not locate entry for error %d in sysmessages."},
+    {Msg::kRaiserrorArgumentType, 2786, 16,
+     "The data type of substitution parameter %d does not match the expected type of the format "
+     "specification."},
+    // RAISERROR's own text, severity and state replace these.
+    {Msg::kRaiserrorMessage, 50000, 16, "%s"},
     {Msg::kInvalidObjectName, 208, 16, "Invalid object name '%.*ls'."},
     {Msg::kInvalidColumnName, 207, 16, "Invalid column name '%.*ls'."},
     {Msg::kObjectExists, 2714, 16, "There is already an object named '%.*ls' in the database."},
@@ -360,7 +391,7 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
     {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},
     {Msg::kInternalError, 50000, 16, "Internal error in the server: %s."},
-    {Msg::kCancelled, 50000, 16, "The batch was cancelled while it waited for a lock."},
+    {Msg::kCancelled, 50000, 16, "The batch was cancelled by its client."},
     {Msg::kStoreFull, 1105, 17,
      "Could not allocate space in the data folder '%s' because the disk is full; the batch was "
      "undone."},

@@ -60,6 +60,7 @@ struct Session {
   std::string server_name;
   int64_t rowcount = 0;             // @@ROWCOUNT
   std::optional<int64_t> identity;  // @@IDENTITY
+  int last_error = 0;               // @@ERROR
   SessionOptions options;           // SET
   TransactionState transaction;
 };

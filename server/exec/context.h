@@ -19,6 +19,10 @@ namespace server {
 // SQL Server's limit on nested procedure, view and function calls.
 inline constexpr int kMaxNesting = 32;
 
+// Where control goes after a statement: on to the next, or out of the
+// enclosing loop, block, procedure or batch (to a label, for GOTO).
+enum class Flow { kNext, kBreak, kContinue, kReturn, kGoto };
+
 // What one statement runs with: the server, the session it runs on (and
 // the other sessions, which hold databases in use), and the outcome being
 // built for the batch.
@@ -31,8 +35,14 @@ struct ExecContext {
   const std::vector<std::unique_ptr<Session>>& sessions;
   BatchOutcome& outcome;
   int depth = 0;  // nesting of procedure bodies and views
-  // Parameters of the procedure being run, by name with @.
+  // Variables of the batch, or parameters and variables of the procedure
+  // being run, by name with @.
   std::map<std::string, Scalar> variables;
+  Flow flow = Flow::kNext;
+  std::string jump_label;                // GOTO's
+  std::optional<int64_t> return_status;  // RETURN's, for the procedure's caller
+  int64_t rounds = 0;                    // loop rounds and jumps so far
+  int statement_line = 1;                // line of the statement being run
 
   const Collation& collation() const { return server.collation; }
   // The session's current database; null only if it vanished, which the

@@ -418,8 +418,10 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
       out = BinaryScalar(std::move(bytes));
     } else if (global == "@@TRANCOUNT") {
       out = IntScalar(exec.session.transaction.count);
-    } else if (global == "@@ERROR" || global == "@@NESTLEVEL") {
-      out = IntScalar(global == "@@NESTLEVEL" ? exec.depth : 0);
+    } else if (global == "@@ERROR") {
+      out = IntScalar(exec.session.last_error);
+    } else if (global == "@@NESTLEVEL") {
+      out = IntScalar(exec.depth);
     } else if (global == "@@OPTIONS") {
       out = IntScalar(exec.session.options.Bits());
     } else if (global == "@@TEXTSIZE") {

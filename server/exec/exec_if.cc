@@ -10,6 +10,7 @@ Status ExecuteIf(const IfStmt& stmt, ExecContext& ctx) {
   if (Status s = BindColumns(*stmt.condition, nullptr, ctx.collation())) return s;
   bool holds = false;
   if (Status s = Test(*stmt.condition, EvalScope{ctx}, holds)) return s;
+  ctx.session.last_error = 0;
   const Statement* branch = holds ? stmt.then_branch.get() : stmt.else_branch.get();
   return branch ? RunStatement(*branch, ctx) : std::nullopt;
 }

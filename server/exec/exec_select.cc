@@ -238,8 +238,25 @@ Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out) {
 }
 
 Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx) {
+  size_t assignments = 0;
+  for (const SelectItem& item : stmt.items) assignments += item.variable.empty() ? 0 : 1;
+  if (assignments > 0 && assignments < stmt.items.size())
+    return Raise(Msg::kAssignmentWithRetrieval);
   QueryResult query;
   if (Status s = RunSelect(stmt, ctx, query)) return s;
+  if (assignments > 0) {
+    // Each row sets the variables in turn, so the last one's values stay;
+    // with no rows they keep theirs.
+    if (!query.rows.empty()) {
+      const Row& last = query.rows.back();
+      for (size_t i = 0; i < stmt.items.size(); ++i) {
+        Scalar value{query.schema.types[i], last[i]};
+        if (Status s = AssignVariable(stmt.items[i].variable, value, ctx)) return s;
+      }
+    }
+    ctx.CountRows(static_cast<int64_t>(query.rows.size()));
+    return std::nullopt;
+  }
   ResultSet result;
   result.columns = std::move(query.schema.names);
   result.types.reserve(query.schema.types.size());

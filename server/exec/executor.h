@@ -29,6 +29,17 @@ Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx);
 Status ExecutePrint(const PrintStmt& stmt, ExecContext& ctx);
 Status ExecuteTransaction(const TransactionStmt& stmt, ExecContext& ctx);
 Status ExecuteIf(const IfStmt& stmt, ExecContext& ctx);
+Status ExecuteDeclare(const DeclareStmt& stmt, ExecContext& ctx);
+Status ExecuteSetVariable(const SetVariableStmt& stmt, ExecContext& ctx);
+Status ExecuteBlock(const BlockStmt& stmt, ExecContext& ctx);
+Status ExecuteWhile(const WhileStmt& stmt, ExecContext& ctx);
+Status ExecuteJump(const JumpStmt& stmt, ExecContext& ctx);
+Status ExecuteWaitfor(const WaitforStmt& stmt, ExecContext& ctx);
+Status ExecuteRaiserror(const RaiserrorStmt& stmt, ExecContext& ctx);
+
+// Sets variable `name` (error 137 when it is not declared), converting
+// `value` to its type.
+Status AssignVariable(const std::string& name, const Scalar& value, ExecContext& ctx);
 
 // Runs one statement of any kind, unless NOEXEC or FMTONLY holds it back;
 // an error without a line gets the statement's.
@@ -46,9 +57,18 @@ enum class Access {
 // when it fails, nothing it stored remains.
 Status RunAtomically(ExecContext& ctx, Access access, const std::function<Status()>& body);
 
-// Runs a batch's (or a procedure body's) statements in order until the
-// first error, leaving out those parsed under SET PARSEONLY ON.
+// Runs a batch's (or a procedure body's) statements in order, leaving out
+// those parsed under SET PARSEONLY ON, until an error that ends the batch
+// (returned), a RETURN, or the end. A statement's own error is recorded and
+// the next one runs.
 Status RunStatements(const Batch& batch, ExecContext& ctx);
+// The same for the statements of a block or a loop's body; it stops where
+// control leaves them (ctx.flow), after taking a GOTO to one of its labels.
+Status RunStatementList(const std::vector<Statement>& statements, ExecContext& ctx,
+                        const std::vector<bool>* skip = nullptr);
+// One statement of such a list: its own error is recorded (and @@ERROR
+// set); an error that ends the batch is returned.
+Status RunListedStatement(const Statement& statement, ExecContext& ctx);
 
 }  // namespace server
 

@@ -33,13 +33,13 @@ Access AccessOf(const Statement& statement) {
                       std::is_same_v<T, DeleteStmt>) {
           return Access::kRows;
         }
-        if constexpr (std::is_same_v<T, SelectStmt> || std::is_same_v<T, UseStmt> ||
-                      std::is_same_v<T, SetStmt> || std::is_same_v<T, PrintStmt> ||
-                      std::is_same_v<T, TransactionStmt> || std::is_same_v<T, IfStmt> ||
-                      std::is_same_v<T, ExecStmt>) {
-          return Access::kRead;
+        if constexpr (std::is_same_v<T, CreateDatabaseStmt> ||
+                      std::is_same_v<T, DropDatabaseStmt> || std::is_same_v<T, CreateTableStmt> ||
+                      std::is_same_v<T, CreateIndexStmt> || std::is_same_v<T, GrantStmt> ||
+                      std::is_same_v<T, CreateModuleStmt> || std::is_same_v<T, DropObjectStmt>) {
+          return Access::kCatalog;
         }
-        return Access::kCatalog;
+        return Access::kRead;
       },
       statement.node);
 }
@@ -59,18 +59,55 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
       parse_only[i] = parsing_only;
     }
   }
-  for (size_t i = 0; i < batch.statements.size(); ++i) {
-    if (parse_only[i]) continue;
-    Status s = RunStatement(batch.statements[i], ctx);
-    if (!s) continue;
-    if (EndsBatch(*s, ctx.session.options)) {
-      // Once per batch, whether the error came from the batch or from a
-      // procedure it ran.
-      if (ctx.depth == 0) EndTransactionAfterError(*s, ctx);
-      return s;
+  Status s = RunStatementList(batch.statements, ctx, &parse_only);
+  // Once per batch, whether the error came from the batch or from a
+  // procedure it ran.
+  if (s && ctx.depth == 0) EndTransactionAfterError(*s, ctx);
+  // RETURN ends the batch or procedure and nothing more.
+  if (ctx.flow == Flow::kReturn) ctx.flow = Flow::kNext;
+  return s;
+}
+
+Status RunListedStatement(const Statement& statement, ExecContext& ctx) {
+  Status s = RunStatement(statement, ctx);
+  if (!s) {
+    // @@ERROR: 0 after a statement that succeeded. Control of flow leaves
+    // it to the statements it runs (IF and WHILE clear it once they have
+    // tested their condition), and RAISERROR sets it itself.
+    bool keeps = std::holds_alternative<IfStmt>(statement.node) ||
+                 std::holds_alternative<WhileStmt>(statement.node) ||
+                 std::holds_alternative<BlockStmt>(statement.node) ||
+                 std::holds_alternative<JumpStmt>(statement.node) ||
+                 std::holds_alternative<DeclareStmt>(statement.node) ||
+                 std::holds_alternative<RaiserrorStmt>(statement.node);
+    if (!keeps) ctx.session.last_error = 0;
+    return std::nullopt;
+  }
+  ctx.session.last_error = s->number;
+  if (EndsBatch(*s, ctx.session.options)) return s;
+  // The statement failed alone (its changes undone); the rest runs.
+  ctx.outcome.AddError(std::move(*s), false);
+  return std::nullopt;
+}
+
+Status RunStatementList(const std::vector<Statement>& statements, ExecContext& ctx,
+                        const std::vector<bool>* skip) {
+  for (size_t i = 0; i < statements.size(); ++i) {
+    if (skip && (*skip)[i]) continue;
+    if (Status s = RunListedStatement(statements[i], ctx)) return s;
+    if (ctx.flow == Flow::kGoto) {
+      // A label of this list takes it; otherwise an enclosing one does.
+      for (size_t j = 0; j < statements.size(); ++j) {
+        const auto* label = std::get_if<JumpStmt>(&statements[j].node);
+        if (label && label->kind == JumpKind::kLabel &&
+            ctx.collation().Equal(label->label, ctx.jump_label)) {
+          ctx.flow = Flow::kNext;
+          i = j;
+          break;
+        }
+      }
     }
-    // The statement failed alone (its changes undone); the rest runs.
-    ctx.outcome.AddError(std::move(*s), false);
+    if (ctx.flow != Flow::kNext) return std::nullopt;
   }
   return std::nullopt;
 }
@@ -107,6 +144,13 @@ Status RunInScope(const Statement& statement, ExecContext& ctx) {
           if constexpr (std::is_same_v<T, PrintStmt>) return ExecutePrint(node, ctx);
           if constexpr (std::is_same_v<T, TransactionStmt>) return ExecuteTransaction(node, ctx);
           if constexpr (std::is_same_v<T, IfStmt>) return ExecuteIf(node, ctx);
+          if constexpr (std::is_same_v<T, DeclareStmt>) return ExecuteDeclare(node, ctx);
+          if constexpr (std::is_same_v<T, SetVariableStmt>) return ExecuteSetVariable(node, ctx);
+          if constexpr (std::is_same_v<T, BlockStmt>) return ExecuteBlock(node, ctx);
+          if constexpr (std::is_same_v<T, WhileStmt>) return ExecuteWhile(node, ctx);
+          if constexpr (std::is_same_v<T, JumpStmt>) return ExecuteJump(node, ctx);
+          if constexpr (std::is_same_v<T, WaitforStmt>) return ExecuteWaitfor(node, ctx);
+          if constexpr (std::is_same_v<T, RaiserrorStmt>) return ExecuteRaiserror(node, ctx);
         },
         statement.node);
   };
@@ -118,7 +162,11 @@ Status RunInScope(const Statement& statement, ExecContext& ctx) {
   // no savepoint is ever open around a BEGIN, COMMIT or ROLLBACK.
   bool atomic = !std::holds_alternative<TransactionStmt>(statement.node) &&
                 !std::holds_alternative<IfStmt>(statement.node) &&
-                !std::holds_alternative<ExecStmt>(statement.node);
+                !std::holds_alternative<ExecStmt>(statement.node) &&
+                !std::holds_alternative<BlockStmt>(statement.node) &&
+                !std::holds_alternative<WhileStmt>(statement.node) &&
+                !std::holds_alternative<JumpStmt>(statement.node) &&
+                !std::holds_alternative<WaitforStmt>(statement.node);
   Status status;
   if (atomic) {
     status = RunAtomically(ctx, AccessOf(statement), [&] { return run(statement); });
@@ -133,6 +181,7 @@ Status RunInScope(const Statement& statement, ExecContext& ctx) {
 
 Status RunStatement(const Statement& statement, ExecContext& ctx) {
   if (HeldBack(statement, ctx.session.options)) return std::nullopt;
+  ctx.statement_line = statement.line;
   // The locks the statement takes to its own end go when it ends.
   int level = ctx.transactions.EnterStatement(ctx.session);
   Status status = RunInScope(statement, ctx);

@@ -1,6 +1,7 @@
 #ifndef TAVORA_SERVER_EXEC_TRANSACTION_CONTROL_H_
 #define TAVORA_SERVER_EXEC_TRANSACTION_CONTROL_H_
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -59,6 +60,10 @@ class TransactionControl {
   virtual void LeaveStatement(const Session& session, int level) = 0;
   // The level of the session's innermost statement.
   virtual int StatementLevel(const Session& session) const = 0;
+  // Lets the batch wait until `until` (WAITFOR), or only look whether its
+  // client has cancelled it, letting other sessions run meanwhile. Fails
+  // with the cancel when the client cancels or leaves.
+  virtual Status Pause(Session& session, std::chrono::steady_clock::time_point until) = 0;
 };
 
 }  // namespace server

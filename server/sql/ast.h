@@ -140,7 +140,8 @@ struct CreateIndexStmt {
 };
 
 struct SelectItem {
-  ExprPtr expr;  // absent for *
+  std::string variable;  // SELECT @v = expr: the variable it sets, with @
+  ExprPtr expr;          // absent for *
   bool star = false;
   std::string star_qualifier;  // t.*
   std::string alias;
@@ -278,10 +279,59 @@ struct IfStmt {
   std::unique_ptr<Statement> else_branch;  // absent without ELSE
 };
 
-using StatementNode =
-    std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt, CreateIndexStmt,
-                 SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt, GrantStmt,
-                 CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt, TransactionStmt, IfStmt>;
+struct Statement;
+
+// DECLARE @a type [, @b type] ...
+struct DeclareStmt {
+  struct Variable {
+    std::string name;  // with @
+    DeclaredType type;
+  };
+  std::vector<Variable> variables;
+};
+
+// SET @v = expr
+struct SetVariableStmt {
+  std::string name;
+  ExprPtr value;
+};
+
+// BEGIN ... END
+struct BlockStmt {
+  std::vector<Statement> statements;
+};
+
+struct WhileStmt {
+  ExprPtr condition;
+  std::unique_ptr<Statement> body;
+};
+
+// BREAK, CONTINUE, RETURN [value], GOTO label and `label:`.
+enum class JumpKind { kBreak, kContinue, kReturn, kGoto, kLabel };
+struct JumpStmt {
+  JumpKind kind = JumpKind::kBreak;
+  ExprPtr value;      // RETURN's
+  std::string label;  // GOTO's and a label's
+};
+
+// WAITFOR DELAY 'hh:mm[:ss[.mmm]]'
+struct WaitforStmt {
+  ExprPtr delay;
+};
+
+// RAISERROR (message, severity, state [, argument] ...) [WITH option, ...]
+struct RaiserrorStmt {
+  std::vector<ExprPtr> args;
+  bool log = false;
+  bool nowait = false;
+  bool seterror = false;
+};
+
+using StatementNode = std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt,
+                                   CreateIndexStmt, SelectStmt, InsertStmt, UpdateStmt, DeleteStmt,
+                                   ExecStmt, GrantStmt, CreateModuleStmt, DropObjectStmt, SetStmt,
+                                   PrintStmt, TransactionStmt, IfStmt, DeclareStmt, SetVariableStmt,
+                                   BlockStmt, WhileStmt, JumpStmt, WaitforStmt, RaiserrorStmt>;
 
 struct Statement {
   int line = 1;

@@ -63,7 +63,11 @@ bool Parser::ParseSelect(SelectStmt& out) {
   }
   do {
     SelectItem item;
-    if (AcceptOp("*")) {
+    if (Peek().kind == TokenKind::kVariable && PeekOp("=", 1)) {
+      item.variable = Next().value;
+      Next();
+      if (!ParseScalar(item.expr)) return false;
+    } else if (AcceptOp("*")) {
       item.star = true;
     } else if (IsName(Peek()) && PeekOp(".", 1) && PeekOp("*", 2)) {
       item.star = true;

@@ -193,7 +193,7 @@ constexpr std::string_view kDeadlockPriorities[] = {"LOW", "NORMAL"};
 bool Parser::ParseSet(Statement& out) {
   const Token& set_token = Next();
   SetStmt set;
-  if (Peek().kind == TokenKind::kVariable) return NotSupported("Variables", Peek());
+  if (Peek().kind == TokenKind::kVariable) return ParseSetVariable(out);
   auto refuse = [&] { return NotSupported("SET " + set.option + " " + set.value, set_token); };
   for (const OnOffOption& option : kOnOffOptions) {
     if (!AcceptWord(option.name)) continue;

@@ -190,20 +190,33 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   if (PeekWord("SET")) return ParseSet(out);
   if (PeekWord("PRINT")) return ParsePrint(out);
   if (PeekWord("IF")) return ParseIf(out, first_statement_rule);
+  if (PeekWord("WHILE")) return ParseWhile(out, first_statement_rule);
+  if (PeekWord("DECLARE")) return ParseDeclare(out);
+  if (PeekWord("BREAK") || PeekWord("CONTINUE") || PeekWord("RETURN") || PeekWord("GOTO"))
+    return ParseJump(out);
+  if (PeekWord("WAITFOR")) return ParseWaitfor(out);
+  if (PeekWord("RAISERROR")) return ParseRaiserror(out);
   if (PeekWord("COMMIT") || PeekWord("ROLLBACK") || PeekWord("SAVE")) return ParseTransaction(out);
   // BEGIN TRAN starts a transaction; BEGIN alone opens a block, refused below.
   if (PeekWord("BEGIN") && (PeekWord("TRAN", 1) || PeekWord("TRANSACTION", 1)))
     return ParseTransaction(out);
   if (PeekWord("BEGIN") && PeekWord("DISTRIBUTED", 1))
     return NotSupported("BEGIN DISTRIBUTED TRANSACTION", t);
+  if (PeekWord("BEGIN")) return ParseBlock(out, first_statement_rule);
+  // label:
+  if (IsName(t) && PeekOp(":", 1)) {
+    JumpStmt label{JumpKind::kLabel, nullptr, Next().value};
+    Next();
+    out.node = std::move(label);
+    return true;
+  }
   // A batch may start with a bare procedure name: SQL Server runs it.
   if (first_in_batch && IsName(t)) return ParseExec(out, true);
   static constexpr std::string_view kUnsupported[] = {
-      "ALTER",      "DECLARE",    "WHILE",    "BEGIN",       "TRUNCATE",  "DENY",
-      "REVOKE",     "BACKUP",     "RESTORE",  "DBCC",        "RAISERROR", "RETURN",
-      "GOTO",       "WAITFOR",    "KILL",     "OPEN",        "CLOSE",     "FETCH",
-      "DEALLOCATE", "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT",  "WRITETEXT",
-      "UPDATETEXT", "BULK",       "SETUSER",  "LOAD",        "DUMP"};
+      "ALTER",      "TRUNCATE", "DENY",        "REVOKE",   "BACKUP",    "RESTORE",
+      "DBCC",       "KILL",     "OPEN",        "CLOSE",    "FETCH",     "DEALLOCATE",
+      "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT", "WRITETEXT", "UPDATETEXT",
+      "BULK",       "SETUSER",  "LOAD",        "DUMP"};
   for (std::string_view word : kUnsupported) {
     if (PeekWord(word)) return NotSupported("The " + ToUpper(word) + " statement", t);
   }
@@ -216,6 +229,7 @@ std::variant<Batch, SqlError> ParseBatch(std::string_view text) {
   Parser parser(text, tokens);
   Batch batch;
   if (!parser.ParseStatements(batch, true)) return *parser.error();
+  if (Status s = CheckFlow(batch, /*procedure=*/false)) return *s;
   return batch;
 }
 
@@ -225,6 +239,7 @@ std::variant<Batch, SqlError> ParseBody(std::string_view text) {
   Parser parser(text, tokens);
   Batch batch;
   if (!parser.ParseStatements(batch, false)) return *parser.error();
+  if (Status s = CheckFlow(batch, /*procedure=*/true)) return *s;
   return batch;
 }
 

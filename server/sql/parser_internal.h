@@ -108,6 +108,15 @@ class Parser {
   bool ParseSet(Statement& out);
   bool ParsePrint(Statement& out);
   bool ParseIf(Statement& out, bool first_statement_rule);
+  // Control of flow (parse_control.cc).
+  bool ParseDeclare(Statement& out);
+  bool ParseSetVariable(Statement& out);
+  bool ParseBlock(Statement& out, bool first_statement_rule);
+  bool ParseWhile(Statement& out, bool first_statement_rule);
+  // BREAK, CONTINUE, RETURN [value] and GOTO label.
+  bool ParseJump(Statement& out);
+  bool ParseWaitfor(Statement& out);
+  bool ParseRaiserror(Statement& out);
   // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN.
   bool ParseTransaction(Statement& out);
   // A name or @variable after TRAN; a written name longer than
@@ -159,6 +168,12 @@ class Parser {
 
 // An expression node of `kind` on `line`.
 ExprPtr MakeExpr(ExprKind kind, int line);
+
+// The checks SQL Server makes on a batch, or a procedure body, before it
+// runs: labels (132, 133), variable declarations (134), BREAK and CONTINUE
+// outside WHILE (135, 136) and RETURN with a value outside a procedure
+// (178).
+Status CheckFlow(const Batch& batch, bool procedure);
 
 }  // namespace server
 

@@ -300,6 +300,25 @@ TEST_F(TdsListener, ADeadlockEndsOneTransactionAndTheOtherGoesOn) {
   }
 }
 
+// A batch that loops for ever lets the others run, and stops on a cancel.
+TEST_F(TdsListener, AnEndlessLoopLetsOthersRunAndStopsOnACancel) {
+  TestClient looper(port_);
+  TestClient other(port_);
+  ASSERT_TRUE(LoggedIn(looper.Login("secret")));
+  ASSERT_TRUE(LoggedIn(other.Login("secret")));
+  ASSERT_TRUE(
+      looper.Send(PacketType::kSqlBatch,
+                  EncodeSqlBatch("DECLARE @i INT SET @i = 0 WHILE 1 = 1 SET @i = @i + 1", false)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(RowsText(other.Batch("SELECT 7")), "7\n");
+  ASSERT_TRUE(looper.Send(PacketType::kAttention, {}));
+  std::optional<Message> ack = looper.Receive();
+  ASSERT_TRUE(ack);
+  EXPECT_EQ(DecodeTokens(ack->payload, Layout::kTds71),
+            (std::vector<Token>{Done{kTokenDone, kDoneAttention, 0, 0}}));
+  EXPECT_EQ(RowsText(looper.Batch("SELECT 8")), "8\n");
+}
+
 TEST_F(TdsListener, BigRepliesSpanSeveralPackets) {
   TestClient client(port_);
   ASSERT_TRUE(LoggedIn(client.Login("secret")));
