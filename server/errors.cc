@@ -59,6 +59,11 @@ constexpr MessageRow kMessages[] = {
     {Msg::kAssignmentWithRetrieval, 141, 15,
      "A SELECT statement that assigns a value to a variable must not be combined with "
      "data-retrieval operations."},
+    {Msg::kOutputConstant, 179, 15,
+     "Cannot use the OUTPUT option when passing a constant to a stored procedure."},
+    {Msg::kNotOutputParameter, 8162, 16,
+     "The formal parameter \"%.*ls\" was not declared as an OUTPUT parameter, but the actual "
+     "parameter passed in requested output."},
     {Msg::kWaitforTimeSyntax, 148, 15,
      "Incorrect time syntax in time string '%.*ls' used with WAITFOR."},
     {Msg::kRaiserrorNumber, 2732, 16,

@@ -34,6 +34,8 @@ enum class Msg {
   kContinueOutsideWhile,
   kReturnValueHere,
   kAssignmentWithRetrieval,
+  kOutputConstant,
+  kNotOutputParameter,
   kWaitforTimeSyntax,
   kRaiserrorNumber,
   kRaiserrorSeverity,

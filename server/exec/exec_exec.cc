@@ -136,6 +136,18 @@ Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& s
   ctx.session.options = caller_options;
   std::swap(ctx.variables, variables);
   if (status) return status;
+  // OUTPUT arguments take the parameters' last values.
+  for (size_t k = 0; k < stmt.args.size(); ++k) {
+    const ExecArg& arg = stmt.args[k];
+    if (!arg.output) continue;
+    size_t index = k;
+    for (size_t i = 0; i < names.size() && !arg.name.empty(); ++i) {
+      if (EqualNoCase(names[i], arg.name)) index = i;
+    }
+    const ModuleParameter& param = procedure.parameters[index];
+    if (!param.output) return ErrorAt(Msg::kNotOutputParameter, {param.name}, arg.line);
+    if (Status s = AssignVariable(arg.value->name, variables[param.name], ctx)) return s;
+  }
   // A procedure should leave @@TRANCOUNT as it found it. SQL Server only
   // reports this and goes on; here, as every error does, it ends the batch.
   int count = ctx.session.transaction.count;
@@ -174,9 +186,15 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
     }
     if (!object || object->kind != ObjectKind::kProcedure)
       return Raise(Msg::kProcedureNotFound, {name.Text()});
+    ctx.return_status.reset();
     status = RunUserProcedure(*object->module, *db, stmt, ctx);
   }
   if (status) return status;
+  if (!stmt.return_variable.empty()) {
+    // A procedure that ends without RETURN n returns 0, as system ones do.
+    Scalar returned = IntScalar(system ? 0 : ctx.return_status.value_or(0));
+    if (Status s = AssignVariable(stmt.return_variable, returned, ctx)) return s;
+  }
   ctx.outcome.row_counts.push_back(-1);
   return std::nullopt;
 }

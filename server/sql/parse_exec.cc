@@ -40,8 +40,11 @@ bool Parser::ParseExec(Statement& out, bool implicit) {
   if (!implicit) Next();
   ExecStmt exec;
   if (PeekOp("(")) return NotSupported("EXECUTE of a character string", Peek());
-  if (Peek().kind == TokenKind::kVariable)
-    return NotSupported("EXECUTE @return_status = ...", Peek());
+  if (Peek().kind == TokenKind::kVariable) {
+    if (!PeekOp("=", 1)) return NotSupported("EXECUTE of a procedure named by a variable", Peek());
+    exec.return_variable = Next().value;
+    Next();
+  }
   if (!ParseObjectName(exec.procedure)) return false;
   if (AcceptOp(";")) {
     // A numbered procedure group member ("proc;2").
@@ -92,7 +95,14 @@ bool Parser::ParseExecArg(ExecArg& out) {
   } else {
     return Fail(t);
   }
-  if (AcceptWord("OUTPUT") || AcceptWord("OUT")) out.output = true;
+  if (AcceptWord("OUTPUT") || AcceptWord("OUT")) {
+    out.output = true;
+    if (!out.value || out.value->kind != ExprKind::kVariable || out.value->name[1] == '@') {
+      SqlError error = Raise(Msg::kOutputConstant);
+      error.line = out.line;
+      return FailWith(std::move(error));
+    }
+  }
   return true;
 }
 
