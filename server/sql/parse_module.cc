@@ -180,7 +180,14 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
       !CollectBodySelects(module, body_pos)) {
     return false;
   }
-  // The body is parsed when it runs; one nested deeper than the parser takes
+  if (kind == ModuleKind::kProcedure) {
+    // A procedure's body is checked as it is created, so that nothing is
+    // accepted that could not run; it is parsed again when it runs.
+    Batch body;
+    if (!ParseStatements(body, false)) return false;
+    if (Status s = CheckFlow(body, /*procedure=*/true)) return FailWith(std::move(*s));
+  }
+  // Other bodies are parsed when they run; one nested deeper than the parser takes
   // could never run, so it is refused now, as SQL Server's compile refuses it.
   int depth = 0;
   for (; !AtEnd(); Next()) {
