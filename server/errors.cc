@@ -64,6 +64,9 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNotOutputParameter, 8162, 16,
      "The formal parameter \"%.*ls\" was not declared as an OUTPUT parameter, but the actual "
      "parameter passed in requested output."},
+    {Msg::kPreparedParameterMissing, 8178, 16,
+     "Prepared statement '%.*ls' expects parameter %.*ls, which was not supplied."},
+    {Msg::kProcedureExpectsType, 214, 16, "Procedure expects parameter '%ls' of type '%ls'."},
     {Msg::kWaitforTimeSyntax, 148, 15,
      "Incorrect time syntax in time string '%.*ls' used with WAITFOR."},
     {Msg::kRaiserrorNumber, 2732, 16,

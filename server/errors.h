@@ -36,6 +36,8 @@ enum class Msg {
   kAssignmentWithRetrieval,
   kOutputConstant,
   kNotOutputParameter,
+  kPreparedParameterMissing,
+  kProcedureExpectsType,
   kWaitforTimeSyntax,
   kRaiserrorNumber,
   kRaiserrorSeverity,

@@ -2,6 +2,8 @@
 // and named arguments bound as SQL Server binds them (201, 8144, 8145, 8143,
 // 119, 2812).
 
+#include <algorithm>
+#include <span>
 #include <utility>
 
 #include "server/exec/eval.h"
@@ -9,6 +11,7 @@
 #include "server/exec/locking.h"
 #include "server/exec/relation.h"
 #include "server/exec/system_procedures.h"
+#include "server/exec/type_resolution.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -17,15 +20,15 @@ namespace {
 
 // Matches arguments to parameter positions and evaluates them; a DEFAULT
 // argument stays empty.
-Status BindArguments(const ExecStmt& stmt, const std::vector<std::string>& params,
+Status BindArguments(std::span<const ExecArg> args, const std::vector<std::string>& params,
                      const std::string& procedure, ExecContext& ctx,
                      std::vector<std::optional<Scalar>>& values) {
   values.assign(params.size(), std::nullopt);
   std::vector<bool> seen(params.size(), false);
   size_t position = 0;
   bool named = false;
-  for (size_t k = 0; k < stmt.args.size(); ++k) {
-    const ExecArg& arg = stmt.args[k];
+  for (size_t k = 0; k < args.size(); ++k) {
+    const ExecArg& arg = args[k];
     size_t index = 0;
     if (arg.name.empty()) {
       if (named) return ErrorAt(Msg::kNamedThenPositional, {std::to_string(k + 1)}, arg.line);
@@ -69,7 +72,7 @@ Status RunSystemProcedure(const SystemProcedure& procedure, const ExecStmt& stmt
   std::vector<std::string> names;
   for (const ParamSpec& param : procedure.params) names.push_back(param.name);
   std::vector<std::optional<Scalar>> values;
-  if (Status s = BindArguments(stmt, names, procedure.name, ctx, values)) return s;
+  if (Status s = BindArguments(stmt.args, names, procedure.name, ctx, values)) return s;
   for (size_t i = 0; i < procedure.params.size(); ++i) {
     const ParamSpec& param = procedure.params[i];
     if (!values[i]) {
@@ -96,13 +99,15 @@ Status RunSystemProcedure(const SystemProcedure& procedure, const ExecStmt& stmt
   return procedure.handler(ProcArgs(procedure, std::move(values)), ctx);
 }
 
-Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& stmt,
-                        ExecContext& ctx) {
+// Runs a procedure's body, or the text sp_executesql runs (`prepared`),
+// with `args` bound to its parameters.
+Status RunUserProcedure(const Module& procedure, Database& db, std::span<const ExecArg> args,
+                        ExecContext& ctx, bool prepared = false) {
   if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
   std::vector<std::string> names;
   for (const ModuleParameter& param : procedure.parameters) names.push_back(param.name);
   std::vector<std::optional<Scalar>> values;
-  if (Status s = BindArguments(stmt, names, procedure.name, ctx, values)) return s;
+  if (Status s = BindArguments(args, names, procedure.name, ctx, values)) return s;
   std::map<std::string, Scalar> variables;
   for (size_t i = 0; i < procedure.parameters.size(); ++i) {
     const ModuleParameter& param = procedure.parameters[i];
@@ -114,13 +119,17 @@ Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& s
       if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
       EvalScope scope{ctx};
       if (Status s = Evaluate(*std::get<ExprPtr>(parsed), scope, value)) return s;
+    } else if (prepared) {
+      return Raise(Msg::kPreparedParameterMissing, {procedure.name, param.name});
     } else {
       return Raise(Msg::kParameterMissing, {procedure.name, param.name});
     }
     if (Status s = ToParameter(Scalar(value), param.type, value)) return s;
     variables[param.name] = std::move(value);
   }
-  auto parsed = ParseBody(procedure.body);
+  // sp_executesql's text is a batch of its own (CREATE VIEW and the like
+  // may only come first in it).
+  auto parsed = prepared ? ParseBatch(procedure.body) : ParseBody(procedure.body);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   const Batch& body = std::get<Batch>(parsed);
   // The body runs in the procedure's database with its parameters; USE
@@ -137,8 +146,8 @@ Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& s
   std::swap(ctx.variables, variables);
   if (status) return status;
   // OUTPUT arguments take the parameters' last values.
-  for (size_t k = 0; k < stmt.args.size(); ++k) {
-    const ExecArg& arg = stmt.args[k];
+  for (size_t k = 0; k < args.size(); ++k) {
+    const ExecArg& arg = args[k];
     if (!arg.output) continue;
     size_t index = k;
     for (size_t i = 0; i < names.size() && !arg.name.empty(); ++i) {
@@ -158,9 +167,80 @@ Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& s
   return std::nullopt;
 }
 
+// A character argument of sp_executesql; NULL or absent is "".
+Status TextArgument(std::span<const ExecArg> args, size_t k, std::string_view param,
+                    ExecContext& ctx, std::string& out) {
+  out.clear();
+  if (k >= args.size() || args[k].is_default) return std::nullopt;
+  Scalar value;
+  if (Status s = BindColumns(*args[k].value, nullptr, ctx.collation())) return s;
+  if (Status s = Evaluate(*args[k].value, EvalScope{ctx}, value)) return s;
+  TypeFamily family = Family(value.type);
+  if ((family != TypeFamily::kCharacter && family != TypeFamily::kText) ||
+      !Info(value.type.base).unicode) {
+    return ErrorAt(Msg::kProcedureExpectsType, {param, "ntext/nchar/nvarchar"}, args[k].line);
+  }
+  if (!value.is_null()) out = std::get<std::string>(value.value);
+  return std::nullopt;
+}
+
+// sp_executesql @statement [, @params [, arguments...]]: the statement runs
+// as a procedure whose parameters @params declares.
+Status ExecuteSql(const ExecStmt& stmt, Database& db, ExecContext& ctx) {
+  std::span<const ExecArg> args = stmt.args;
+  if (args.empty()) return Raise(Msg::kParameterMissing, {"sp_executesql", "@statement"});
+  Module module;
+  std::string params;
+  if (Status s = TextArgument(args, 0, "@statement", ctx, module.body)) return s;
+  if (Status s = TextArgument(args, 1, "@parameters", ctx, params)) return s;
+  module.name = params.empty() ? module.body : "(" + params + ")" + module.body;
+  auto parsed = ParseParameterList(params);
+  if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+  const std::vector<ParameterDef>& defs = std::get<std::vector<ParameterDef>>(parsed);
+  for (size_t i = 0; i < defs.size(); ++i) {
+    ResolvedType type;
+    TypeUse use;
+    use.ordinal = static_cast<int>(i + 1);
+    use.column = defs[i].name;
+    if (Status s = ResolveType(defs[i].type, &db, ctx.collation(), use, type)) return s;
+    module.parameters.push_back(
+        {defs[i].name, type.type, defs[i].has_default, defs[i].default_text, defs[i].output});
+  }
+  return RunUserProcedure(module, db, args.subspan(std::min<size_t>(args.size(), 2)), ctx,
+                          /*prepared=*/true);
+}
+
+// EXEC (string): the text runs as a batch of its own, one level deeper,
+// without the caller's variables.
+Status ExecuteString(const Expr& text, ExecContext& ctx) {
+  if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
+  Scalar value;
+  if (Status s = BindColumns(text, nullptr, ctx.collation())) return s;
+  if (Status s = Evaluate(text, EvalScope{ctx}, value)) return s;
+  TypeFamily family = Family(value.type);
+  if (family != TypeFamily::kCharacter && family != TypeFamily::kText) {
+    return Raise(Msg::kNotSupported, {"EXECUTE of a value that is not a character string"});
+  }
+  if (value.is_null()) return std::nullopt;
+  auto parsed = ParseBatch(std::get<std::string>(value.value));
+  if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+  std::map<std::string, Scalar> variables;
+  std::swap(ctx.variables, variables);
+  ++ctx.depth;
+  Status status = RunStatements(std::get<Batch>(parsed), ctx);
+  --ctx.depth;
+  std::swap(ctx.variables, variables);
+  return status;
+}
+
 }  // namespace
 
 Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
+  if (stmt.text) {
+    if (Status s = ExecuteString(*stmt.text, ctx)) return s;
+    ctx.outcome.row_counts.push_back(-1);
+    return std::nullopt;
+  }
   const ObjectName& name = stmt.procedure;
   Database* db = DatabaseOf(name, ctx);
   if (!db && !name.database.empty()) return Raise(Msg::kDatabaseNotFoundOnUse, {name.database});
@@ -172,7 +252,12 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
     // FMTONLY nothing may change and no rows are read.
     return std::nullopt;
   }
-  if (system && db) {
+  bool dynamic = db && (name.owner.empty() || EqualNoCase(name.owner, "dbo")) &&
+                 EqualNoCase(name.name, "sp_executesql");
+  if (dynamic) {
+    ctx.return_status.reset();
+    status = ExecuteSql(stmt, *db, ctx);
+  } else if (system && db) {
     // A system procedure named with a database works in that database.
     DatabaseSwitch in_database(ctx.session, db->name);
     status = RunAtomically(ctx, Access::kCatalog,
@@ -187,7 +272,7 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
     if (!object || object->kind != ObjectKind::kProcedure)
       return Raise(Msg::kProcedureNotFound, {name.Text()});
     ctx.return_status.reset();
-    status = RunUserProcedure(*object->module, *db, stmt, ctx);
+    status = RunUserProcedure(*object->module, *db, stmt.args, ctx);
   }
   if (status) return status;
   if (!stmt.return_variable.empty()) {

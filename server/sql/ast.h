@@ -196,6 +196,7 @@ struct ExecArg {
 };
 
 struct ExecStmt {
+  ExprPtr text;                 // EXEC (string): the string; no procedure then
   std::string return_variable;  // EXEC @status = ...: the variable, with @
   ObjectName procedure;
   std::vector<ExecArg> args;

@@ -39,7 +39,11 @@ bool StartsArgument(const Parser& p) {
 bool Parser::ParseExec(Statement& out, bool implicit) {
   if (!implicit) Next();
   ExecStmt exec;
-  if (PeekOp("(")) return NotSupported("EXECUTE of a character string", Peek());
+  if (AcceptOp("(")) {
+    if (!ParseScalar(exec.text) || !ExpectOp(")")) return false;
+    out.node = std::move(exec);
+    return true;
+  }
   if (Peek().kind == TokenKind::kVariable) {
     if (!PeekOp("=", 1)) return NotSupported("EXECUTE of a procedure named by a variable", Peek());
     exec.return_variable = Next().value;

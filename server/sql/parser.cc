@@ -243,6 +243,16 @@ std::variant<Batch, SqlError> ParseBody(std::string_view text) {
   return batch;
 }
 
+std::variant<std::vector<ParameterDef>, SqlError> ParseParameterList(std::string_view text) {
+  std::vector<Token> tokens;
+  if (Status s = Tokenize(text, tokens)) return *s;
+  Parser parser(text, tokens);
+  CreateModuleStmt module;
+  if (!parser.ParseParameters(module, false) || (!parser.AtEnd() && !parser.Fail()))
+    return *parser.error();
+  return std::move(module.parameters);
+}
+
 std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text) {
   std::vector<Token> tokens;
   if (Status s = Tokenize(text, tokens)) return *s;

@@ -26,6 +26,10 @@ std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text);
 // statements) on its own, without the first-statement rule.
 std::variant<Batch, SqlError> ParseBody(std::string_view text);
 
+// A parameter list as sp_executesql takes it ("@a int, @b varchar(10)
+// OUTPUT"); empty text is no parameters.
+std::variant<std::vector<ParameterDef>, SqlError> ParseParameterList(std::string_view text);
+
 }  // namespace server
 
 #endif  // TAVORA_SERVER_SQL_PARSER_H_
