@@ -39,6 +39,7 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNestedTooDeeply, 191, 15,
      "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
      "smaller queries."},
+    {Msg::kCaseNestedTooDeeply, 125, 15, "Case expressions may only be nested to level %d."},
     {Msg::kTooManySelectItems, 1056, 15,
      "The number of elements in the select list exceeds the maximum allowed number of %d "
      "elements."},

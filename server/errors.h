@@ -25,6 +25,7 @@ enum class Msg {
   kColumnNotAllowedHere,
   kNumberOutOfRange,
   kNestedTooDeeply,
+  kCaseNestedTooDeeply,
   kTooManySelectItems,
   // Names.
   kInvalidObjectName,

@@ -239,28 +239,6 @@ Scalar BoolScalar(std::optional<bool> value) {
   return s;
 }
 
-DataType HigherType(const DataType& a, const DataType& b) {
-  int pa = Info(a.base).precedence, pb = Info(b.base).precedence;
-  if (pa != pb) return pa > pb ? a : b;
-  DataType t = a;
-  t.length = a.length > b.length ? a.length : b.length;
-  if (Family(a) == TypeFamily::kExact) {
-    int scale = a.scale > b.scale ? a.scale : b.scale;
-    int whole = (a.precision - a.scale) > (b.precision - b.scale) ? a.precision - a.scale
-                                                                  : b.precision - b.scale;
-    t.precision = whole + scale > 38 ? 38 : whole + scale;
-    t.scale = scale;
-  }
-  return t;
-}
-
-Status Coerce(const Scalar& in, const DataType& type, Scalar& out) {
-  Value v;
-  if (Status s = Convert(in, type, false, v)) return s;
-  out = Scalar{type, std::move(v)};
-  return std::nullopt;
-}
-
 Status CompareScalars(const Scalar& raw_a, const Scalar& raw_b, const Collation& collation,
                       int& out) {
   Scalar a = Coherent(raw_a), b = Coherent(raw_b);
@@ -372,6 +350,7 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
   switch (expr.kind) {
     case ExprKind::kLiteral:
       out = expr.literal;
+      if (scope.typing) out.value = std::monostate{};
       return std::nullopt;
     case ExprKind::kColumn: {
       int i = expr.column_index;
@@ -383,10 +362,14 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
         return error;
       }
       out = Scalar{scope.schema->types[i], (*scope.row)[i]};
+      if (scope.typing) out.value = std::monostate{};
       return std::nullopt;
     }
-    case ExprKind::kVariable:
-      return EvaluateVariable(expr, scope, out);
+    case ExprKind::kVariable: {
+      if (Status s = EvaluateVariable(expr, scope, out)) return s;
+      if (scope.typing) out.value = std::monostate{};
+      return std::nullopt;
+    }
     case ExprKind::kNegate: {
       Scalar a;
       if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
@@ -487,6 +470,8 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
       return EvaluateFunction(expr, scope, out);
     case ExprKind::kCast:
       return EvaluateCast(expr, scope, out);
+    case ExprKind::kCase:
+      return EvaluateCase(expr, scope, out);
     case ExprKind::kDefault: {
       SqlError error = Raise(Msg::kSyntaxErrorKeyword, {"DEFAULT"});
       error.line = expr.line;

@@ -31,6 +31,9 @@ struct EvalScope {
   const RowSchema* schema = nullptr;
   const Row* row = nullptr;
   const std::vector<const Row*>* group = nullptr;
+  // Only the type is wanted: columns, constants and variables give NULLs of
+  // their types, so nothing fails on a value (CASE types its results so).
+  bool typing = false;
 };
 
 // Computes a bound expression. Conditions give a bit: 1, 0, or NULL for

@@ -348,6 +348,45 @@ bool Parser::ParseFunctionCall(ExprPtr& out, const std::string& name, size_t sta
   return Finish(*out, start);
 }
 
+bool Parser::ParseCase(ExprPtr& out, size_t start) {
+  const Token& case_token = Next();
+  if (case_nesting_ >= kMaxCaseNesting) {
+    SqlError error = Raise(Msg::kCaseNestedTooDeeply, {std::to_string(kMaxCaseNesting)});
+    error.line = case_token.line;
+    return FailWith(std::move(error));
+  }
+  ++case_nesting_;
+  out = MakeExpr(ExprKind::kCase, case_token.line);
+  // A simple CASE compares one value with each WHEN value; a searched CASE
+  // tests each WHEN condition.
+  auto parse = [&]() -> bool {
+    if (!PeekWord("WHEN")) {
+      ExprPtr input;
+      if (!ParseScalar(input)) return false;
+      out->case_input = true;
+      out->args.push_back(std::move(input));
+    }
+    if (!PeekWord("WHEN")) return Fail();
+    while (AcceptWord("WHEN")) {
+      ExprPtr when, then;
+      if (!(out->case_input ? ParseScalar(when) : ParseCondition(when))) return false;
+      if (!ExpectWord("THEN") || !ParseScalar(then)) return false;
+      out->args.push_back(std::move(when));
+      out->args.push_back(std::move(then));
+    }
+    if (AcceptWord("ELSE")) {
+      ExprPtr otherwise;
+      if (!ParseScalar(otherwise)) return false;
+      out->case_else = true;
+      out->args.push_back(std::move(otherwise));
+    }
+    return ExpectWord("END");
+  };
+  bool parsed = parse();
+  --case_nesting_;
+  return parsed && Finish(*out, start);
+}
+
 bool Parser::ParsePrimary(ExprPtr& out) {
   // Every construct that nests (parentheses, calls, CAST, CONVERT,
   // subqueries) comes back here, so one guard bounds them all before the
@@ -450,7 +489,7 @@ bool Parser::ParseOperand(ExprPtr& out) {
       return Finish(*out, start);
     }
   }
-  if (PeekWord("CASE")) return NotSupported("CASE", t);
+  if (PeekWord("CASE")) return ParseCase(out, start);
   if (!IsName(t)) return Fail(t);
   std::vector<std::string> parts;
   parts.push_back(Next().value);

@@ -649,7 +649,7 @@ Scalar Coherent(const Scalar& in) {
   return Scalar{NaturalType(in.value), in.value};
 }
 
-Scalar NullScalar() { return Scalar{DefaultType(BaseType::kInt), std::monostate{}}; }
+Scalar NullScalar() { return Scalar{DefaultType(BaseType::kInt), std::monostate{}, true}; }
 
 Scalar IntScalar(int64_t value, BaseType base) { return Scalar{DefaultType(base), value}; }
 
@@ -731,6 +731,41 @@ Status ConvertAs(const Scalar& raw, const DataType& target, const Request& reque
 
 Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
   return ConvertAs(in, target, Request{explicit_cast, std::nullopt}, out);
+}
+
+Status CheckConvertible(const DataType& from, const DataType& to, bool explicit_cast) {
+  // A sample value of `from` goes through the conversion itself, so that
+  // the rules live in one place; only the errors about the pair count.
+  Scalar sample{from, int64_t{0}};
+  switch (Family(from)) {
+    case TypeFamily::kInteger:
+      break;
+    case TypeFamily::kApprox:
+      sample.value = 0.0;
+      break;
+    case TypeFamily::kBinary:
+    case TypeFamily::kImage:
+      sample.value = std::vector<uint8_t>{0};
+      break;
+    case TypeFamily::kDateTime:
+      sample.value = std::string("1900-01-01 00:00:00.000");
+      break;
+    case TypeFamily::kGuid:
+      sample.value = std::string("00000000-0000-0000-0000-000000000000");
+      break;
+    case TypeFamily::kVariant:
+      return std::nullopt;
+    default:
+      sample.value = std::string("0");
+      break;
+  }
+  Value ignored;
+  Status s = Convert(sample, to, explicit_cast, ignored);
+  if (s && (s->number == MessageNumber(Msg::kOperandClash) ||
+            s->number == MessageNumber(Msg::kImplicitConversion))) {
+    return s;
+  }
+  return std::nullopt;
 }
 
 Status ConvertStyled(const Scalar& in, const DataType& target, int style, Value& out) {
