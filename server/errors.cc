@@ -214,6 +214,8 @@ constexpr MessageRow kMessages[] = {
      "run this query."},
     {Msg::kOperandClash, 206, 16, "Operand type clash: %ls is incompatible with %ls"},
     {Msg::kInvalidOperator, 8117, 16, "Operand data type %ls is invalid for %ls operator."},
+    {Msg::kIncompatibleInOperator, 402, 16,
+     "The data types %ls and %ls are incompatible in the %ls operator."},
     {Msg::kDivideByZero, 8134, 16, "Divide by zero error encountered."},
     {Msg::kNotInAggregate, 8118, 16,
      "Column '%.*ls' is invalid in the select list because it is not contained in an aggregate "

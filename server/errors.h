@@ -112,6 +112,7 @@ enum class Msg {
   kImplicitConversion,
   kOperandClash,
   kInvalidOperator,
+  kIncompatibleInOperator,
   kDivideByZero,
   kNotInAggregate,
   kOrderPosition,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "server/exec/eval_internal.h"
+#include "server/exec/like.h"
 #include "server/exec/type_resolution.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
@@ -81,73 +82,6 @@ int CompareBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     if (x != y) return x < y ? -1 : 1;
   }
   return 0;
-}
-
-// LIKE with %, _ and [set] / [^set]; case follows the collation.
-bool LikeMatch(std::string_view text, std::string_view pattern, const Collation& collation) {
-  auto same = [&](char a, char b) {
-    return collation.case_sensitive()
-               ? a == b
-               : EqualNoCase(std::string_view(&a, 1), std::string_view(&b, 1));
-  };
-  // Matches one pattern element at pattern[p] against c; sets `width` to
-  // the element's length in the pattern.
-  auto element = [&](size_t p, char c, size_t& width) {
-    if (pattern[p] == '_') {
-      width = 1;
-      return true;
-    }
-    if (pattern[p] == '[') {
-      size_t close = pattern.find(']', p + 1);
-      if (close != std::string_view::npos && close > p + 1) {
-        width = close - p + 1;
-        std::string_view set = pattern.substr(p + 1, close - p - 1);
-        bool negate = set.size() > 1 && set[0] == '^';
-        if (negate) set.remove_prefix(1);
-        bool hit = false;
-        for (size_t i = 0; i < set.size(); ++i) {
-          if (i + 2 < set.size() && set[i + 1] == '-') {
-            char lo = set[i], hi = set[i + 2];
-            char lc = collation.case_sensitive()
-                          ? c
-                          : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            char lol = collation.case_sensitive()
-                           ? lo
-                           : static_cast<char>(std::tolower(static_cast<unsigned char>(lo)));
-            char hil = collation.case_sensitive()
-                           ? hi
-                           : static_cast<char>(std::tolower(static_cast<unsigned char>(hi)));
-            if (lc >= lol && lc <= hil) hit = true;
-            i += 2;
-          } else if (same(set[i], c)) {
-            hit = true;
-          }
-        }
-        return hit != negate;
-      }
-    }
-    width = 1;
-    return same(pattern[p], c);
-  };
-  size_t t = 0, p = 0;
-  size_t star_p = std::string_view::npos, star_t = 0;
-  while (t < text.size()) {
-    size_t width = 1;
-    if (p < pattern.size() && pattern[p] == '%') {
-      star_p = ++p;
-      star_t = t;
-    } else if (p < pattern.size() && element(p, text[t], width)) {
-      p += width;
-      ++t;
-    } else if (star_p != std::string_view::npos) {
-      p = star_p;
-      t = ++star_t;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '%') ++p;
-  return p == pattern.size();
 }
 
 Status AsText(const Scalar& in, std::string& out) {

@@ -9,8 +9,7 @@ namespace {
 
 // The type of every THEN and ELSE result together, found without computing
 // any of them, so a result that is not chosen never fails. The NULL
-// constant takes the others' type; no other result gives int, as SQL
-// Server's CASE does.
+// constant takes the others' type; NULL alone is int, as in SQL Server.
 Status CaseType(const Expr& expr, const EvalScope& scope, DataType& out) {
   EvalScope typing = scope;
   typing.typing = true;

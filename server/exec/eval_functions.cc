@@ -154,11 +154,7 @@ Status ChangeCase(const Args& args, const EvalScope&, Scalar& out) {
   if (args[0].is_null()) return std::nullopt;
   std::string text;
   if (Status s = AsString(args[0], text)) return s;
-  for (char& c : text) {
-    if (kUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (!kUpper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  out.value = std::move(text);
+  out.value = kUpper ? UpperText(text) : LowerText(text);
   return std::nullopt;
 }
 
@@ -179,24 +175,33 @@ Status Trim(const Args& args, const EvalScope&, Scalar& out) {
 }
 
 Status IsNull(const Args& args, const EvalScope&, Scalar& out) {
-  if (!args[0].is_null()) {
-    out = args[0];
+  // The result has the first argument's type; the NULL constant has none.
+  DataType type = args[0].untyped ? args[1].type : args[0].type;
+  const Scalar& chosen = args[0].is_null() ? args[1] : args[0];
+  if (chosen.is_null()) {
+    out = Scalar{type, std::monostate{}, args[0].untyped && args[1].untyped};
     return std::nullopt;
   }
-  if (args[1].is_null()) {
-    out = Scalar{args[0].type, std::monostate{}};
-    return std::nullopt;
-  }
-  return Coerce(args[1], args[0].type, out);
+  return Coerce(chosen, type, out);
 }
 
 Status Coalesce(const Args& args, const EvalScope&, Scalar& out) {
-  DataType type = args[0].type;
-  for (const Scalar& a : args) type = HigherType(type, a.type);
+  std::optional<DataType> type;
   for (const Scalar& a : args) {
-    if (!a.is_null()) return Coerce(a, type, out);
+    if (a.untyped) continue;
+    if (type) {
+      DataType common = CommonType(*type, a.type);
+      if (Status s = CheckConvertible(a.type, common, false)) return s;
+      if (Status s = CheckConvertible(*type, common, false)) return s;
+      type = common;
+    } else {
+      type = a.type;
+    }
   }
-  out = Scalar{type, std::monostate{}};
+  for (const Scalar& a : args) {
+    if (!a.is_null()) return Coerce(a, *type, out);
+  }
+  out = Scalar{type.value_or(DefaultType(BaseType::kInt)), std::monostate{}};
   return std::nullopt;
 }
 

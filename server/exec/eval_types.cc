@@ -24,6 +24,11 @@ DataType HigherType(const DataType& a, const DataType& b) {
 }
 
 std::optional<DataType> AsExact(const DataType& type) {
+  // An integer constant's type carries the count of its digits.
+  if (Family(type) == TypeFamily::kInteger && type.precision > 0 &&
+      type.precision < DefaultType(type.base).precision) {
+    return DataType{BaseType::kDecimal, 0, type.precision, 0};
+  }
   switch (type.base) {
     case BaseType::kBit:
       return DataType{BaseType::kDecimal, 0, 1, 0};

@@ -283,6 +283,7 @@ bool Parser::ParseLiteral(ExprPtr& out) {
         int64_t v = TruncateToInt(*parts).value_or(0);
         if (v <= 2147483647) {
           out->literal = IntScalar(v);
+          out->literal.constant_digits = precision;
           break;
         }
       }

@@ -21,6 +21,10 @@ struct Scalar {
   // (CASE, COALESCE, ISNULL, + and the comparisons) it takes that type, as
   // SQL Server's untyped NULL does. Whatever is computed from it is typed.
   bool untyped = false;
+  // For an integer written as a constant, its digits: beside a decimal it
+  // counts as a decimal of just those (3 is decimal(1,0), not int's
+  // decimal(10,0)), which sets the scale of 1.0 / 3 as SQL Server does.
+  int constant_digits = 0;
 
   bool is_null() const { return std::holds_alternative<std::monostate>(value); }
 };
