@@ -96,6 +96,13 @@ Status AsText(const Scalar& in, std::string& out) {
   return std::nullopt;
 }
 
+// Under SET ANSI_NULLS OFF, = and <> against the NULL constant or a
+// variable holding NULL test for NULL; other comparisons stay unknown.
+bool NonAnsiOperand(const Expr& operand, const Scalar& value, const EvalScope& scope) {
+  return !scope.exec.session.options.ansi_nulls && value.is_null() &&
+         (operand.kind == ExprKind::kLiteral || operand.kind == ExprKind::kVariable);
+}
+
 Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
   Scalar a, b;
   if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
@@ -106,13 +113,20 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
     if (family == TypeFamily::kText || family == TypeFamily::kImage)
       return Raise(Msg::kTextCompare);
   }
+  const std::string& op = expr.name;
   if (a.is_null() || b.is_null()) {
+    bool equality = op == "=" || op == "<>" || op == "!=";
+    if (equality &&
+        (NonAnsiOperand(*expr.args[0], a, scope) || NonAnsiOperand(*expr.args[1], b, scope))) {
+      bool same = a.is_null() && b.is_null();
+      out = BoolScalar(op == "=" ? same : !same);
+      return std::nullopt;
+    }
     out = BoolScalar(std::nullopt);
     return std::nullopt;
   }
   int c = 0;
   if (Status s = CompareScalars(a, b, scope.exec.collation(), c)) return s;
-  const std::string& op = expr.name;
   bool result = op == "="                    ? c == 0
                 : (op == "<>" || op == "!=") ? c != 0
                 : op == "<"                  ? c < 0
@@ -280,7 +294,50 @@ Status Test(const Expr& condition, const EvalScope& scope, bool& out) {
   return std::nullopt;
 }
 
+namespace {
+
+// The warning SET ARITHABORT OFF and SET ANSI_WARNINGS OFF give in place of
+// an arithmetic error, which then makes the value NULL; empty for every
+// other error.
+std::optional<Msg> ArithmeticWarning(const SqlError& error) {
+  if (error.number == MessageNumber(Msg::kDivideByZero)) return Msg::kDivideByZeroWarning;
+  if (error.number == MessageNumber(Msg::kDomainError)) return Msg::kDomainErrorWarning;
+  if (error.number == MessageNumber(Msg::kArithmeticOverflowConvert) ||
+      error.number == MessageNumber(Msg::kArithmeticOverflowType) ||
+      error.number == MessageNumber(Msg::kArithmeticOverflowValue)) {
+    return Msg::kArithmeticOverflowWarning;
+  }
+  return std::nullopt;
+}
+
+Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out);
+
+}  // namespace
+
 Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  Status status = EvaluateNode(expr, scope, out);
+  const SessionOptions& options = scope.exec.session.options;
+  if (!status || options.arithabort || options.ansi_warnings) return status;
+  bool computes = expr.kind == ExprKind::kBinary || expr.kind == ExprKind::kNegate ||
+                  expr.kind == ExprKind::kCast || expr.kind == ExprKind::kFunction;
+  std::optional<Msg> warning = computes ? ArithmeticWarning(*status) : std::nullopt;
+  if (!warning) return status;
+  // The value is NULL, of the type the expression has.
+  EvalScope typing = scope;
+  typing.typing = true;
+  if (Status s = EvaluateNode(expr, typing, out)) return status;
+  out.value = std::monostate{};
+  if (!scope.probe && !scope.typing) {
+    SqlError message = Raise(*warning);
+    message.line = expr.line;
+    scope.exec.Inform(std::move(message));
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
   switch (expr.kind) {
     case ExprKind::kLiteral:
       out = expr.literal;
@@ -313,7 +370,15 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
       Scalar a, b;
       if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
       if (Status s = Evaluate(*expr.args[1], scope, b)) return s;
-      return EvaluateArithmetic(expr.name, a, b, out);
+      if (Status s = EvaluateArithmetic(expr.name, a, b, out)) return s;
+      // SET CONCAT_NULL_YIELDS_NULL OFF: NULL joins character data as ''.
+      if (!scope.exec.session.options.concat_null_yields_null && expr.name == "+" &&
+          out.is_null() && a.is_null() != b.is_null() &&
+          Family(out.type) == TypeFamily::kCharacter) {
+        const Scalar& present = a.is_null() ? b : a;
+        if (Family(present.type) == TypeFamily::kCharacter) out.value = present.value;
+      }
+      return std::nullopt;
     }
     case ExprKind::kCompare:
       return EvaluateCompare(expr, scope, out);
@@ -368,12 +433,18 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
     case ExprKind::kIn: {
       Scalar a;
       if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
-      bool found = false, unknown = a.is_null();
-      for (size_t i = 1; i < expr.args.size() && !found && !a.is_null(); ++i) {
+      bool found = false, unknown = false;
+      for (size_t i = 1; i < expr.args.size() && !found; ++i) {
         Scalar item;
         if (Status s = Evaluate(*expr.args[i], scope, item)) return s;
-        if (item.is_null()) {
-          unknown = true;
+        if (a.is_null() || item.is_null()) {
+          // a = item, with SET ANSI_NULLS OFF's rule for NULL constants.
+          if (NonAnsiOperand(*expr.args[0], a, scope) ||
+              NonAnsiOperand(*expr.args[i], item, scope)) {
+            found = a.is_null() && item.is_null();
+          } else {
+            unknown = true;
+          }
           continue;
         }
         int c = 0;
@@ -419,5 +490,7 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
   }
   return Raise(Msg::kSyntaxError, {std::to_string(expr.line), expr.text});
 }
+
+}  // namespace
 
 }  // namespace server

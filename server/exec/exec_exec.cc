@@ -128,6 +128,7 @@ Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& s
   std::swap(ctx.variables, variables);
   // SET inside a procedure lasts until it returns.
   SessionOptions caller_options = ctx.session.options;
+  ctx.session.options.ansi_nulls = procedure.ansi_nulls;  // as it was created
   int caller_count = ctx.session.transaction.count;
   ++ctx.depth;
   Status status = RunStatements(body, ctx);

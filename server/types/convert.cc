@@ -211,8 +211,13 @@ Status ToInteger(const Scalar& in, const DataType& target, bool explicit_cast, V
       return fit(*v, false);
     }
     case TypeFamily::kApprox: {
+      // A float that does not fit names its value, as "%f" writes it.
       double d = std::trunc(std::get<double>(in.value));
-      if (!(d >= -9.2e18 && d <= 9.2e18)) return Overflow(in.type, target);
+      if (!(d >= -9.2e18 && d <= 9.2e18) || !IntegerFits(static_cast<int64_t>(d), target.base)) {
+        char value[400];
+        std::snprintf(value, sizeof value, "%f", std::get<double>(in.value));
+        return Raise(Msg::kArithmeticOverflowValue, {Name(target), value});
+      }
       return fit(static_cast<int64_t>(d), false);
     }
     case TypeFamily::kCharacter: {
@@ -731,6 +736,15 @@ Status ConvertAs(const Scalar& raw, const DataType& target, const Request& reque
 
 Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
   return ConvertAs(in, target, Request{explicit_cast, std::nullopt}, out);
+}
+
+Status ConvertForStore(const Scalar& in, const DataType& target, bool ansi_warnings, Value& out) {
+  Status s = Convert(in, target, false, out);
+  if (s && !ansi_warnings && s->number == MessageNumber(Msg::kStringTruncated)) {
+    // The pair converts implicitly; only the length failed, which CAST cuts.
+    return Convert(in, target, true, out);
+  }
+  return s;
 }
 
 Status CheckConvertible(const DataType& from, const DataType& to, bool explicit_cast) {

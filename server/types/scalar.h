@@ -53,6 +53,11 @@ Scalar Coherent(const Scalar& in);
 // 206, 8152, ...).
 Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out);
 
+// Convert for storing into a column (INSERT, UPDATE): under SET
+// ANSI_WARNINGS OFF, character or binary data too long for the column is
+// cut to fit instead of failing with 8152.
+Status ConvertForStore(const Scalar& in, const DataType& target, bool ansi_warnings, Value& out);
+
 // Whether a value of `from` may convert to `to` at all: the conversion's
 // 206 or 257 when the pair is never allowed, whatever the value; nothing
 // when it is allowed (a value may still fail: 245, 8115, ...).
