@@ -40,6 +40,13 @@ enum class Msg {
   kNoSuchUser,
   kUnknownFunction,
   kFunctionArgumentCount,
+  kFunctionArgumentRange,
+  kInvalidArgumentType,
+  kInvalidLengthParameter,
+  kDatepartOption,
+  kInvalidParameter,
+  kDateAddOverflow,
+  kDateDiffOverflow,
   kColumnPrefix,
   kNestingLimit,
   // Table definitions.

@@ -1,9 +1,11 @@
 // Built-in functions, aggregates and global variables.
 
+#include <cctype>
 #include <chrono>
 #include <ctime>
+#include <span>
 
-#include "server/exec/eval_internal.h"
+#include "server/exec/functions.h"
 #include "server/types/collation.h"
 #include "server/types/datetime.h"
 
@@ -11,8 +13,7 @@ namespace server {
 
 namespace {
 
-using Args = std::vector<Scalar>;
-using Handler = Status (*)(const Args& args, const EvalScope& scope, Scalar& out);
+using Args = FunctionArgs;
 
 Scalar Text(std::string text, int length = 128) {
   return Scalar{DataType{BaseType::kNVarChar, length, 0, 0}, std::move(text)};
@@ -27,11 +28,6 @@ Status AsString(const Scalar& in, std::string& out) {
   if (Status s = Convert(in, DataType{BaseType::kVarChar, 8000, 0, 0}, false, v)) return s;
   out = std::get<std::string>(v);
   return std::nullopt;
-}
-
-// A character result keeps the argument's type when it has one.
-DataType StringResult(const Scalar& in) {
-  return IsCharacterLike(in.type) ? in.type : DataType{BaseType::kVarChar, 8000, 0, 0};
 }
 
 Status NewId(const Args&, const EvalScope& scope, Scalar& out) {
@@ -119,16 +115,6 @@ Status LoginName(const Args&, const EvalScope& scope, Scalar& out) {
   return std::nullopt;
 }
 
-Status Len(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
-  if (args[0].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  out.value = static_cast<int64_t>(CharacterCount(text));
-  return std::nullopt;
-}
-
 Status DataLength(const Args& args, const EvalScope&, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
   const Scalar& a = args[0];
@@ -145,32 +131,6 @@ Status DataLength(const Args& args, const EvalScope&, Scalar& out) {
     bytes = StorageLength(c.type);
   }
   out.value = bytes;
-  return std::nullopt;
-}
-
-template <bool kUpper>
-Status ChangeCase(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{StringResult(args[0]), std::monostate{}};
-  if (args[0].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  out.value = kUpper ? UpperText(text) : LowerText(text);
-  return std::nullopt;
-}
-
-template <bool kLeft>
-Status Trim(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{StringResult(args[0]), std::monostate{}};
-  if (args[0].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  if (kLeft) {
-    text.erase(0, text.find_first_not_of(' ') == std::string::npos ? text.size()
-                                                                   : text.find_first_not_of(' '));
-  } else {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-  }
-  out.value = std::move(text);
   return std::nullopt;
 }
 
@@ -229,36 +189,9 @@ Status Abs(const Args& args, const EvalScope&, Scalar& out) {
   return std::nullopt;
 }
 
-Status Substring(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{StringResult(args[0]), std::monostate{}};
-  if (args[0].is_null() || args[1].is_null() || args[2].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  Scalar start, length;
-  if (Status s = Coerce(args[1], DefaultType(BaseType::kBigInt), start)) return s;
-  if (Status s = Coerce(args[2], DefaultType(BaseType::kBigInt), length)) return s;
-  int64_t from = std::get<int64_t>(start.value), count = std::get<int64_t>(length.value);
-  if (count < 0) return Raise(Msg::kInvalidOperator, {"int", "substring length"});
-  // Positions count from 1; characters before position 1 take up length.
-  int64_t end = from + count;
-  if (from < 1) from = 1;
-  std::string result;
-  int64_t position = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++position;
-    if (position >= from && position < end) result += text[i];
-  }
-  out.value = std::move(result);
-  return std::nullopt;
-}
-
-struct FunctionRow {
-  const char* name;
-  size_t min_args;
-  size_t max_args;
-  Handler handler;
-};
-
+// The functions that read the catalog or the session, and ISNULL, COALESCE
+// and NULLIF; the other families have their own tables (fn_*.cc).
+// clang-format off
 constexpr FunctionRow kFunctions[] = {
     {"NEWID", 0, 0, NewId},
     {"GETDATE", 0, 0, GetDate},
@@ -268,18 +201,13 @@ constexpr FunctionRow kFunctions[] = {
     {"USER_NAME", 0, 1, UserName},
     {"SUSER_SNAME", 0, 0, LoginName},
     {"SUSER_NAME", 0, 0, LoginName},
-    {"LEN", 1, 1, Len},
     {"DATALENGTH", 1, 1, DataLength},
-    {"UPPER", 1, 1, ChangeCase<true>},
-    {"LOWER", 1, 1, ChangeCase<false>},
-    {"LTRIM", 1, 1, Trim<true>},
-    {"RTRIM", 1, 1, Trim<false>},
     {"ISNULL", 2, 2, IsNull},
     {"COALESCE", 2, 255, Coalesce},
     {"NULLIF", 2, 2, NullIf},
     {"ABS", 1, 1, Abs},
-    {"SUBSTRING", 3, 3, Substring},
 };
+// clang-format on
 
 constexpr const char* kAggregates[] = {"COUNT", "MIN", "MAX", "SUM", "AVG"};
 
@@ -295,7 +223,9 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     return std::nullopt;
   }
   if (expr.args.size() != 1 || expr.star) {
-    return Raise(Msg::kFunctionArgumentCount, {name, "1"});
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return Raise(Msg::kFunctionArgumentCount, {lower, "1"});
   }
   const Expr& arg = *expr.args[0];
   // The argument's type, from a row of NULLs, gives the result's type
@@ -356,6 +286,21 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
   return std::nullopt;
 }
 
+// DATEADD's first argument as the parser keeps it: the word, not a value.
+bool IsDatepartWord(const Expr& expr) {
+  return expr.kind == ExprKind::kLiteral && !expr.name.empty();
+}
+
+const FunctionRow* FindFunction(const std::string& name) {
+  for (std::span<const FunctionRow> family :
+       {std::span<const FunctionRow>(kFunctions), StringFunctions(), SystemFunctions()}) {
+    for (const FunctionRow& row : family) {
+      if (EqualNoCase(name, row.name)) return &row;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool IsAggregateName(const std::string& name) {
@@ -372,31 +317,40 @@ Status EvaluateFunction(const Expr& expr, const EvalScope& scope, Scalar& out) {
     return error;
   }
   if (IsAggregateName(expr.name)) return EvaluateAggregate(expr, scope, out);
-  for (const FunctionRow& row : kFunctions) {
-    if (!EqualNoCase(expr.name, row.name)) continue;
-    if (expr.star || expr.args.size() < row.min_args || expr.args.size() > row.max_args) {
-      SqlError error =
-          Raise(Msg::kFunctionArgumentCount,
-                {row.name,
-                 std::to_string(expr.args.size() < row.min_args ? row.min_args : row.max_args)});
-      error.line = expr.line;
-      return error;
-    }
-    Args args;
-    for (const auto& arg : expr.args) {
-      Scalar value;
-      if (Status s = Evaluate(*arg, scope, value)) return s;
-      args.push_back(std::move(value));
-    }
-    if (Status s = row.handler(args, scope, out)) {
-      s->line = expr.line;
-      return s;
-    }
-    return std::nullopt;
+  const FunctionRow* row = FindFunction(expr.name);
+  if (!row) {
+    SqlError error = Raise(Msg::kUnknownFunction, {expr.name});
+    error.line = expr.line;
+    return error;
   }
-  SqlError error = Raise(Msg::kUnknownFunction, {expr.name});
-  error.line = expr.line;
-  return error;
+  // Messages name the function in lower case.
+  std::string name = row->name;
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (expr.star || expr.args.size() < row->min_args || expr.args.size() > row->max_args) {
+    SqlError error = row->min_args == row->max_args
+                         ? Raise(Msg::kFunctionArgumentCount, {name, std::to_string(row->min_args)})
+                         : Raise(Msg::kFunctionArgumentRange, {name, std::to_string(row->min_args),
+                                                               std::to_string(row->max_args)});
+    error.line = expr.line;
+    return error;
+  }
+  // A datepart is a word (DATEADD(day, ...)), never a value.
+  if (row->datepart_first && !IsDatepartWord(*expr.args[0])) {
+    SqlError error = Raise(Msg::kInvalidParameter, {"1", name});
+    error.line = expr.line;
+    return error;
+  }
+  Args args;
+  for (const auto& arg : expr.args) {
+    Scalar value;
+    if (Status s = Evaluate(*arg, scope, value)) return s;
+    args.push_back(std::move(value));
+  }
+  if (Status s = row->handler(args, scope, out)) {
+    s->line = expr.line;
+    return s;
+  }
+  return std::nullopt;
 }
 
 Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {

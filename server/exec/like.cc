@@ -7,13 +7,6 @@ namespace server {
 
 namespace {
 
-std::vector<char32_t> Characters(std::string_view text) {
-  std::vector<char32_t> out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) out.push_back(NextCharacter(text, i));
-  return out;
-}
-
 class Matcher {
  public:
   Matcher(std::vector<char32_t> pattern, const Collation& collation)
@@ -83,16 +76,16 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
 }  // namespace
 
 bool LikeMatch(std::string_view text, std::string_view pattern, const Collation& collation) {
-  Matcher matcher(Characters(pattern), collation);
-  if (matcher.Matches(Characters(text), 0)) return true;
+  Matcher matcher(DecodeCharacters(pattern), collation);
+  if (matcher.Matches(DecodeCharacters(text), 0)) return true;
   std::string_view trimmed = WithoutTrailingBlanks(text);
-  return trimmed.size() != text.size() && matcher.Matches(Characters(trimmed), 0);
+  return trimmed.size() != text.size() && matcher.Matches(DecodeCharacters(trimmed), 0);
 }
 
 int64_t PatternPosition(std::string_view text, std::string_view pattern,
                         const Collation& collation) {
-  std::vector<char32_t> chars = Characters(text);
-  std::vector<char32_t> elements = Characters(pattern);
+  std::vector<char32_t> chars = DecodeCharacters(text);
+  std::vector<char32_t> elements = DecodeCharacters(pattern);
   if (elements.empty() || elements[0] != '%') {
     return LikeMatch(text, pattern, collation) ? 1 : 0;
   }

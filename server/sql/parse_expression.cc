@@ -473,7 +473,9 @@ bool Parser::ParseOperand(ExprPtr& out) {
     out->cast_type_args = type.args;
     return Finish(*out, start);
   }
-  if ((PeekWord("COALESCE") || PeekWord("NULLIF")) && PeekOp("(", 1)) {
+  // Functions whose names are reserved words (LEFT and RIGHT also join).
+  if ((PeekWord("COALESCE") || PeekWord("NULLIF") || PeekWord("LEFT") || PeekWord("RIGHT")) &&
+      PeekOp("(", 1)) {
     std::string name = ToUpper(Next().raw);
     return ParseFunctionCall(out, name, start);
   }

@@ -172,6 +172,13 @@ std::string UpperText(std::string_view text) { return ChangeTextCase(text, true)
 
 std::string LowerText(std::string_view text) { return ChangeTextCase(text, false); }
 
+std::vector<char32_t> DecodeCharacters(std::string_view text) {
+  std::vector<char32_t> out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) out.push_back(NextCharacter(text, i));
+  return out;
+}
+
 char32_t NextCharacter(std::string_view text, size_t& at) {
   auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   unsigned char lead = byte(at);

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace server {
 
@@ -49,6 +50,8 @@ std::string LowerText(std::string_view text);
 // One code point of UTF-8 text at `at`, which moves past it; a byte that
 // does not start valid UTF-8 stands for itself.
 char32_t NextCharacter(std::string_view text, size_t& at);
+// Every code point of UTF-8 text, as NextCharacter reads them.
+std::vector<char32_t> DecodeCharacters(std::string_view text);
 
 // An ASCII decimal digit, whatever the locale.
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
