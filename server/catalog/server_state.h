@@ -61,6 +61,8 @@ struct Session {
   int64_t rowcount = 0;             // @@ROWCOUNT
   std::optional<int64_t> identity;  // @@IDENTITY
   SessionOptions options;           // SET
+  uint64_t rand_state = 0;          // RAND's sequence, once seeded
+  bool rand_seeded = false;
   TransactionState transaction;
 };
 

@@ -174,21 +174,6 @@ Status NullIf(const Args& args, const EvalScope& scope, Scalar& out) {
   return std::nullopt;
 }
 
-Status Abs(const Args& args, const EvalScope&, Scalar& out) {
-  const Scalar& a = args[0];
-  if (a.is_null()) {
-    out = a;
-    return std::nullopt;
-  }
-  Scalar zero = IntScalar(0);
-  Scalar negated;
-  if (Status s = EvaluateNegate("-", a, negated)) return s;
-  int c = 0;
-  if (Status s = CompareScalars(a, zero, Collation(false), c)) return s;
-  out = c < 0 ? negated : a;
-  return std::nullopt;
-}
-
 // The functions that read the catalog or the session, and ISNULL, COALESCE
 // and NULLIF; the other families have their own tables (fn_*.cc).
 // clang-format off
@@ -205,7 +190,6 @@ constexpr FunctionRow kFunctions[] = {
     {"ISNULL", 2, 2, IsNull},
     {"COALESCE", 2, 255, Coalesce},
     {"NULLIF", 2, 2, NullIf},
-    {"ABS", 1, 1, Abs},
 };
 // clang-format on
 
@@ -293,7 +277,8 @@ bool IsDatepartWord(const Expr& expr) {
 
 const FunctionRow* FindFunction(const std::string& name) {
   for (std::span<const FunctionRow> family :
-       {std::span<const FunctionRow>(kFunctions), StringFunctions(), SystemFunctions()}) {
+       {std::span<const FunctionRow>(kFunctions), StringFunctions(), SystemFunctions(),
+        MathFunctions()}) {
     for (const FunctionRow& row : family) {
       if (EqualNoCase(name, row.name)) return &row;
     }
