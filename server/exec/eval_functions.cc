@@ -1,8 +1,6 @@
 // Built-in functions, aggregates and global variables.
 
 #include <cctype>
-#include <chrono>
-#include <ctime>
 #include <span>
 
 #include "server/exec/functions.h"
@@ -32,21 +30,6 @@ Status AsString(const Scalar& in, std::string& out) {
 
 Status NewId(const Args&, const EvalScope& scope, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kUniqueIdentifier), scope.exec.server.NewGuid()};
-  return std::nullopt;
-}
-
-Status GetDate(const Args&, const EvalScope&, Scalar& out) {
-  auto now = std::chrono::system_clock::now();
-  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  int64_t ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  DateTime dt;
-  dt.days = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  dt.ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + ms;
-  // The clock's milliseconds round to datetime's ticks like any other value.
-  out = Scalar{DefaultType(BaseType::kDateTime), FormatDateTime(RoundToTicks(dt))};
   return std::nullopt;
 }
 
@@ -179,7 +162,6 @@ Status NullIf(const Args& args, const EvalScope& scope, Scalar& out) {
 // clang-format off
 constexpr FunctionRow kFunctions[] = {
     {"NEWID", 0, 0, NewId},
-    {"GETDATE", 0, 0, GetDate},
     {"DB_NAME", 0, 1, DbName},
     {"DB_ID", 0, 1, DbId},
     {"OBJECT_ID", 1, 1, ObjectId},
@@ -277,8 +259,8 @@ bool IsDatepartWord(const Expr& expr) {
 
 const FunctionRow* FindFunction(const std::string& name) {
   for (std::span<const FunctionRow> family :
-       {std::span<const FunctionRow>(kFunctions), StringFunctions(), SystemFunctions(),
-        MathFunctions()}) {
+       {std::span<const FunctionRow>(kFunctions), StringFunctions(), MathFunctions(),
+        DateFunctions(), SystemFunctions()}) {
     for (const FunctionRow& row : family) {
       if (EqualNoCase(name, row.name)) return &row;
     }

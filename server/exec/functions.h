@@ -28,6 +28,7 @@ struct FunctionRow {
 
 std::span<const FunctionRow> StringFunctions();
 std::span<const FunctionRow> MathFunctions();
+std::span<const FunctionRow> DateFunctions();
 std::span<const FunctionRow> SystemFunctions();
 
 // Arguments as the functions take them: implicit conversion to the wanted

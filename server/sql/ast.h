@@ -29,7 +29,7 @@ struct ObjectName {
 // Expressions.
 
 enum class ExprKind {
-  kLiteral,   // literal
+  kLiteral,   // literal; DATEADD's datepart word keeps the word in `name` too
   kColumn,    // [qualifier.]name
   kVariable,  // @name or @@name
   kNegate,    // -args[0], also ~ and + (op)

@@ -339,6 +339,21 @@ bool Parser::ParseFunctionCall(ExprPtr& out, const std::string& name, size_t sta
     out->star = true;
   } else if (!PeekOp(")")) {
     if (PeekWord("DISTINCT")) return NotSupported("DISTINCT in an aggregate", Peek());
+    // DATEADD, DATEDIFF, DATENAME and DATEPART name their datepart with a
+    // word (year, dd, ...), which is neither a column nor a value.
+    static constexpr std::string_view kDatepartFunctions[] = {"DATEADD", "DATEDIFF", "DATENAME",
+                                                              "DATEPART"};
+    bool datepart = false;
+    for (std::string_view function : kDatepartFunctions) datepart |= EqualNoCase(name, function);
+    if (datepart && Peek().kind == TokenKind::kIdentifier && PeekOp(",", 1)) {
+      ExprPtr word = MakeExpr(ExprKind::kLiteral, Peek().line);
+      word->name = Peek().value;
+      word->literal = StringScalar(Peek().value);
+      word->text = std::string(Peek().raw);
+      Next();
+      out->args.push_back(std::move(word));
+      Next();  // the comma
+    }
     do {
       ExprPtr arg;
       if (!ParseScalar(arg)) return false;
