@@ -1,11 +1,14 @@
 // Built-in functions, aggregates and global variables.
 
+#include <algorithm>
 #include <cctype>
 #include <span>
 
 #include "server/exec/functions.h"
 #include "server/types/collation.h"
 #include "server/types/datetime.h"
+#include "server/types/decimal.h"
+#include "server/types/decimal_math.h"
 
 namespace server {
 
@@ -211,11 +214,18 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
   }
   int64_t count = 0;
   Scalar acc{typed.type, std::monostate{}};
+  bool exact = family == TypeFamily::kExact;
   if (name == "SUM" || name == "AVG") {
-    // Sums of small integer types are int.
+    // Sums of small integers are int, of smallmoney money, of real float,
+    // and of decimal(p,s) decimal(38,s), whatever the rows hold.
     if (family == TypeFamily::kInteger && typed.type.base != BaseType::kBigInt)
       acc.type = DefaultType(BaseType::kInt);
+    if (typed.type.base == BaseType::kSmallMoney) acc.type = DefaultType(BaseType::kMoney);
+    if (typed.type.base == BaseType::kReal) acc.type = DefaultType(BaseType::kFloat);
+    if (exact) acc.type = DataType{typed.type.base, 0, 38, typed.type.scale};
   }
+  // An exact sum keeps every digit; only the total must fit decimal(38,s).
+  std::optional<DecimalParts> exact_sum;
   for (const Row* row : *scope.group) {
     row_scope.row = row;
     Scalar v;
@@ -223,6 +233,12 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     if (v.is_null()) continue;
     ++count;
     if (name == "COUNT") continue;
+    if ((name == "SUM" || name == "AVG") && exact) {
+      std::optional<DecimalParts> digits = ParseDecimal(std::get<std::string>(Coherent(v).value));
+      if (!digits) return Raise(Msg::kConvertError, {Info(v.type.base).name, "numeric"});
+      exact_sum = exact_sum ? DecimalArithmetic(DecimalOp::kAdd, *exact_sum, *digits, 0) : digits;
+      continue;
+    }
     if (acc.is_null()) {
       if (name == "SUM" || name == "AVG") {
         if (Status s = Coerce(v, acc.type, acc)) return s;
@@ -238,11 +254,26 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     } else {
       Scalar sum;
       if (Status s = EvaluateArithmetic("+", acc, v, sum)) return s;
-      acc = sum;
+      if (Status s = Coerce(sum, acc.type, acc)) return s;
     }
   }
   if (name == "COUNT") {
     out = Scalar{DefaultType(BaseType::kInt), count};
+    return std::nullopt;
+  }
+  if (exact && (name == "SUM" || name == "AVG")) {
+    // AVG of decimal(p,s) has at least six places; its quotient is cut.
+    DataType type = acc.type;
+    if (name == "AVG") type.scale = std::max(type.scale, 6);
+    out = Scalar{type, std::monostate{}};
+    if (!exact_sum) return std::nullopt;
+    DecimalParts total = *exact_sum;
+    if (name == "AVG") {
+      total = *DecimalArithmetic(DecimalOp::kDivide, total, DecimalFromInt(count), type.scale);
+    }
+    std::optional<std::string> text = FormatDecimal(total, type.precision, type.scale);
+    if (!text) return Raise(Msg::kArithmeticOverflowConvert, {"expression", "numeric"});
+    out.value = std::move(*text);
     return std::nullopt;
   }
   if (name == "AVG" && !acc.is_null()) {
