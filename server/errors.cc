@@ -394,7 +394,7 @@ const MessageRow& RowOf(Msg msg) { return kMessages[static_cast<size_t>(msg)]; }
 // The placeholder forms the templates use, longest first so "%.*ls" is not
 // read as "%.".
 constexpr std::string_view kPlaceholders[] = {"%.*ls", "%S_MSG", "%S_KEY", "%ls",
-                                              "%ld",   "%d",     "%s"};
+                                              "%ld",   "%d",     "%s",     "%f"};
 
 }  // namespace
 
