@@ -39,6 +39,7 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNestedTooDeeply, 191, 15,
      "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
      "smaller queries."},
+    {Msg::kCaseNestedTooDeeply, 125, 15, "Case expressions may only be nested to level %d."},
     {Msg::kTooManySelectItems, 1056, 15,
      "The number of elements in the select list exceeds the maximum allowed number of %d "
      "elements."},
@@ -97,6 +98,15 @@ constexpr MessageRow kMessages[] = {
     {Msg::kNoSuchUser, 4604, 16, "There is no such user or group '%.*ls'."},
     {Msg::kUnknownFunction, 195, 15, "'%.*ls' is not a recognized function name."},
     {Msg::kFunctionArgumentCount, 174, 15, "The %.*ls function requires %d arguments."},
+    {Msg::kFunctionArgumentRange, 189, 15, "The %.*ls function requires %d to %d arguments."},
+    {Msg::kInvalidArgumentType, 8116, 16,
+     "Argument data type %ls is invalid for argument %d of %ls function."},
+    {Msg::kInvalidLengthParameter, 536, 16, "Invalid length parameter passed to the %ls function."},
+    {Msg::kDatepartOption, 155, 15, "'%.*ls' is not a recognized %ls option."},
+    {Msg::kInvalidParameter, 1023, 15, "Invalid parameter %d specified for %ls."},
+    {Msg::kDateAddOverflow, 517, 16, "Adding a value to a '%ls' column caused overflow."},
+    {Msg::kDateDiffOverflow, 535, 16,
+     "Difference of two datetime columns caused overflow at runtime."},
     {Msg::kColumnPrefix, 107, 16,
      "The column prefix '%.*ls' does not match with a table name or alias name used in the "
      "query."},
@@ -229,6 +239,11 @@ constexpr MessageRow kMessages[] = {
      "Arithmetic overflow error for data type %ls, value = %ld."},
     {Msg::kArithmeticOverflowConvert, 8115, 16,
      "Arithmetic overflow error converting %ls to data type %ls."},
+    {Msg::kArithmeticOverflowValue, 232, 16, "Arithmetic overflow error for type %ls, value = %f."},
+    {Msg::kArithmeticOverflowWarning, 3606, 10, "Arithmetic overflow occurred."},
+    {Msg::kDivideByZeroWarning, 3607, 10, "Division by zero occurred."},
+    {Msg::kDomainError, 3623, 16, "A domain error occurred."},
+    {Msg::kDomainErrorWarning, 3622, 10, "A domain error occurred."},
     {Msg::kConvertSyntax, 245, 16,
      "Syntax error converting the %ls value '%.*ls' to a column of data type %ls."},
     {Msg::kConvertError, 8114, 16, "Error converting data type %ls to %ls."},
@@ -252,6 +267,8 @@ constexpr MessageRow kMessages[] = {
      "run this query."},
     {Msg::kOperandClash, 206, 16, "Operand type clash: %ls is incompatible with %ls"},
     {Msg::kInvalidOperator, 8117, 16, "Operand data type %ls is invalid for %ls operator."},
+    {Msg::kIncompatibleInOperator, 402, 16,
+     "The data types %ls and %ls are incompatible in the %ls operator."},
     {Msg::kDivideByZero, 8134, 16, "Divide by zero error encountered."},
     {Msg::kNotInAggregate, 8118, 16,
      "Column '%.*ls' is invalid in the select list because it is not contained in an aggregate "
@@ -420,7 +437,7 @@ const MessageRow& RowOf(Msg msg) { return kMessages[static_cast<size_t>(msg)]; }
 // The placeholder forms the templates use, longest first so "%.*ls" is not
 // read as "%.".
 constexpr std::string_view kPlaceholders[] = {"%.*ls", "%S_MSG", "%S_KEY", "%ls",
-                                              "%ld",   "%d",     "%s"};
+                                              "%ld",   "%d",     "%s",     "%f"};
 
 }  // namespace
 

@@ -215,6 +215,7 @@ std::unique_ptr<Database> DecodeDatabase(const Json& j, const RowSink* sink) {
     module.body = m.at("body").get<std::string>();
     module.encrypted = m.at("encrypted").get<bool>();
     module.schema_bound = m.at("schema_bound").get<bool>();
+    module.ansi_nulls = !m.contains("ansi_nulls") || m.at("ansi_nulls").get<bool>();
     module.bound_ids = m.at("bound_ids").get<std::vector<int>>();
     for (const Json& p : m.at("parameters")) {
       module.parameters.push_back({p.at("name").get<std::string>(), DecodeType(p.at("type")),

@@ -343,6 +343,8 @@ void WriteDatabase(JsonWriter& w, const Database& db, const RowsOf* rows) {
     w.Field("body", m.body);
     w.Field("encrypted", m.encrypted);
     w.Field("schema_bound", m.schema_bound);
+    // Written only when OFF, so states saved before it existed read the same.
+    if (!m.ansi_nulls) w.Field("ansi_nulls", m.ansi_nulls);
     w.Field("bound_ids", m.bound_ids);
     w.Key("parameters").BeginArray();
     for (const ModuleParameter& p : m.parameters) {

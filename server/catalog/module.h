@@ -31,6 +31,8 @@ struct Module {
   std::string body;  // procedures: the statements after AS
   bool encrypted = false;
   bool schema_bound = false;
+  // SET ANSI_NULLS as it was when the module was created: its body runs so.
+  bool ansi_nulls = true;
   std::vector<int> bound_ids;  // objects a schema-bound module references
   std::vector<ModuleParameter> parameters;
 };

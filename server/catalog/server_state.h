@@ -62,6 +62,8 @@ struct Session {
   std::optional<int64_t> identity;  // @@IDENTITY
   int last_error = 0;               // @@ERROR
   SessionOptions options;           // SET
+  uint64_t rand_state = 0;          // RAND's sequence, once seeded
+  bool rand_seeded = false;
   TransactionState transaction;
 };
 

@@ -12,10 +12,9 @@ namespace server {
 enum class Isolation { kReadUncommitted, kReadCommitted, kRepeatableRead, kSerializable };
 
 // The SET options a session may change. A new session has the values the
-// ODBC and OLE DB drivers set when they connect. ANSI_NULLS, ANSI_PADDING,
-// ANSI_WARNINGS, QUOTED_IDENTIFIER and CONCAT_NULL_YIELDS_NULL are always
-// ON and NUMERIC_ROUNDABORT always OFF here, so they have no field: SET
-// accepts only those values.
+// ODBC and OLE DB drivers set when they connect. ANSI_PADDING and
+// QUOTED_IDENTIFIER are always ON and NUMERIC_ROUNDABORT always OFF here,
+// so they have no field: SET accepts only those values.
 struct SessionOptions {
   bool nocount = false;           // DONE tokens carry no row count
   bool noexec = false;            // statements are parsed, not run
@@ -27,6 +26,9 @@ struct SessionOptions {
   bool ansi_null_dflt_on = true;  // columns without NULL or NOT NULL allow NULL
   bool ansi_null_dflt_off = false;
   bool arithabort = true;
+  bool ansi_nulls = true;               // OFF: = NULL and <> NULL test for NULL
+  bool ansi_warnings = true;            // OFF: overflow gives NULL, storing cuts long strings
+  bool concat_null_yields_null = true;  // OFF: 'a' + NULL is 'a'
   bool xact_abort = false;
   bool implicit_transactions =
       false;  // the statements that change or read data begin a transaction
@@ -36,7 +38,10 @@ struct SessionOptions {
 
   // The @@OPTIONS bit mask.
   int64_t Bits() const {
-    int64_t bits = 8 | 16 | 32 | 256 | 4096;  // the ANSI options, QUOTED_IDENTIFIER, CONCAT_NULL
+    int64_t bits = 16 | 256;  // ANSI_PADDING, QUOTED_IDENTIFIER
+    if (ansi_warnings) bits |= 8;
+    if (ansi_nulls) bits |= 32;
+    if (concat_null_yields_null) bits |= 4096;
     if (implicit_transactions) bits |= 2;
     if (cursor_close_on_commit) bits |= 4;
     if (arithabort) bits |= 64;

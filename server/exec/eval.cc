@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "server/exec/eval_internal.h"
+#include "server/exec/like.h"
 #include "server/exec/type_resolution.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
@@ -83,73 +84,6 @@ int CompareBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   return 0;
 }
 
-// LIKE with %, _ and [set] / [^set]; case follows the collation.
-bool LikeMatch(std::string_view text, std::string_view pattern, const Collation& collation) {
-  auto same = [&](char a, char b) {
-    return collation.case_sensitive()
-               ? a == b
-               : EqualNoCase(std::string_view(&a, 1), std::string_view(&b, 1));
-  };
-  // Matches one pattern element at pattern[p] against c; sets `width` to
-  // the element's length in the pattern.
-  auto element = [&](size_t p, char c, size_t& width) {
-    if (pattern[p] == '_') {
-      width = 1;
-      return true;
-    }
-    if (pattern[p] == '[') {
-      size_t close = pattern.find(']', p + 1);
-      if (close != std::string_view::npos && close > p + 1) {
-        width = close - p + 1;
-        std::string_view set = pattern.substr(p + 1, close - p - 1);
-        bool negate = set.size() > 1 && set[0] == '^';
-        if (negate) set.remove_prefix(1);
-        bool hit = false;
-        for (size_t i = 0; i < set.size(); ++i) {
-          if (i + 2 < set.size() && set[i + 1] == '-') {
-            char lo = set[i], hi = set[i + 2];
-            char lc = collation.case_sensitive()
-                          ? c
-                          : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            char lol = collation.case_sensitive()
-                           ? lo
-                           : static_cast<char>(std::tolower(static_cast<unsigned char>(lo)));
-            char hil = collation.case_sensitive()
-                           ? hi
-                           : static_cast<char>(std::tolower(static_cast<unsigned char>(hi)));
-            if (lc >= lol && lc <= hil) hit = true;
-            i += 2;
-          } else if (same(set[i], c)) {
-            hit = true;
-          }
-        }
-        return hit != negate;
-      }
-    }
-    width = 1;
-    return same(pattern[p], c);
-  };
-  size_t t = 0, p = 0;
-  size_t star_p = std::string_view::npos, star_t = 0;
-  while (t < text.size()) {
-    size_t width = 1;
-    if (p < pattern.size() && pattern[p] == '%') {
-      star_p = ++p;
-      star_t = t;
-    } else if (p < pattern.size() && element(p, text[t], width)) {
-      p += width;
-      ++t;
-    } else if (star_p != std::string_view::npos) {
-      p = star_p;
-      t = ++star_t;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '%') ++p;
-  return p == pattern.size();
-}
-
 Status AsText(const Scalar& in, std::string& out) {
   TypeFamily f = Family(in.type);
   if (f == TypeFamily::kCharacter || f == TypeFamily::kText) {
@@ -162,6 +96,13 @@ Status AsText(const Scalar& in, std::string& out) {
   return std::nullopt;
 }
 
+// Under SET ANSI_NULLS OFF, = and <> against the NULL constant or a
+// variable holding NULL test for NULL; other comparisons stay unknown.
+bool NonAnsiOperand(const Expr& operand, const Scalar& value, const EvalScope& scope) {
+  return !scope.exec.session.options.ansi_nulls && value.is_null() &&
+         (operand.kind == ExprKind::kLiteral || operand.kind == ExprKind::kVariable);
+}
+
 Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
   Scalar a, b;
   if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
@@ -172,13 +113,20 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
     if (family == TypeFamily::kText || family == TypeFamily::kImage)
       return Raise(Msg::kTextCompare);
   }
+  const std::string& op = expr.name;
   if (a.is_null() || b.is_null()) {
+    bool equality = op == "=" || op == "<>" || op == "!=";
+    if (equality &&
+        (NonAnsiOperand(*expr.args[0], a, scope) || NonAnsiOperand(*expr.args[1], b, scope))) {
+      bool same = a.is_null() && b.is_null();
+      out = BoolScalar(op == "=" ? same : !same);
+      return std::nullopt;
+    }
     out = BoolScalar(std::nullopt);
     return std::nullopt;
   }
   int c = 0;
   if (Status s = CompareScalars(a, b, scope.exec.collation(), c)) return s;
-  const std::string& op = expr.name;
   bool result = op == "="                    ? c == 0
                 : (op == "<>" || op == "!=") ? c != 0
                 : op == "<"                  ? c < 0
@@ -237,28 +185,6 @@ Scalar BoolScalar(std::optional<bool> value) {
   Scalar s{DefaultType(BaseType::kBit), std::monostate{}};
   if (value) s.value = int64_t{*value ? 1 : 0};
   return s;
-}
-
-DataType HigherType(const DataType& a, const DataType& b) {
-  int pa = Info(a.base).precedence, pb = Info(b.base).precedence;
-  if (pa != pb) return pa > pb ? a : b;
-  DataType t = a;
-  t.length = a.length > b.length ? a.length : b.length;
-  if (Family(a) == TypeFamily::kExact) {
-    int scale = a.scale > b.scale ? a.scale : b.scale;
-    int whole = (a.precision - a.scale) > (b.precision - b.scale) ? a.precision - a.scale
-                                                                  : b.precision - b.scale;
-    t.precision = whole + scale > 38 ? 38 : whole + scale;
-    t.scale = scale;
-  }
-  return t;
-}
-
-Status Coerce(const Scalar& in, const DataType& type, Scalar& out) {
-  Value v;
-  if (Status s = Convert(in, type, false, v)) return s;
-  out = Scalar{type, std::move(v)};
-  return std::nullopt;
 }
 
 Status CompareScalars(const Scalar& raw_a, const Scalar& raw_b, const Collation& collation,
@@ -368,10 +294,54 @@ Status Test(const Expr& condition, const EvalScope& scope, bool& out) {
   return std::nullopt;
 }
 
+namespace {
+
+// The warning SET ARITHABORT OFF and SET ANSI_WARNINGS OFF give in place of
+// an arithmetic error, which then makes the value NULL; empty for every
+// other error.
+std::optional<Msg> ArithmeticWarning(const SqlError& error) {
+  if (error.number == MessageNumber(Msg::kDivideByZero)) return Msg::kDivideByZeroWarning;
+  if (error.number == MessageNumber(Msg::kDomainError)) return Msg::kDomainErrorWarning;
+  if (error.number == MessageNumber(Msg::kArithmeticOverflowConvert) ||
+      error.number == MessageNumber(Msg::kArithmeticOverflowType) ||
+      error.number == MessageNumber(Msg::kArithmeticOverflowValue)) {
+    return Msg::kArithmeticOverflowWarning;
+  }
+  return std::nullopt;
+}
+
+Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out);
+
+}  // namespace
+
 Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
+  Status status = EvaluateNode(expr, scope, out);
+  const SessionOptions& options = scope.exec.session.options;
+  if (!status || options.arithabort || options.ansi_warnings) return status;
+  bool computes = expr.kind == ExprKind::kBinary || expr.kind == ExprKind::kNegate ||
+                  expr.kind == ExprKind::kCast || expr.kind == ExprKind::kFunction;
+  std::optional<Msg> warning = computes ? ArithmeticWarning(*status) : std::nullopt;
+  if (!warning) return status;
+  // The value is NULL, of the type the expression has.
+  EvalScope typing = scope;
+  typing.typing = true;
+  if (Status s = EvaluateNode(expr, typing, out)) return status;
+  out.value = std::monostate{};
+  if (!scope.probe && !scope.typing) {
+    SqlError message = Raise(*warning);
+    message.line = expr.line;
+    scope.exec.Inform(std::move(message));
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
   switch (expr.kind) {
     case ExprKind::kLiteral:
       out = expr.literal;
+      if (scope.typing) out.value = std::monostate{};
       return std::nullopt;
     case ExprKind::kColumn: {
       int i = expr.column_index;
@@ -383,10 +353,14 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
         return error;
       }
       out = Scalar{scope.schema->types[i], (*scope.row)[i]};
+      if (scope.typing) out.value = std::monostate{};
       return std::nullopt;
     }
-    case ExprKind::kVariable:
-      return EvaluateVariable(expr, scope, out);
+    case ExprKind::kVariable: {
+      if (Status s = EvaluateVariable(expr, scope, out)) return s;
+      if (scope.typing) out.value = std::monostate{};
+      return std::nullopt;
+    }
     case ExprKind::kNegate: {
       Scalar a;
       if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
@@ -396,7 +370,15 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
       Scalar a, b;
       if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
       if (Status s = Evaluate(*expr.args[1], scope, b)) return s;
-      return EvaluateArithmetic(expr.name, a, b, out);
+      if (Status s = EvaluateArithmetic(expr.name, a, b, out)) return s;
+      // SET CONCAT_NULL_YIELDS_NULL OFF: NULL joins character data as ''.
+      if (!scope.exec.session.options.concat_null_yields_null && expr.name == "+" &&
+          out.is_null() && a.is_null() != b.is_null() &&
+          Family(out.type) == TypeFamily::kCharacter) {
+        const Scalar& present = a.is_null() ? b : a;
+        if (Family(present.type) == TypeFamily::kCharacter) out.value = present.value;
+      }
+      return std::nullopt;
     }
     case ExprKind::kCompare:
       return EvaluateCompare(expr, scope, out);
@@ -451,12 +433,18 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
     case ExprKind::kIn: {
       Scalar a;
       if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
-      bool found = false, unknown = a.is_null();
-      for (size_t i = 1; i < expr.args.size() && !found && !a.is_null(); ++i) {
+      bool found = false, unknown = false;
+      for (size_t i = 1; i < expr.args.size() && !found; ++i) {
         Scalar item;
         if (Status s = Evaluate(*expr.args[i], scope, item)) return s;
-        if (item.is_null()) {
-          unknown = true;
+        if (a.is_null() || item.is_null()) {
+          // a = item, with SET ANSI_NULLS OFF's rule for NULL constants.
+          if (NonAnsiOperand(*expr.args[0], a, scope) ||
+              NonAnsiOperand(*expr.args[i], item, scope)) {
+            found = a.is_null() && item.is_null();
+          } else {
+            unknown = true;
+          }
           continue;
         }
         int c = 0;
@@ -487,6 +475,8 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
       return EvaluateFunction(expr, scope, out);
     case ExprKind::kCast:
       return EvaluateCast(expr, scope, out);
+    case ExprKind::kCase:
+      return EvaluateCase(expr, scope, out);
     case ExprKind::kDefault: {
       SqlError error = Raise(Msg::kSyntaxErrorKeyword, {"DEFAULT"});
       error.line = expr.line;
@@ -500,5 +490,7 @@ Status Evaluate(const Expr& expr, const EvalScope& scope, Scalar& out) {
   }
   return Raise(Msg::kSyntaxError, {std::to_string(expr.line), expr.text});
 }
+
+}  // namespace
 
 }  // namespace server

@@ -31,6 +31,12 @@ struct EvalScope {
   const RowSchema* schema = nullptr;
   const Row* row = nullptr;
   const std::vector<const Row*>* group = nullptr;
+  // Only the type is wanted: columns, constants and variables give NULLs of
+  // their types, so nothing fails on a value (CASE types its results so).
+  bool typing = false;
+  // Evaluated only for its type or its errors (over a row of NULLs): the
+  // warnings it would give are not sent.
+  bool probe = false;
 };
 
 // Computes a bound expression. Conditions give a bit: 1, 0, or NULL for

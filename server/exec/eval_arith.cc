@@ -2,6 +2,7 @@
 // result types: integers stay exact and overflow as errors, decimal and money
 // keep a scale, float is double, + joins character and binary values.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "server/exec/eval_internal.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
+#include "server/types/decimal_math.h"
 
 namespace server {
 
@@ -33,11 +35,6 @@ SqlError InvalidFor(const DataType& type, const std::string& op) {
   return Raise(Msg::kInvalidOperator, {Info(type.base).name, OperatorName(op)});
 }
 
-bool IsArithmeticFamily(TypeFamily f) {
-  return f == TypeFamily::kInteger || f == TypeFamily::kExact || f == TypeFamily::kMoney ||
-         f == TypeFamily::kApprox || f == TypeFamily::kBinary;
-}
-
 DataType Unvariant(const Scalar& s) {
   return s.type.base == BaseType::kSqlVariant ? NaturalType(s.value) : s.type;
 }
@@ -48,29 +45,74 @@ struct Plan {
   DataType operand;  // what both operands are converted to before computing
 };
 
+bool IsBitwise(const std::string& op) { return op == "&" || op == "|" || op == "^"; }
+
+// The exact type of e1 op e2 for decimal operands (integers and money count
+// as the decimals that hold them), by the server's rules for precision and
+// scale. Beyond 38 digits the scale gives way, keeping at least six places
+// (or the scale it had, if less), so that whole digits are not lost.
+DataType ExactResult(const std::string& op, const DataType& a, const DataType& b) {
+  DataType x = AsExact(a).value_or(DataType{BaseType::kDecimal, 0, 38, 0});
+  DataType y = AsExact(b).value_or(DataType{BaseType::kDecimal, 0, 38, 0});
+  int p1 = x.precision, s1 = x.scale, p2 = y.precision, s2 = y.scale;
+  int p = 0, s = 0;
+  if (op == "*") {
+    p = p1 + p2 + 1;
+    s = s1 + s2;
+  } else if (op == "/") {
+    s = std::max(6, s1 + p2 + 1);
+    p = p1 - s1 + s2 + s;
+  } else if (op == "%") {
+    s = std::max(s1, s2);
+    p = std::min(p1 - s1, p2 - s2) + s;
+  } else {
+    s = std::max(s1, s2);
+    p = s + std::max(p1 - s1, p2 - s2) + 1;
+  }
+  if (p > 38) {
+    s = std::max(s - (p - 38), std::min(s, 6));
+    p = 38;
+  }
+  BaseType base = Family(a) == TypeFamily::kExact ? a.base : b.base;
+  return DataType{base, 0, std::max(p, 1), s};
+}
+
 // Decides how `a op b` is computed and what type it has.
 Status MakePlan(const std::string& op, const DataType& ta, const DataType& tb, Plan& plan) {
   TypeFamily fa = Family(ta), fb = Family(tb);
+  bool bitwise = IsBitwise(op);
+  if (op == "+") {
+    bool ca = fa == TypeFamily::kCharacter, cb = fb == TypeFamily::kCharacter;
+    if (ca && cb) {
+      // The sum of the lengths, as far as the type goes.
+      plan.mode = Mode::kConcat;
+      plan.result = HigherType(ta, tb);
+      plan.result.length = std::min(ta.length + tb.length, MaxLength(plan.result.base));
+      return std::nullopt;
+    }
+    // Character data meets text or a uniqueidentifier: + has no meaning
+    // that fits both.
+    auto incompatible = [](TypeFamily f) {
+      return f == TypeFamily::kText || f == TypeFamily::kGuid || f == TypeFamily::kImage;
+    };
+    if (((ca || fa == TypeFamily::kText) && incompatible(fb)) ||
+        ((cb || fb == TypeFamily::kText) && incompatible(fa))) {
+      return Raise(Msg::kIncompatibleInOperator,
+                   {Info(ta.base).name, Info(tb.base).name, OperatorName(op)});
+    }
+    if (fa == TypeFamily::kBinary && fb == TypeFamily::kBinary) {
+      plan.mode = Mode::kBinaryConcat;
+      bool both_fixed = ta.base == BaseType::kBinary && tb.base == BaseType::kBinary;
+      plan.result = DataType{both_fixed ? BaseType::kBinary : BaseType::kVarBinary,
+                             std::min(ta.length + tb.length, 8000), 0, 0};
+      return std::nullopt;
+    }
+  }
   for (const DataType* t : {&ta, &tb}) {
     TypeFamily f = Family(*t);
-    if (f == TypeFamily::kText || f == TypeFamily::kImage || f == TypeFamily::kGuid)
+    if (f == TypeFamily::kText || f == TypeFamily::kImage || f == TypeFamily::kGuid ||
+        f == TypeFamily::kVariant)
       return InvalidFor(*t, op);
-  }
-  bool bitwise = op == "&" || op == "|" || op == "^";
-  if (op == "+" && fa == TypeFamily::kCharacter && fb == TypeFamily::kCharacter) {
-    bool unicode = Info(ta.base).unicode || Info(tb.base).unicode;
-    int limit = unicode ? 4000 : 8000;
-    int length = ta.length + tb.length;
-    plan.mode = Mode::kConcat;
-    plan.result = DataType{unicode ? BaseType::kNVarChar : BaseType::kVarChar,
-                           length > limit ? limit : length, 0, 0};
-    return std::nullopt;
-  }
-  if (op == "+" && fa == TypeFamily::kBinary && fb == TypeFamily::kBinary) {
-    int length = ta.length + tb.length;
-    plan.mode = Mode::kBinaryConcat;
-    plan.result = DataType{BaseType::kVarBinary, length > 8000 ? 8000 : length, 0, 0};
-    return std::nullopt;
   }
   if (fa == TypeFamily::kDateTime || fb == TypeFamily::kDateTime) {
     bool ok = op == "+" || (op == "-" && fa == TypeFamily::kDateTime);
@@ -80,37 +122,25 @@ Status MakePlan(const std::string& op, const DataType& ta, const DataType& tb, P
     return std::nullopt;
   }
   if (fa == TypeFamily::kCharacter && fb == TypeFamily::kCharacter) return InvalidFor(ta, op);
-  if (fa == TypeFamily::kVariant || fb == TypeFamily::kVariant)
-    return InvalidFor(fa == TypeFamily::kVariant ? ta : tb, op);
-  // A character operand takes the other operand's type.
+  // A character operand takes the other operand's type; a binary one is int.
   DataType na = fa == TypeFamily::kCharacter ? tb : ta;
   DataType nb = fb == TypeFamily::kCharacter ? ta : tb;
   if (Family(na) == TypeFamily::kBinary) na = DefaultType(BaseType::kInt);
   if (Family(nb) == TypeFamily::kBinary) nb = DefaultType(BaseType::kInt);
-  if (!IsArithmeticFamily(Family(na)) || !IsArithmeticFamily(Family(nb)))
-    return InvalidFor(IsArithmeticFamily(Family(na)) ? nb : na, op);
   TypeFamily ga = Family(na), gb = Family(nb);
   if (ga == TypeFamily::kApprox || gb == TypeFamily::kApprox) {
     if (bitwise || op == "%") return InvalidFor(ga == TypeFamily::kApprox ? na : nb, op);
     plan.mode = Mode::kFloat;
-    plan.result = (na.base == BaseType::kReal && nb.base == BaseType::kReal)
-                      ? DefaultType(BaseType::kReal)
-                      : DefaultType(BaseType::kFloat);
+    bool real = (ga != TypeFamily::kApprox || na.base == BaseType::kReal) &&
+                (gb != TypeFamily::kApprox || nb.base == BaseType::kReal);
+    plan.result = DefaultType(real ? BaseType::kReal : BaseType::kFloat);
     plan.operand = DefaultType(BaseType::kFloat);
     return std::nullopt;
   }
   if (ga == TypeFamily::kExact || gb == TypeFamily::kExact) {
     if (bitwise) return InvalidFor(ga == TypeFamily::kExact ? na : nb, op);
-    int sa = ga == TypeFamily::kInteger ? 0 : na.scale;
-    int sb = gb == TypeFamily::kInteger ? 0 : nb.scale;
-    int pb = gb == TypeFamily::kInteger ? 10 : nb.precision;
-    int scale = op == "*"   ? sa + sb
-                : op == "/" ? (sa + pb + 1 > 6 ? sa + pb + 1 : 6)
-                            : (sa > sb ? sa : sb);
-    if (scale > 18) scale = 18;
     plan.mode = Mode::kExact;
-    plan.result = DataType{BaseType::kNumeric, 0, 38, scale};
-    plan.operand = DataType{BaseType::kNumeric, 0, 38, 18};
+    plan.result = ExactResult(op, na, nb);
     return std::nullopt;
   }
   if (ga == TypeFamily::kMoney || gb == TypeFamily::kMoney) {
@@ -119,12 +149,13 @@ Status MakePlan(const std::string& op, const DataType& ta, const DataType& tb, P
     bool small = (ga != TypeFamily::kMoney || na.base == BaseType::kSmallMoney) &&
                  (gb != TypeFamily::kMoney || nb.base == BaseType::kSmallMoney);
     plan.result = DefaultType(small ? BaseType::kSmallMoney : BaseType::kMoney);
-    plan.operand = DefaultType(BaseType::kMoney);
     return std::nullopt;
   }
+  // Integers keep the type of higher precedence: tinyint + tinyint is
+  // tinyint. bit takes part in arithmetic only beside another integer type.
   plan.mode = Mode::kInteger;
-  bool big = na.base == BaseType::kBigInt || nb.base == BaseType::kBigInt;
-  plan.result = DefaultType(big ? BaseType::kBigInt : BaseType::kInt);
+  plan.result = DefaultType(HigherType(na, nb).base);
+  if (plan.result.base == BaseType::kBit && !bitwise) return InvalidFor(plan.result, op);
   plan.operand = DefaultType(BaseType::kBigInt);
   return std::nullopt;
 }
@@ -141,7 +172,24 @@ long double AsLongDouble(const Scalar& s) {
 }
 
 SqlError Overflow(const DataType& result) {
-  return Raise(Msg::kArithmeticOverflowConvert, {"expression", Info(result.base).name});
+  // Conversion messages call both exact types numeric.
+  const char* name = result.base == BaseType::kDecimal ? "numeric" : Info(result.base).name;
+  return Raise(Msg::kArithmeticOverflowConvert, {"expression", name});
+}
+
+bool FitsInteger(int64_t v, BaseType base) {
+  switch (base) {
+    case BaseType::kBit:
+      return v == 0 || v == 1;
+    case BaseType::kTinyInt:
+      return v >= 0 && v <= 255;
+    case BaseType::kSmallInt:
+      return v >= -32768 && v <= 32767;
+    case BaseType::kInt:
+      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+    default:
+      return true;
+  }
 }
 
 Status ComputeInteger(const std::string& op, int64_t x, int64_t y, const DataType& result,
@@ -170,37 +218,43 @@ Status ComputeInteger(const std::string& op, int64_t x, int64_t y, const DataTyp
     r = x ^ y;
   }
   if (overflow) return Overflow(result);
-  if (result.base == BaseType::kInt &&
-      (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())) {
+  if (!FitsInteger(r, result.base)) {
+    // The small types name the value; int and bigint the conversion.
+    if (result.base == BaseType::kTinyInt || result.base == BaseType::kSmallInt)
+      return Raise(Msg::kArithmeticOverflowType, {Info(result.base).name, std::to_string(r)});
     return Overflow(result);
   }
   out = Scalar{result, r};
   return std::nullopt;
 }
 
-Status ComputeDecimal(const std::string& op, long double x, long double y, const DataType& result,
-                      Scalar& out) {
-  long double r = 0;
-  if (op == "+") {
-    r = x + y;
-  } else if (op == "-") {
-    r = x - y;
-  } else if (op == "*") {
-    r = x * y;
-  } else {
-    if (y == 0) return Raise(Msg::kDivideByZero);
-    r = op == "/" ? x / y : std::fmod(x, y);
-  }
-  if (!std::isfinite(r) || std::fabs(r) >= 1e38L) return Overflow(result);
-  int scale = Family(result) == TypeFamily::kMoney ? 4 : result.scale;
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, "%.*Lf", scale, r);
-  std::optional<DecimalParts> parts = ParseDecimal(buffer);
-  std::optional<std::string> text = parts ? FormatDecimal(*parts, 38, scale) : std::nullopt;
+std::optional<DecimalParts> AsDecimalParts(const Scalar& s) {
+  if (Family(s.type) == TypeFamily::kInteger) return DecimalFromInt(std::get<int64_t>(s.value));
+  return ParseDecimal(std::get<std::string>(s.value));
+}
+
+DecimalOp ToDecimalOp(const std::string& op) {
+  if (op == "+") return DecimalOp::kAdd;
+  if (op == "-") return DecimalOp::kSubtract;
+  if (op == "*") return DecimalOp::kMultiply;
+  if (op == "/") return DecimalOp::kDivide;
+  return DecimalOp::kModulo;
+}
+
+// Exact arithmetic for decimal and money results.
+Status ComputeExact(const std::string& op, const Scalar& a, const Scalar& b, const DataType& result,
+                    Scalar& out) {
+  std::optional<DecimalParts> x = AsDecimalParts(a), y = AsDecimalParts(b);
+  if (!x || !y) return Overflow(result);
+  bool money = Family(result) == TypeFamily::kMoney;
+  int scale = money ? 4 : result.scale;
+  std::optional<DecimalParts> r = DecimalArithmetic(ToDecimalOp(op), *x, *y, scale);
+  if (!r) return Raise(Msg::kDivideByZero);
+  std::optional<std::string> text = FormatDecimal(*r, money ? 38 : result.precision, scale);
   if (!text) return Overflow(result);
-  if (Family(result) == TypeFamily::kMoney) {
+  if (money) {
     Value v;
-    if (Status s = Convert(Scalar{DataType{BaseType::kNumeric, 0, 38, 4}, *text}, result, false, v))
+    if (Convert(Scalar{DataType{BaseType::kNumeric, 0, 38, 4}, *text}, result, false, v))
       return Overflow(result);
     out = Scalar{result, std::move(v)};
     return std::nullopt;
@@ -244,8 +298,18 @@ Status EvaluateArithmetic(const std::string& op, const Scalar& raw_a, const Scal
   Scalar a = Coherent(raw_a), b = Coherent(raw_b);
   a.type = Unvariant(a);
   b.type = Unvariant(b);
+  // The NULL constant takes the other operand's type ('a' + NULL is varchar).
+  if (a.untyped && !b.untyped) a.type = b.type;
+  if (b.untyped && !a.untyped) b.type = a.type;
+  // An integer constant meets decimals as a decimal of its own digits.
+  for (Scalar* operand : {&a, &b}) {
+    if (operand->constant_digits > 0 && Family(operand->type) == TypeFamily::kInteger)
+      operand->type.precision = operand->constant_digits;
+  }
   Plan plan;
   if (Status s = MakePlan(op, a.type, b.type, plan)) return s;
+  if (a.untyped != b.untyped && plan.mode == Mode::kConcat)
+    plan.result = a.untyped ? b.type : a.type;
   if (a.is_null() || b.is_null()) {
     out = Scalar{plan.result, std::monostate{}};
     return std::nullopt;
@@ -276,6 +340,17 @@ Status EvaluateArithmetic(const std::string& op, const Scalar& raw_a, const Scal
   } else if (Family(b.type) == TypeFamily::kCharacter) {
     if (Status s = Coerce(Scalar(b), a.type, b)) return s;
   }
+  if (plan.mode == Mode::kExact || plan.mode == Mode::kMoney) {
+    // Binary operands count as int; money and decimals keep their digits.
+    Scalar x = a, y = b;
+    if (Family(x.type) == TypeFamily::kBinary) {
+      if (Status s = Coerce(a, DefaultType(BaseType::kInt), x)) return s;
+    }
+    if (Family(y.type) == TypeFamily::kBinary) {
+      if (Status s = Coerce(b, DefaultType(BaseType::kInt), y)) return s;
+    }
+    return ComputeExact(op, x, y, plan.result, out);
+  }
   Scalar x, y;
   if (Status s = Coerce(a, plan.operand, x)) return s;
   if (Status s = Coerce(b, plan.operand, y)) return s;
@@ -286,13 +361,17 @@ Status EvaluateArithmetic(const std::string& op, const Scalar& raw_a, const Scal
   if (plan.mode == Mode::kFloat) {
     double p = std::get<double>(x.value), q = std::get<double>(y.value);
     if (op == "/" && q == 0) return Raise(Msg::kDivideByZero);
+    if (plan.result.base == BaseType::kReal) {
+      p = static_cast<float>(p);
+      q = static_cast<float>(q);
+    }
     double r = op == "+" ? p + q : op == "-" ? p - q : op == "*" ? p * q : p / q;
     if (!std::isfinite(r)) return Overflow(plan.result);
     if (plan.result.base == BaseType::kReal) r = static_cast<double>(static_cast<float>(r));
     out = Scalar{plan.result, r};
     return std::nullopt;
   }
-  return ComputeDecimal(op, AsLongDouble(x), AsLongDouble(y), plan.result, out);
+  return Raise(Msg::kInternalError, {"an arithmetic plan without a way to compute it"});
 }
 
 Status EvaluateNegate(const std::string& op, const Scalar& raw, Scalar& out) {
@@ -318,17 +397,16 @@ Status EvaluateNegate(const std::string& op, const Scalar& raw, Scalar& out) {
     return std::nullopt;
   }
   if (f == TypeFamily::kInteger) {
-    DataType result = a.type.base == BaseType::kBigInt ? a.type : DefaultType(BaseType::kInt);
+    // The type stays, so -CAST(1 AS tinyint) overflows as the server's does.
+    DataType result = a.type.base == BaseType::kBit ? DefaultType(BaseType::kInt) : a.type;
     if (a.is_null()) {
       out = Scalar{result, std::monostate{}};
       return std::nullopt;
     }
     int64_t v = std::get<int64_t>(a.value);
-    if (v == std::numeric_limits<int64_t>::min() ||
-        (result.base == BaseType::kInt && -v > std::numeric_limits<int32_t>::max())) {
-      return Overflow(result);
-    }
-    out = Scalar{result, -v};
+    if (v == std::numeric_limits<int64_t>::min()) return Overflow(result);
+    if (Status s = ComputeInteger("-", 0, v, result, out)) return s;
+    out.constant_digits = a.constant_digits;  // -3 is still a constant of one digit
     return std::nullopt;
   }
   if (f == TypeFamily::kApprox) {

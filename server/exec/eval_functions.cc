@@ -1,18 +1,20 @@
 // Built-in functions, aggregates and global variables.
 
-#include <chrono>
-#include <ctime>
+#include <algorithm>
+#include <cctype>
+#include <span>
 
-#include "server/exec/eval_internal.h"
+#include "server/exec/functions.h"
 #include "server/types/collation.h"
 #include "server/types/datetime.h"
+#include "server/types/decimal.h"
+#include "server/types/decimal_math.h"
 
 namespace server {
 
 namespace {
 
-using Args = std::vector<Scalar>;
-using Handler = Status (*)(const Args& args, const EvalScope& scope, Scalar& out);
+using Args = FunctionArgs;
 
 Scalar Text(std::string text, int length = 128) {
   return Scalar{DataType{BaseType::kNVarChar, length, 0, 0}, std::move(text)};
@@ -29,28 +31,8 @@ Status AsString(const Scalar& in, std::string& out) {
   return std::nullopt;
 }
 
-// A character result keeps the argument's type when it has one.
-DataType StringResult(const Scalar& in) {
-  return IsCharacterLike(in.type) ? in.type : DataType{BaseType::kVarChar, 8000, 0, 0};
-}
-
 Status NewId(const Args&, const EvalScope& scope, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kUniqueIdentifier), scope.exec.server.NewGuid()};
-  return std::nullopt;
-}
-
-Status GetDate(const Args&, const EvalScope&, Scalar& out) {
-  auto now = std::chrono::system_clock::now();
-  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  int64_t ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  DateTime dt;
-  dt.days = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  dt.ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + ms;
-  // The clock's milliseconds round to datetime's ticks like any other value.
-  out = Scalar{DefaultType(BaseType::kDateTime), FormatDateTime(RoundToTicks(dt))};
   return std::nullopt;
 }
 
@@ -119,16 +101,6 @@ Status LoginName(const Args&, const EvalScope& scope, Scalar& out) {
   return std::nullopt;
 }
 
-Status Len(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
-  if (args[0].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  out.value = static_cast<int64_t>(CharacterCount(text));
-  return std::nullopt;
-}
-
 Status DataLength(const Args& args, const EvalScope&, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
   const Scalar& a = args[0];
@@ -148,55 +120,34 @@ Status DataLength(const Args& args, const EvalScope&, Scalar& out) {
   return std::nullopt;
 }
 
-template <bool kUpper>
-Status ChangeCase(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{StringResult(args[0]), std::monostate{}};
-  if (args[0].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  for (char& c : text) {
-    if (kUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (!kUpper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  out.value = std::move(text);
-  return std::nullopt;
-}
-
-template <bool kLeft>
-Status Trim(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{StringResult(args[0]), std::monostate{}};
-  if (args[0].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  if (kLeft) {
-    text.erase(0, text.find_first_not_of(' ') == std::string::npos ? text.size()
-                                                                   : text.find_first_not_of(' '));
-  } else {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-  }
-  out.value = std::move(text);
-  return std::nullopt;
-}
-
 Status IsNull(const Args& args, const EvalScope&, Scalar& out) {
-  if (!args[0].is_null()) {
-    out = args[0];
+  // The result has the first argument's type; the NULL constant has none.
+  DataType type = args[0].untyped ? args[1].type : args[0].type;
+  const Scalar& chosen = args[0].is_null() ? args[1] : args[0];
+  if (chosen.is_null()) {
+    out = Scalar{type, std::monostate{}, args[0].untyped && args[1].untyped};
     return std::nullopt;
   }
-  if (args[1].is_null()) {
-    out = Scalar{args[0].type, std::monostate{}};
-    return std::nullopt;
-  }
-  return Coerce(args[1], args[0].type, out);
+  return Coerce(chosen, type, out);
 }
 
 Status Coalesce(const Args& args, const EvalScope&, Scalar& out) {
-  DataType type = args[0].type;
-  for (const Scalar& a : args) type = HigherType(type, a.type);
+  std::optional<DataType> type;
   for (const Scalar& a : args) {
-    if (!a.is_null()) return Coerce(a, type, out);
+    if (a.untyped) continue;
+    if (type) {
+      DataType common = CommonType(*type, a.type);
+      if (Status s = CheckConvertible(a.type, common, false)) return s;
+      if (Status s = CheckConvertible(*type, common, false)) return s;
+      type = common;
+    } else {
+      type = a.type;
+    }
   }
-  out = Scalar{type, std::monostate{}};
+  for (const Scalar& a : args) {
+    if (!a.is_null()) return Coerce(a, *type, out);
+  }
+  out = Scalar{type.value_or(DefaultType(BaseType::kInt)), std::monostate{}};
   return std::nullopt;
 }
 
@@ -209,72 +160,23 @@ Status NullIf(const Args& args, const EvalScope& scope, Scalar& out) {
   return std::nullopt;
 }
 
-Status Abs(const Args& args, const EvalScope&, Scalar& out) {
-  const Scalar& a = args[0];
-  if (a.is_null()) {
-    out = a;
-    return std::nullopt;
-  }
-  Scalar zero = IntScalar(0);
-  Scalar negated;
-  if (Status s = EvaluateNegate("-", a, negated)) return s;
-  int c = 0;
-  if (Status s = CompareScalars(a, zero, Collation(false), c)) return s;
-  out = c < 0 ? negated : a;
-  return std::nullopt;
-}
-
-Status Substring(const Args& args, const EvalScope&, Scalar& out) {
-  out = Scalar{StringResult(args[0]), std::monostate{}};
-  if (args[0].is_null() || args[1].is_null() || args[2].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  Scalar start, length;
-  if (Status s = Coerce(args[1], DefaultType(BaseType::kBigInt), start)) return s;
-  if (Status s = Coerce(args[2], DefaultType(BaseType::kBigInt), length)) return s;
-  int64_t from = std::get<int64_t>(start.value), count = std::get<int64_t>(length.value);
-  if (count < 0) return Raise(Msg::kInvalidOperator, {"int", "substring length"});
-  // Positions count from 1; characters before position 1 take up length.
-  int64_t end = from + count;
-  if (from < 1) from = 1;
-  std::string result;
-  int64_t position = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++position;
-    if (position >= from && position < end) result += text[i];
-  }
-  out.value = std::move(result);
-  return std::nullopt;
-}
-
-struct FunctionRow {
-  const char* name;
-  size_t min_args;
-  size_t max_args;
-  Handler handler;
-};
-
+// The functions that read the catalog or the session, and ISNULL, COALESCE
+// and NULLIF; the other families have their own tables (fn_*.cc).
+// clang-format off
 constexpr FunctionRow kFunctions[] = {
     {"NEWID", 0, 0, NewId},
-    {"GETDATE", 0, 0, GetDate},
     {"DB_NAME", 0, 1, DbName},
     {"DB_ID", 0, 1, DbId},
     {"OBJECT_ID", 1, 1, ObjectId},
     {"USER_NAME", 0, 1, UserName},
     {"SUSER_SNAME", 0, 0, LoginName},
     {"SUSER_NAME", 0, 0, LoginName},
-    {"LEN", 1, 1, Len},
     {"DATALENGTH", 1, 1, DataLength},
-    {"UPPER", 1, 1, ChangeCase<true>},
-    {"LOWER", 1, 1, ChangeCase<false>},
-    {"LTRIM", 1, 1, Trim<true>},
-    {"RTRIM", 1, 1, Trim<false>},
     {"ISNULL", 2, 2, IsNull},
     {"COALESCE", 2, 255, Coalesce},
     {"NULLIF", 2, 2, NullIf},
-    {"ABS", 1, 1, Abs},
-    {"SUBSTRING", 3, 3, Substring},
 };
+// clang-format on
 
 constexpr const char* kAggregates[] = {"COUNT", "MIN", "MAX", "SUM", "AVG"};
 
@@ -290,7 +192,9 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     return std::nullopt;
   }
   if (expr.args.size() != 1 || expr.star) {
-    return Raise(Msg::kFunctionArgumentCount, {name, "1"});
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return Raise(Msg::kFunctionArgumentCount, {lower, "1"});
   }
   const Expr& arg = *expr.args[0];
   // The argument's type, from a row of NULLs, gives the result's type
@@ -310,11 +214,18 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
   }
   int64_t count = 0;
   Scalar acc{typed.type, std::monostate{}};
+  bool exact = family == TypeFamily::kExact;
   if (name == "SUM" || name == "AVG") {
-    // Sums of small integer types are int.
+    // Sums of small integers are int, of smallmoney money, of real float,
+    // and of decimal(p,s) decimal(38,s), whatever the rows hold.
     if (family == TypeFamily::kInteger && typed.type.base != BaseType::kBigInt)
       acc.type = DefaultType(BaseType::kInt);
+    if (typed.type.base == BaseType::kSmallMoney) acc.type = DefaultType(BaseType::kMoney);
+    if (typed.type.base == BaseType::kReal) acc.type = DefaultType(BaseType::kFloat);
+    if (exact) acc.type = DataType{typed.type.base, 0, 38, typed.type.scale};
   }
+  // An exact sum keeps every digit; only the total must fit decimal(38,s).
+  std::optional<DecimalParts> exact_sum;
   for (const Row* row : *scope.group) {
     row_scope.row = row;
     Scalar v;
@@ -322,6 +233,12 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     if (v.is_null()) continue;
     ++count;
     if (name == "COUNT") continue;
+    if ((name == "SUM" || name == "AVG") && exact) {
+      std::optional<DecimalParts> digits = ParseDecimal(std::get<std::string>(Coherent(v).value));
+      if (!digits) return Raise(Msg::kConvertError, {Info(v.type.base).name, "numeric"});
+      exact_sum = exact_sum ? DecimalArithmetic(DecimalOp::kAdd, *exact_sum, *digits, 0) : digits;
+      continue;
+    }
     if (acc.is_null()) {
       if (name == "SUM" || name == "AVG") {
         if (Status s = Coerce(v, acc.type, acc)) return s;
@@ -337,11 +254,26 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     } else {
       Scalar sum;
       if (Status s = EvaluateArithmetic("+", acc, v, sum)) return s;
-      acc = sum;
+      if (Status s = Coerce(sum, acc.type, acc)) return s;
     }
   }
   if (name == "COUNT") {
     out = Scalar{DefaultType(BaseType::kInt), count};
+    return std::nullopt;
+  }
+  if (exact && (name == "SUM" || name == "AVG")) {
+    // AVG of decimal(p,s) has at least six places; its quotient is cut.
+    DataType type = acc.type;
+    if (name == "AVG") type.scale = std::max(type.scale, 6);
+    out = Scalar{type, std::monostate{}};
+    if (!exact_sum) return std::nullopt;
+    DecimalParts total = *exact_sum;
+    if (name == "AVG") {
+      total = *DecimalArithmetic(DecimalOp::kDivide, total, DecimalFromInt(count), type.scale);
+    }
+    std::optional<std::string> text = FormatDecimal(total, type.precision, type.scale);
+    if (!text) return Raise(Msg::kArithmeticOverflowConvert, {"expression", "numeric"});
+    out.value = std::move(*text);
     return std::nullopt;
   }
   if (name == "AVG" && !acc.is_null()) {
@@ -349,6 +281,22 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
   }
   out = acc;
   return std::nullopt;
+}
+
+// DATEADD's first argument as the parser keeps it: the word, not a value.
+bool IsDatepartWord(const Expr& expr) {
+  return expr.kind == ExprKind::kLiteral && !expr.name.empty();
+}
+
+const FunctionRow* FindFunction(const std::string& name) {
+  for (std::span<const FunctionRow> family :
+       {std::span<const FunctionRow>(kFunctions), StringFunctions(), MathFunctions(),
+        DateFunctions(), SystemFunctions()}) {
+    for (const FunctionRow& row : family) {
+      if (EqualNoCase(name, row.name)) return &row;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -367,31 +315,40 @@ Status EvaluateFunction(const Expr& expr, const EvalScope& scope, Scalar& out) {
     return error;
   }
   if (IsAggregateName(expr.name)) return EvaluateAggregate(expr, scope, out);
-  for (const FunctionRow& row : kFunctions) {
-    if (!EqualNoCase(expr.name, row.name)) continue;
-    if (expr.star || expr.args.size() < row.min_args || expr.args.size() > row.max_args) {
-      SqlError error =
-          Raise(Msg::kFunctionArgumentCount,
-                {row.name,
-                 std::to_string(expr.args.size() < row.min_args ? row.min_args : row.max_args)});
-      error.line = expr.line;
-      return error;
-    }
-    Args args;
-    for (const auto& arg : expr.args) {
-      Scalar value;
-      if (Status s = Evaluate(*arg, scope, value)) return s;
-      args.push_back(std::move(value));
-    }
-    if (Status s = row.handler(args, scope, out)) {
-      s->line = expr.line;
-      return s;
-    }
-    return std::nullopt;
+  const FunctionRow* row = FindFunction(expr.name);
+  if (!row) {
+    SqlError error = Raise(Msg::kUnknownFunction, {expr.name});
+    error.line = expr.line;
+    return error;
   }
-  SqlError error = Raise(Msg::kUnknownFunction, {expr.name});
-  error.line = expr.line;
-  return error;
+  // Messages name the function in lower case.
+  std::string name = row->name;
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (expr.star || expr.args.size() < row->min_args || expr.args.size() > row->max_args) {
+    SqlError error = row->min_args == row->max_args
+                         ? Raise(Msg::kFunctionArgumentCount, {name, std::to_string(row->min_args)})
+                         : Raise(Msg::kFunctionArgumentRange, {name, std::to_string(row->min_args),
+                                                               std::to_string(row->max_args)});
+    error.line = expr.line;
+    return error;
+  }
+  // A datepart is a word (DATEADD(day, ...)), never a value.
+  if (row->datepart_first && !IsDatepartWord(*expr.args[0])) {
+    SqlError error = Raise(Msg::kInvalidParameter, {"1", name});
+    error.line = expr.line;
+    return error;
+  }
+  Args args;
+  for (const auto& arg : expr.args) {
+    Scalar value;
+    if (Status s = Evaluate(*arg, scope, value)) return s;
+    args.push_back(std::move(value));
+  }
+  if (Status s = row->handler(args, scope, out)) {
+    s->line = expr.line;
+    return s;
+  }
+  return std::nullopt;
 }
 
 Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {

@@ -19,8 +19,18 @@ Status EvaluateFunction(const Expr& expr, const EvalScope& scope, Scalar& out);
 Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out);
 bool IsAggregateName(const std::string& name);
 
+// CASE ... END.
+Status EvaluateCase(const Expr& expr, const EvalScope& scope, Scalar& out);
+
 // The type of higher precedence; within one type the larger size.
 DataType HigherType(const DataType& a, const DataType& b);
+// The one type of several results (CASE, COALESCE): the higher precedence,
+// as long as the longer of two character or binary types, and a decimal
+// with room for the whole digits and the scale of every exact operand.
+DataType CommonType(const DataType& a, const DataType& b);
+// An integer, money or exact type as the decimal that holds all its values
+// (int is decimal(10,0), money decimal(19,4)); nothing for other types.
+std::optional<DataType> AsExact(const DataType& type);
 // A value of `in` converted to `type` as an operand is (implicitly).
 Status Coerce(const Scalar& in, const DataType& type, Scalar& out);
 

@@ -144,6 +144,7 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx) {
     module.body = stmt.body;
     module.encrypted = stmt.encrypted;
     module.schema_bound = stmt.schema_bound;
+    module.ansi_nulls = ctx.session.options.ansi_nulls;
     if (Status s = ResolveParameters(stmt, *db, ctx, module)) return s;
     switch (stmt.kind) {
       case ModuleKind::kView:

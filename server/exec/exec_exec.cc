@@ -138,6 +138,7 @@ Status RunUserProcedure(const Module& procedure, Database& db, std::span<const E
   std::swap(ctx.variables, variables);
   // SET inside a procedure lasts until it returns.
   SessionOptions caller_options = ctx.session.options;
+  ctx.session.options.ansi_nulls = procedure.ansi_nulls;  // as it was created
   int caller_count = ctx.session.transaction.count;
   ++ctx.depth;
   Status status = RunStatements(body, ctx);

@@ -116,7 +116,9 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
         if (!given[k].value.is_null()) return Raise(Msg::kInsertTimestamp);
         continue;
       }
-      if (Status s = Convert(given[k].value, column.type, false, row[c])) return s;
+      if (Status s = ConvertForStore(given[k].value, column.type, ctx.session.options.ansi_warnings,
+                                     row[c]))
+        return s;
       filled[c] = true;
     }
     for (size_t c = 0; c < table->columns.size(); ++c) {

@@ -114,6 +114,7 @@ Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out) {
   Row nulls(schema.names.size());
   if (select.where && relation.rows->empty()) {
     EvalScope scope{ctx, &schema, &nulls, nullptr};
+    scope.probe = true;
     bool ignored = false;
     if (Status s = Test(*select.where, scope, ignored)) return s;
   }
@@ -138,6 +139,7 @@ Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out) {
       continue;
     }
     EvalScope scope{ctx, &schema, &nulls, &no_rows};
+    scope.probe = true;
     Scalar typed;
     if (Status s = Evaluate(*output.expr, scope, typed)) return s;
     out.schema.types.push_back(typed.type);

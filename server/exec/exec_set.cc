@@ -34,6 +34,12 @@ Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx) {
     if (on) options.ansi_null_dflt_on = false;
   } else if (name == "ARITHABORT") {
     options.arithabort = on;
+  } else if (name == "ANSI_NULLS") {
+    options.ansi_nulls = on;
+  } else if (name == "ANSI_WARNINGS") {
+    options.ansi_warnings = on;
+  } else if (name == "CONCAT_NULL_YIELDS_NULL") {
+    options.concat_null_yields_null = on;
   } else if (name == "XACT_ABORT") {
     options.xact_abort = on;
   } else if (name == "IMPLICIT_TRANSACTIONS") {

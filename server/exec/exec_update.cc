@@ -67,7 +67,9 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
       } else {
         Scalar result;
         if (Status s = Evaluate(value, scope, result)) return s;
-        if (Status s = Convert(result, column.type, false, row[targets[k]])) return s;
+        if (Status s = ConvertForStore(result, column.type, ctx.session.options.ansi_warnings,
+                                       row[targets[k]]))
+          return s;
       }
       if (!column.nullable && std::holds_alternative<std::monostate>(row[targets[k]])) {
         return Raise(Msg::kNullNotAllowed, {column.name, QualifiedName(*db, *table), "UPDATE"});

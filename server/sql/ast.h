@@ -29,7 +29,7 @@ struct ObjectName {
 // Expressions.
 
 enum class ExprKind {
-  kLiteral,   // literal
+  kLiteral,   // literal; DATEADD's datepart word keeps the word in `name` too
   kColumn,    // [qualifier.]name
   kVariable,  // @name or @@name
   kNegate,    // -args[0], also ~ and + (op)
@@ -44,6 +44,7 @@ enum class ExprKind {
   kBetween,   // args[0] [NOT] BETWEEN args[1] AND args[2]
   kFunction,  // name(args), also COUNT(*) with star
   kCast,      // CAST(args[0] AS cast_type) or CONVERT(cast_type, args[0][, args[1]])
+  kCase,      // CASE [args[0]] WHEN w THEN t ... [ELSE args.back()] END
   kDefault,   // the DEFAULT keyword in a VALUES list
   kSubquery,  // (SELECT ...) inside a module body; never evaluated here
 };
@@ -54,10 +55,12 @@ struct Expr {
   ExprKind kind = ExprKind::kLiteral;
   int line = 1;
   Scalar literal;
-  std::string name;       // column, variable or function name; operator text
-  std::string qualifier;  // table or alias before a column name
-  bool negated = false;   // NOT LIKE, NOT IN, IS NOT NULL, NOT BETWEEN
-  bool star = false;      // COUNT(*)
+  std::string name;         // column, variable or function name; operator text
+  std::string qualifier;    // table or alias before a column name
+  bool negated = false;     // NOT LIKE, NOT IN, IS NOT NULL, NOT BETWEEN
+  bool star = false;        // COUNT(*)
+  bool case_input = false;  // simple CASE: args[0] is compared with each WHEN value
+  bool case_else = false;   // CASE with ELSE: args.back() is its result
   std::string cast_type_name;
   std::vector<int> cast_type_args;
   std::vector<std::unique_ptr<Expr>> args;

@@ -283,6 +283,7 @@ bool Parser::ParseLiteral(ExprPtr& out) {
         int64_t v = TruncateToInt(*parts).value_or(0);
         if (v <= 2147483647) {
           out->literal = IntScalar(v);
+          out->literal.constant_digits = precision;
           break;
         }
       }
@@ -338,6 +339,21 @@ bool Parser::ParseFunctionCall(ExprPtr& out, const std::string& name, size_t sta
     out->star = true;
   } else if (!PeekOp(")")) {
     if (PeekWord("DISTINCT")) return NotSupported("DISTINCT in an aggregate", Peek());
+    // DATEADD, DATEDIFF, DATENAME and DATEPART name their datepart with a
+    // word (year, dd, ...), which is neither a column nor a value.
+    static constexpr std::string_view kDatepartFunctions[] = {"DATEADD", "DATEDIFF", "DATENAME",
+                                                              "DATEPART"};
+    bool datepart = false;
+    for (std::string_view function : kDatepartFunctions) datepart |= EqualNoCase(name, function);
+    if (datepart && Peek().kind == TokenKind::kIdentifier && PeekOp(",", 1)) {
+      ExprPtr word = MakeExpr(ExprKind::kLiteral, Peek().line);
+      word->name = Peek().value;
+      word->literal = StringScalar(Peek().value);
+      word->text = std::string(Peek().raw);
+      Next();
+      out->args.push_back(std::move(word));
+      Next();  // the comma
+    }
     do {
       ExprPtr arg;
       if (!ParseScalar(arg)) return false;
@@ -346,6 +362,45 @@ bool Parser::ParseFunctionCall(ExprPtr& out, const std::string& name, size_t sta
   }
   if (!ExpectOp(")")) return false;
   return Finish(*out, start);
+}
+
+bool Parser::ParseCase(ExprPtr& out, size_t start) {
+  const Token& case_token = Next();
+  if (case_nesting_ >= kMaxCaseNesting) {
+    SqlError error = Raise(Msg::kCaseNestedTooDeeply, {std::to_string(kMaxCaseNesting)});
+    error.line = case_token.line;
+    return FailWith(std::move(error));
+  }
+  ++case_nesting_;
+  out = MakeExpr(ExprKind::kCase, case_token.line);
+  // A simple CASE compares one value with each WHEN value; a searched CASE
+  // tests each WHEN condition.
+  auto parse = [&]() -> bool {
+    if (!PeekWord("WHEN")) {
+      ExprPtr input;
+      if (!ParseScalar(input)) return false;
+      out->case_input = true;
+      out->args.push_back(std::move(input));
+    }
+    if (!PeekWord("WHEN")) return Fail();
+    while (AcceptWord("WHEN")) {
+      ExprPtr when, then;
+      if (!(out->case_input ? ParseScalar(when) : ParseCondition(when))) return false;
+      if (!ExpectWord("THEN") || !ParseScalar(then)) return false;
+      out->args.push_back(std::move(when));
+      out->args.push_back(std::move(then));
+    }
+    if (AcceptWord("ELSE")) {
+      ExprPtr otherwise;
+      if (!ParseScalar(otherwise)) return false;
+      out->case_else = true;
+      out->args.push_back(std::move(otherwise));
+    }
+    return ExpectWord("END");
+  };
+  bool parsed = parse();
+  --case_nesting_;
+  return parsed && Finish(*out, start);
 }
 
 bool Parser::ParsePrimary(ExprPtr& out) {
@@ -433,7 +488,9 @@ bool Parser::ParseOperand(ExprPtr& out) {
     out->cast_type_args = type.args;
     return Finish(*out, start);
   }
-  if ((PeekWord("COALESCE") || PeekWord("NULLIF")) && PeekOp("(", 1)) {
+  // Functions whose names are reserved words (LEFT and RIGHT also join).
+  if ((PeekWord("COALESCE") || PeekWord("NULLIF") || PeekWord("LEFT") || PeekWord("RIGHT")) &&
+      PeekOp("(", 1)) {
     std::string name = ToUpper(Next().raw);
     return ParseFunctionCall(out, name, start);
   }
@@ -450,7 +507,7 @@ bool Parser::ParseOperand(ExprPtr& out) {
       return Finish(*out, start);
     }
   }
-  if (PeekWord("CASE")) return NotSupported("CASE", t);
+  if (PeekWord("CASE")) return ParseCase(out, start);
   if (!IsName(t)) return Fail(t);
   std::vector<std::string> parts;
   parts.push_back(Next().value);

@@ -175,10 +175,10 @@ constexpr OnOffOption kOnOffOptions[] = {
     // There are no cursors to close.
     {"CURSOR_CLOSE_ON_COMMIT", true, true},
     {"QUOTED_IDENTIFIER", true, false},
-    {"ANSI_NULLS", true, false},
+    {"ANSI_NULLS", true, true},
     {"ANSI_PADDING", true, false},
-    {"ANSI_WARNINGS", true, false},
-    {"CONCAT_NULL_YIELDS_NULL", true, false},
+    {"ANSI_WARNINGS", true, true},
+    {"CONCAT_NULL_YIELDS_NULL", true, true},
     {"ARITHIGNORE", false, true},
     {"NUMERIC_ROUNDABORT", false, true},
     {"REMOTE_PROC_TRANSACTIONS", false, true},

@@ -21,6 +21,8 @@ inline constexpr int kMaxExpressionDepth = 128;
 inline constexpr int kMaxParserNesting = 64;
 // SQL Server's limit on the expressions of one select list (1056).
 inline constexpr size_t kMaxSelectItems = 4096;
+// SQL Server 2000's limit on CASE expressions inside one another (125).
+inline constexpr int kMaxCaseNesting = 10;
 
 // A recursive-descent parser over one batch's tokens. Each Parse* member
 // returns false after recording the first error; callers stop at once and
@@ -149,6 +151,8 @@ class Parser {
   bool ParseOperand(ExprPtr& out);
   bool ParseLiteral(ExprPtr& out);
   bool ParseFunctionCall(ExprPtr& out, const std::string& name, size_t start);
+  // CASE ... END, simple or searched, at most kMaxCaseNesting deep (125).
+  bool ParseCase(ExprPtr& out, size_t start);
   // Enters one level of nesting (an operand, NOT or sign); false with
   // 191 recorded when too deep. Leave() undoes a successful Enter().
   bool Enter();
@@ -162,7 +166,8 @@ class Parser {
   std::string_view text_;
   const std::vector<Token>& tokens_;
   size_t pos_ = 0;
-  int nesting_ = 0;  // operands, NOTs and signs being parsed, one inside the other
+  int nesting_ = 0;       // operands, NOTs and signs being parsed, one inside the other
+  int case_nesting_ = 0;  // CASE expressions being parsed, one inside the other
   std::optional<SqlError> error_;
 };
 

@@ -12,6 +12,9 @@ namespace {
 
 constexpr char kFormat[] = "tavora-store";
 constexpr char kCollationName[] = "tavora";
+// Which order of character data the store's indexes were built in; a store
+// built in an older one has its indexes rebuilt when it is opened.
+constexpr int64_t kCollationOrder = 2;
 
 int CompareText(void* collation, int a_size, const void* a, int b_size, const void* b) {
   return static_cast<const Collation*>(collation)->Compare(
@@ -168,7 +171,8 @@ std::variant<std::unique_ptr<Store>, std::string> Store::Open(const std::string&
   if (meta.empty()) {
     sqlite3_stmt* write = nullptr;
     if (Status s = store->Prepare("INSERT INTO meta VALUES ('format', '" + std::string(kFormat) +
-                                      "'), ('version', " + std::to_string(kVersion) + ")",
+                                      "'), ('version', " + std::to_string(kVersion) +
+                                      "), ('collation', " + std::to_string(kCollationOrder) + ")",
                                   write))
       return fail(*s);
     Reset reset(write);
@@ -185,6 +189,13 @@ std::variant<std::unique_ptr<Store>, std::string> Store::Open(const std::string&
     return "The store '" + path + "' was written by a newer tavora (store version " +
            std::to_string(*version) + "; this program reads version " + std::to_string(kVersion) +
            " and older). Use that version, or move the data folder away.";
+  }
+  const auto* order = std::get_if<int64_t>(&meta["collation"]);
+  if (!order || *order != kCollationOrder) {
+    if (Status s = store->Exec("REINDEX " + std::string(kCollationName) +
+                               "; INSERT OR REPLACE INTO meta VALUES ('collation', " +
+                               std::to_string(kCollationOrder) + ")"))
+      return fail(*s);
   }
   return store;
 }

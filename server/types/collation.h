@@ -3,11 +3,15 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace server {
 
-// The server collation: how names and character data compare. Only ASCII
-// letters fold; other characters compare as they are.
+// The server collation: how names and character data compare. Names fold
+// ASCII letters only. Character data follows the SQL collation's dictionary
+// order for Latin-1 text: an accented letter sorts right after its plain
+// letter and before the next one, case does not count (CI) or lower case
+// comes first (CS), and everything else sorts by its code point.
 class Collation {
  public:
   explicit Collation(bool case_sensitive) : case_sensitive_(case_sensitive) {}
@@ -23,6 +27,9 @@ class Collation {
   // Character data order: trailing blanks do not count, as SQL Server pads
   // the shorter value. Negative, zero or positive.
   int Compare(std::string_view a, std::string_view b) const;
+  // Whether two characters (code points) are the same under the collation,
+  // and their order, as LIKE's sets and ranges test them.
+  int CompareCharacters(char32_t a, char32_t b) const;
 
  private:
   bool case_sensitive_;
@@ -34,6 +41,17 @@ bool EqualNoCase(std::string_view a, std::string_view b);
 
 // ASCII upper-case copy.
 std::string ToUpper(std::string_view text);
+
+// UTF-8 text with its Latin-1 letters in upper or lower case, as UPPER and
+// LOWER change them (the code page's letters, not only ASCII).
+std::string UpperText(std::string_view text);
+std::string LowerText(std::string_view text);
+
+// One code point of UTF-8 text at `at`, which moves past it; a byte that
+// does not start valid UTF-8 stands for itself.
+char32_t NextCharacter(std::string_view text, size_t& at);
+// Every code point of UTF-8 text, as NextCharacter reads them.
+std::vector<char32_t> DecodeCharacters(std::string_view text);
 
 // An ASCII decimal digit, whatever the locale.
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -211,8 +211,13 @@ Status ToInteger(const Scalar& in, const DataType& target, bool explicit_cast, V
       return fit(*v, false);
     }
     case TypeFamily::kApprox: {
+      // A float that does not fit names its value, as "%f" writes it.
       double d = std::trunc(std::get<double>(in.value));
-      if (!(d >= -9.2e18 && d <= 9.2e18)) return Overflow(in.type, target);
+      if (!(d >= -9.2e18 && d <= 9.2e18) || !IntegerFits(static_cast<int64_t>(d), target.base)) {
+        char value[400];
+        std::snprintf(value, sizeof value, "%f", std::get<double>(in.value));
+        return Raise(Msg::kArithmeticOverflowValue, {Name(target), value});
+      }
       return fit(static_cast<int64_t>(d), false);
     }
     case TypeFamily::kCharacter: {
@@ -649,7 +654,7 @@ Scalar Coherent(const Scalar& in) {
   return Scalar{NaturalType(in.value), in.value};
 }
 
-Scalar NullScalar() { return Scalar{DefaultType(BaseType::kInt), std::monostate{}}; }
+Scalar NullScalar() { return Scalar{DefaultType(BaseType::kInt), std::monostate{}, true}; }
 
 Scalar IntScalar(int64_t value, BaseType base) { return Scalar{DefaultType(base), value}; }
 
@@ -731,6 +736,50 @@ Status ConvertAs(const Scalar& raw, const DataType& target, const Request& reque
 
 Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out) {
   return ConvertAs(in, target, Request{explicit_cast, std::nullopt}, out);
+}
+
+Status ConvertForStore(const Scalar& in, const DataType& target, bool ansi_warnings, Value& out) {
+  Status s = Convert(in, target, false, out);
+  if (s && !ansi_warnings && s->number == MessageNumber(Msg::kStringTruncated)) {
+    // The pair converts implicitly; only the length failed, which CAST cuts.
+    return Convert(in, target, true, out);
+  }
+  return s;
+}
+
+Status CheckConvertible(const DataType& from, const DataType& to, bool explicit_cast) {
+  // A sample value of `from` goes through the conversion itself, so that
+  // the rules live in one place; only the errors about the pair count.
+  Scalar sample{from, int64_t{0}};
+  switch (Family(from)) {
+    case TypeFamily::kInteger:
+      break;
+    case TypeFamily::kApprox:
+      sample.value = 0.0;
+      break;
+    case TypeFamily::kBinary:
+    case TypeFamily::kImage:
+      sample.value = std::vector<uint8_t>{0};
+      break;
+    case TypeFamily::kDateTime:
+      sample.value = std::string("1900-01-01 00:00:00.000");
+      break;
+    case TypeFamily::kGuid:
+      sample.value = std::string("00000000-0000-0000-0000-000000000000");
+      break;
+    case TypeFamily::kVariant:
+      return std::nullopt;
+    default:
+      sample.value = std::string("0");
+      break;
+  }
+  Value ignored;
+  Status s = Convert(sample, to, explicit_cast, ignored);
+  if (s && (s->number == MessageNumber(Msg::kOperandClash) ||
+            s->number == MessageNumber(Msg::kImplicitConversion))) {
+    return s;
+  }
+  return std::nullopt;
 }
 
 Status ConvertStyled(const Scalar& in, const DataType& target, int style, Value& out) {

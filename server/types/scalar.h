@@ -17,10 +17,19 @@ namespace server {
 struct Scalar {
   DataType type;
   Value value;
+  // The NULL constant: typed int, but where it meets a value of another type
+  // (CASE, COALESCE, ISNULL, + and the comparisons) it takes that type, as
+  // SQL Server's untyped NULL does. Whatever is computed from it is typed.
+  bool untyped = false;
+  // For an integer written as a constant, its digits: beside a decimal it
+  // counts as a decimal of just those (3 is decimal(1,0), not int's
+  // decimal(10,0)), which sets the scale of 1.0 / 3 as SQL Server does.
+  int constant_digits = 0;
 
   bool is_null() const { return std::holds_alternative<std::monostate>(value); }
 };
 
+// The NULL constant (untyped).
 Scalar NullScalar();
 Scalar IntScalar(int64_t value, BaseType base = BaseType::kInt);
 // A varchar (or nvarchar) whose declared length is the text's length.
@@ -43,6 +52,16 @@ Scalar Coherent(const Scalar& in);
 // are the server's conversion messages (245, 8114, 8115, 220, 241, 242, 257,
 // 206, 8152, ...).
 Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out);
+
+// Convert for storing into a column (INSERT, UPDATE): under SET
+// ANSI_WARNINGS OFF, character or binary data too long for the column is
+// cut to fit instead of failing with 8152.
+Status ConvertForStore(const Scalar& in, const DataType& target, bool ansi_warnings, Value& out);
+
+// Whether a value of `from` may convert to `to` at all: the conversion's
+// 206 or 257 when the pair is never allowed, whatever the value; nothing
+// when it is allowed (a value may still fail: 245, 8115, ...).
+Status CheckConvertible(const DataType& from, const DataType& to, bool explicit_cast);
 
 // CONVERT(target, in, style): an explicit conversion whose style picks the
 // text of datetime, money, float and real values converted to character data

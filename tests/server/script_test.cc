@@ -14,11 +14,11 @@
 //   Msg 208, Level 16, State 1, Line 1
 //   Invalid object name 'x'.
 //
-//   query
-//   <one batch>
-//   ----
-//   column|column
-//   value|value
+//   query                                (`query types` adds a line of the
+//   <one batch>                           columns' types under their names;
+//   ----                                  `query messages` adds the batch's
+//   column|column                         informational messages after the
+//   value|value                           rows, as errors are written)
 //
 //   counts                               (the row count of each statement
 //   <one batch>                           run, as the client is told them;
@@ -29,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -165,7 +166,18 @@ class ScriptRun {
     } else if (kind == "query") {
       ASSERT_EQ(Describe(outcome.error), "ok") << batch;
       ASSERT_FALSE(outcome.results.empty()) << batch;
-      EXPECT_EQ(ResultText(outcome.results.back()), expected) << batch;
+      const ResultSet& result = outcome.results.back();
+      std::string text = ResultText(result);
+      if (std::find(words.begin(), words.end(), "types") != words.end()) {
+        std::string types;
+        for (const std::string& type : result.types) types += (types.empty() ? "" : "|") + type;
+        text.insert(text.find('\n') == std::string::npos ? text.size() : text.find('\n'),
+                    "\n" + types);
+      }
+      if (std::find(words.begin(), words.end(), "messages") != words.end()) {
+        for (const SqlError& message : outcome.messages) text += "\n" + Describe(message);
+      }
+      EXPECT_EQ(text, expected) << batch;
     } else {
       ADD_FAILURE() << "unknown record '" << lines[begin] << "'";
     }
