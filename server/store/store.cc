@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cstring>
 
 #include "server/types/data_type.h"
@@ -20,6 +21,13 @@ int CompareText(void* collation, int a_size, const void* a, int b_size, const vo
 }
 
 std::string TableName(const Table& table) { return "r" + std::to_string(table.store_id); }
+
+template <typename Number>
+void AppendNumber(std::string& out, Number number) {
+  char digits[24];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
+  out.append(digits, end);
+}
 
 std::string ColumnName(size_t c) { return "c" + std::to_string(c); }
 
@@ -54,12 +62,27 @@ std::string IndexSql(const Table& table, const Index& index, const Collation& co
 }
 
 // What the SQLite table of `table` must look like: its width, which columns
-// are collated, and its indexes.
-std::string Shape(const Table& table, const Collation& collation) {
-  std::string shape = std::to_string(table.columns.size()) + ":";
-  for (const Column& column : table.columns) shape += Collated(column) ? 'c' : '-';
-  for (const Index& index : table.indexes) shape += ";" + IndexSql(table, index, collation);
-  return shape;
+// are collated, and each index's id and column positions (what IndexSql
+// writes), into `out`. It is worked out on every access, so it builds no SQL.
+void WriteShape(const Table& table, const Collation& collation, std::string& out) {
+  out.clear();
+  AppendNumber(out, table.columns.size());
+  out += ':';
+  for (const Column& column : table.columns) out += Collated(column) ? 'c' : '-';
+  for (const Index& index : table.indexes) {
+    out += ';';
+    AppendNumber(out, index.index_id);
+    for (const std::string& name : index.columns) {
+      int c = table.FindColumn(name, collation);
+      // IndexSql makes no index when a column is missing.
+      if (c < 0) {
+        out += '?';
+        break;
+      }
+      out += ',';
+      AppendNumber(out, c);
+    }
+  }
 }
 
 Status BindValue(sqlite3_stmt* stmt, int slot, const Value& value) {
@@ -288,9 +311,9 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
     *exists = !absent_.contains(table.store_id);
     if (!*exists) return std::nullopt;
   }
-  std::string shape = Shape(table, collation);
+  WriteShape(table, collation, shape_);
   auto known = shapes_.find(table.store_id);
-  if (known != shapes_.end() && known->second == shape) return std::nullopt;
+  if (known != shapes_.end() && known->second == shape_) return std::nullopt;
   std::string name = TableName(table);
   sqlite3_stmt* info = nullptr;
   if (Status s = Prepare("SELECT count(*) FROM pragma_table_info(?1)", info)) return s;
@@ -355,7 +378,7 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
   for (const auto& [index, sql] : wanted) {
     if (Status s = Exec(sql)) return s;
   }
-  shapes_[table.store_id] = std::move(shape);
+  shapes_[table.store_id] = shape_;
   return std::nullopt;
 }
 
@@ -378,22 +401,35 @@ Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit
 Status Store::Scan(const Table& table, const RowVisitor& visit) {
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT * FROM ", table);
+  sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT * FROM " + TableName(table) + " ORDER BY id", stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   return ReadRows(stmt, table.columns.size(), visit);
 }
 
-// "c0 = ?1 AND c2 IS NULL": the condition that `columns` hold `key`, a NULL
-// in the key matching NULL.
-std::string KeyCondition(const std::vector<int>& columns, const std::vector<Value>& key) {
-  std::string sql;
+// Appends "c0 = ?1 AND c2 IS NULL": the condition that `columns` hold
+// `key`, a NULL in the key matching NULL.
+void AppendKeyCondition(std::string& sql, const std::vector<int>& columns,
+                        const std::vector<Value>& key) {
   for (size_t k = 0; k < columns.size(); ++k) {
-    sql += (k == 0 ? "" : " AND ") + ColumnName(static_cast<size_t>(columns[k]));
-    sql += std::holds_alternative<std::monostate>(key[k]) ? " IS NULL"
-                                                          : " = ?" + std::to_string(k + 1);
+    if (k > 0) sql += " AND ";
+    sql += 'c';
+    AppendNumber(sql, columns[k]);
+    if (std::holds_alternative<std::monostate>(key[k])) {
+      sql += " IS NULL";
+    } else {
+      sql += " = ?";
+      AppendNumber(sql, k + 1);
+    }
   }
-  return sql;
+}
+
+void Store::StartSql(std::string_view head, const Table& table) {
+  sql_.assign(head);
+  sql_ += 'r';
+  AppendNumber(sql_, table.store_id);
 }
 
 Status Store::BindKey(sqlite3_stmt* stmt, const std::vector<Value>& key) {
@@ -408,11 +444,12 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
                    const std::vector<Value>& key, const RowVisitor& visit) {
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT * FROM ", table);
+  sql_ += " WHERE ";
+  AppendKeyCondition(sql_, columns, key);
+  sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT * FROM " + TableName(table) + " WHERE " +
-                             KeyCondition(columns, key) + " ORDER BY id",
-                         stmt))
-    return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   if (Status s = BindKey(stmt, key)) return s;
   return ReadRows(stmt, table.columns.size(), visit);
@@ -423,11 +460,14 @@ Status Store::CountKey(const Table& table, const std::vector<int>& columns,
   count = 0;
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT count(*) FROM (SELECT 1 FROM ", table);
+  sql_ += " WHERE ";
+  AppendKeyCondition(sql_, columns, key);
+  sql_ += " LIMIT ";
+  AppendNumber(sql_, at_most);
+  sql_ += ')';
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT count(*) FROM (SELECT 1 FROM " + TableName(table) + " WHERE " +
-                             KeyCondition(columns, key) + " LIMIT " + std::to_string(at_most) + ")",
-                         stmt))
-    return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   if (Status s = BindKey(stmt, key)) return s;
   int rc = sqlite3_step(stmt);
@@ -440,8 +480,9 @@ Status Store::Count(const Table& table, int64_t& count) {
   count = 0;
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT count(*) FROM ", table);
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT count(*) FROM " + TableName(table), stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW) return Failure(rc, "counting rows");
@@ -451,10 +492,15 @@ Status Store::Count(const Table& table, int64_t& count) {
 
 Status Store::Insert(const Table& table, const Row& row, RowId* id) {
   if (Status s = EnsureTable(table)) return s;
-  std::string sql = "INSERT INTO " + TableName(table) + " VALUES (NULL";
-  for (size_t c = 0; c < row.size(); ++c) sql += ", ?" + std::to_string(c + 1);
+  StartSql("INSERT INTO ", table);
+  sql_ += " VALUES (NULL";
+  for (size_t c = 0; c < row.size(); ++c) {
+    sql_ += ", ?";
+    AppendNumber(sql_, c + 1);
+  }
+  sql_ += ')';
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql + ")", stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   for (size_t c = 0; c < row.size(); ++c) {
     if (Status s = BindValue(stmt, static_cast<int>(c + 1), row[c])) return s;
@@ -467,13 +513,19 @@ Status Store::Insert(const Table& table, const Row& row, RowId* id) {
 
 Status Store::Update(const Table& table, RowId id, const Row& row) {
   if (Status s = EnsureTable(table)) return s;
-  std::string sql = "UPDATE " + TableName(table) + " SET ";
+  StartSql("UPDATE ", table);
+  sql_ += " SET ";
   for (size_t c = 0; c < row.size(); ++c) {
-    sql += (c == 0 ? "" : ", ") + ColumnName(c) + " = ?" + std::to_string(c + 1);
+    if (c > 0) sql_ += ", ";
+    sql_ += 'c';
+    AppendNumber(sql_, c);
+    sql_ += " = ?";
+    AppendNumber(sql_, c + 1);
   }
-  sql += " WHERE id = ?" + std::to_string(row.size() + 1);
+  sql_ += " WHERE id = ?";
+  AppendNumber(sql_, row.size() + 1);
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql, stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   for (size_t c = 0; c < row.size(); ++c) {
     if (Status s = BindValue(stmt, static_cast<int>(c + 1), row[c])) return s;
@@ -486,8 +538,10 @@ Status Store::Update(const Table& table, RowId id, const Row& row) {
 
 Status Store::Delete(const Table& table, RowId id) {
   if (Status s = EnsureTable(table)) return s;
+  StartSql("DELETE FROM ", table);
+  sql_ += " WHERE id = ?1";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("DELETE FROM " + TableName(table) + " WHERE id = ?1", stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   sqlite3_bind_int64(stmt, 1, id);
   int rc = sqlite3_step(stmt);

@@ -122,6 +122,9 @@ class Store {
   Status Run(const std::string& sql);
 
   Status Exec(std::string_view sql);
+  // Starts sql_ with `head` and the table's SQLite name: the statements
+  // run per row are looked up by their text, built without allocating.
+  void StartSql(std::string_view head, const Table& table);
   // The cached prepared statement for `sql`.
   Status Prepare(const std::string& sql, sqlite3_stmt*& out);
   Status Failure(int code, std::string_view doing);
@@ -140,6 +143,8 @@ class Store {
   Collation collation_;
   bool in_transaction_ = false;
   bool failed_ = false;
+  std::string sql_;    // the text of the statement being looked up
+  std::string shape_;  // the shape being checked
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   // Store id -> the shape its SQLite table was last brought to.
   std::unordered_map<int64_t, std::string> shapes_;
