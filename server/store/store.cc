@@ -233,6 +233,7 @@ Status Store::Failure(int code, std::string_view doing) {
 }
 
 Status Store::Exec(std::string_view sql) {
+  if (Status s = TakeSavepoints()) return s;
   char* message = nullptr;
   int rc = sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message);
   sqlite3_free(message);
@@ -264,6 +265,7 @@ Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
 
 Status Store::Begin() {
   failed_ = false;
+  savepoints_.clear();
   if (Status s = Run("BEGIN")) return s;
   in_transaction_ = true;
   return std::nullopt;
@@ -273,6 +275,7 @@ Status Store::Commit() {
   Status failure = Run("COMMIT");
   if (!failure) {
     in_transaction_ = false;
+    savepoints_.clear();
     return std::nullopt;
   }
   Rollback();
@@ -283,16 +286,45 @@ void Store::Rollback() {
   // A failed COMMIT may already have ended the transaction.
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   in_transaction_ = false;
+  savepoints_.clear();
   ForgetCachedState();
 }
 
-Status Store::Savepoint(std::string_view name) { return Run("SAVEPOINT " + Quoted(name)); }
+Status Store::Savepoint(std::string_view name) {
+  savepoints_.push_back({std::string(name), false});
+  return std::nullopt;
+}
 
-void Store::Release(std::string_view name) { (void)Run("RELEASE " + Quoted(name)); }
+Status Store::TakeSavepoints() {
+  for (PendingSavepoint& savepoint : savepoints_) {
+    if (savepoint.taken) continue;
+    if (Status s = Run("SAVEPOINT " + Quoted(savepoint.name))) return s;
+    savepoint.taken = true;
+  }
+  return std::nullopt;
+}
+
+size_t Store::FindSavepoint(std::string_view name) const {
+  for (size_t i = savepoints_.size(); i-- > 0;) {
+    if (savepoints_[i].name == name) return i;
+  }
+  return savepoints_.size();
+}
+
+void Store::Release(std::string_view name) {
+  size_t i = FindSavepoint(name);
+  if (i == savepoints_.size() || savepoints_[i].taken) (void)Run("RELEASE " + Quoted(name));
+  if (i < savepoints_.size()) savepoints_.resize(i);
+}
 
 void Store::RollbackTo(std::string_view name, bool keep) {
-  (void)Run("ROLLBACK TO " + Quoted(name));
-  if (!keep) (void)Run("RELEASE " + Quoted(name));
+  size_t i = FindSavepoint(name);
+  // Nothing was written since a savepoint not yet taken: there is nothing to undo.
+  if (i == savepoints_.size() || savepoints_[i].taken) {
+    (void)Run("ROLLBACK TO " + Quoted(name));
+    if (!keep) (void)Run("RELEASE " + Quoted(name));
+  }
+  if (i < savepoints_.size()) savepoints_.resize(keep ? i + 1 : i);
   ForgetCachedState();
 }
 
@@ -492,6 +524,7 @@ Status Store::Count(const Table& table, int64_t& count) {
 
 Status Store::Insert(const Table& table, const Row& row, RowId* id) {
   if (Status s = EnsureTable(table)) return s;
+  if (Status s = TakeSavepoints()) return s;
   StartSql("INSERT INTO ", table);
   sql_ += " VALUES (NULL";
   for (size_t c = 0; c < row.size(); ++c) {
@@ -513,6 +546,7 @@ Status Store::Insert(const Table& table, const Row& row, RowId* id) {
 
 Status Store::Update(const Table& table, RowId id, const Row& row) {
   if (Status s = EnsureTable(table)) return s;
+  if (Status s = TakeSavepoints()) return s;
   StartSql("UPDATE ", table);
   sql_ += " SET ";
   for (size_t c = 0; c < row.size(); ++c) {
@@ -538,6 +572,7 @@ Status Store::Update(const Table& table, RowId id, const Row& row) {
 
 Status Store::Delete(const Table& table, RowId id) {
   if (Status s = EnsureTable(table)) return s;
+  if (Status s = TakeSavepoints()) return s;
   StartSql("DELETE FROM ", table);
   sql_ += " WHERE id = ?1";
   sqlite3_stmt* stmt = nullptr;
@@ -630,6 +665,7 @@ Status Store::WriteCatalog(const std::map<std::string, std::string>& texts) {
     std::map<std::string, std::string> stored;
     if (Status s = LoadCatalog(stored)) return s;
   }
+  if (Status s = TakeSavepoints()) return s;
   sqlite3_stmt* put = nullptr;
   sqlite3_stmt* remove = nullptr;
   if (Status s = Prepare("INSERT OR REPLACE INTO catalog VALUES (?1, ?2)", put)) return s;

@@ -121,7 +121,13 @@ class Store {
   // Runs one statement that returns no rows, prepared once.
   Status Run(const std::string& sql);
 
+  // Runs SQL that writes (it takes the savepoints first).
   Status Exec(std::string_view sql);
+  // Takes, in order, the savepoints asked for and not taken yet: every
+  // write comes after them.
+  Status TakeSavepoints();
+  // The innermost savepoint called `name`, or savepoints_.size().
+  size_t FindSavepoint(std::string_view name) const;
   // Starts sql_ with `head` and the table's SQLite name: the statements
   // run per row are looked up by their text, built without allocating.
   void StartSql(std::string_view head, const Table& table);
@@ -143,6 +149,14 @@ class Store {
   Collation collation_;
   bool in_transaction_ = false;
   bool failed_ = false;
+  // The savepoints asked for, innermost last. One is taken in SQLite only
+  // when something is written under it, so that a statement that writes
+  // nothing costs none; those taken come before those not taken yet.
+  struct PendingSavepoint {
+    std::string name;
+    bool taken = false;
+  };
+  std::vector<PendingSavepoint> savepoints_;
   std::string sql_;    // the text of the statement being looked up
   std::string shape_;  // the shape being checked
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
