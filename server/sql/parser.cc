@@ -20,28 +20,7 @@ ExprPtr MakeExpr(ExprKind kind, int line) {
   return expr;
 }
 
-bool Parser::IsWord(const Token& t, std::string_view keyword) const {
-  return t.kind == TokenKind::kIdentifier && EqualNoCase(t.raw, keyword);
-}
-
-bool Parser::AcceptWord(std::string_view keyword) {
-  if (!PeekWord(keyword)) return false;
-  Next();
-  return true;
-}
-
 bool Parser::ExpectWord(std::string_view keyword) { return AcceptWord(keyword) || Fail(); }
-
-bool Parser::PeekOp(std::string_view op, size_t ahead) const {
-  const Token& t = Peek(ahead);
-  return t.kind == TokenKind::kOperator && t.raw == op;
-}
-
-bool Parser::AcceptOp(std::string_view op) {
-  if (!PeekOp(op)) return false;
-  Next();
-  return true;
-}
 
 bool Parser::ExpectOp(std::string_view op) { return AcceptOp(op) || Fail(); }
 
