@@ -189,8 +189,50 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   return Fail(t);
 }
 
+namespace {
+
+// The tokens of a parse in progress, in a vector taken from a few kept per
+// thread and given back afterwards: a batch's tokens take kilobytes, and
+// allocating them afresh for every batch was a large share of parsing.
+// Parses may nest (a stored expression read while running), so each takes
+// a vector of its own.
+class TokenSpace {
+ public:
+  TokenSpace() {
+    std::vector<std::vector<Token>>& kept = Kept();
+    if (!kept.empty()) {
+      tokens_ = std::move(kept.back());
+      kept.pop_back();
+    }
+  }
+  ~TokenSpace() {
+    tokens_.clear();
+    // A vector grown for an unusually large batch is not kept.
+    if (tokens_.capacity() <= kLargestKept && Kept().size() < kMostKept)
+      Kept().push_back(std::move(tokens_));
+  }
+  TokenSpace(const TokenSpace&) = delete;
+  TokenSpace& operator=(const TokenSpace&) = delete;
+
+  std::vector<Token>& tokens() { return tokens_; }
+
+ private:
+  static constexpr size_t kLargestKept = 32768;
+  static constexpr size_t kMostKept = 4;
+
+  static std::vector<std::vector<Token>>& Kept() {
+    thread_local std::vector<std::vector<Token>> kept;
+    return kept;
+  }
+
+  std::vector<Token> tokens_;
+};
+
+}  // namespace
+
 std::variant<Batch, SqlError> ParseBatch(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   Batch batch;
@@ -199,7 +241,8 @@ std::variant<Batch, SqlError> ParseBatch(std::string_view text) {
 }
 
 std::variant<Batch, SqlError> ParseBody(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   Batch batch;
@@ -208,7 +251,8 @@ std::variant<Batch, SqlError> ParseBody(std::string_view text) {
 }
 
 std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   DeclaredType declared;
@@ -218,7 +262,8 @@ std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text) {
 }
 
 std::variant<ExprPtr, SqlError> ParseExpression(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   ExprPtr expr;
