@@ -16,8 +16,8 @@ namespace {
 
 // Matches arguments to parameter positions and evaluates them; a DEFAULT
 // argument stays empty.
-Status BindArguments(const ExecStmt& stmt, const std::vector<std::string>& params,
-                     const std::string& procedure, ExecContext& ctx,
+Status BindArguments(const ExecStmt& stmt, const std::vector<std::string_view>& params,
+                     std::string_view procedure, ExecContext& ctx,
                      std::vector<std::optional<Scalar>>& values) {
   values.assign(params.size(), std::nullopt);
   std::vector<bool> seen(params.size(), false);
@@ -65,7 +65,8 @@ Status ToParameter(const Scalar& in, const DataType& type, Scalar& out) {
 
 Status RunSystemProcedure(const SystemProcedure& procedure, const ExecStmt& stmt,
                           ExecContext& ctx) {
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
+  names.reserve(procedure.params.size());
   for (const ParamSpec& param : procedure.params) names.push_back(param.name);
   std::vector<std::optional<Scalar>> values;
   if (Status s = BindArguments(stmt, names, procedure.name, ctx, values)) return s;
@@ -98,7 +99,8 @@ Status RunSystemProcedure(const SystemProcedure& procedure, const ExecStmt& stmt
 Status RunUserProcedure(const Module& procedure, Database& db, const ExecStmt& stmt,
                         ExecContext& ctx) {
   if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
+  names.reserve(procedure.parameters.size());
   for (const ModuleParameter& param : procedure.parameters) names.push_back(param.name);
   std::vector<std::optional<Scalar>> values;
   if (Status s = BindArguments(stmt, names, procedure.name, ctx, values)) return s;
