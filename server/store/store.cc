@@ -266,6 +266,7 @@ Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
 Status Store::Begin() {
   failed_ = false;
   savepoints_.clear();
+  lone_.reset();
   if (Status s = Run("BEGIN")) return s;
   in_transaction_ = true;
   return std::nullopt;
@@ -276,6 +277,7 @@ Status Store::Commit() {
   if (!failure) {
     in_transaction_ = false;
     savepoints_.clear();
+    lone_.reset();
     return std::nullopt;
   }
   Rollback();
@@ -287,6 +289,7 @@ void Store::Rollback() {
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   in_transaction_ = false;
   savepoints_.clear();
+  lone_.reset();
   ForgetCachedState();
 }
 
@@ -295,12 +298,66 @@ Status Store::Savepoint(std::string_view name) {
   return std::nullopt;
 }
 
-Status Store::TakeSavepoints() {
-  for (PendingSavepoint& savepoint : savepoints_) {
-    if (savepoint.taken) continue;
-    if (Status s = Run("SAVEPOINT " + Quoted(savepoint.name))) return s;
-    savepoint.taken = true;
+Status Store::TakeSavepoints(size_t end) {
+  for (size_t i = 0; i < end && i < savepoints_.size(); ++i) {
+    if (savepoints_[i].taken) continue;
+    if (Status s = Run("SAVEPOINT " + Quoted(savepoints_[i].name))) return s;
+    savepoints_[i].taken = true;
   }
+  return std::nullopt;
+}
+
+Status Store::TakeSavepoints() {
+  if (lone_) return SettleLoneInsert();
+  return TakeSavepoints(savepoints_.size());
+}
+
+Status Store::SettleLoneInsert() {
+  // A second write needs the savepoints: the lone row is taken off, the
+  // savepoints it was written under are taken, and the row is written
+  // again after them with the same id and values, so that SQLite then holds
+  // exactly what taking them first would have left.
+  LoneInsert lone = *lone_;
+  lone_.reset();
+  std::string table = "r" + std::to_string(lone.store_id);
+  sqlite3_stmt* read = nullptr;
+  if (Status s = Prepare("SELECT * FROM " + table + " WHERE id = ?1", read)) return s;
+  Row row;
+  {
+    Reset reset(read);
+    sqlite3_bind_int64(read, 1, lone.id);
+    int rc = sqlite3_step(read);
+    if (rc != SQLITE_ROW) return Failure(rc, "reading back a row of " + table);
+    for (int c = 1; c < sqlite3_column_count(read); ++c) row.push_back(ColumnValue(read, c));
+  }
+  if (Status s = DeleteRow(table, lone.id)) return s;
+  if (Status s = TakeSavepoints(lone.end)) return s;
+  std::string sql = "INSERT INTO " + table + " VALUES (?1";
+  for (size_t c = 0; c < row.size(); ++c) sql += ", ?" + std::to_string(c + 2);
+  sqlite3_stmt* write = nullptr;
+  if (Status s = Prepare(sql + ")", write)) return s;
+  {
+    Reset reset(write);
+    sqlite3_bind_int64(write, 1, lone.id);
+    for (size_t c = 0; c < row.size(); ++c) {
+      if (Status s = BindValue(write, static_cast<int>(c + 2), row[c])) return s;
+    }
+    int rc = sqlite3_step(write);
+    if (rc != SQLITE_DONE) return Failure(rc, "writing back a row of " + table);
+  }
+  return TakeSavepoints(savepoints_.size());
+}
+
+Status Store::DeleteRow(std::string_view table, RowId id) {
+  sql_.assign("DELETE FROM ");
+  sql_ += table;
+  sql_ += " WHERE id = ?1";
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare(sql_, stmt)) return s;
+  Reset reset(stmt);
+  sqlite3_bind_int64(stmt, 1, id);
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) return Failure(rc, "deleting a row of " + std::string(table));
   return std::nullopt;
 }
 
@@ -313,16 +370,35 @@ size_t Store::FindSavepoint(std::string_view name) const {
 
 void Store::Release(std::string_view name) {
   size_t i = FindSavepoint(name);
-  if (i == savepoints_.size() || savepoints_[i].taken) (void)Run("RELEASE " + Quoted(name));
-  if (i < savepoints_.size()) savepoints_.resize(i);
+  if (i == savepoints_.size()) {
+    (void)Run("RELEASE " + Quoted(name));
+    return;
+  }
+  if (savepoints_[i].taken) (void)Run("RELEASE " + Quoted(name));
+  savepoints_.resize(i);
+  // The lone row now belongs to the savepoints still around it; once none
+  // of those is pending, SQLite already has it where it belongs.
+  if (lone_) {
+    if (i <= lone_->first) {
+      lone_.reset();
+    } else {
+      lone_->end = std::min(lone_->end, i);
+    }
+  }
 }
 
 void Store::RollbackTo(std::string_view name, bool keep) {
   size_t i = FindSavepoint(name);
-  // Nothing was written since a savepoint not yet taken: there is nothing to undo.
   if (i == savepoints_.size() || savepoints_[i].taken) {
     (void)Run("ROLLBACK TO " + Quoted(name));
     if (!keep) (void)Run("RELEASE " + Quoted(name));
+    // A lone row comes after every savepoint taken, so this undid it too.
+    if (i < savepoints_.size()) lone_.reset();
+  } else if (lone_ && i < lone_->end) {
+    // Nothing else was written since this savepoint: taking the lone row
+    // off undoes all of it.
+    (void)DeleteRow("r" + std::to_string(lone_->store_id), lone_->id);
+    lone_.reset();
   }
   if (i < savepoints_.size()) savepoints_.resize(keep ? i + 1 : i);
   ForgetCachedState();
@@ -524,7 +600,13 @@ Status Store::Count(const Table& table, int64_t& count) {
 
 Status Store::Insert(const Table& table, const Row& row, RowId* id) {
   if (Status s = EnsureTable(table)) return s;
-  if (Status s = TakeSavepoints()) return s;
+  // The first write under savepoints not taken yet may be a lone INSERT:
+  // SQLite undoes a failed one by itself, and a rollback to them deletes
+  // its row, so they are taken only if a second write comes.
+  bool lone = !lone_ && !savepoints_.empty() && !savepoints_.back().taken;
+  if (!lone) {
+    if (Status s = TakeSavepoints()) return s;
+  }
   StartSql("INSERT INTO ", table);
   sql_ += " VALUES (NULL";
   for (size_t c = 0; c < row.size(); ++c) {
@@ -540,7 +622,13 @@ Status Store::Insert(const Table& table, const Row& row, RowId* id) {
   }
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_DONE) return Failure(rc, "storing a row of " + table.name);
-  if (id) *id = sqlite3_last_insert_rowid(db_);
+  RowId stored = sqlite3_last_insert_rowid(db_);
+  if (id) *id = stored;
+  if (lone) {
+    size_t first = 0;
+    while (savepoints_[first].taken) ++first;
+    lone_ = LoneInsert{table.store_id, stored, first, savepoints_.size()};
+  }
   return std::nullopt;
 }
 

@@ -126,6 +126,13 @@ class Store {
   // Takes, in order, the savepoints asked for and not taken yet: every
   // write comes after them.
   Status TakeSavepoints();
+  // Takes those of savepoints_[0, end) not taken yet.
+  Status TakeSavepoints(size_t end);
+  // Takes the savepoints a lone INSERT was written under, with its row
+  // written again after them.
+  Status SettleLoneInsert();
+  // Deletes one row of the SQLite table `table` ("r" and its store id).
+  Status DeleteRow(std::string_view table, RowId id);
   // The innermost savepoint called `name`, or savepoints_.size().
   size_t FindSavepoint(std::string_view name) const;
   // Starts sql_ with `head` and the table's SQLite name: the statements
@@ -157,6 +164,15 @@ class Store {
     bool taken = false;
   };
   std::vector<PendingSavepoint> savepoints_;
+  // A row inserted as the first write under savepoints_[first, end), none
+  // of them taken: see Insert.
+  struct LoneInsert {
+    int64_t store_id = 0;
+    RowId id = 0;
+    size_t first = 0;
+    size_t end = 0;
+  };
+  std::optional<LoneInsert> lone_;
   std::string sql_;    // the text of the statement being looked up
   std::string shape_;  // the shape being checked
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
