@@ -36,26 +36,28 @@ bool Parser::ParseName(std::string& out) {
 }
 
 bool Parser::ParseObjectName(ObjectName& out) {
-  std::vector<std::string> parts;
+  // At most four parts; read into place, since every statement names one.
+  std::string parts[4];
+  size_t count = 0;
   if (!IsName(Peek())) return Fail();
-  parts.push_back(Next().value);
-  while (PeekOp(".") && parts.size() < 4) {
+  parts[count++] = Next().value;
+  while (PeekOp(".") && count < 4) {
     Next();
     // "db..name": a dot straight after a dot leaves the owner out.
-    while (PeekOp(".") && parts.size() < 3) {
+    while (PeekOp(".") && count < 3) {
       Next();
-      parts.emplace_back();
+      ++count;
     }
     if (!IsName(Peek())) return Fail();
-    parts.push_back(Next().value);
+    parts[count++] = Next().value;
   }
   if (PeekOp(".")) return Fail();
   out = ObjectName{};
-  out.parts = static_cast<int>(parts.size());
-  out.name = parts.back();
-  if (parts.size() >= 2) out.owner = parts[parts.size() - 2];
-  if (parts.size() >= 3) out.database = parts[parts.size() - 3];
-  if (parts.size() >= 4) out.server = parts[0];
+  out.parts = static_cast<int>(count);
+  out.name = std::move(parts[count - 1]);
+  if (count >= 2) out.owner = std::move(parts[count - 2]);
+  if (count >= 3) out.database = std::move(parts[count - 3]);
+  if (count >= 4) out.server = std::move(parts[0]);
   return true;
 }
 

@@ -69,7 +69,9 @@ class Parser {
   bool ExpectWord(std::string_view keyword);
   bool PeekOp(std::string_view op, size_t ahead = 0) const {
     const Token& t = Peek(ahead);
-    return t.kind == TokenKind::kOperator && t.raw == op;
+    // Operators are one or two bytes: the first settles most tests.
+    return t.kind == TokenKind::kOperator && t.raw.size() == op.size() && t.raw[0] == op[0] &&
+           t.raw == op;
   }
   bool AcceptOp(std::string_view op) {
     if (!PeekOp(op)) return false;
