@@ -423,10 +423,12 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
   auto known = shapes_.find(table.store_id);
   if (known != shapes_.end() && known->second == shape_) return std::nullopt;
   std::string name = TableName(table);
-  sqlite3_stmt* info = nullptr;
-  if (Status s = Prepare("SELECT count(*) FROM pragma_table_info(?1)", info)) return s;
   int64_t width = 0;
-  {
+  // Once the row tables are listed, one not among them has no SQLite table
+  // yet, and SQLite need not be asked.
+  if (!tables_ || tables_->contains(table.store_id)) {
+    sqlite3_stmt* info = nullptr;
+    if (Status s = Prepare("SELECT count(*) FROM pragma_table_info(?1)", info)) return s;
     Reset reset(info);
     sqlite3_bind_text(info, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     int rc = sqlite3_step(info);
@@ -441,7 +443,8 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
   }
   absent_.erase(table.store_id);
   if (tables_) tables_->insert(table.store_id);
-  if (width == 0) {
+  const bool created = width == 0;
+  if (created) {
     std::string sql = "CREATE TABLE " + name + " (id INTEGER PRIMARY KEY";
     for (size_t c = 0; c < table.columns.size(); ++c) sql += ", " + ColumnDefinition(table, c);
     if (Status s = Exec(sql + ")")) return s;
@@ -458,13 +461,14 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
     std::string sql = IndexSql(table, index, collation);
     if (!sql.empty()) wanted[IndexName(table, index)] = sql;
   }
-  sqlite3_stmt* indexes = nullptr;
-  if (Status s = Prepare("SELECT name, sql FROM sqlite_schema WHERE type = 'index' AND "
-                         "tbl_name = ?1 AND sql IS NOT NULL",
-                         indexes))
-    return s;
   std::vector<std::string> drop;
-  {
+  // A table made just now has no indexes yet.
+  if (!created) {
+    sqlite3_stmt* indexes = nullptr;
+    if (Status s = Prepare("SELECT name, sql FROM sqlite_schema WHERE type = 'index' AND "
+                           "tbl_name = ?1 AND sql IS NOT NULL",
+                           indexes))
+      return s;
     Reset reset(indexes);
     sqlite3_bind_text(indexes, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     int rc;
