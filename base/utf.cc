@@ -18,6 +18,20 @@ uint64_t Load8(const char* bytes) {
   return word;
 }
 
+// How many units at the start of `utf16` are ASCII, read four at a time:
+// most of what is converted is.
+size_t AsciiPrefix(std::u16string_view utf16) {
+  constexpr uint64_t kNonAscii = 0xFF80FF80FF80FF80;
+  size_t i = 0;
+  for (; utf16.size() - i >= 4; i += 4) {
+    uint64_t units;
+    std::memcpy(&units, utf16.data() + i, sizeof units);
+    if (units & kNonAscii) break;
+  }
+  while (i < utf16.size() && utf16[i] < 0x80) ++i;
+  return i;
+}
+
 // Writes the UTF-8 form of `c` at `out`, returning the end.
 char* WriteUtf8(char* out, char32_t c) {
   if (c < 0x80) {
@@ -125,7 +139,9 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8, size_t* refused
 std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16, size_t* refused_at) {
   // Measured first, then written in place: no growing, no spare capacity.
   size_t bytes = 0;
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  size_t ascii = AsciiPrefix(utf16);
+  bytes += ascii;
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     char32_t c = utf16[i];
     if (c < 0x80) {
       bytes += 1;
@@ -143,7 +159,8 @@ std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16, size_t* refuse
   }
   std::string out(bytes, '\0');
   char* end = out.data();
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  for (size_t i = 0; i < ascii; ++i) *end++ = static_cast<char>(utf16[i]);
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     char32_t c = utf16[i];
     if (c < 0x80) {
       *end++ = static_cast<char>(c);
