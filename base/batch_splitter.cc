@@ -29,9 +29,9 @@ bool IsGoLine(std::basic_string_view<Char> line) {
 }
 
 template <typename Char>
-std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
+std::vector<std::basic_string_view<Char>> Split(std::basic_string_view<Char> text) {
   using View = std::basic_string_view<Char>;
-  std::vector<std::basic_string<Char>> batches;
+  std::vector<View> batches;
   // The batch runs from batch_start to the end of the content of the last
   // line seen before a GO line, so the break leading into GO is left out.
   size_t batch_start = 0;
@@ -60,10 +60,19 @@ std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
   return batches;
 }
 
+template <typename Char>
+std::vector<std::basic_string<Char>> Copies(std::vector<std::basic_string_view<Char>> views) {
+  return std::vector<std::basic_string<Char>>(views.begin(), views.end());
+}
+
 }  // namespace
 
-std::vector<std::string> SplitBatches(std::string_view text) { return Split(text); }
+std::vector<std::string> SplitBatches(std::string_view text) { return Copies(Split(text)); }
 
-std::vector<std::u16string> SplitBatches(std::u16string_view text) { return Split(text); }
+std::vector<std::u16string> SplitBatches(std::u16string_view text) { return Copies(Split(text)); }
+
+std::vector<std::string_view> SplitBatchViews(std::string_view text) { return Split(text); }
+
+std::vector<std::u16string_view> SplitBatchViews(std::u16string_view text) { return Split(text); }
 
 }  // namespace base

@@ -15,6 +15,9 @@ namespace base {
 // UTF-8 text (the server's) and UTF-16 text (the harness's).
 std::vector<std::string> SplitBatches(std::string_view text);
 std::vector<std::u16string> SplitBatches(std::u16string_view text);
+// The same batches as views of `text`, which must outlive them.
+std::vector<std::string_view> SplitBatchViews(std::string_view text);
+std::vector<std::u16string_view> SplitBatchViews(std::u16string_view text);
 
 }  // namespace base
 

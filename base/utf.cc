@@ -1,5 +1,7 @@
 #include "base/utf.h"
 
+#include <cstring>
+
 namespace base {
 
 namespace {
@@ -7,6 +9,48 @@ namespace {
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+constexpr uint64_t kHighBits = 0x8080808080808080;
+
+uint64_t Load8(const char* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+// How many units at the start of `utf16` are ASCII, read four at a time:
+// most of what is converted is.
+size_t AsciiPrefix(std::u16string_view utf16) {
+  constexpr uint64_t kNonAscii = 0xFF80FF80FF80FF80;
+  size_t i = 0;
+  for (; utf16.size() - i >= 4; i += 4) {
+    uint64_t units;
+    std::memcpy(&units, utf16.data() + i, sizeof units);
+    if (units & kNonAscii) break;
+  }
+  while (i < utf16.size() && utf16[i] < 0x80) ++i;
+  return i;
+}
+
+// Writes the UTF-8 form of `c` at `out`, returning the end.
+char* WriteUtf8(char* out, char32_t c) {
+  if (c < 0x80) {
+    *out++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (c >> 6));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (c >> 12));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (c >> 18));
+    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -42,26 +86,16 @@ std::optional<char32_t> NextCodePoint(std::string_view utf8, size_t& pos) {
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  char bytes[4];
+  out.append(bytes, WriteUtf8(bytes, c));
 }
 
 bool IsValidUtf8(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) {
-    if (!NextCodePoint(text, pos)) return false;
+    // Every batch is checked whole, and most of it is ASCII: eight bytes at
+    // a time while no byte has its high bit set.
+    while (text.size() - pos >= 8 && (Load8(text.data() + pos) & kHighBits) == 0) pos += 8;
+    if (pos < text.size() && !NextCodePoint(text, pos)) return false;
   }
   return true;
 }
@@ -75,36 +109,65 @@ std::string_view Utf8Prefix(std::string_view utf8, size_t count) {
 }
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8, size_t* refused_at) {
-  std::u16string out;
-  out.reserve(utf8.size());
+  // A byte never makes more than one unit: the text is written in place
+  // and the rest cut off.
+  std::u16string out(utf8.size(), u'\0');
+  char16_t* end = out.data();
   for (size_t pos = 0; pos < utf8.size();) {
+    auto lead = static_cast<unsigned char>(utf8[pos]);
+    if (lead < 0x80) {
+      *end++ = lead;
+      ++pos;
+      continue;
+    }
     std::optional<char32_t> c = NextCodePoint(utf8, pos);
     if (!c) {
       if (refused_at) *refused_at = pos;
       return std::nullopt;
     }
     if (*c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((*c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((*c - 0x10000) & 0x3FF));
+      *end++ = static_cast<char16_t>(0xD800 + ((*c - 0x10000) >> 10));
+      *end++ = static_cast<char16_t>(0xDC00 + ((*c - 0x10000) & 0x3FF));
     } else {
-      out += static_cast<char16_t>(*c);
+      *end++ = static_cast<char16_t>(*c);
     }
   }
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
 }
 
 std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16, size_t* refused_at) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  // Measured first, then written in place: no growing, no spare capacity.
+  size_t bytes = 0;
+  size_t ascii = AsciiPrefix(utf16);
+  bytes += ascii;
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     char32_t c = utf16[i];
-    if (IsHighSurrogate(c) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (IsHighSurrogate(c) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) {
+      bytes += 4;
+      ++i;
     } else if (IsSurrogate(c)) {
       if (refused_at) *refused_at = i;
       return std::nullopt;
+    } else {
+      bytes += 3;
     }
-    AppendUtf8(out, c);
+  }
+  std::string out(bytes, '\0');
+  char* end = out.data();
+  for (size_t i = 0; i < ascii; ++i) *end++ = static_cast<char>(utf16[i]);
+  for (size_t i = ascii; i < utf16.size(); ++i) {
+    char32_t c = utf16[i];
+    if (c < 0x80) {
+      *end++ = static_cast<char>(c);
+      continue;
+    }
+    if (IsHighSurrogate(c)) c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+    end = WriteUtf8(end, c);
   }
   return out;
 }

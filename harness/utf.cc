@@ -15,7 +15,10 @@ Out Replacing(In text, const Out& replacement, Convert convert) {
   Out out;
   size_t refused_at = 0;
   for (;;) {
-    if (std::optional<Out> rest = convert(text, &refused_at)) return out + *rest;
+    if (std::optional<Out> rest = convert(text, &refused_at)) {
+      if (out.empty()) return std::move(*rest);
+      return out + *rest;
+    }
     out += *convert(text.substr(0, refused_at), nullptr) + replacement;
     text.remove_prefix(refused_at + 1);
   }

@@ -8,6 +8,11 @@
 namespace host {
 
 std::vector<std::u16string> SplitBatches(std::u16string_view text) {
+  std::vector<std::u16string_view> views = SplitBatchViews(text);
+  return std::vector<std::u16string>(views.begin(), views.end());
+}
+
+std::vector<std::u16string_view> SplitBatchViews(std::u16string_view text) {
   size_t nul = text.find(u'\0');
   if (nul != std::u16string_view::npos) {
     size_t line = 1;
@@ -20,7 +25,7 @@ std::vector<std::u16string> SplitBatches(std::u16string_view text) {
                              u": the batch text holds a NUL character on line " +
                              std::u16string(number.begin(), number.end()));
   }
-  return base::SplitBatches(text);
+  return base::SplitBatchViews(text);
 }
 
 }  // namespace host

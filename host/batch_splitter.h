@@ -11,6 +11,8 @@ namespace host {
 // holding a NUL character is error 5 naming the line, since a driver would
 // cut the statement there without a word.
 std::vector<std::u16string> SplitBatches(std::u16string_view text);
+// The same batches as views of `text`, which must outlive them.
+std::vector<std::u16string_view> SplitBatchViews(std::u16string_view text);
 
 }  // namespace host
 

@@ -107,7 +107,7 @@ class EmbeddedSession final : public harness::ComObject<harness::SqlSession> {
   std::u16string Execute(int32_t, const std::u16string& text) override {
     RequireOpen(session_ != 0);
     std::u16string messages;
-    for (const std::u16string& batch : SplitBatches(text)) {
+    for (std::u16string_view batch : SplitBatchViews(text)) {
       for (const server::SqlError& message : Run(batch).messages) {
         if (!messages.empty()) messages += u"\r\n";
         messages += harness::FromUtf8(message.message);

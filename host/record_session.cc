@@ -81,7 +81,7 @@ class RecordSession final : public harness::ComObject<harness::SqlSession> {
     RequireOpen(open_);
     // The batches are not run, but a text another back end would refuse is
     // refused here too, so a dry run cannot pass what a real one fails.
-    SplitBatches(text);
+    SplitBatchViews(text);
     return u"";
   }
 

@@ -22,9 +22,28 @@ const char* ModuleXtype(ModuleType type) {
 
 namespace {
 
-bool OwnerMatches(std::string_view wanted, const std::string& owner, const Collation& collation) {
+bool OwnerMatches(std::string_view wanted, std::string_view owner, const Collation& collation) {
   return wanted.empty() ? owner == "dbo" : collation.Equal(wanted, owner);
 }
+
+// An object as ForEachObject shows it: names are views of the catalog's own
+// strings, so that a lookup copies nothing until it has found its object.
+struct ObjectView {
+  ObjectKind kind;
+  int id;
+  std::string_view name;
+  std::string_view owner;
+  const char* xtype;
+  int parent_id;
+  Table* table = nullptr;
+  Module* module = nullptr;
+  Bindable* bindable = nullptr;
+
+  ObjectRef Ref() const {
+    return ObjectRef{kind,  id,     std::string(name), std::string(owner), xtype, parent_id,
+                     table, module, bindable};
+  }
+};
 
 // Calls `visit` for every object of the database until it returns true.
 template <class Visit>
@@ -45,68 +64,52 @@ void ForEachObject(Database& db, Visit&& visit) {
   };
   for (const SystemTable& system : kSystemTables) {
     if (system.master_only && db.name != "master") continue;
-    ObjectRef ref{ObjectKind::kSystemTable, system.id, system.name, "dbo", "S", 0};
-    if (visit(ref)) return;
+    if (visit(ObjectView{ObjectKind::kSystemTable, system.id, system.name, "dbo", "S", 0})) return;
   }
   for (auto& table : db.tables) {
-    ObjectRef ref{ObjectKind::kTable, table->id, table->name, table->owner, "U", 0, table.get()};
-    if (visit(ref)) return;
-    for (Index& index : table->indexes) {
+    Table* t = table.get();
+    if (visit(ObjectView{ObjectKind::kTable, t->id, t->name, t->owner, "U", 0, t})) return;
+    for (Index& index : t->indexes) {
       if (index.kind == IndexKind::kIndex) continue;
-      ObjectRef c{
-          index.kind == IndexKind::kPrimaryKey ? ObjectKind::kPrimaryKey : ObjectKind::kUnique,
-          index.constraint_id,
-          index.name,
-          table->owner,
-          index.kind == IndexKind::kPrimaryKey ? "PK" : "UQ",
-          table->id,
-          table.get()};
-      if (visit(c)) return;
+      bool primary = index.kind == IndexKind::kPrimaryKey;
+      if (visit(ObjectView{primary ? ObjectKind::kPrimaryKey : ObjectKind::kUnique,
+                           index.constraint_id, index.name, t->owner, primary ? "PK" : "UQ", t->id,
+                           t}))
+        return;
     }
-    for (CheckConstraint& check : table->checks) {
-      ObjectRef c{ObjectKind::kCheck, check.id,   check.name, table->owner, "C",
-                  table->id,          table.get()};
-      if (visit(c)) return;
+    for (CheckConstraint& check : t->checks) {
+      if (visit(ObjectView{ObjectKind::kCheck, check.id, check.name, t->owner, "C", t->id, t}))
+        return;
     }
-    for (ForeignKey& fk : table->foreign_keys) {
-      ObjectRef c{
-          ObjectKind::kForeignKey, fk.id, fk.name, table->owner, "F", table->id, table.get()};
-      if (visit(c)) return;
+    for (ForeignKey& fk : t->foreign_keys) {
+      if (visit(ObjectView{ObjectKind::kForeignKey, fk.id, fk.name, t->owner, "F", t->id, t}))
+        return;
     }
-    for (Column& column : table->columns) {
+    for (Column& column : t->columns) {
       if (column.default_name.empty()) continue;
-      ObjectRef c{ObjectKind::kDefaultConstraint,
-                  column.default_id,
-                  column.default_name,
-                  table->owner,
-                  "D",
-                  table->id,
-                  table.get()};
-      if (visit(c)) return;
+      if (visit(ObjectView{ObjectKind::kDefaultConstraint, column.default_id, column.default_name,
+                           t->owner, "D", t->id, t}))
+        return;
     }
-    for (Trigger& trigger : table->triggers) {
-      ObjectRef c{ObjectKind::kTrigger, trigger.id, trigger.name, trigger.owner, "TR", table->id,
-                  table.get()};
-      if (visit(c)) return;
+    for (Trigger& trigger : t->triggers) {
+      if (visit(ObjectView{ObjectKind::kTrigger, trigger.id, trigger.name, trigger.owner, "TR",
+                           t->id, t}))
+        return;
     }
   }
   for (Module& module : db.modules) {
     ObjectKind kind = module.type == ModuleType::kView        ? ObjectKind::kView
                       : module.type == ModuleType::kProcedure ? ObjectKind::kProcedure
                                                               : ObjectKind::kFunction;
-    ObjectRef ref{kind, module.id, module.name, module.owner, ModuleXtype(module.type), 0};
-    ref.module = &module;
-    if (visit(ref)) return;
+    if (visit(ObjectView{kind, module.id, module.name, module.owner, ModuleXtype(module.type), 0,
+                         nullptr, &module}))
+      return;
   }
   for (Bindable& bindable : db.bindables) {
-    ObjectRef ref{bindable.is_rule ? ObjectKind::kRule : ObjectKind::kDefault,
-                  bindable.id,
-                  bindable.name,
-                  bindable.owner,
-                  bindable.is_rule ? "R" : "D",
-                  0};
-    ref.bindable = &bindable;
-    if (visit(ref)) return;
+    if (visit(ObjectView{bindable.is_rule ? ObjectKind::kRule : ObjectKind::kDefault, bindable.id,
+                         bindable.name, bindable.owner, bindable.is_rule ? "R" : "D", 0, nullptr,
+                         nullptr, &bindable}))
+      return;
   }
 }
 
@@ -128,9 +131,9 @@ bool Database::HasUser(std::string_view user, const Collation& collation) const 
 std::optional<ObjectRef> Database::FindObject(std::string_view owner, std::string_view name,
                                               const Collation& collation) {
   std::optional<ObjectRef> found;
-  ForEachObject(*this, [&](ObjectRef& ref) {
-    if (collation.Equal(ref.name, name) && OwnerMatches(owner, ref.owner, collation)) {
-      found = ref;
+  ForEachObject(*this, [&](const ObjectView& object) {
+    if (collation.Equal(object.name, name) && OwnerMatches(owner, object.owner, collation)) {
+      found = object.Ref();
       return true;
     }
     return false;
@@ -140,9 +143,9 @@ std::optional<ObjectRef> Database::FindObject(std::string_view owner, std::strin
 
 std::optional<ObjectRef> Database::FindObjectById(int id) {
   std::optional<ObjectRef> found;
-  ForEachObject(*this, [&](ObjectRef& ref) {
-    if (ref.id == id) {
-      found = ref;
+  ForEachObject(*this, [&](const ObjectView& object) {
+    if (object.id == id) {
+      found = object.Ref();
       return true;
     }
     return false;
@@ -152,8 +155,8 @@ std::optional<ObjectRef> Database::FindObjectById(int id) {
 
 std::vector<ObjectRef> Database::AllObjects() {
   std::vector<ObjectRef> all;
-  ForEachObject(*this, [&](ObjectRef& ref) {
-    all.push_back(ref);
+  ForEachObject(*this, [&](const ObjectView& object) {
+    all.push_back(object.Ref());
     return false;
   });
   std::stable_sort(all.begin(), all.end(),

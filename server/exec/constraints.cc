@@ -59,10 +59,20 @@ Status ConstraintChecker::Prepare() {
 Status ConstraintChecker::CountWithKey(const Table& table, const std::vector<int>& columns,
                                        const Row& row, const std::vector<int>& key_columns,
                                        size_t& count) {
+  int64_t found = 0;
+  if (&table == &table_ && columns == key_columns) {
+    // A key of the table's own columns, as its row holds them, is already
+    // in their types: nothing to convert. Every unique check counts so.
+    std::vector<Value> values;
+    values.reserve(columns.size());
+    for (int c : columns) values.push_back(row[c]);
+    if (Status s = ctx_.store.CountKey(table, columns, values, 2, found)) return s;
+    count = static_cast<size_t>(found);
+    return std::nullopt;
+  }
   std::vector<Scalar> key;
   for (int c : key_columns) key.push_back(Scalar{table_.columns[c].type, row[c]});
   // Every caller asks "none?", "one?" or "more than one?".
-  int64_t found = 0;
   if (Status s = CountRowsWithKey(table, columns, key, ctx_, 2, found)) return s;
   count = static_cast<size_t>(found);
   return std::nullopt;

@@ -20,8 +20,8 @@ namespace {
 
 // Matches arguments to parameter positions and evaluates them; a DEFAULT
 // argument stays empty.
-Status BindArguments(std::span<const ExecArg> args, const std::vector<std::string>& params,
-                     const std::string& procedure, ExecContext& ctx,
+Status BindArguments(std::span<const ExecArg> args, const std::vector<std::string_view>& params,
+                     std::string_view procedure, ExecContext& ctx,
                      std::vector<std::optional<Scalar>>& values) {
   values.assign(params.size(), std::nullopt);
   std::vector<bool> seen(params.size(), false);
@@ -69,7 +69,8 @@ Status ToParameter(const Scalar& in, const DataType& type, Scalar& out) {
 
 Status RunSystemProcedure(const SystemProcedure& procedure, const ExecStmt& stmt,
                           ExecContext& ctx) {
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
+  names.reserve(procedure.params.size());
   for (const ParamSpec& param : procedure.params) names.push_back(param.name);
   std::vector<std::optional<Scalar>> values;
   if (Status s = BindArguments(stmt.args, names, procedure.name, ctx, values)) return s;
@@ -104,7 +105,8 @@ Status RunSystemProcedure(const SystemProcedure& procedure, const ExecStmt& stmt
 Status RunUserProcedure(const Module& procedure, Database& db, std::span<const ExecArg> args,
                         ExecContext& ctx, bool prepared = false) {
   if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
+  names.reserve(procedure.parameters.size());
   for (const ModuleParameter& param : procedure.parameters) names.push_back(param.name);
   std::vector<std::optional<Scalar>> values;
   if (Status s = BindArguments(args, names, procedure.name, ctx, values)) return s;

@@ -280,7 +280,7 @@ bool ParseTrueFalse(const std::string& text, bool& value) {
   return false;
 }
 
-const char* ProcArgs::procedure() const { return procedure_.name; }
+std::string_view ProcArgs::procedure() const { return procedure_.name; }
 
 int ProcArgs::Index(std::string_view name) const {
   for (size_t i = 0; i < procedure_.params.size(); ++i) {
@@ -320,7 +320,7 @@ std::vector<Setting> ProcArgs::Settings() const {
   std::vector<Setting> settings;
   for (size_t i = 0; i < procedure_.params.size(); ++i) {
     if (values_[i] && !values_[i]->is_null())
-      settings.push_back({procedure_.params[i].name, values_[i]->value});
+      settings.push_back({std::string(procedure_.params[i].name), values_[i]->value});
   }
   return settings;
 }

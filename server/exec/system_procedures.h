@@ -16,7 +16,7 @@ enum class ParamType { kText, kInt, kBit, kVariant };
 
 // One parameter of a system procedure, as SQL Server 2000 declares it.
 struct ParamSpec {
-  const char* name;  // with @
+  std::string_view name;  // with @
   ParamType type;
   bool required;
   const char* fallback;  // the declared default of an optional int or bit, else null
@@ -30,7 +30,7 @@ class ProcArgs {
   ProcArgs(const SystemProcedure& procedure, std::vector<std::optional<Scalar>> values)
       : procedure_(procedure), values_(std::move(values)) {}
 
-  const char* procedure() const;
+  std::string_view procedure() const;
   // Whether the argument was given and is not NULL.
   bool Given(std::string_view name) const;
   // A text argument; "" when absent or NULL.
@@ -52,7 +52,7 @@ class ProcArgs {
 using ProcHandler = Status (*)(const ProcArgs& args, ExecContext& ctx);
 
 struct SystemProcedure {
-  const char* name;
+  std::string_view name;
   std::vector<ParamSpec> params;
   ProcHandler handler;
 };

@@ -269,6 +269,13 @@ bool Parser::ParseLiteral(ExprPtr& out) {
       break;
     case TokenKind::kInteger:
     case TokenKind::kDecimal: {
+      // Most numbers are short whole ones, int whatever their digits.
+      if (t.kind == TokenKind::kInteger && t.raw.size() <= 9) {
+        int64_t v = 0;
+        for (char c : t.raw) v = v * 10 + (c - '0');
+        out->literal = IntScalar(v);
+        break;
+      }
       std::optional<DecimalParts> parts = ParseDecimal(t.raw);
       if (!parts) return Fail(t);
       int scale = static_cast<int>(parts->fraction.size());

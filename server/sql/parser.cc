@@ -20,28 +20,7 @@ ExprPtr MakeExpr(ExprKind kind, int line) {
   return expr;
 }
 
-bool Parser::IsWord(const Token& t, std::string_view keyword) const {
-  return t.kind == TokenKind::kIdentifier && EqualNoCase(t.raw, keyword);
-}
-
-bool Parser::AcceptWord(std::string_view keyword) {
-  if (!PeekWord(keyword)) return false;
-  Next();
-  return true;
-}
-
 bool Parser::ExpectWord(std::string_view keyword) { return AcceptWord(keyword) || Fail(); }
-
-bool Parser::PeekOp(std::string_view op, size_t ahead) const {
-  const Token& t = Peek(ahead);
-  return t.kind == TokenKind::kOperator && t.raw == op;
-}
-
-bool Parser::AcceptOp(std::string_view op) {
-  if (!PeekOp(op)) return false;
-  Next();
-  return true;
-}
 
 bool Parser::ExpectOp(std::string_view op) { return AcceptOp(op) || Fail(); }
 
@@ -57,26 +36,28 @@ bool Parser::ParseName(std::string& out) {
 }
 
 bool Parser::ParseObjectName(ObjectName& out) {
-  std::vector<std::string> parts;
+  // At most four parts; read into place, since every statement names one.
+  std::string parts[4];
+  size_t count = 0;
   if (!IsName(Peek())) return Fail();
-  parts.push_back(Next().value);
-  while (PeekOp(".") && parts.size() < 4) {
+  parts[count++] = Next().value;
+  while (PeekOp(".") && count < 4) {
     Next();
     // "db..name": a dot straight after a dot leaves the owner out.
-    while (PeekOp(".") && parts.size() < 3) {
+    while (PeekOp(".") && count < 3) {
       Next();
-      parts.emplace_back();
+      ++count;
     }
     if (!IsName(Peek())) return Fail();
-    parts.push_back(Next().value);
+    parts[count++] = Next().value;
   }
   if (PeekOp(".")) return Fail();
   out = ObjectName{};
-  out.parts = static_cast<int>(parts.size());
-  out.name = parts.back();
-  if (parts.size() >= 2) out.owner = parts[parts.size() - 2];
-  if (parts.size() >= 3) out.database = parts[parts.size() - 3];
-  if (parts.size() >= 4) out.server = parts[0];
+  out.parts = static_cast<int>(count);
+  out.name = std::move(parts[count - 1]);
+  if (count >= 2) out.owner = std::move(parts[count - 2]);
+  if (count >= 3) out.database = std::move(parts[count - 3]);
+  if (count >= 4) out.server = std::move(parts[0]);
   return true;
 }
 
@@ -223,8 +204,50 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   return Fail(t);
 }
 
+namespace {
+
+// The tokens of a parse in progress, in a vector taken from a few kept per
+// thread and given back afterwards: a batch's tokens take kilobytes, and
+// allocating them afresh for every batch was a large share of parsing.
+// Parses may nest (a stored expression read while running), so each takes
+// a vector of its own.
+class TokenSpace {
+ public:
+  TokenSpace() {
+    std::vector<std::vector<Token>>& kept = Kept();
+    if (!kept.empty()) {
+      tokens_ = std::move(kept.back());
+      kept.pop_back();
+    }
+  }
+  ~TokenSpace() {
+    tokens_.clear();
+    // A vector grown for an unusually large batch is not kept.
+    if (tokens_.capacity() <= kLargestKept && Kept().size() < kMostKept)
+      Kept().push_back(std::move(tokens_));
+  }
+  TokenSpace(const TokenSpace&) = delete;
+  TokenSpace& operator=(const TokenSpace&) = delete;
+
+  std::vector<Token>& tokens() { return tokens_; }
+
+ private:
+  static constexpr size_t kLargestKept = 32768;
+  static constexpr size_t kMostKept = 4;
+
+  static std::vector<std::vector<Token>>& Kept() {
+    thread_local std::vector<std::vector<Token>> kept;
+    return kept;
+  }
+
+  std::vector<Token> tokens_;
+};
+
+}  // namespace
+
 std::variant<Batch, SqlError> ParseBatch(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   Batch batch;
@@ -234,7 +257,8 @@ std::variant<Batch, SqlError> ParseBatch(std::string_view text) {
 }
 
 std::variant<Batch, SqlError> ParseBody(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   Batch batch;
@@ -254,7 +278,8 @@ std::variant<std::vector<ParameterDef>, SqlError> ParseParameterList(std::string
 }
 
 std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   DeclaredType declared;
@@ -264,7 +289,8 @@ std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text) {
 }
 
 std::variant<ExprPtr, SqlError> ParseExpression(std::string_view text) {
-  std::vector<Token> tokens;
+  TokenSpace space;
+  std::vector<Token>& tokens = space.tokens();
   if (Status s = Tokenize(text, tokens)) return *s;
   Parser parser(text, tokens);
   ExprPtr expr;

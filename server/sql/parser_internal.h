@@ -8,6 +8,7 @@
 
 #include "server/sql/ast.h"
 #include "server/sql/tokenizer.h"
+#include "server/types/collation.h"
 
 namespace server {
 
@@ -53,15 +54,32 @@ class Parser {
   bool AtEnd() const { return Peek().kind == TokenKind::kEnd; }
   const Token& Previous() const { return tokens_[pos_ == 0 ? 0 : pos_ - 1]; }
 
-  // A plain word equal to `keyword` (ASCII case-insensitive).
-  bool IsWord(const Token& t, std::string_view keyword) const;
+  // A plain word equal to `keyword` (ASCII case-insensitive). These and
+  // the operator tests are inline: the parser asks them of nearly every
+  // token, mostly with a constant that lets the comparison fold.
+  bool IsWord(const Token& t, std::string_view keyword) const {
+    return t.kind == TokenKind::kIdentifier && EqualNoCase(t.raw, keyword);
+  }
   bool PeekWord(std::string_view keyword, size_t ahead = 0) const {
     return IsWord(Peek(ahead), keyword);
   }
-  bool AcceptWord(std::string_view keyword);
+  bool AcceptWord(std::string_view keyword) {
+    if (!PeekWord(keyword)) return false;
+    Next();
+    return true;
+  }
   bool ExpectWord(std::string_view keyword);
-  bool PeekOp(std::string_view op, size_t ahead = 0) const;
-  bool AcceptOp(std::string_view op);
+  bool PeekOp(std::string_view op, size_t ahead = 0) const {
+    const Token& t = Peek(ahead);
+    // Operators are one or two bytes: the first settles most tests.
+    return t.kind == TokenKind::kOperator && t.raw.size() == op.size() && t.raw[0] == op[0] &&
+           t.raw == op;
+  }
+  bool AcceptOp(std::string_view op) {
+    if (!PeekOp(op)) return false;
+    Next();
+    return true;
+  }
   bool ExpectOp(std::string_view op);
 
   // A name: a plain word that is not reserved, or a quoted identifier.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "server/types/collation.h"
 
@@ -188,13 +189,36 @@ constexpr std::array<std::string_view, 174> kReserved = {
     "WRITETEXT",
 };
 
-bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool IsLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80;
+// What a byte may be, looked up once per byte rather than tested one
+// range at a time: the scanner reads every byte of every batch.
+enum CharClass : uint8_t {
+  kWordStart = 1,  // letters (and any byte of a UTF-8 sequence), _ and #
+  kWordPart = 2,   // what may follow in a word: also digits, @ and $
+  kDigit = 4,
+  kHex = 8,
+  kBlank = 16,
+};
+
+constexpr std::array<uint8_t, 256> MakeCharClasses() {
+  std::array<uint8_t, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
+    bool digit = c >= '0' && c <= '9';
+    uint8_t bits = 0;
+    if (letter || c == '_' || c == '#') bits |= kWordStart | kWordPart;
+    if (digit || c == '@' || c == '$') bits |= kWordPart;
+    if (digit) bits |= kDigit | kHex;
+    if ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) bits |= kHex;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') bits |= kBlank;
+    classes[static_cast<size_t>(c)] = bits;
+  }
+  return classes;
 }
-bool IsWordStart(char c) { return IsLetter(c) || c == '_' || c == '#'; }
-bool IsWordPart(char c) {
-  return IsLetter(c) || IsDigit(c) || c == '_' || c == '#' || c == '@' || c == '$';
+
+constexpr std::array<uint8_t, 256> kCharClasses = MakeCharClasses();
+
+bool Is(char c, CharClass what) {
+  return (kCharClasses[static_cast<unsigned char>(c)] & what) != 0;
 }
 
 class Scanner {
@@ -202,16 +226,18 @@ class Scanner {
   Scanner(std::string_view text, std::vector<Token>& tokens) : text_(text), tokens_(tokens) {}
 
   Status Run() {
+    // Most batches hold a token for every few bytes; reserving spares the
+    // vector from moving its tokens as it grows.
+    tokens_.reserve(text_.size() / 6 + 16);
     while (true) {
       if (Status s = SkipSpaceAndComments()) return s;
       if (pos_ >= text_.size()) break;
       if (Status s = Next()) return s;
     }
-    Token end;
+    Token& end = tokens_.emplace_back();
     end.kind = TokenKind::kEnd;
     end.line = line_;
     end.begin = end.end = text_.size();
-    tokens_.push_back(std::move(end));
     return std::nullopt;
   }
 
@@ -220,30 +246,37 @@ class Scanner {
     return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
   }
 
-  void Advance() {
-    if (text_[pos_] == '\n') ++line_;
-    ++pos_;
+  // Moves past `count` bytes, counting the lines they end.
+  void Advance(size_t count = 1) {
+    for (size_t end = pos_ + count; pos_ < end; ++pos_) {
+      if (text_[pos_] == '\n') ++line_;
+    }
+  }
+
+  // Moves past bytes of `what`, which holds no line end.
+  void Skip(CharClass what) {
+    while (pos_ < text_.size() && Is(text_[pos_], what)) ++pos_;
   }
 
   Status SkipSpaceAndComments() {
     while (pos_ < text_.size()) {
       char c = text_[pos_];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
-        Advance();
+      if (Is(c, kBlank)) {
+        if (c == '\n') ++line_;
+        ++pos_;
       } else if (c == '-' && Peek(1) == '-') {
-        while (pos_ < text_.size() && text_[pos_] != '\n') Advance();
+        size_t newline = text_.find('\n', pos_);
+        pos_ = newline == std::string_view::npos ? text_.size() : newline;
       } else if (c == '/' && Peek(1) == '*') {
         // Block comments nest, as SQL Server reads them.
         int depth = 0;
         do {
           if (Peek() == '/' && Peek(1) == '*') {
             ++depth;
-            Advance();
-            Advance();
+            pos_ += 2;
           } else if (Peek() == '*' && Peek(1) == '/') {
             --depth;
-            Advance();
-            Advance();
+            pos_ += 2;
           } else if (pos_ < text_.size()) {
             Advance();
           } else {
@@ -259,18 +292,23 @@ class Scanner {
     return std::nullopt;
   }
 
-  void Emit(TokenKind kind, size_t begin, int line, std::string value) {
-    Token token;
+  // The token from `begin` to the current position; its value is what
+  // `value` gives, the text as written unless set otherwise.
+  Token& Emit(TokenKind kind, size_t begin, int line) {
+    Token& token = tokens_.emplace_back();
     token.kind = kind;
     token.raw = text_.substr(begin, pos_ - begin);
-    token.value = std::move(value);
     token.line = line;
     token.begin = begin;
     token.end = pos_;
-    tokens_.push_back(std::move(token));
+    return token;
+  }
+  void EmitAsWritten(TokenKind kind, size_t begin, int line) {
+    Token& token = Emit(kind, begin, line);
+    token.value.assign(token.raw);
   }
 
-  Status TooLong(const std::string& name, int line) {
+  Status TooLong(std::string_view name, int line) {
     SqlError error = Raise(Msg::kIdentifierTooLong,
                            {name.substr(0, kMaxIdentifier), std::to_string(kMaxIdentifier)});
     error.line = line;
@@ -280,22 +318,17 @@ class Scanner {
   // Reads up to the closing delimiter; a doubled delimiter stands for itself.
   Status Quoted(char close, std::string& out, size_t content_begin, int line) {
     while (true) {
-      if (pos_ >= text_.size()) {
+      size_t found = text_.find(close, pos_);
+      if (found == std::string_view::npos) {
         SqlError error = Raise(Msg::kUnclosedQuote, {text_.substr(content_begin)});
         error.line = line;
         return error;
       }
-      char c = text_[pos_];
-      Advance();
-      if (c == close) {
-        if (Peek() == close) {
-          out += close;
-          Advance();
-          continue;
-        }
-        return std::nullopt;
-      }
-      out += c;
+      out.append(text_.substr(pos_, found - pos_));
+      Advance(found + 1 - pos_);
+      if (Peek() != close) return std::nullopt;
+      out += close;
+      ++pos_;
     }
   }
 
@@ -304,85 +337,80 @@ class Scanner {
     int line = line_;
     char c = text_[pos_];
     if ((c == 'N' || c == 'n') && Peek(1) == '\'') {
-      Advance();
-      Advance();
+      pos_ += 2;
       std::string value;
       if (Status s = Quoted('\'', value, pos_, line)) return s;
-      Emit(TokenKind::kNString, begin, line, std::move(value));
+      Emit(TokenKind::kNString, begin, line).value = std::move(value);
       return std::nullopt;
     }
     if (c == '\'') {
-      Advance();
+      ++pos_;
       std::string value;
       if (Status s = Quoted('\'', value, pos_, line)) return s;
-      Emit(TokenKind::kString, begin, line, std::move(value));
+      Emit(TokenKind::kString, begin, line).value = std::move(value);
       return std::nullopt;
     }
     if (c == '[' || c == '"') {
-      Advance();
+      ++pos_;
       std::string value;
       if (Status s = Quoted(c == '[' ? ']' : '"', value, pos_, line)) return s;
       if (value.size() > kMaxIdentifier) return TooLong(value, line);
-      Emit(TokenKind::kQuotedIdentifier, begin, line, std::move(value));
+      Emit(TokenKind::kQuotedIdentifier, begin, line).value = std::move(value);
       return std::nullopt;
     }
     if (c == '@') {
-      Advance();
+      ++pos_;
       TokenKind kind = TokenKind::kVariable;
       if (Peek() == '@') {
-        Advance();
+        ++pos_;
         kind = TokenKind::kSystemVariable;
       }
-      while (pos_ < text_.size() && IsWordPart(text_[pos_])) Advance();
-      std::string value(text_.substr(begin, pos_ - begin));
-      if (value.size() > kMaxIdentifier) return TooLong(value, line);
-      Emit(kind, begin, line, std::move(value));
+      Skip(kWordPart);
+      if (pos_ - begin > kMaxIdentifier) return TooLong(text_.substr(begin, pos_ - begin), line);
+      EmitAsWritten(kind, begin, line);
       return std::nullopt;
     }
     if (c == '0' && (Peek(1) == 'x' || Peek(1) == 'X')) {
-      Advance();
-      Advance();
-      while (pos_ < text_.size() && IsHex(text_[pos_])) Advance();
-      Emit(TokenKind::kBinary, begin, line, std::string(text_.substr(begin, pos_ - begin)));
+      pos_ += 2;
+      Skip(kHex);
+      EmitAsWritten(TokenKind::kBinary, begin, line);
       return std::nullopt;
     }
-    if (IsDigit(c) || (c == '.' && IsDigit(Peek(1))) ||
+    if (Is(c, kDigit) || (c == '.' && IsDigit(Peek(1))) ||
         (c == '$' && (IsDigit(Peek(1)) || (Peek(1) == '.' && IsDigit(Peek(2)))))) {
       return Number(begin, line);
     }
-    if (IsWordStart(c)) {
-      while (pos_ < text_.size() && IsWordPart(text_[pos_])) Advance();
-      std::string value(text_.substr(begin, pos_ - begin));
-      if (value.size() > kMaxIdentifier) return TooLong(value, line);
-      Emit(TokenKind::kIdentifier, begin, line, std::move(value));
+    if (Is(c, kWordStart)) {
+      Skip(kWordPart);
+      if (pos_ - begin > kMaxIdentifier) return TooLong(text_.substr(begin, pos_ - begin), line);
+      EmitAsWritten(TokenKind::kIdentifier, begin, line);
       return std::nullopt;
     }
-    static constexpr std::string_view kTwoCharOperators[] = {
-        "<>", "!=", "<=", ">=", "!<", "!>", "::"};
-    for (std::string_view op : kTwoCharOperators) {
-      if (text_.substr(pos_, 2) == op) {
-        Advance();
-        Advance();
-        Emit(TokenKind::kOperator, begin, line, std::string(op));
-        return std::nullopt;
-      }
+    // <> != <= >= !< !> ::
+    char second = Peek(1);
+    bool two = (c == '<' && (second == '>' || second == '=')) ||
+               (c == '!' && (second == '=' || second == '<' || second == '>')) ||
+               (c == '>' && second == '=') || (c == ':' && second == ':');
+    if (two) {
+      pos_ += 2;
+      EmitAsWritten(TokenKind::kOperator, begin, line);
+      return std::nullopt;
     }
     // Any other single byte (or a whole UTF-8 sequence) is an operator token;
     // the parser reports it as a syntax error where it does not belong.
     Advance();
-    while (pos_ < text_.size() && (static_cast<unsigned char>(text_[pos_]) & 0xC0) == 0x80)
-      Advance();
-    Emit(TokenKind::kOperator, begin, line, std::string(text_.substr(begin, pos_ - begin)));
+    while (pos_ < text_.size() && (static_cast<unsigned char>(text_[pos_]) & 0xC0) == 0x80) ++pos_;
+    EmitAsWritten(TokenKind::kOperator, begin, line);
     return std::nullopt;
   }
 
   Status Number(size_t begin, int line) {
     bool money = text_[pos_] == '$';
-    if (money) Advance();
+    if (money) ++pos_;
     bool point = false;
-    while (pos_ < text_.size() && (IsDigit(text_[pos_]) || (text_[pos_] == '.' && !point))) {
+    while (pos_ < text_.size() && (Is(text_[pos_], kDigit) || (text_[pos_] == '.' && !point))) {
       if (text_[pos_] == '.') point = true;
-      Advance();
+      ++pos_;
     }
     TokenKind kind =
         money ? TokenKind::kMoney : (point ? TokenKind::kDecimal : TokenKind::kInteger);
@@ -390,12 +418,12 @@ class Scanner {
       size_t ahead = 1;
       if (Peek(1) == '+' || Peek(1) == '-') ahead = 2;
       if (IsDigit(Peek(ahead))) {
-        for (size_t i = 0; i < ahead; ++i) Advance();
-        while (pos_ < text_.size() && IsDigit(text_[pos_])) Advance();
+        pos_ += ahead;
+        Skip(kDigit);
         kind = TokenKind::kFloat;
       }
     }
-    Emit(kind, begin, line, std::string(text_.substr(begin, pos_ - begin)));
+    EmitAsWritten(kind, begin, line);
     return std::nullopt;
   }
 
@@ -413,9 +441,15 @@ Status Tokenize(std::string_view batch, std::vector<Token>& tokens) {
 }
 
 bool IsReservedKeyword(std::string_view word) {
-  if (word.size() > 20) return false;
-  std::string upper = ToUpper(word);
-  return std::binary_search(kReserved.begin(), kReserved.end(), std::string_view(upper));
+  // The parser asks this of most words it reads: no allocation.
+  char upper[20];
+  if (word.size() > sizeof upper) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    char c = word[i];
+    upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return std::binary_search(kReserved.begin(), kReserved.end(),
+                            std::string_view(upper, word.size()));
 }
 
 }  // namespace server

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cstring>
 
 #include "server/types/data_type.h"
@@ -23,6 +24,13 @@ int CompareText(void* collation, int a_size, const void* a, int b_size, const vo
 }
 
 std::string TableName(const Table& table) { return "r" + std::to_string(table.store_id); }
+
+template <typename Number>
+void AppendNumber(std::string& out, Number number) {
+  char digits[24];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
+  out.append(digits, end);
+}
 
 std::string ColumnName(size_t c) { return "c" + std::to_string(c); }
 
@@ -57,12 +65,27 @@ std::string IndexSql(const Table& table, const Index& index, const Collation& co
 }
 
 // What the SQLite table of `table` must look like: its width, which columns
-// are collated, and its indexes.
-std::string Shape(const Table& table, const Collation& collation) {
-  std::string shape = std::to_string(table.columns.size()) + ":";
-  for (const Column& column : table.columns) shape += Collated(column) ? 'c' : '-';
-  for (const Index& index : table.indexes) shape += ";" + IndexSql(table, index, collation);
-  return shape;
+// are collated, and each index's id and column positions (what IndexSql
+// writes), into `out`. It is worked out on every access, so it builds no SQL.
+void WriteShape(const Table& table, const Collation& collation, std::string& out) {
+  out.clear();
+  AppendNumber(out, table.columns.size());
+  out += ':';
+  for (const Column& column : table.columns) out += Collated(column) ? 'c' : '-';
+  for (const Index& index : table.indexes) {
+    out += ';';
+    AppendNumber(out, index.index_id);
+    for (const std::string& name : index.columns) {
+      int c = table.FindColumn(name, collation);
+      // IndexSql makes no index when a column is missing.
+      if (c < 0) {
+        out += '?';
+        break;
+      }
+      out += ',';
+      AppendNumber(out, c);
+    }
+  }
 }
 
 Status BindValue(sqlite3_stmt* stmt, int slot, const Value& value) {
@@ -221,6 +244,7 @@ Status Store::Failure(int code, std::string_view doing) {
 }
 
 Status Store::Exec(std::string_view sql) {
+  if (Status s = TakeSavepoints()) return s;
   char* message = nullptr;
   int rc = sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message);
   sqlite3_free(message);
@@ -252,6 +276,8 @@ Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
 
 Status Store::Begin() {
   failed_ = false;
+  savepoints_.clear();
+  lone_.reset();
   if (Status s = Run("BEGIN")) return s;
   in_transaction_ = true;
   return std::nullopt;
@@ -261,6 +287,8 @@ Status Store::Commit() {
   Status failure = Run("COMMIT");
   if (!failure) {
     in_transaction_ = false;
+    savepoints_.clear();
+    lone_.reset();
     return std::nullopt;
   }
   Rollback();
@@ -271,16 +299,119 @@ void Store::Rollback() {
   // A failed COMMIT may already have ended the transaction.
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   in_transaction_ = false;
+  savepoints_.clear();
+  lone_.reset();
   ForgetCachedState();
 }
 
-Status Store::Savepoint(std::string_view name) { return Run("SAVEPOINT " + Quoted(name)); }
+Status Store::Savepoint(std::string_view name) {
+  savepoints_.push_back({std::string(name), false});
+  return std::nullopt;
+}
 
-void Store::Release(std::string_view name) { (void)Run("RELEASE " + Quoted(name)); }
+Status Store::TakeSavepoints(size_t end) {
+  for (size_t i = 0; i < end && i < savepoints_.size(); ++i) {
+    if (savepoints_[i].taken) continue;
+    if (Status s = Run("SAVEPOINT " + Quoted(savepoints_[i].name))) return s;
+    savepoints_[i].taken = true;
+  }
+  return std::nullopt;
+}
+
+Status Store::TakeSavepoints() {
+  if (lone_) return SettleLoneInsert();
+  return TakeSavepoints(savepoints_.size());
+}
+
+Status Store::SettleLoneInsert() {
+  // A second write needs the savepoints: the lone row is taken off, the
+  // savepoints it was written under are taken, and the row is written
+  // again after them with the same id and values, so that SQLite then holds
+  // exactly what taking them first would have left.
+  LoneInsert lone = *lone_;
+  lone_.reset();
+  std::string table = "r" + std::to_string(lone.store_id);
+  sqlite3_stmt* read = nullptr;
+  if (Status s = Prepare("SELECT * FROM " + table + " WHERE id = ?1", read)) return s;
+  Row row;
+  {
+    Reset reset(read);
+    sqlite3_bind_int64(read, 1, lone.id);
+    int rc = sqlite3_step(read);
+    if (rc != SQLITE_ROW) return Failure(rc, "reading back a row of " + table);
+    for (int c = 1; c < sqlite3_column_count(read); ++c) row.push_back(ColumnValue(read, c));
+  }
+  if (Status s = DeleteRow(table, lone.id)) return s;
+  if (Status s = TakeSavepoints(lone.end)) return s;
+  std::string sql = "INSERT INTO " + table + " VALUES (?1";
+  for (size_t c = 0; c < row.size(); ++c) sql += ", ?" + std::to_string(c + 2);
+  sqlite3_stmt* write = nullptr;
+  if (Status s = Prepare(sql + ")", write)) return s;
+  {
+    Reset reset(write);
+    sqlite3_bind_int64(write, 1, lone.id);
+    for (size_t c = 0; c < row.size(); ++c) {
+      if (Status s = BindValue(write, static_cast<int>(c + 2), row[c])) return s;
+    }
+    int rc = sqlite3_step(write);
+    if (rc != SQLITE_DONE) return Failure(rc, "writing back a row of " + table);
+  }
+  return TakeSavepoints(savepoints_.size());
+}
+
+Status Store::DeleteRow(std::string_view table, RowId id) {
+  sql_.assign("DELETE FROM ");
+  sql_ += table;
+  sql_ += " WHERE id = ?1";
+  sqlite3_stmt* stmt = nullptr;
+  if (Status s = Prepare(sql_, stmt)) return s;
+  Reset reset(stmt);
+  sqlite3_bind_int64(stmt, 1, id);
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) return Failure(rc, "deleting a row of " + std::string(table));
+  return std::nullopt;
+}
+
+size_t Store::FindSavepoint(std::string_view name) const {
+  for (size_t i = savepoints_.size(); i-- > 0;) {
+    if (savepoints_[i].name == name) return i;
+  }
+  return savepoints_.size();
+}
+
+void Store::Release(std::string_view name) {
+  size_t i = FindSavepoint(name);
+  if (i == savepoints_.size()) {
+    (void)Run("RELEASE " + Quoted(name));
+    return;
+  }
+  if (savepoints_[i].taken) (void)Run("RELEASE " + Quoted(name));
+  savepoints_.resize(i);
+  // The lone row now belongs to the savepoints still around it; once none
+  // of those is pending, SQLite already has it where it belongs.
+  if (lone_) {
+    if (i <= lone_->first) {
+      lone_.reset();
+    } else {
+      lone_->end = std::min(lone_->end, i);
+    }
+  }
+}
 
 void Store::RollbackTo(std::string_view name, bool keep) {
-  (void)Run("ROLLBACK TO " + Quoted(name));
-  if (!keep) (void)Run("RELEASE " + Quoted(name));
+  size_t i = FindSavepoint(name);
+  if (i == savepoints_.size() || savepoints_[i].taken) {
+    (void)Run("ROLLBACK TO " + Quoted(name));
+    if (!keep) (void)Run("RELEASE " + Quoted(name));
+    // A lone row comes after every savepoint taken, so this undid it too.
+    if (i < savepoints_.size()) lone_.reset();
+  } else if (lone_ && i < lone_->end) {
+    // Nothing else was written since this savepoint: taking the lone row
+    // off undoes all of it.
+    (void)DeleteRow("r" + std::to_string(lone_->store_id), lone_->id);
+    lone_.reset();
+  }
+  if (i < savepoints_.size()) savepoints_.resize(keep ? i + 1 : i);
   ForgetCachedState();
 }
 
@@ -299,14 +430,16 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
     *exists = !absent_.contains(table.store_id);
     if (!*exists) return std::nullopt;
   }
-  std::string shape = Shape(table, collation);
+  WriteShape(table, collation, shape_);
   auto known = shapes_.find(table.store_id);
-  if (known != shapes_.end() && known->second == shape) return std::nullopt;
+  if (known != shapes_.end() && known->second == shape_) return std::nullopt;
   std::string name = TableName(table);
-  sqlite3_stmt* info = nullptr;
-  if (Status s = Prepare("SELECT count(*) FROM pragma_table_info(?1)", info)) return s;
   int64_t width = 0;
-  {
+  // Once the row tables are listed, one not among them has no SQLite table
+  // yet, and SQLite need not be asked.
+  if (!tables_ || tables_->contains(table.store_id)) {
+    sqlite3_stmt* info = nullptr;
+    if (Status s = Prepare("SELECT count(*) FROM pragma_table_info(?1)", info)) return s;
     Reset reset(info);
     sqlite3_bind_text(info, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     int rc = sqlite3_step(info);
@@ -321,7 +454,8 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
   }
   absent_.erase(table.store_id);
   if (tables_) tables_->insert(table.store_id);
-  if (width == 0) {
+  const bool created = width == 0;
+  if (created) {
     std::string sql = "CREATE TABLE " + name + " (id INTEGER PRIMARY KEY";
     for (size_t c = 0; c < table.columns.size(); ++c) sql += ", " + ColumnDefinition(table, c);
     if (Status s = Exec(sql + ")")) return s;
@@ -338,13 +472,14 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
     std::string sql = IndexSql(table, index, collation);
     if (!sql.empty()) wanted[IndexName(table, index)] = sql;
   }
-  sqlite3_stmt* indexes = nullptr;
-  if (Status s = Prepare("SELECT name, sql FROM sqlite_schema WHERE type = 'index' AND "
-                         "tbl_name = ?1 AND sql IS NOT NULL",
-                         indexes))
-    return s;
   std::vector<std::string> drop;
-  {
+  // A table made just now has no indexes yet.
+  if (!created) {
+    sqlite3_stmt* indexes = nullptr;
+    if (Status s = Prepare("SELECT name, sql FROM sqlite_schema WHERE type = 'index' AND "
+                           "tbl_name = ?1 AND sql IS NOT NULL",
+                           indexes))
+      return s;
     Reset reset(indexes);
     sqlite3_bind_text(indexes, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     int rc;
@@ -366,7 +501,7 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
   for (const auto& [index, sql] : wanted) {
     if (Status s = Exec(sql)) return s;
   }
-  shapes_[table.store_id] = std::move(shape);
+  shapes_[table.store_id] = shape_;
   return std::nullopt;
 }
 
@@ -389,22 +524,35 @@ Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit
 Status Store::Scan(const Table& table, const RowVisitor& visit) {
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT * FROM ", table);
+  sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT * FROM " + TableName(table) + " ORDER BY id", stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   return ReadRows(stmt, table.columns.size(), visit);
 }
 
-// "c0 = ?1 AND c2 IS NULL": the condition that `columns` hold `key`, a NULL
-// in the key matching NULL.
-std::string KeyCondition(const std::vector<int>& columns, const std::vector<Value>& key) {
-  std::string sql;
+// Appends "c0 = ?1 AND c2 IS NULL": the condition that `columns` hold
+// `key`, a NULL in the key matching NULL.
+void AppendKeyCondition(std::string& sql, const std::vector<int>& columns,
+                        const std::vector<Value>& key) {
   for (size_t k = 0; k < columns.size(); ++k) {
-    sql += (k == 0 ? "" : " AND ") + ColumnName(static_cast<size_t>(columns[k]));
-    sql += std::holds_alternative<std::monostate>(key[k]) ? " IS NULL"
-                                                          : " = ?" + std::to_string(k + 1);
+    if (k > 0) sql += " AND ";
+    sql += 'c';
+    AppendNumber(sql, columns[k]);
+    if (std::holds_alternative<std::monostate>(key[k])) {
+      sql += " IS NULL";
+    } else {
+      sql += " = ?";
+      AppendNumber(sql, k + 1);
+    }
   }
-  return sql;
+}
+
+void Store::StartSql(std::string_view head, const Table& table) {
+  sql_.assign(head);
+  sql_ += 'r';
+  AppendNumber(sql_, table.store_id);
 }
 
 Status Store::BindKey(sqlite3_stmt* stmt, const std::vector<Value>& key) {
@@ -419,11 +567,12 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
                    const std::vector<Value>& key, const RowVisitor& visit) {
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT * FROM ", table);
+  sql_ += " WHERE ";
+  AppendKeyCondition(sql_, columns, key);
+  sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT * FROM " + TableName(table) + " WHERE " +
-                             KeyCondition(columns, key) + " ORDER BY id",
-                         stmt))
-    return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   if (Status s = BindKey(stmt, key)) return s;
   return ReadRows(stmt, table.columns.size(), visit);
@@ -434,11 +583,14 @@ Status Store::CountKey(const Table& table, const std::vector<int>& columns,
   count = 0;
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT count(*) FROM (SELECT 1 FROM ", table);
+  sql_ += " WHERE ";
+  AppendKeyCondition(sql_, columns, key);
+  sql_ += " LIMIT ";
+  AppendNumber(sql_, at_most);
+  sql_ += ')';
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT count(*) FROM (SELECT 1 FROM " + TableName(table) + " WHERE " +
-                             KeyCondition(columns, key) + " LIMIT " + std::to_string(at_most) + ")",
-                         stmt))
-    return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   if (Status s = BindKey(stmt, key)) return s;
   int rc = sqlite3_step(stmt);
@@ -451,8 +603,9 @@ Status Store::Count(const Table& table, int64_t& count) {
   count = 0;
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSql("SELECT count(*) FROM ", table);
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("SELECT count(*) FROM " + TableName(table), stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW) return Failure(rc, "counting rows");
@@ -462,29 +615,54 @@ Status Store::Count(const Table& table, int64_t& count) {
 
 Status Store::Insert(const Table& table, const Row& row, RowId* id) {
   if (Status s = EnsureTable(table)) return s;
-  std::string sql = "INSERT INTO " + TableName(table) + " VALUES (NULL";
-  for (size_t c = 0; c < row.size(); ++c) sql += ", ?" + std::to_string(c + 1);
+  // The first write under savepoints not taken yet may be a lone INSERT:
+  // SQLite undoes a failed one by itself, and a rollback to them deletes
+  // its row, so they are taken only if a second write comes.
+  bool lone = !lone_ && !savepoints_.empty() && !savepoints_.back().taken;
+  if (!lone) {
+    if (Status s = TakeSavepoints()) return s;
+  }
+  StartSql("INSERT INTO ", table);
+  sql_ += " VALUES (NULL";
+  for (size_t c = 0; c < row.size(); ++c) {
+    sql_ += ", ?";
+    AppendNumber(sql_, c + 1);
+  }
+  sql_ += ')';
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql + ")", stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   for (size_t c = 0; c < row.size(); ++c) {
     if (Status s = BindValue(stmt, static_cast<int>(c + 1), row[c])) return s;
   }
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_DONE) return Failure(rc, "storing a row of " + table.name);
-  if (id) *id = sqlite3_last_insert_rowid(db_);
+  RowId stored = sqlite3_last_insert_rowid(db_);
+  if (id) *id = stored;
+  if (lone) {
+    size_t first = 0;
+    while (savepoints_[first].taken) ++first;
+    lone_ = LoneInsert{table.store_id, stored, first, savepoints_.size()};
+  }
   return std::nullopt;
 }
 
 Status Store::Update(const Table& table, RowId id, const Row& row) {
   if (Status s = EnsureTable(table)) return s;
-  std::string sql = "UPDATE " + TableName(table) + " SET ";
+  if (Status s = TakeSavepoints()) return s;
+  StartSql("UPDATE ", table);
+  sql_ += " SET ";
   for (size_t c = 0; c < row.size(); ++c) {
-    sql += (c == 0 ? "" : ", ") + ColumnName(c) + " = ?" + std::to_string(c + 1);
+    if (c > 0) sql_ += ", ";
+    sql_ += 'c';
+    AppendNumber(sql_, c);
+    sql_ += " = ?";
+    AppendNumber(sql_, c + 1);
   }
-  sql += " WHERE id = ?" + std::to_string(row.size() + 1);
+  sql_ += " WHERE id = ?";
+  AppendNumber(sql_, row.size() + 1);
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql, stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   for (size_t c = 0; c < row.size(); ++c) {
     if (Status s = BindValue(stmt, static_cast<int>(c + 1), row[c])) return s;
@@ -497,8 +675,11 @@ Status Store::Update(const Table& table, RowId id, const Row& row) {
 
 Status Store::Delete(const Table& table, RowId id) {
   if (Status s = EnsureTable(table)) return s;
+  if (Status s = TakeSavepoints()) return s;
+  StartSql("DELETE FROM ", table);
+  sql_ += " WHERE id = ?1";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare("DELETE FROM " + TableName(table) + " WHERE id = ?1", stmt)) return s;
+  if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   sqlite3_bind_int64(stmt, 1, id);
   int rc = sqlite3_step(stmt);
@@ -587,6 +768,7 @@ Status Store::WriteCatalog(const std::map<std::string, std::string>& texts) {
     std::map<std::string, std::string> stored;
     if (Status s = LoadCatalog(stored)) return s;
   }
+  if (Status s = TakeSavepoints()) return s;
   sqlite3_stmt* put = nullptr;
   sqlite3_stmt* remove = nullptr;
   if (Status s = Prepare("INSERT OR REPLACE INTO catalog VALUES (?1, ?2)", put)) return s;

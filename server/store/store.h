@@ -121,7 +121,23 @@ class Store {
   // Runs one statement that returns no rows, prepared once.
   Status Run(const std::string& sql);
 
+  // Runs SQL that writes (it takes the savepoints first).
   Status Exec(std::string_view sql);
+  // Takes, in order, the savepoints asked for and not taken yet: every
+  // write comes after them.
+  Status TakeSavepoints();
+  // Takes those of savepoints_[0, end) not taken yet.
+  Status TakeSavepoints(size_t end);
+  // Takes the savepoints a lone INSERT was written under, with its row
+  // written again after them.
+  Status SettleLoneInsert();
+  // Deletes one row of the SQLite table `table` ("r" and its store id).
+  Status DeleteRow(std::string_view table, RowId id);
+  // The innermost savepoint called `name`, or savepoints_.size().
+  size_t FindSavepoint(std::string_view name) const;
+  // Starts sql_ with `head` and the table's SQLite name: the statements
+  // run per row are looked up by their text, built without allocating.
+  void StartSql(std::string_view head, const Table& table);
   // The cached prepared statement for `sql`.
   Status Prepare(const std::string& sql, sqlite3_stmt*& out);
   Status Failure(int code, std::string_view doing);
@@ -140,6 +156,25 @@ class Store {
   Collation collation_;
   bool in_transaction_ = false;
   bool failed_ = false;
+  // The savepoints asked for, innermost last. One is taken in SQLite only
+  // when something is written under it, so that a statement that writes
+  // nothing costs none; those taken come before those not taken yet.
+  struct PendingSavepoint {
+    std::string name;
+    bool taken = false;
+  };
+  std::vector<PendingSavepoint> savepoints_;
+  // A row inserted as the first write under savepoints_[first, end), none
+  // of them taken: see Insert.
+  struct LoneInsert {
+    int64_t store_id = 0;
+    RowId id = 0;
+    size_t first = 0;
+    size_t end = 0;
+  };
+  std::optional<LoneInsert> lone_;
+  std::string sql_;    // the text of the statement being looked up
+  std::string shape_;  // the shape being checked
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   // Store id -> the shape its SQLite table was last brought to.
   std::unordered_map<int64_t, std::string> shapes_;

@@ -122,10 +122,6 @@ std::string_view Collation::name() const {
   return case_sensitive_ ? "SQL_Latin1_General_CP1_CS_AS" : "SQL_Latin1_General_CP1_CI_AS";
 }
 
-bool Collation::Equal(std::string_view a, std::string_view b) const {
-  return case_sensitive_ ? a == b : EqualNoCase(a, b);
-}
-
 std::string Collation::Key(std::string_view name) const {
   std::string key(name);
   if (!case_sensitive_) {
@@ -150,14 +146,6 @@ int Collation::Compare(std::string_view a, std::string_view b) const {
 int Collation::CompareCharacters(char32_t a, char32_t b) const {
   uint32_t x = Weight(a, case_sensitive_), y = Weight(b, case_sensitive_);
   return x == y ? 0 : (x < y ? -1 : 1);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  }
-  return true;
 }
 
 std::string ToUpper(std::string_view text) {

@@ -37,7 +37,25 @@ class Collation {
 
 // ASCII case-insensitive equality, for keywords and names that are never
 // collation-sensitive (system procedure parameters, options, server names).
-bool EqualNoCase(std::string_view a, std::string_view b);
+// Inline: the parser and every name lookup ask it, mostly of names that
+// differ in length.
+inline bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x == y) continue;
+    // Equal once folded only if both are the same letter in two cases.
+    if ((x ^ y) != 0x20) return false;
+    char lower = static_cast<char>(x | 0x20);
+    if (lower < 'a' || lower > 'z') return false;
+  }
+  return true;
+}
+
+inline bool Collation::Equal(std::string_view a, std::string_view b) const {
+  return case_sensitive_ ? a == b : EqualNoCase(a, b);
+}
 
 // ASCII upper-case copy.
 std::string ToUpper(std::string_view text);

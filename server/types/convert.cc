@@ -258,12 +258,22 @@ Status ToInteger(const Scalar& in, const DataType& target, bool explicit_cast, V
   }
 }
 
-// Whether an exact value is inside money's or smallmoney's range.
-bool MoneyFits(const DecimalParts& parts, const DataType& target) {
-  std::optional<int64_t> scaled = ScaledBy10000(parts);
-  int64_t limit =
-      target.base == BaseType::kSmallMoney ? 2147483647 : std::numeric_limits<int64_t>::max();
-  return scaled && *scaled <= limit && *scaled >= -limit - 1;
+// Whether an exact value, as FormatDecimal writes it at four places, is
+// inside money's or smallmoney's range (in ten-thousandths).
+bool MoneyFits(std::string_view text, const DataType& target) {
+  bool negative = !text.empty() && text[0] == '-';
+  uint64_t limit = target.base == BaseType::kSmallMoney
+                       ? 2147483647
+                       : static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+  if (negative) ++limit;
+  uint64_t scaled = 0;
+  for (char c : text) {
+    if (!IsDigit(c)) continue;
+    uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (scaled > (limit - digit) / 10) return false;
+    scaled = scaled * 10 + digit;
+  }
+  return true;
 }
 
 // To decimal and numeric, at the target's precision and scale, and to money
@@ -321,7 +331,7 @@ Status ToExact(const Scalar& in, const DataType& target, bool explicit_cast, Val
   }
   if (!parts) return Raise(Msg::kConvertError, {Name(in.type), Name(target)});
   std::optional<std::string> text = FormatDecimal(*parts, precision, scale);
-  if (!text || (money && !MoneyFits(*parts, target))) return Overflow(in.type, target);
+  if (!text || (money && !MoneyFits(*text, target))) return Overflow(in.type, target);
   out = std::move(*text);
   return std::nullopt;
 }
@@ -693,7 +703,11 @@ Status ConvertAs(const Scalar& raw, const DataType& target, const Request& reque
     out = std::monostate{};
     return std::nullopt;
   }
-  Scalar in = Coherent(raw);
+  // Most values already hold what their type expects: they are converted
+  // as they are, without a copy.
+  std::optional<Scalar> coherent;
+  if (!HoldsExpected(raw)) coherent = Coherent(raw);
+  const Scalar& in = coherent ? *coherent : raw;
   switch (Family(target)) {
     case TypeFamily::kInteger:
       return ToInteger(in, target, explicit_cast, out);
