@@ -297,7 +297,7 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch, const LockW
   if (auto* error = std::get_if<SqlError>(&parsed)) return fail(std::move(*error));
   running_[session_id] = Running{&outcome, wait ? &wait : nullptr};
   try {
-    ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome, 0, {}};
+    ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome};
     if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) {
       if (s->line <= 0) s->line = 1;
       outcome.AddError(std::move(*s), true);

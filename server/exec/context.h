@@ -37,12 +37,12 @@ struct ExecContext {
   int depth = 0;  // nesting of procedure bodies and views
   // Variables of the batch, or parameters and variables of the procedure
   // being run, by name with @.
-  std::map<std::string, Scalar> variables;
+  std::map<std::string, Scalar> variables{};
   Flow flow = Flow::kNext;
-  std::string jump_label;                // GOTO's
-  std::optional<int64_t> return_status;  // RETURN's, for the procedure's caller
-  int64_t rounds = 0;                    // loop rounds and jumps so far
-  int statement_line = 1;                // line of the statement being run
+  std::string jump_label{};                // GOTO's
+  std::optional<int64_t> return_status{};  // RETURN's, for the procedure's caller
+  int64_t rounds = 0;                      // loop rounds and jumps so far
+  int statement_line = 1;                  // line of the statement being run
 
   const Collation& collation() const { return server.collation; }
   // The session's current database; null only if it vanished, which the

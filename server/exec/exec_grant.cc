@@ -54,7 +54,7 @@ Status ExecuteGrant(const GrantStmt& stmt, ExecContext& ctx) {
   std::vector<std::string> columns;
   if (!stmt.columns.empty()) {
     Relation relation;
-    TableRef ref{stmt.object, ""};
+    TableRef ref{stmt.object, "", {}};
     if (Status s = OpenRelation(ref, ctx, relation)) return s;
     for (const std::string& column : stmt.columns) {
       bool found = false;

@@ -46,7 +46,7 @@ Status FindMinor(const ObjectRef& object, const std::string& type, const std::st
       view.parts = 2;
       view.owner = object.owner;
       view.name = object.name;
-      if (OpenRelation(TableRef{view, ""}, ctx, relation)) return std::nullopt;
+      if (OpenRelation(TableRef{view, "", {}}, ctx, relation)) return std::nullopt;
       for (const std::string& column : relation.schema.names) take(column);
     }
   } else if (object.kind == ObjectKind::kTable && EqualNoCase(type, "index")) {

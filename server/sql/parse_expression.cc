@@ -274,6 +274,10 @@ bool Parser::ParseLiteral(ExprPtr& out) {
         int64_t v = 0;
         for (char c : t.raw) v = v * 10 + (c - '0');
         out->literal = IntScalar(v);
+        // Its own digits, without leading zeros, count where it meets decimals.
+        size_t first = t.raw.find_first_not_of('0');
+        out->literal.constant_digits =
+            first == std::string_view::npos ? 1 : static_cast<int>(t.raw.size() - first);
         break;
       }
       std::optional<DecimalParts> parts = ParseDecimal(t.raw);
