@@ -217,7 +217,7 @@ Store::Store(sqlite3* db, std::string path, bool in_memory, Collation collation)
 
 Store::~Store() {
   for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
-  if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (started_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db_);
 }
 
@@ -233,6 +233,7 @@ Status Store::Failure(int code, std::string_view doing) {
 }
 
 Status Store::Exec(std::string_view sql) {
+  if (Status s = StartTransaction()) return s;
   if (Status s = TakeSavepoints()) return s;
   char* message = nullptr;
   int rc = sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message);
@@ -251,6 +252,7 @@ Status Store::Run(const std::string& sql) {
 }
 
 Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
+  if (Status s = StartTransaction()) return s;
   auto found = statements_.find(sql);
   if (found != statements_.end()) {
     out = found->second;
@@ -267,14 +269,26 @@ Status Store::Begin() {
   failed_ = false;
   savepoints_.clear();
   lone_.reset();
-  if (Status s = Run("BEGIN")) return s;
   in_transaction_ = true;
+  started_ = false;
+  return std::nullopt;
+}
+
+Status Store::StartTransaction() {
+  if (!in_transaction_ || started_) return std::nullopt;
+  started_ = true;
+  if (Status s = Run("BEGIN")) {
+    started_ = false;
+    return s;
+  }
   return std::nullopt;
 }
 
 Status Store::Commit() {
-  Status failure = Run("COMMIT");
+  // A transaction that never used SQLite has nothing to commit.
+  Status failure = started_ ? Run("COMMIT") : std::nullopt;
   if (!failure) {
+    started_ = false;
     in_transaction_ = false;
     savepoints_.clear();
     lone_.reset();
@@ -288,6 +302,7 @@ void Store::Rollback() {
   // A failed COMMIT may already have ended the transaction.
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   in_transaction_ = false;
+  started_ = false;
   savepoints_.clear();
   lone_.reset();
   ForgetCachedState();
