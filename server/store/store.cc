@@ -65,24 +65,33 @@ std::string IndexSql(const Table& table, const Index& index, const Collation& co
 // are collated, and each index's id and column positions (what IndexSql
 // writes), into `out`. It is worked out on every access, so it builds no SQL.
 void WriteShape(const Table& table, const Collation& collation, std::string& out) {
-  out.clear();
-  AppendNumber(out, table.columns.size());
-  out += ':';
-  for (const Column& column : table.columns) out += Collated(column) ? 'c' : '-';
+  // Sized for the longest it can be and written through a pointer: this
+  // runs for every row read or written.
+  constexpr size_t kNumber = 24;
+  size_t longest = kNumber + 1 + table.columns.size();
+  for (const Index& index : table.indexes)
+    longest += 1 + kNumber + index.columns.size() * (1 + kNumber);
+  out.resize(longest);
+  char* at = out.data();
+  char* const end = at + longest;
+  at = std::to_chars(at, end, table.columns.size()).ptr;
+  *at++ = ':';
+  for (const Column& column : table.columns) *at++ = Collated(column) ? 'c' : '-';
   for (const Index& index : table.indexes) {
-    out += ';';
-    AppendNumber(out, index.index_id);
+    *at++ = ';';
+    at = std::to_chars(at, end, index.index_id).ptr;
     for (const std::string& name : index.columns) {
       int c = table.FindColumn(name, collation);
       // IndexSql makes no index when a column is missing.
       if (c < 0) {
-        out += '?';
+        *at++ = '?';
         break;
       }
-      out += ',';
-      AppendNumber(out, c);
+      *at++ = ',';
+      at = std::to_chars(at, end, c).ptr;
     }
   }
+  out.resize(static_cast<size_t>(at - out.data()));
 }
 
 Status BindValue(sqlite3_stmt* stmt, int slot, const Value& value) {
