@@ -25,6 +25,15 @@ inline constexpr size_t kMaxSelectItems = 4096;
 // SQL Server 2000's limit on CASE expressions inside one another (125).
 inline constexpr int kMaxCaseNesting = 10;
 
+// The token tests below are asked of nearly every token, each with a
+// constant the comparison folds into a byte or two once inlined; the
+// compiler would otherwise keep some of them as calls.
+#if defined(__GNUC__)
+#define TAVORA_PARSER_INLINE [[gnu::always_inline]] inline
+#else
+#define TAVORA_PARSER_INLINE inline
+#endif
+
 // A recursive-descent parser over one batch's tokens. Each Parse* member
 // returns false after recording the first error; callers stop at once and
 // pass false on. The statement kinds live in their own files (parse_*.cc).
@@ -40,7 +49,7 @@ class Parser {
   const std::optional<SqlError>& error() const { return error_; }
 
   // --- Cursor ---------------------------------------------------------------
-  const Token& Peek(size_t ahead = 0) const {
+  TAVORA_PARSER_INLINE const Token& Peek(size_t ahead = 0) const {
     size_t i = pos_ + ahead;
     return i < tokens_.size() ? tokens_[i] : tokens_.back();
   }
@@ -57,10 +66,10 @@ class Parser {
   // A plain word equal to `keyword` (ASCII case-insensitive). These and
   // the operator tests are inline: the parser asks them of nearly every
   // token, mostly with a constant that lets the comparison fold.
-  bool IsWord(const Token& t, std::string_view keyword) const {
+  TAVORA_PARSER_INLINE bool IsWord(const Token& t, std::string_view keyword) const {
     return t.kind == TokenKind::kIdentifier && EqualNoCase(t.raw, keyword);
   }
-  bool PeekWord(std::string_view keyword, size_t ahead = 0) const {
+  TAVORA_PARSER_INLINE bool PeekWord(std::string_view keyword, size_t ahead = 0) const {
     return IsWord(Peek(ahead), keyword);
   }
   bool AcceptWord(std::string_view keyword) {
@@ -69,7 +78,7 @@ class Parser {
     return true;
   }
   bool ExpectWord(std::string_view keyword);
-  bool PeekOp(std::string_view op, size_t ahead = 0) const {
+  TAVORA_PARSER_INLINE bool PeekOp(std::string_view op, size_t ahead = 0) const {
     const Token& t = Peek(ahead);
     // Operators are one or two bytes: the first settles most tests.
     return t.kind == TokenKind::kOperator && t.raw.size() == op.size() && t.raw[0] == op[0] &&

@@ -68,24 +68,33 @@ std::string IndexSql(const Table& table, const Index& index, const Collation& co
 // are collated, and each index's id and column positions (what IndexSql
 // writes), into `out`. It is worked out on every access, so it builds no SQL.
 void WriteShape(const Table& table, const Collation& collation, std::string& out) {
-  out.clear();
-  AppendNumber(out, table.columns.size());
-  out += ':';
-  for (const Column& column : table.columns) out += Collated(column) ? 'c' : '-';
+  // Sized for the longest it can be and written through a pointer: this
+  // runs for every row read or written.
+  constexpr size_t kNumber = 24;
+  size_t longest = kNumber + 1 + table.columns.size();
+  for (const Index& index : table.indexes)
+    longest += 1 + kNumber + index.columns.size() * (1 + kNumber);
+  out.resize(longest);
+  char* at = out.data();
+  char* const end = at + longest;
+  at = std::to_chars(at, end, table.columns.size()).ptr;
+  *at++ = ':';
+  for (const Column& column : table.columns) *at++ = Collated(column) ? 'c' : '-';
   for (const Index& index : table.indexes) {
-    out += ';';
-    AppendNumber(out, index.index_id);
+    *at++ = ';';
+    at = std::to_chars(at, end, index.index_id).ptr;
     for (const std::string& name : index.columns) {
       int c = table.FindColumn(name, collation);
       // IndexSql makes no index when a column is missing.
       if (c < 0) {
-        out += '?';
+        *at++ = '?';
         break;
       }
-      out += ',';
-      AppendNumber(out, c);
+      *at++ = ',';
+      at = std::to_chars(at, end, c).ptr;
     }
   }
+  out.resize(static_cast<size_t>(at - out.data()));
 }
 
 Status BindValue(sqlite3_stmt* stmt, int slot, const Value& value) {
@@ -228,7 +237,7 @@ Store::Store(sqlite3* db, std::string path, bool in_memory, Collation collation)
 
 Store::~Store() {
   for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
-  if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (started_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db_);
 }
 
@@ -244,6 +253,7 @@ Status Store::Failure(int code, std::string_view doing) {
 }
 
 Status Store::Exec(std::string_view sql) {
+  if (Status s = StartTransaction()) return s;
   if (Status s = TakeSavepoints()) return s;
   char* message = nullptr;
   int rc = sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message);
@@ -262,6 +272,7 @@ Status Store::Run(const std::string& sql) {
 }
 
 Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
+  if (Status s = StartTransaction()) return s;
   auto found = statements_.find(sql);
   if (found != statements_.end()) {
     out = found->second;
@@ -278,14 +289,26 @@ Status Store::Begin() {
   failed_ = false;
   savepoints_.clear();
   lone_.reset();
-  if (Status s = Run("BEGIN")) return s;
   in_transaction_ = true;
+  started_ = false;
+  return std::nullopt;
+}
+
+Status Store::StartTransaction() {
+  if (!in_transaction_ || started_) return std::nullopt;
+  started_ = true;
+  if (Status s = Run("BEGIN")) {
+    started_ = false;
+    return s;
+  }
   return std::nullopt;
 }
 
 Status Store::Commit() {
-  Status failure = Run("COMMIT");
+  // A transaction that never used SQLite has nothing to commit.
+  Status failure = started_ ? Run("COMMIT") : std::nullopt;
   if (!failure) {
+    started_ = false;
     in_transaction_ = false;
     savepoints_.clear();
     lone_.reset();
@@ -299,6 +322,7 @@ void Store::Rollback() {
   // A failed COMMIT may already have ended the transaction.
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   in_transaction_ = false;
+  started_ = false;
   savepoints_.clear();
   lone_.reset();
   ForgetCachedState();

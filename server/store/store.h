@@ -126,6 +126,8 @@ class Store {
   // Takes, in order, the savepoints asked for and not taken yet: every
   // write comes after them.
   Status TakeSavepoints();
+  // Sends the transaction's BEGIN, before its first statement.
+  Status StartTransaction();
   // Takes those of savepoints_[0, end) not taken yet.
   Status TakeSavepoints(size_t end);
   // Takes the savepoints a lone INSERT was written under, with its row
@@ -155,6 +157,10 @@ class Store {
   // Character data compares under it, in SQLite's indexes too.
   Collation collation_;
   bool in_transaction_ = false;
+  // Whether SQLite's own transaction has begun: BEGIN goes with the first
+  // statement the transaction runs, so a batch that changes only the
+  // catalog in memory, or runs nothing on a table, costs SQLite nothing.
+  bool started_ = false;
   bool failed_ = false;
   // The savepoints asked for, innermost last. One is taken in SQLite only
   // when something is written under it, so that a statement that writes

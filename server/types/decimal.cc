@@ -1,5 +1,6 @@
 #include "server/types/decimal.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "server/types/collation.h"
@@ -55,31 +56,55 @@ std::optional<DecimalParts> ParseDecimal(std::string_view text) {
     parts.negative = text[i] == '-';
     ++i;
   }
-  std::string whole;
-  while (i < end && IsDigit(text[i])) whole += text[i++];
+  // Each run of digits is taken whole: every stored decimal and money
+  // value passes through here.
+  size_t whole_begin = i;
+  while (i < end && IsDigit(text[i])) ++i;
+  std::string_view whole = text.substr(whole_begin, i - whole_begin);
+  std::string_view fraction;
   if (i < end && text[i] == '.') {
-    ++i;
-    while (i < end && IsDigit(text[i])) parts.fraction += text[i++];
+    size_t fraction_begin = ++i;
+    while (i < end && IsDigit(text[i])) ++i;
+    fraction = text.substr(fraction_begin, i - fraction_begin);
   }
-  if (i != end || (whole.empty() && parts.fraction.empty())) return std::nullopt;
-  parts.whole = StripLeadingZeros(std::move(whole));
+  if (i != end || (whole.empty() && fraction.empty())) return std::nullopt;
+  size_t first = whole.find_first_not_of('0');
+  if (first != std::string_view::npos) parts.whole.assign(whole.substr(first));
+  parts.fraction.assign(fraction);
   return parts;
 }
 
 std::optional<std::string> FormatDecimal(const DecimalParts& parts, int precision, int scale) {
-  std::string digits = parts.whole;
-  std::string fraction = parts.fraction;
-  bool round_up = static_cast<int>(fraction.size()) > scale && fraction[scale] >= '5';
-  fraction.resize(scale, '0');
-  std::string all = digits + fraction;
+  // The digits at the target scale, rounded half away from zero, then
+  // split into whole and fraction again; one buffer, no temporaries.
+  const size_t places = static_cast<size_t>(scale);
+  const std::string& fraction = parts.fraction;
+  bool round_up = fraction.size() > places && fraction[places] >= '5';
+  size_t kept = std::min(fraction.size(), places);
+  std::string all;
+  all.reserve(parts.whole.size() + places + 1);
+  all.append(parts.whole);
+  all.append(fraction, 0, kept);
+  all.append(places - kept, '0');
   if (round_up && !IncrementDigits(all)) all.insert(all.begin(), '1');
-  std::string whole = StripLeadingZeros(all.substr(0, all.size() - scale));
-  fraction = all.substr(all.size() - scale);
-  if (static_cast<int>(whole.size()) > precision - scale) return std::nullopt;
-  bool zero = whole.empty() && fraction.find_first_not_of('0') == std::string::npos;
-  std::string out = (parts.negative && !zero) ? "-" : "";
-  out += whole.empty() ? "0" : whole;
-  if (scale > 0) out += "." + fraction;
+  size_t whole_size = all.size() - places;
+  size_t lead = 0;
+  while (lead < whole_size && all[lead] == '0') ++lead;
+  size_t whole_digits = whole_size - lead;
+  if (static_cast<int>(whole_digits) > precision - scale) return std::nullopt;
+  bool zero = whole_digits == 0 && all.find_first_not_of('0', whole_size) == std::string::npos;
+  std::string out;
+  out.reserve(whole_digits + places + 3);
+  if (parts.negative && !zero) out += '-';
+  if (whole_digits == 0) {
+    out += '0';
+  } else {
+    out.append(all, lead, whole_digits);
+  }
+  if (scale > 0) {
+    out += '.';
+    out.append(all, whole_size, places);
+  }
   return out;
 }
 
