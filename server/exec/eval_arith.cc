@@ -177,20 +177,7 @@ SqlError Overflow(const DataType& result) {
   return Raise(Msg::kArithmeticOverflowConvert, {"expression", name});
 }
 
-bool FitsInteger(int64_t v, BaseType base) {
-  switch (base) {
-    case BaseType::kBit:
-      return v == 0 || v == 1;
-    case BaseType::kTinyInt:
-      return v >= 0 && v <= 255;
-    case BaseType::kSmallInt:
-      return v >= -32768 && v <= 32767;
-    case BaseType::kInt:
-      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
-    default:
-      return true;
-  }
-}
+bool FitsInteger(int64_t v, BaseType base) { return IntegerInRange(v, base); }
 
 Status ComputeInteger(const std::string& op, int64_t x, int64_t y, const DataType& result,
                       Scalar& out) {

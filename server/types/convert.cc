@@ -83,18 +83,8 @@ int IntegerBytes(BaseType base) {
 }
 
 bool IntegerFits(int64_t v, BaseType base) {
-  switch (base) {
-    case BaseType::kBit:
-      return true;
-    case BaseType::kTinyInt:
-      return v >= 0 && v <= 255;
-    case BaseType::kSmallInt:
-      return v >= -32768 && v <= 32767;
-    case BaseType::kInt:
-      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
-    default:
-      return true;
-  }
+  // Any number converts to bit (nonzero is 1).
+  return base == BaseType::kBit || IntegerInRange(v, base);
 }
 
 std::vector<uint8_t> BigEndian(uint64_t v, int bytes) {

@@ -53,6 +53,22 @@ Scalar Coherent(const Scalar& in);
 // 206, 8152, ...).
 Status Convert(const Scalar& in, const DataType& target, bool explicit_cast, Value& out);
 
+// Whether `v` is a value of integer type `base` (bit: 0 or 1; bigint: any).
+inline bool IntegerInRange(int64_t v, BaseType base) {
+  switch (base) {
+    case BaseType::kBit:
+      return v == 0 || v == 1;
+    case BaseType::kTinyInt:
+      return v >= 0 && v <= 255;
+    case BaseType::kSmallInt:
+      return v >= -32768 && v <= 32767;
+    case BaseType::kInt:
+      return v >= -2147483648LL && v <= 2147483647LL;
+    default:
+      return true;
+  }
+}
+
 // Convert for storing into a column (INSERT, UPDATE): under SET
 // ANSI_WARNINGS OFF, character or binary data too long for the column is
 // cut to fit instead of failing with 8152.
