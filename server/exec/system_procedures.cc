@@ -283,6 +283,11 @@ bool ParseTrueFalse(const std::string& text, bool& value) {
 std::string_view ProcArgs::procedure() const { return procedure_.name; }
 
 int ProcArgs::Index(std::string_view name) const {
+  // Handlers name parameters as they are declared: an exact match first,
+  // then any case.
+  for (size_t i = 0; i < procedure_.params.size(); ++i) {
+    if (procedure_.params[i].name == name) return static_cast<int>(i);
+  }
   for (size_t i = 0; i < procedure_.params.size(); ++i) {
     if (EqualNoCase(procedure_.params[i].name, name)) return static_cast<int>(i);
   }

@@ -57,10 +57,10 @@ bool Parser::ParseExec(Statement& out, bool implicit) {
     if (number != 1) return NotSupported("Numbered procedures", Previous());
   }
   if (StartsArgument(*this)) {
+    // System procedures take up to about a dozen arguments: one allocation.
+    exec.args.reserve(16);
     do {
-      ExecArg arg;
-      if (!ParseExecArg(arg)) return false;
-      exec.args.push_back(std::move(arg));
+      if (!ParseExecArg(exec.args.emplace_back())) return false;
     } while (AcceptOp(","));
   }
   if (PeekWord("WITH") && PeekWord("RECOMPILE", 1)) {
