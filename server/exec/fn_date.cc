@@ -12,7 +12,7 @@ namespace server {
 
 namespace {
 
-enum class Part {
+enum class DateUnit {
   kYear,
   kQuarter,
   kMonth,
@@ -28,41 +28,41 @@ enum class Part {
 
 struct PartName {
   const char* name;
-  Part part;
+  DateUnit part;
 };
 
 // Every datepart SQL Server 2000 takes, with its abbreviations.
 constexpr PartName kPartNames[] = {
-    {"year", Part::kYear},
-    {"yy", Part::kYear},
-    {"yyyy", Part::kYear},
-    {"quarter", Part::kQuarter},
-    {"qq", Part::kQuarter},
-    {"q", Part::kQuarter},
-    {"month", Part::kMonth},
-    {"mm", Part::kMonth},
-    {"m", Part::kMonth},
-    {"dayofyear", Part::kDayOfYear},
-    {"dy", Part::kDayOfYear},
-    {"y", Part::kDayOfYear},
-    {"day", Part::kDay},
-    {"dd", Part::kDay},
-    {"d", Part::kDay},
-    {"week", Part::kWeek},
-    {"wk", Part::kWeek},
-    {"ww", Part::kWeek},
-    {"weekday", Part::kWeekday},
-    {"dw", Part::kWeekday},
-    {"hour", Part::kHour},
-    {"hh", Part::kHour},
-    {"minute", Part::kMinute},
-    {"mi", Part::kMinute},
-    {"n", Part::kMinute},
-    {"second", Part::kSecond},
-    {"ss", Part::kSecond},
-    {"s", Part::kSecond},
-    {"millisecond", Part::kMillisecond},
-    {"ms", Part::kMillisecond},
+    {"year", DateUnit::kYear},
+    {"yy", DateUnit::kYear},
+    {"yyyy", DateUnit::kYear},
+    {"quarter", DateUnit::kQuarter},
+    {"qq", DateUnit::kQuarter},
+    {"q", DateUnit::kQuarter},
+    {"month", DateUnit::kMonth},
+    {"mm", DateUnit::kMonth},
+    {"m", DateUnit::kMonth},
+    {"dayofyear", DateUnit::kDayOfYear},
+    {"dy", DateUnit::kDayOfYear},
+    {"y", DateUnit::kDayOfYear},
+    {"day", DateUnit::kDay},
+    {"dd", DateUnit::kDay},
+    {"d", DateUnit::kDay},
+    {"week", DateUnit::kWeek},
+    {"wk", DateUnit::kWeek},
+    {"ww", DateUnit::kWeek},
+    {"weekday", DateUnit::kWeekday},
+    {"dw", DateUnit::kWeekday},
+    {"hour", DateUnit::kHour},
+    {"hh", DateUnit::kHour},
+    {"minute", DateUnit::kMinute},
+    {"mi", DateUnit::kMinute},
+    {"n", DateUnit::kMinute},
+    {"second", DateUnit::kSecond},
+    {"ss", DateUnit::kSecond},
+    {"s", DateUnit::kSecond},
+    {"millisecond", DateUnit::kMillisecond},
+    {"ms", DateUnit::kMillisecond},
 };
 
 constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
@@ -72,7 +72,7 @@ constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday
                                      "Thursday", "Friday", "Saturday"};
 
 // The datepart word of args[0]; 155 when it names none.
-Status ReadPart(const Scalar& word, const char* function, Part& out) {
+Status ReadPart(const Scalar& word, const char* function, DateUnit& out) {
   const std::string& text = std::get<std::string>(word.value);
   for (const PartName& name : kPartNames) {
     if (EqualNoCase(text, name.name)) {
@@ -103,34 +103,34 @@ int64_t WeekdayOf(int64_t days) { return ((days + 1) % 7 + 7) % 7 + 1; }
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 int64_t WeekIndex(int64_t days) { return FloorDiv(days + 1, 7); }
 
-int64_t PartOf(Part part, const DateTime& value) {
+int64_t PartOf(DateUnit part, const DateTime& value) {
   int64_t year = 0;
   int month = 0, day = 0;
   CivilFromDays(value.days, year, month, day);
   int64_t day_of_year = value.days - DaysFromCivil(year, 1, 1) + 1;
   switch (part) {
-    case Part::kYear:
+    case DateUnit::kYear:
       return year;
-    case Part::kQuarter:
+    case DateUnit::kQuarter:
       return (month - 1) / 3 + 1;
-    case Part::kMonth:
+    case DateUnit::kMonth:
       return month;
-    case Part::kDayOfYear:
+    case DateUnit::kDayOfYear:
       return day_of_year;
-    case Part::kDay:
+    case DateUnit::kDay:
       return day;
-    case Part::kWeek:
+    case DateUnit::kWeek:
       // Week 1 holds January 1st; a new week begins each Sunday.
       return WeekIndex(value.days) - WeekIndex(DaysFromCivil(year, 1, 1)) + 1;
-    case Part::kWeekday:
+    case DateUnit::kWeekday:
       return WeekdayOf(value.days);
-    case Part::kHour:
+    case DateUnit::kHour:
       return value.ms / 3600000;
-    case Part::kMinute:
+    case DateUnit::kMinute:
       return value.ms / 60000 % 60;
-    case Part::kSecond:
+    case DateUnit::kSecond:
       return value.ms / 1000 % 60;
-    case Part::kMillisecond:
+    case DateUnit::kMillisecond:
       return value.ms % 1000;
   }
   return 0;
@@ -152,7 +152,7 @@ Status DateAdd(const FunctionArgs& args, const EvalScope&, Scalar& out) {
                                                                 : DefaultType(BaseType::kDateTime);
   out = Scalar{type, std::monostate{}};
   if (AnyNull(args)) return std::nullopt;
-  Part part;
+  DateUnit part;
   if (Status s = ReadPart(args[0], "dateadd", part)) return s;
   // The number counts whole units; a fraction is dropped.
   Scalar number, date;
@@ -162,10 +162,10 @@ Status DateAdd(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   DateTime value = ReadStamp(date);
   constexpr int64_t kFar = int64_t{1} << 40;  // beyond any datetime, without overflowing
   switch (part) {
-    case Part::kYear:
-    case Part::kQuarter:
-    case Part::kMonth: {
-      int64_t months = part == Part::kYear ? n * 12 : part == Part::kQuarter ? n * 3 : n;
+    case DateUnit::kYear:
+    case DateUnit::kQuarter:
+    case DateUnit::kMonth: {
+      int64_t months = part == DateUnit::kYear ? n * 12 : part == DateUnit::kQuarter ? n * 3 : n;
       int64_t year = 0;
       int month = 0, day = 0;
       CivilFromDays(value.days, year, month, day);
@@ -178,17 +178,17 @@ Status DateAdd(const FunctionArgs& args, const EvalScope&, Scalar& out) {
       value.days = DaysFromCivil(year, month, day);
       break;
     }
-    case Part::kDayOfYear:
-    case Part::kDay:
-    case Part::kWeekday:
-    case Part::kWeek:
-      value.days += part == Part::kWeek ? n * 7 : n;
+    case DateUnit::kDayOfYear:
+    case DateUnit::kDay:
+    case DateUnit::kWeekday:
+    case DateUnit::kWeek:
+      value.days += part == DateUnit::kWeek ? n * 7 : n;
       break;
     default: {
-      int64_t unit = part == Part::kHour     ? 3600000
-                     : part == Part::kMinute ? 60000
-                     : part == Part::kSecond ? 1000
-                                             : 1;
+      int64_t unit = part == DateUnit::kHour     ? 3600000
+                     : part == DateUnit::kMinute ? 60000
+                     : part == DateUnit::kSecond ? 1000
+                                                 : 1;
       int64_t ms = value.days * kMsPerDay + value.ms + std::max(-kFar, std::min(kFar, n)) * unit;
       value.days = FloorDiv(ms, kMsPerDay);
       value.ms = ms - value.days * kMsPerDay;
@@ -201,7 +201,7 @@ Status DateAdd(const FunctionArgs& args, const EvalScope&, Scalar& out) {
 Status DateDiff(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
   if (AnyNull(args)) return std::nullopt;
-  Part part;
+  DateUnit part;
   if (Status s = ReadPart(args[0], "datediff", part)) return s;
   Scalar start, end;
   if (Status s = DateArgument(args[1], 2, "datediff", start)) return s;
@@ -210,35 +210,35 @@ Status DateDiff(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   // The boundaries of the part crossed between the two.
   int64_t diff = 0;
   switch (part) {
-    case Part::kYear:
-      diff = PartOf(Part::kYear, b) - PartOf(Part::kYear, a);
+    case DateUnit::kYear:
+      diff = PartOf(DateUnit::kYear, b) - PartOf(DateUnit::kYear, a);
       break;
-    case Part::kQuarter:
-      diff = (PartOf(Part::kYear, b) * 4 + PartOf(Part::kQuarter, b)) -
-             (PartOf(Part::kYear, a) * 4 + PartOf(Part::kQuarter, a));
+    case DateUnit::kQuarter:
+      diff = (PartOf(DateUnit::kYear, b) * 4 + PartOf(DateUnit::kQuarter, b)) -
+             (PartOf(DateUnit::kYear, a) * 4 + PartOf(DateUnit::kQuarter, a));
       break;
-    case Part::kMonth:
-      diff = (PartOf(Part::kYear, b) * 12 + PartOf(Part::kMonth, b)) -
-             (PartOf(Part::kYear, a) * 12 + PartOf(Part::kMonth, a));
+    case DateUnit::kMonth:
+      diff = (PartOf(DateUnit::kYear, b) * 12 + PartOf(DateUnit::kMonth, b)) -
+             (PartOf(DateUnit::kYear, a) * 12 + PartOf(DateUnit::kMonth, a));
       break;
-    case Part::kDayOfYear:
-    case Part::kDay:
-    case Part::kWeekday:
+    case DateUnit::kDayOfYear:
+    case DateUnit::kDay:
+    case DateUnit::kWeekday:
       diff = b.days - a.days;
       break;
-    case Part::kWeek:
+    case DateUnit::kWeek:
       diff = WeekIndex(b.days) - WeekIndex(a.days);
       break;
-    case Part::kHour:
+    case DateUnit::kHour:
       diff = (b.days * 24 + b.ms / 3600000) - (a.days * 24 + a.ms / 3600000);
       break;
-    case Part::kMinute:
+    case DateUnit::kMinute:
       diff = (b.days * 1440 + b.ms / 60000) - (a.days * 1440 + a.ms / 60000);
       break;
-    case Part::kSecond:
+    case DateUnit::kSecond:
       diff = (b.days * 86400 + b.ms / 1000) - (a.days * 86400 + a.ms / 1000);
       break;
-    case Part::kMillisecond:
+    case DateUnit::kMillisecond:
       diff = (b.days * kMsPerDay + b.ms) - (a.days * kMsPerDay + a.ms);
       break;
   }
@@ -251,7 +251,7 @@ Status DateDiff(const FunctionArgs& args, const EvalScope&, Scalar& out) {
 Status DatePart(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
   if (AnyNull(args)) return std::nullopt;
-  Part part;
+  DateUnit part;
   if (Status s = ReadPart(args[0], "datepart", part)) return s;
   Scalar date;
   if (Status s = DateArgument(args[1], 2, "datepart", date)) return s;
@@ -262,14 +262,14 @@ Status DatePart(const FunctionArgs& args, const EvalScope&, Scalar& out) {
 Status DateName(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   out = Scalar{DataType{BaseType::kNVarChar, 30, 0, 0}, std::monostate{}};
   if (AnyNull(args)) return std::nullopt;
-  Part part;
+  DateUnit part;
   if (Status s = ReadPart(args[0], "datename", part)) return s;
   Scalar date;
   if (Status s = DateArgument(args[1], 2, "datename", date)) return s;
   int64_t value = PartOf(part, ReadStamp(date));
-  if (part == Part::kMonth) {
+  if (part == DateUnit::kMonth) {
     out.value = std::string(kMonthNames[value - 1]);
-  } else if (part == Part::kWeekday) {
+  } else if (part == DateUnit::kWeekday) {
     out.value = std::string(kDayNames[value - 1]);
   } else {
     out.value = std::to_string(value);
@@ -278,11 +278,11 @@ Status DateName(const FunctionArgs& args, const EvalScope&, Scalar& out) {
 }
 
 // DAY, MONTH and YEAR: DATEPART of one part.
-template <Part kPart>
+template <DateUnit kPart>
 Status PartFunction(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
   if (args[0].is_null()) return std::nullopt;
-  const char* name = kPart == Part::kDay ? "day" : kPart == Part::kMonth ? "month" : "year";
+  const char* name = kPart == DateUnit::kDay ? "day" : kPart == DateUnit::kMonth ? "month" : "year";
   Scalar date;
   if (Status s = DateArgument(args[0], 1, name, date)) return s;
   out.value = PartOf(kPart, ReadStamp(date));
@@ -311,10 +311,14 @@ Status Now(const FunctionArgs&, const EvalScope&, Scalar& out) {
 }
 
 constexpr FunctionRow kDateFunctions[] = {
-    {"DATEADD", 3, 3, DateAdd, true},          {"DATEDIFF", 3, 3, DateDiff, true},
-    {"DATEPART", 2, 2, DatePart, true},        {"DATENAME", 2, 2, DateName, true},
-    {"DAY", 1, 1, PartFunction<Part::kDay>},   {"MONTH", 1, 1, PartFunction<Part::kMonth>},
-    {"YEAR", 1, 1, PartFunction<Part::kYear>}, {"GETDATE", 0, 0, Now<false>},
+    {"DATEADD", 3, 3, DateAdd, true},
+    {"DATEDIFF", 3, 3, DateDiff, true},
+    {"DATEPART", 2, 2, DatePart, true},
+    {"DATENAME", 2, 2, DateName, true},
+    {"DAY", 1, 1, PartFunction<DateUnit::kDay>},
+    {"MONTH", 1, 1, PartFunction<DateUnit::kMonth>},
+    {"YEAR", 1, 1, PartFunction<DateUnit::kYear>},
+    {"GETDATE", 0, 0, Now<false>},
     {"GETUTCDATE", 0, 0, Now<true>},
 };
 

@@ -383,7 +383,7 @@ Status Store::SettleLoneInsert() {
   return TakeSavepoints(savepoints_.size());
 }
 
-Status Store::DeleteRow(std::string_view table, RowId id) {
+Status Store::DeleteRow(std::string_view table, RowId id, std::string_view shown) {
   sql_.assign("DELETE FROM ");
   sql_ += table;
   sql_ += " WHERE id = ?1";
@@ -392,7 +392,8 @@ Status Store::DeleteRow(std::string_view table, RowId id) {
   Reset reset(stmt);
   sqlite3_bind_int64(stmt, 1, id);
   int rc = sqlite3_step(stmt);
-  if (rc != SQLITE_DONE) return Failure(rc, "deleting a row of " + std::string(table));
+  if (rc != SQLITE_DONE)
+    return Failure(rc, "deleting a row of " + std::string(shown.empty() ? table : shown));
   return std::nullopt;
 }
 
@@ -700,15 +701,7 @@ Status Store::Update(const Table& table, RowId id, const Row& row) {
 Status Store::Delete(const Table& table, RowId id) {
   if (Status s = EnsureTable(table)) return s;
   if (Status s = TakeSavepoints()) return s;
-  StartSql("DELETE FROM ", table);
-  sql_ += " WHERE id = ?1";
-  sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql_, stmt)) return s;
-  Reset reset(stmt);
-  sqlite3_bind_int64(stmt, 1, id);
-  int rc = sqlite3_step(stmt);
-  if (rc != SQLITE_DONE) return Failure(rc, "deleting a row of " + table.name);
-  return std::nullopt;
+  return DeleteRow("r" + std::to_string(table.store_id), id, table.name);
 }
 
 Status Store::FirstDuplicate(const Table& table, const std::vector<int>& columns,

@@ -134,7 +134,9 @@ class Store {
   // written again after them.
   Status SettleLoneInsert();
   // Deletes one row of the SQLite table `table` ("r" and its store id).
-  Status DeleteRow(std::string_view table, RowId id);
+  // Deletes row `id` of SQLite table `table`; failures name it `shown`
+  // (the table's own name) when given.
+  Status DeleteRow(std::string_view table, RowId id, std::string_view shown = {});
   // The innermost savepoint called `name`, or savepoints_.size().
   size_t FindSavepoint(std::string_view name) const;
   // Starts sql_ with `head` and the table's SQLite name: the statements
