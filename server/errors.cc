@@ -112,6 +112,45 @@ constexpr MessageRow kMessages[] = {
      "query."},
     {Msg::kNestingLimit, 217, 16,
      "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit %d)."},
+    {Msg::kAmbiguousColumn, 209, 16, "Ambiguous column name '%.*ls'."},
+    {Msg::kSubqueryRows, 512, 16,
+     "Subquery returned more than 1 value. This is not permitted when the subquery follows =, "
+     "!=, <, <= , >, >= or when the subquery is used as an expression."},
+    {Msg::kSubqueryColumns, 116, 16,
+     "Only one expression can be specified in the select list when the subquery is not "
+     "introduced with EXISTS."},
+    {Msg::kNotGrouped, 8120, 16,
+     "Column '%.*ls' is invalid in the select list because it is not contained in either an "
+     "aggregate function or the GROUP BY clause."},
+    {Msg::kNotGroupedHaving, 8121, 16,
+     "Column '%.*ls' is invalid in the HAVING clause because it is not contained in either an "
+     "aggregate function or the GROUP BY clause."},
+    {Msg::kUnionColumnCount, 205, 16,
+     "All queries in an SQL statement containing a UNION operator must have an equal number of "
+     "expressions in their target lists."},
+    {Msg::kUnionOrderBy, 104, 15,
+     "ORDER BY items must appear in the select list if the statement contains a UNION "
+     "operator."},
+    {Msg::kDistinctOrderBy, 145, 15,
+     "ORDER BY items must appear in the select list if SELECT DISTINCT is specified."},
+    {Msg::kWithTiesOrderBy, 1062, 16,
+     "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause."},
+    {Msg::kSameExposedName, 1013, 15,
+     "Tables or functions '%.*ls' and '%.*ls' have the same exposed names. Use correlation names "
+     "to distinguish them."},
+    {Msg::kDerivedColumnName, 8155, 16, "No column was specified for column %d of '%.*ls'."},
+    {Msg::kDerivedColumnTwice, 8156, 16,
+     "The column '%.*ls' was specified multiple times for '%.*ls'."},
+    {Msg::kAggregateOfAggregate, 130, 16,
+     "Cannot perform an aggregate function on an expression containing an aggregate or a "
+     "subquery."},
+    {Msg::kOrderByInSubquery, 1033, 15,
+     "The ORDER BY clause is invalid in views, inline functions, derived tables, and subqueries, "
+     "unless TOP is also specified."},
+    {Msg::kDistinctText, 8163, 16,
+     "The text, ntext, or image data type cannot be selected as DISTINCT."},
+    {Msg::kGroupByConstant, 164, 15,
+     "GROUP BY expressions must refer to column names that appear in the select list."},
     {Msg::kDuplicateColumn, 2705, 16,
      "Column names in each table must be unique. Column name '%.*ls' in table '%.*ls' is "
      "specified more than once."},

@@ -16,6 +16,9 @@
 
 namespace server {
 
+struct QueryResult;
+struct SelectStmt;
+
 // SQL Server's limit on nested procedure, view and function calls.
 inline constexpr int kMaxNesting = 32;
 
@@ -43,6 +46,9 @@ struct ExecContext {
   std::optional<int64_t> return_status{};  // RETURN's, for the procedure's caller
   int64_t rounds = 0;                      // loop rounds and jumps so far
   int statement_line = 1;                  // line of the statement being run
+  // Results of the running statement's uncorrelated subqueries: each runs
+  // once per statement, not once per row.
+  std::map<const SelectStmt*, std::shared_ptr<const QueryResult>> subquery_results{};
 
   const Collation& collation() const { return server.collation; }
   // The session's current database; null only if it vanished, which the

@@ -125,17 +125,37 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
     out = BoolScalar(std::nullopt);
     return std::nullopt;
   }
-  int c = 0;
-  if (Status s = CompareScalars(a, b, scope.exec.collation(), c)) return s;
-  bool result = op == "="                    ? c == 0
-                : (op == "<>" || op == "!=") ? c != 0
-                : op == "<"                  ? c < 0
-                : op == ">"                  ? c > 0
-                : (op == "<=" || op == "!>") ? c <= 0
-                                             : c >= 0;
+  std::optional<bool> result;
+  if (Status s = CompareWith(op, a, b, scope.exec.collation(), result)) return s;
   out = BoolScalar(result);
   return std::nullopt;
 }
+
+}  // namespace
+
+Status CompareWith(const std::string& op, const Scalar& a, const Scalar& b,
+                   const Collation& collation, std::optional<bool>& out) {
+  for (const Scalar* operand : {&a, &b}) {
+    TypeFamily family = Family(operand->type);
+    if (family == TypeFamily::kText || family == TypeFamily::kImage)
+      return Raise(Msg::kTextCompare);
+  }
+  if (a.is_null() || b.is_null()) {
+    out = std::nullopt;
+    return std::nullopt;
+  }
+  int c = 0;
+  if (Status s = CompareScalars(a, b, collation, c)) return s;
+  out = op == "="                    ? c == 0
+        : (op == "<>" || op == "!=") ? c != 0
+        : op == "<"                  ? c < 0
+        : op == ">"                  ? c > 0
+        : (op == "<=" || op == "!>") ? c <= 0
+                                     : c >= 0;
+  return std::nullopt;
+}
+
+namespace {
 
 Status EvaluateCast(const Expr& expr, const EvalScope& scope, Scalar& out) {
   Scalar in;
@@ -248,32 +268,88 @@ Status CompareScalars(const Scalar& raw_a, const Scalar& raw_b, const Collation&
   return Raise(Msg::kOperandClash, {Info(a.type.base).name, Info(b.type.base).name});
 }
 
-Status BindColumns(const Expr& expr, const RowSchema* schema, const Collation& collation) {
-  if (expr.kind == ExprKind::kColumn) {
-    if (!schema) {
-      SqlError error = Raise(Msg::kColumnNotAllowedHere, {expr.name});
-      error.line = expr.line;
-      return error;
-    }
-    if (!expr.qualifier.empty() && !collation.Equal(expr.qualifier, schema->table_name) &&
-        !collation.Equal(expr.qualifier, schema->alias)) {
-      SqlError error = Raise(Msg::kColumnPrefix, {expr.qualifier});
-      error.line = expr.line;
-      return error;
-    }
-    for (size_t i = 0; i < schema->names.size(); ++i) {
-      if (collation.Equal(schema->names[i], expr.name)) {
-        expr.column_index = static_cast<int>(i);
-        return std::nullopt;
-      }
-    }
-    SqlError error = Raise(Msg::kInvalidColumnName, {expr.name});
-    error.line = expr.line;
-    return error;
+namespace {
+
+SqlError ErrorOn(const Expr& expr, Msg msg, std::initializer_list<std::string_view> args) {
+  SqlError error = Raise(msg, args);
+  error.line = expr.line;
+  return error;
+}
+
+// Where a column name is found in one schema.
+enum class Found { kNone, kColumn, kPrefixOnly };
+
+// Looks for `expr` among `schema`'s columns: its position, 209 when two
+// tables have it, or whether only its prefix is known here.
+Status FindColumn(const Expr& expr, const RowSchema& schema, const Collation& collation,
+                  Found& found, int& index) {
+  found = Found::kNone;
+  index = -1;
+  bool one_source = schema.sources.empty();
+  if (!expr.qualifier.empty() && one_source &&
+      !collation.Equal(expr.qualifier, schema.table_name) &&
+      !collation.Equal(expr.qualifier, schema.alias)) {
+    return std::nullopt;
   }
-  if (expr.kind == ExprKind::kSubquery) return std::nullopt;
+  for (size_t i = 0; i < schema.names.size(); ++i) {
+    if (!expr.qualifier.empty() && !one_source) {
+      if (!collation.Equal(expr.qualifier, schema.sources[i])) continue;
+      found = Found::kPrefixOnly;
+    }
+    if (!collation.Equal(schema.names[i], expr.name)) continue;
+    if (index >= 0) return ErrorOn(expr, Msg::kAmbiguousColumn, {expr.name});
+    index = static_cast<int>(i);
+  }
+  if (index >= 0) {
+    found = Found::kColumn;
+  } else if (!expr.qualifier.empty() && one_source) {
+    found = Found::kPrefixOnly;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Status BindColumns(const Expr& expr, const RowSchema* schema, const Collation& collation,
+                   const OuterRow* outer) {
+  if (expr.kind == ExprKind::kColumn) {
+    if (!schema) return ErrorOn(expr, Msg::kColumnNotAllowedHere, {expr.name});
+    Found found = Found::kNone;
+    int index = -1;
+    if (Status s = FindColumn(expr, *schema, collation, found, index)) return s;
+    expr.outer_level = 0;
+    Found first = found;
+    // Not here: an enclosing query's column, nearest first.
+    int level = 0;
+    for (const OuterRow* o = outer; found != Found::kColumn && o; o = o->next) {
+      ++level;
+      if (!o->schema) continue;
+      if (Status s = FindColumn(expr, *o->schema, collation, found, index)) return s;
+      if (found == Found::kColumn) {
+        expr.outer_level = level;
+        for (const OuterRow* m = outer; m; m = m->next) {
+          m->referenced = true;
+          if (m == o) break;
+        }
+      }
+      if (found != Found::kNone) break;
+    }
+    if (found == Found::kColumn) {
+      expr.column_index = index;
+      return std::nullopt;
+    }
+    if (first == Found::kNone && found == Found::kNone && !expr.qualifier.empty())
+      return ErrorOn(expr, Msg::kColumnPrefix, {expr.qualifier});
+    return ErrorOn(expr, Msg::kInvalidColumnName, {expr.name});
+  }
+  if (expr.subquery) {
+    // The subquery binds its own columns when it runs; the operand of IN,
+    // ANY and ALL belongs to this query.
+    if (!expr.args.empty()) return BindColumns(*expr.args[0], schema, collation, outer);
+    return std::nullopt;
+  }
   for (auto& arg : expr.args) {
-    if (Status s = BindColumns(*arg, schema, collation)) return s;
+    if (Status s = BindColumns(*arg, schema, collation, outer)) return s;
   }
   return std::nullopt;
 }
@@ -345,14 +421,21 @@ Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
       return std::nullopt;
     case ExprKind::kColumn: {
       int i = expr.column_index;
-      if (!scope.schema || !scope.row || i < 0 ||
-          static_cast<size_t>(i) >= scope.schema->types.size() ||
-          static_cast<size_t>(i) >= scope.row->size()) {
+      const RowSchema* schema = scope.schema;
+      const Row* row = scope.row;
+      if (expr.outer_level > 0) {
+        const OuterRow* outer = scope.outer;
+        for (int level = 1; outer && level < expr.outer_level; ++level) outer = outer->next;
+        schema = outer ? outer->schema : nullptr;
+        row = outer ? outer->row : nullptr;
+      }
+      if (!schema || !row || i < 0 || static_cast<size_t>(i) >= schema->types.size() ||
+          static_cast<size_t>(i) >= row->size()) {
         SqlError error = Raise(Msg::kInvalidColumnName, {expr.name});
         error.line = expr.line;
         return error;
       }
-      out = Scalar{scope.schema->types[i], (*scope.row)[i]};
+      out = Scalar{schema->types[i], (*row)[i]};
       if (scope.typing) out.value = std::monostate{};
       return std::nullopt;
     }
@@ -482,11 +565,10 @@ Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
       error.line = expr.line;
       return error;
     }
-    case ExprKind::kSubquery: {
-      SqlError error = Raise(Msg::kNotSupported, {"A subquery outside a module body"});
-      error.line = expr.line;
-      return error;
-    }
+    case ExprKind::kSubquery:
+    case ExprKind::kExists:
+    case ExprKind::kQuantified:
+      return EvaluateSubquery(expr, scope, out);
   }
   return Raise(Msg::kSyntaxError, {std::to_string(expr.line), expr.text});
 }

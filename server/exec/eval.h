@@ -10,19 +10,36 @@
 
 namespace server {
 
-// The columns an expression may name: those of the one object a FROM
-// clause reads (or a table's own columns for CHECK and computed columns).
+// The columns an expression may name: those of the objects a FROM clause
+// reads (or a table's own columns for CHECK and computed columns).
 struct RowSchema {
   std::string table_name;
   std::string alias;
   std::vector<std::string> names;
   std::vector<DataType> types;
+  // Per column, the name its table is known by in the query (its alias, or
+  // its own name). Empty for one table: `table_name` or `alias` then.
+  std::vector<std::string> sources;
 };
 
-// Resolves the column names in `expr` to positions in `schema` (207 for an
-// unknown column, 107 for a wrong prefix). Without a schema any column name
-// is error 128, as in VALUES lists and defaults.
-Status BindColumns(const Expr& expr, const RowSchema* schema, const Collation& collation);
+// The current row of an enclosing query, as a subquery sees it: columns
+// the subquery does not have are looked for here, one level out at a time.
+struct OuterRow {
+  const RowSchema* schema = nullptr;
+  const Row* row = nullptr;
+  const OuterRow* next = nullptr;
+  // Set when a subquery names one of these columns: it is correlated and
+  // must be run again for every row.
+  mutable bool referenced = false;
+};
+
+// Resolves the column names in `expr` to positions in `schema`, or in the
+// enclosing queries' rows (207 for an unknown column, 107 for a prefix that
+// names no table, 209 for a name two tables have). Without a schema any
+// column name is error 128, as in VALUES lists and defaults. Subqueries are
+// bound when they run.
+Status BindColumns(const Expr& expr, const RowSchema* schema, const Collation& collation,
+                   const OuterRow* outer = nullptr);
 
 // Where an expression is evaluated: the current row, and for aggregates the
 // rows they run over.
@@ -37,6 +54,11 @@ struct EvalScope {
   // Evaluated only for its type or its errors (over a row of NULLs): the
   // warnings it would give are not sent.
   bool probe = false;
+  // The enclosing queries' rows, for a subquery's correlated columns.
+  const OuterRow* outer = nullptr;
+  // GROUP BY ... WITH ROLLUP / CUBE: the columns this summary row stands
+  // for all values of (GROUPING gives 1 for them).
+  const std::vector<int>* rolled_up = nullptr;
 };
 
 // Computes a bound expression. Conditions give a bit: 1, 0, or NULL for

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <span>
+#include <unordered_set>
 
 #include "server/exec/functions.h"
+#include "server/exec/query.h"
 #include "server/types/collation.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
@@ -178,7 +180,8 @@ constexpr FunctionRow kFunctions[] = {
 };
 // clang-format on
 
-constexpr const char* kAggregates[] = {"COUNT", "MIN", "MAX", "SUM", "AVG"};
+constexpr const char* kAggregates[] = {"COUNT", "COUNT_BIG", "MIN",     "MAX",
+                                       "SUM",   "AVG",       "GROUPING"};
 
 Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) {
   std::string name = ToUpper(expr.name);
@@ -187,8 +190,21 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     error.line = expr.line;
     return error;
   }
+  // COUNT_BIG is COUNT giving bigint.
+  const DataType count_type = DefaultType(name == "COUNT_BIG" ? BaseType::kBigInt : BaseType::kInt);
+  if (name == "COUNT_BIG") name = "COUNT";
   if (name == "COUNT" && expr.star) {
-    out = Scalar{DefaultType(BaseType::kInt), static_cast<int64_t>(scope.group->size())};
+    out = Scalar{count_type, static_cast<int64_t>(scope.group->size())};
+    return std::nullopt;
+  }
+  if (name == "GROUPING") {
+    // 1 on a ROLLUP or CUBE summary row for the column it sums over.
+    const Expr* column = expr.args.size() == 1 ? expr.args[0].get() : nullptr;
+    if (!column || column->kind != ExprKind::kColumn)
+      return Raise(Msg::kNotSupported, {"GROUPING of anything but a GROUP BY column"});
+    bool rolled = scope.rolled_up && std::find(scope.rolled_up->begin(), scope.rolled_up->end(),
+                                               column->column_index) != scope.rolled_up->end();
+    out = Scalar{DefaultType(BaseType::kInt), int64_t{rolled ? 1 : 0}};
     return std::nullopt;
   }
   if (expr.args.size() != 1 || expr.star) {
@@ -200,7 +216,9 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
   // The argument's type, from a row of NULLs, gives the result's type
   // when no row has a value.
   Row nulls(scope.schema ? scope.schema->types.size() : 0);
-  EvalScope row_scope{scope.exec, scope.schema, &nulls, nullptr};
+  EvalScope row_scope = scope;
+  row_scope.row = &nulls;
+  row_scope.group = nullptr;
   Scalar typed;
   if (Status s = Evaluate(arg, row_scope, typed)) return s;
   TypeFamily family = Family(typed.type);
@@ -226,11 +244,13 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
   }
   // An exact sum keeps every digit; only the total must fit decimal(38,s).
   std::optional<DecimalParts> exact_sum;
+  std::unordered_set<std::string> seen;  // DISTINCT: each value once
   for (const Row* row : *scope.group) {
     row_scope.row = row;
     Scalar v;
     if (Status s = Evaluate(arg, row_scope, v)) return s;
     if (v.is_null()) continue;
+    if (expr.distinct && !seen.insert(GroupKey(v, scope.exec.collation())).second) continue;
     ++count;
     if (name == "COUNT") continue;
     if ((name == "SUM" || name == "AVG") && exact) {
@@ -258,7 +278,7 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     }
   }
   if (name == "COUNT") {
-    out = Scalar{DefaultType(BaseType::kInt), count};
+    out = Scalar{count_type, count};
     return std::nullopt;
   }
   if (exact && (name == "SUM" || name == "AVG")) {

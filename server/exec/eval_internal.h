@@ -19,6 +19,13 @@ Status EvaluateFunction(const Expr& expr, const EvalScope& scope, Scalar& out);
 Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out);
 bool IsAggregateName(const std::string& name);
 
+// a op b for the comparison operators; unknown (empty) when either is NULL.
+Status CompareWith(const std::string& op, const Scalar& a, const Scalar& b,
+                   const Collation& collation, std::optional<bool>& out);
+
+// A scalar subquery, EXISTS, IN (subquery), ANY and ALL.
+Status EvaluateSubquery(const Expr& expr, const EvalScope& scope, Scalar& out);
+
 // CASE ... END.
 Status EvaluateCase(const Expr& expr, const EvalScope& scope, Scalar& out);
 

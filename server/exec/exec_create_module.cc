@@ -30,32 +30,55 @@ Status ResolveParameters(const CreateModuleStmt& stmt, Database& db, ExecContext
   return std::nullopt;
 }
 
+void BaseTables(const FromItem& item, std::vector<const TableRef*>& out) {
+  if (item.is_join()) {
+    BaseTables(*item.left, out);
+    BaseTables(*item.right, out);
+  } else if (!item.derived) {
+    out.push_back(&item.table);
+  }
+}
+
 // A schema-bound SELECT: two-part names of tables or schema-bound views,
-// no *, and every column it names present.
+// no *, and every column it names present (the query's run checks that).
 Status BindSchemaBound(const SelectStmt& select, const char* kind, const std::string& module_name,
                        ExecContext& ctx, Database& db, std::vector<int>& bound_ids) {
   for (const SelectItem& item : select.items) {
     if (item.star) return Raise(Msg::kSchemaBindSyntax, {"*"});
   }
-  if (!select.from) return std::nullopt;
-  const ObjectName& name = select.from->name;
-  if (name.parts != 2) return Raise(Msg::kSchemaBindName, {kind, module_name, name.Text()});
-  std::optional<ObjectRef> object = db.FindObject(name.owner, name.name, ctx.collation());
-  if (!object || (object->kind != ObjectKind::kTable && object->kind != ObjectKind::kView)) {
-    return Raise(Msg::kInvalidObjectName, {name.Text()});
+  std::vector<const TableRef*> tables;
+  for (const FromItem& item : select.from) BaseTables(item, tables);
+  for (const TableRef* table : tables) {
+    const ObjectName& name = table->name;
+    if (name.parts != 2) return Raise(Msg::kSchemaBindName, {kind, module_name, name.Text()});
+    std::optional<ObjectRef> object = db.FindObject(name.owner, name.name, ctx.collation());
+    if (!object || (object->kind != ObjectKind::kTable && object->kind != ObjectKind::kView)) {
+      return Raise(Msg::kInvalidObjectName, {name.Text()});
+    }
+    if (object->kind == ObjectKind::kView && !object->module->schema_bound) {
+      return Raise(Msg::kSchemaBindNotBound, {kind, module_name, name.Text()});
+    }
+    bound_ids.push_back(object->id);
   }
-  if (object->kind == ObjectKind::kView && !object->module->schema_bound) {
-    return Raise(Msg::kSchemaBindNotBound, {kind, module_name, name.Text()});
+  // The columns of every table, as the query sees them.
+  RowSchema schema;
+  for (const TableRef* table : tables) {
+    Relation relation;
+    if (Status s = OpenRelation(*table, ctx, relation)) return s;
+    const std::string& exposed = table->alias.empty() ? table->name.name : table->alias;
+    for (size_t i = 0; i < relation.schema.names.size(); ++i) {
+      schema.names.push_back(relation.schema.names[i]);
+      schema.types.push_back(relation.schema.types[i]);
+      schema.sources.push_back(exposed);
+    }
   }
-  Relation relation;
-  if (Status s = OpenRelation(*select.from, ctx, relation)) return s;
+  if (tables.empty()) return std::nullopt;
   for (const SelectItem& item : select.items) {
-    if (Status s = BindColumns(*item.expr, &relation.schema, ctx.collation())) return s;
+    if (Status s = BindColumns(*item.expr, &schema, ctx.collation())) return s;
   }
   if (select.where) {
-    if (Status s = BindColumns(*select.where, &relation.schema, ctx.collation())) return s;
+    if (Status s = BindColumns(*select.where, &schema, ctx.collation())) return s;
   }
-  bound_ids.push_back(object->id);
   return std::nullopt;
 }
 

@@ -1,26 +1,69 @@
-// SELECT over one table, view or system table: column list or *, WHERE,
-// aggregates over all rows, ORDER BY and TOP.
+// SELECT: the FROM clause's rows, WHERE, GROUP BY (with ROLLUP and CUBE)
+// and HAVING, the select list, DISTINCT, UNION, ORDER BY and TOP.
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
+#include <unordered_map>
 
 #include "server/exec/eval_internal.h"
 #include "server/exec/executor.h"
-#include "server/exec/relation.h"
+#include "server/exec/query.h"
 
 namespace server {
 
 namespace {
 
-// A column named outside any aggregate, if there is one.
-const Expr* ColumnOutsideAggregate(const Expr& expr) {
-  if (expr.kind == ExprKind::kColumn) return &expr;
-  if (expr.kind == ExprKind::kFunction && expr.qualifier.empty() && IsAggregateName(expr.name))
-    return nullptr;
+bool IsAggregate(const Expr& expr) {
+  return expr.kind == ExprKind::kFunction && expr.qualifier.empty() && IsAggregateName(expr.name);
+}
+
+// Whether two bound expressions are the same expression (GROUP BY a + b
+// lets the select list say a + b).
+bool SameExpr(const Expr& a, const Expr& b) {
+  if (a.kind != b.kind || a.args.size() != b.args.size()) return false;
+  switch (a.kind) {
+    case ExprKind::kColumn:
+      return a.column_index == b.column_index && a.outer_level == b.outer_level;
+    case ExprKind::kLiteral:
+      return a.text == b.text && a.literal.value == b.literal.value;
+    case ExprKind::kVariable:
+      return EqualNoCase(a.name, b.name);
+    default:
+      break;
+  }
+  if (!EqualNoCase(a.name, b.name) || a.negated != b.negated || a.distinct != b.distinct ||
+      a.star != b.star || a.cast_type_name != b.cast_type_name || a.subquery || b.subquery) {
+    return false;
+  }
+  for (size_t i = 0; i < a.args.size(); ++i) {
+    if (!SameExpr(*a.args[i], *b.args[i])) return false;
+  }
+  return true;
+}
+
+// The first column of this query that `expr` names outside an aggregate
+// and outside every GROUP BY expression, if there is one.
+const Expr* UngroupedColumn(const Expr& expr, const std::vector<ExprPtr>& group_by) {
+  for (const ExprPtr& key : group_by) {
+    if (SameExpr(expr, *key)) return nullptr;
+  }
+  if (IsAggregate(expr) || expr.subquery) return nullptr;
+  if (expr.kind == ExprKind::kColumn) return expr.outer_level == 0 ? &expr : nullptr;
   for (const auto& arg : expr.args) {
-    if (const Expr* found = ColumnOutsideAggregate(*arg)) return found;
+    if (const Expr* found = UngroupedColumn(*arg, group_by)) return found;
   }
   return nullptr;
+}
+
+// An aggregate whose argument holds an aggregate or a subquery (130).
+bool NestedAggregate(const Expr& expr, bool inside) {
+  if (inside && (IsAggregate(expr) || expr.subquery)) return true;
+  bool now = inside || IsAggregate(expr);
+  for (const auto& arg : expr.args) {
+    if (NestedAggregate(*arg, now)) return true;
+  }
+  return false;
 }
 
 // SET TEXTSIZE: how much of a text, ntext or image value a SELECT returns,
@@ -51,192 +94,584 @@ struct Output {
   std::string name;
 };
 
-}  // namespace
+// What each output row was made from: a source row, and for a grouped
+// query its group's rows and summary columns.
+struct Source {
+  const Row* row = nullptr;
+  const std::vector<const Row*>* group = nullptr;
+  const std::vector<int>* rolled_up = nullptr;
+};
 
-Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out) {
-  Relation relation;
-  std::vector<Row> single_row(1);
-  if (select.from) {
-    if (Status s = OpenRelation(*select.from, ctx, relation, select.where.get())) return s;
+struct Group {
+  Row representative;
+  std::vector<const Row*> rows;
+  std::vector<int> rolled_up;
+  std::vector<Scalar> keys;  // for ordering the groups
+};
+
+int CompareForSort(const Scalar& x, const Scalar& y, const Collation& collation, Status& failure) {
+  if (x.is_null() || y.is_null()) return x.is_null() == y.is_null() ? 0 : (x.is_null() ? -1 : 1);
+  int c = 0;
+  if (Status s = CompareScalars(x, y, collation, c)) {
+    if (!failure) failure = s;
+  }
+  return c;
+}
+
+class QueryRun {
+ public:
+  QueryRun(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer)
+      : select_(select), ctx_(ctx), outer_(outer), collation_(ctx.collation()) {}
+
+  // Runs one query specification; ORDER BY only when `ordered`.
+  Status Run(bool ordered, QueryResult& out);
+
+ private:
+  Status Open();
+  Status BindOutputs();
+  Status Bind(const Expr& expr) {
+    return BindColumns(expr, select_.from.empty() ? nullptr : &relation_.schema, collation_,
+                       outer_);
+  }
+  EvalScope ScopeFor(const Source& source) {
+    EvalScope scope{ctx_, &relation_.schema, source.row, source.group};
+    scope.outer = outer_;
+    scope.rolled_up = source.rolled_up;
+    return scope;
+  }
+  Status Where(std::vector<const Row*>& kept);
+  Status MakeGroups(const std::vector<const Row*>& kept);
+  Status Produce(const Source& source, Row& result);
+  Status Types(QueryResult& out);
+  Status Distinct(QueryResult& out);
+  Status Order(QueryResult& out);
+  void Top(QueryResult& out);
+
+  const SelectStmt& select_;
+  ExecContext& ctx_;
+  const OuterRow* outer_;
+  const Collation& collation_;
+  Relation relation_;
+  std::vector<Row> single_row_ = std::vector<Row>(1);
+  Row nulls_;
+  std::vector<Output> outputs_;
+  bool grouped_ = false;
+  std::vector<Group> groups_;
+  std::vector<Source> sources_;
+  std::vector<std::vector<Scalar>> order_keys_;
+};
+
+Status QueryRun::Open() {
+  if (!select_.from.empty()) {
+    if (Status s = OpenFrom(select_, ctx_, outer_, relation_)) return s;
   } else {
-    relation.rows = &single_row;
+    relation_.rows = &single_row_;
   }
   // FMTONLY: the columns are worked out as usual, over no rows at all.
-  const std::vector<Row> no_source_rows;
-  const bool format_only = ctx.session.options.fmtonly;
-  if (format_only) relation.rows = &no_source_rows;
-  const RowSchema& schema = relation.schema;
-  const Collation& collation = ctx.collation();
+  static const std::vector<Row> kNoRows;
+  if (ctx_.session.options.fmtonly) relation_.rows = &kNoRows;
+  nulls_.assign(relation_.schema.names.size(), Value{});
+  return std::nullopt;
+}
 
-  std::vector<Output> outputs;
-  bool aggregate = false;
-  for (const SelectItem& item : select.items) {
+Status QueryRun::BindOutputs() {
+  const RowSchema& schema = relation_.schema;
+  for (const SelectItem& item : select_.items) {
     if (item.star) {
-      if (!select.from) return Raise(Msg::kNotSupported, {"SELECT * without FROM"});
-      if (!item.star_qualifier.empty() &&
-          !collation.Equal(item.star_qualifier, schema.table_name) &&
-          !collation.Equal(item.star_qualifier, schema.alias)) {
-        return Raise(Msg::kColumnPrefix, {item.star_qualifier});
+      if (select_.from.empty()) return Raise(Msg::kNotSupported, {"SELECT * without FROM"});
+      bool any = false;
+      for (size_t i = 0; i < schema.names.size(); ++i) {
+        if (!item.star_qualifier.empty() &&
+            !collation_.Equal(item.star_qualifier, schema.sources[i]))
+          continue;
+        any = true;
+        outputs_.push_back({nullptr, static_cast<int>(i), schema.names[i]});
       }
-      for (size_t i = 0; i < schema.names.size(); ++i)
-        outputs.push_back({nullptr, static_cast<int>(i), schema.names[i]});
+      if (!any) return Raise(Msg::kColumnPrefix, {item.star_qualifier});
       continue;
     }
-    if (Status s = BindColumns(*item.expr, select.from ? &schema : nullptr, collation)) {
+    if (Status s = Bind(*item.expr)) {
       // Without FROM a name is an unknown column, not a misplaced one.
-      if (!select.from && s->number == MessageNumber(Msg::kColumnNotAllowedHere)) {
+      if (select_.from.empty() && s->number == MessageNumber(Msg::kColumnNotAllowedHere)) {
         return ErrorAt(Msg::kInvalidColumnName, {item.expr->name}, item.expr->line);
       }
       return s;
     }
-    aggregate = aggregate || HasAggregate(*item.expr);
+    if (NestedAggregate(*item.expr, false)) return Raise(Msg::kAggregateOfAggregate);
+    grouped_ = grouped_ || HasAggregate(*item.expr);
     std::string name = item.alias;
-    if (name.empty() && item.expr->kind == ExprKind::kColumn)
-      name = schema.names[item.expr->column_index];
-    outputs.push_back({item.expr.get(), -1, std::move(name)});
-  }
-  if (aggregate) {
-    for (const Output& output : outputs) {
-      const Expr* column = output.expr ? ColumnOutsideAggregate(*output.expr) : nullptr;
-      if (!output.expr || column) {
-        std::string name = column ? column->name : output.name;
-        return Raise(Msg::kNotInAggregate, {schema.table_name + "." + name});
+    if (name.empty() && item.expr->kind == ExprKind::kColumn) {
+      const RowSchema* from = &schema;
+      if (item.expr->outer_level > 0) {
+        const OuterRow* o = outer_;
+        for (int level = 1; o && level < item.expr->outer_level; ++level) o = o->next;
+        from = o ? o->schema : nullptr;
       }
+      if (from) name = from->names[item.expr->column_index];
     }
+    outputs_.push_back({item.expr.get(), -1, std::move(name)});
   }
-  if (select.where) {
-    if (Status s = BindColumns(*select.where, select.from ? &schema : nullptr, collation)) return s;
-    if (HasAggregate(*select.where)) return ErrorAt(Msg::kAggregateInWhere, {}, select.where->line);
-  }
+  grouped_ = grouped_ || !select_.group_by.empty() || select_.having;
+  return std::nullopt;
+}
 
+Status QueryRun::Where(std::vector<const Row*>& kept) {
+  if (!select_.where) {
+    for (const Row& row : *relation_.rows) kept.push_back(&row);
+    return std::nullopt;
+  }
+  if (Status s = Bind(*select_.where)) return s;
+  if (HasAggregate(*select_.where)) return ErrorAt(Msg::kAggregateInWhere, {}, select_.where->line);
   // With no rows to test, the condition is still checked once on a row of
   // NULLs, so that type errors show as they would with data.
-  Row nulls(schema.names.size());
-  if (select.where && relation.rows->empty()) {
-    EvalScope scope{ctx, &schema, &nulls, nullptr};
+  if (relation_.rows->empty()) {
+    EvalScope scope = ScopeFor({&nulls_});
     scope.probe = true;
     bool ignored = false;
-    if (Status s = Test(*select.where, scope, ignored)) return s;
+    if (Status s = Test(*select_.where, scope, ignored)) return s;
   }
-  std::vector<const Row*> kept;
-  kept.reserve(relation.rows->size());
-  for (const Row& row : *relation.rows) {
+  kept.reserve(relation_.rows->size());
+  for (const Row& row : *relation_.rows) {
     bool keep = true;
-    if (select.where) {
-      EvalScope scope{ctx, &schema, &row, nullptr};
-      if (Status s = Test(*select.where, scope, keep)) return s;
-    }
+    if (Status s = Test(*select_.where, ScopeFor({&row}), keep)) return s;
     if (keep) kept.push_back(&row);
   }
+  return std::nullopt;
+}
 
-  // Column types: what each item gives over a row of NULLs.
-  std::vector<const Row*> no_rows;
-  out.schema = RowSchema{};
-  for (const Output& output : outputs) {
-    out.schema.names.push_back(output.name);
+Status QueryRun::MakeGroups(const std::vector<const Row*>& kept) {
+  const auto& keys = select_.group_by;
+  for (const ExprPtr& key : keys) {
+    if (Status s = Bind(*key)) return s;
+    if (HasAggregate(*key)) return Raise(Msg::kAggregateInWhere);
+    if (!NamesAnyColumn(*key)) return ErrorAt(Msg::kGroupByConstant, {}, key->line);
+    if (select_.grouping != GroupingKind::kPlain && key->kind != ExprKind::kColumn)
+      return Raise(Msg::kNotSupported, {"WITH ROLLUP or CUBE over an expression"});
+  }
+  for (const Output& output : outputs_) {
+    const Expr* column = output.expr ? UngroupedColumn(*output.expr, keys) : nullptr;
+    if (!output.expr && keys.empty()) {
+      return Raise(Msg::kNotInAggregate,
+                   {relation_.schema.sources[output.column] + "." + output.name});
+    }
     if (!output.expr) {
-      out.schema.types.push_back(schema.types[output.column]);
+      bool grouped = false;
+      for (const ExprPtr& key : keys)
+        grouped = grouped || (key->kind == ExprKind::kColumn && key->column_index == output.column);
+      if (!grouped)
+        return Raise(Msg::kNotGrouped,
+                     {relation_.schema.sources[output.column] + "." + output.name});
       continue;
     }
-    EvalScope scope{ctx, &schema, &nulls, &no_rows};
+    if (column) {
+      std::string name = relation_.schema.sources[column->column_index] + "." +
+                         relation_.schema.names[column->column_index];
+      return Raise(keys.empty() ? Msg::kNotInAggregate : Msg::kNotGrouped, {name});
+    }
+  }
+  if (select_.having) {
+    if (Status s = Bind(*select_.having)) return s;
+    if (NestedAggregate(*select_.having, false)) return Raise(Msg::kAggregateOfAggregate);
+    if (const Expr* column = UngroupedColumn(*select_.having, keys)) {
+      std::string name = relation_.schema.sources[column->column_index] + "." +
+                         relation_.schema.names[column->column_index];
+      return Raise(Msg::kNotGroupedHaving, {name});
+    }
+  }
+  if (keys.empty()) {
+    // Aggregates without GROUP BY: one group of every kept row.
+    groups_.push_back({nulls_, kept, {}, {}});
+    return std::nullopt;
+  }
+  // Which key columns each grouping set keeps: all of them, then for
+  // ROLLUP each shorter prefix, for CUBE every subset.
+  size_t n = keys.size();
+  std::vector<std::vector<bool>> sets;
+  sets.push_back(std::vector<bool>(n, true));
+  if (select_.grouping == GroupingKind::kRollup) {
+    for (size_t k = n; k-- > 0;) {
+      std::vector<bool> set(n, false);
+      for (size_t i = 0; i < k; ++i) set[i] = true;
+      sets.push_back(set);
+    }
+  } else if (select_.grouping == GroupingKind::kCube) {
+    for (uint64_t mask = (uint64_t{1} << n) - 1; mask-- > 0;) {
+      std::vector<bool> set(n);
+      for (size_t i = 0; i < n; ++i) set[i] = (mask >> (n - 1 - i)) & 1;
+      sets.push_back(set);
+    }
+  }
+  // GROUP BY ALL makes a group of every key value, even one WHERE removed.
+  std::vector<const Row*> every;
+  const std::vector<const Row*>* keyed = &kept;
+  if (select_.group_all) {
+    for (const Row& row : *relation_.rows) every.push_back(&row);
+    keyed = &every;
+  }
+  std::vector<const Row*> kept_sorted(kept);
+  std::sort(kept_sorted.begin(), kept_sorted.end());
+  for (const std::vector<bool>& set : sets) {
+    std::unordered_map<std::string, size_t> index;
+    size_t first = groups_.size();
+    for (const Row* row : *keyed) {
+      std::vector<Scalar> values;
+      std::string key;
+      for (size_t i = 0; i < n; ++i) {
+        Scalar value;
+        if (set[i]) {
+          if (Status s = Evaluate(*keys[i], ScopeFor({row}), value)) return s;
+          TypeFamily family = Family(value.type);
+          if (family == TypeFamily::kText || family == TypeFamily::kImage)
+            return Raise(Msg::kTextCompare);
+        }
+        key += set[i] ? GroupKey(value, collation_) : std::string("\x1e");
+        key += '\x1f';
+        values.push_back(std::move(value));
+      }
+      auto [it, added] = index.emplace(key, groups_.size());
+      if (added) {
+        Group group;
+        group.representative = *row;
+        for (size_t i = 0; i < n; ++i) {
+          if (set[i]) continue;
+          group.rolled_up.push_back(keys[i]->column_index);
+          group.representative[keys[i]->column_index] = Value{};
+        }
+        group.keys = std::move(values);
+        groups_.push_back(std::move(group));
+      }
+      bool counts =
+          !select_.group_all || std::binary_search(kept_sorted.begin(), kept_sorted.end(), row);
+      if (counts) groups_[it->second].rows.push_back(row);
+    }
+    // A grand total has a row even over no rows.
+    if (groups_.size() == first && std::none_of(set.begin(), set.end(), [](bool b) { return b; })) {
+      Group total;
+      total.representative = nulls_;
+      for (size_t i = 0; i < n; ++i) total.rolled_up.push_back(keys[i]->column_index);
+      total.keys.resize(n);
+      groups_.push_back(std::move(total));
+    }
+  }
+  // Groups come out in key order, each summary after the groups it sums.
+  Status failure;
+  std::stable_sort(groups_.begin(), groups_.end(), [&](const Group& a, const Group& b) {
+    for (size_t i = 0; i < n; ++i) {
+      int column = keys[i]->column_index;
+      bool ra = std::find(a.rolled_up.begin(), a.rolled_up.end(), column) != a.rolled_up.end();
+      bool rb = std::find(b.rolled_up.begin(), b.rolled_up.end(), column) != b.rolled_up.end();
+      if (ra != rb) return rb;
+      if (ra) continue;
+      int c = CompareForSort(a.keys[i], b.keys[i], collation_, failure);
+      if (c != 0) return c < 0;
+    }
+    return false;
+  });
+  return failure;
+}
+
+Status QueryRun::Produce(const Source& source, Row& result) {
+  result.clear();
+  result.reserve(outputs_.size());
+  for (const Output& output : outputs_) {
+    if (!output.expr) {
+      result.push_back((*source.row)[output.column]);
+      continue;
+    }
+    Scalar value;
+    if (Status s = Evaluate(*output.expr, ScopeFor(source), value)) return s;
+    result.push_back(std::move(value.value));
+  }
+  return std::nullopt;
+}
+
+// Column types: what each item gives over a row of NULLs.
+Status QueryRun::Types(QueryResult& out) {
+  static const std::vector<const Row*> kNoGroup;
+  for (const Output& output : outputs_) {
+    out.schema.names.push_back(output.name);
+    if (!output.expr) {
+      out.schema.types.push_back(relation_.schema.types[output.column]);
+      continue;
+    }
+    EvalScope scope = ScopeFor({&nulls_, &kNoGroup});
     scope.probe = true;
     Scalar typed;
     if (Status s = Evaluate(*output.expr, scope, typed)) return s;
     out.schema.types.push_back(typed.type);
   }
+  return std::nullopt;
+}
 
-  auto produce = [&](const Row* row, const std::vector<const Row*>* group, Row& result) -> Status {
-    result.clear();
-    result.reserve(outputs.size());
-    for (const Output& output : outputs) {
-      if (!output.expr) {
-        result.push_back((*row)[output.column]);
+Status QueryRun::Distinct(QueryResult& out) {
+  for (const DataType& type : out.schema.types) {
+    TypeFamily family = Family(type);
+    if (family == TypeFamily::kText || family == TypeFamily::kImage)
+      return Raise(Msg::kDistinctText);
+  }
+  std::unordered_map<std::string, bool> seen;
+  std::vector<Row> rows;
+  std::vector<Source> sources;
+  for (size_t r = 0; r < out.rows.size(); ++r) {
+    std::string key;
+    for (size_t c = 0; c < out.rows[r].size(); ++c) {
+      key += GroupKey(Scalar{out.schema.types[c], out.rows[r][c]}, collation_);
+      key += '\x1f';
+    }
+    if (!seen.emplace(std::move(key), true).second) continue;
+    rows.push_back(std::move(out.rows[r]));
+    sources.push_back(sources_[r]);
+  }
+  out.rows = std::move(rows);
+  sources_ = std::move(sources);
+  return std::nullopt;
+}
+
+Status QueryRun::Order(QueryResult& out) {
+  // Sort keys per output row: an output column (by position or name) or
+  // an expression over the source row.
+  order_keys_.assign(out.rows.size(), {});
+  for (const OrderItem& item : select_.order_by) {
+    const Expr& expr = *item.expr;
+    int output_column = -1;
+    if (expr.kind == ExprKind::kLiteral && std::holds_alternative<int64_t>(expr.literal.value)) {
+      int64_t position = std::get<int64_t>(expr.literal.value);
+      if (position < 1 || position > static_cast<int64_t>(outputs_.size())) {
+        return ErrorAt(Msg::kOrderPosition, {std::to_string(position)}, expr.line);
+      }
+      output_column = static_cast<int>(position - 1);
+    } else if (expr.kind == ExprKind::kColumn && expr.qualifier.empty()) {
+      for (size_t i = 0; i < outputs_.size() && output_column < 0; ++i) {
+        if (collation_.Equal(outputs_[i].name, expr.name)) output_column = static_cast<int>(i);
+      }
+    }
+    if (output_column < 0) {
+      if (Status s = Bind(expr)) return s;
+      for (size_t i = 0; i < outputs_.size() && output_column < 0; ++i) {
+        const Output& output = outputs_[i];
+        bool same = output.expr ? SameExpr(*output.expr, expr)
+                                : expr.kind == ExprKind::kColumn && expr.outer_level == 0 &&
+                                      expr.column_index == output.column;
+        if (same) output_column = static_cast<int>(i);
+      }
+    }
+    if (output_column < 0 && select_.distinct) return ErrorAt(Msg::kDistinctOrderBy, {}, expr.line);
+    if (output_column < 0 && grouped_) {
+      if (const Expr* column = UngroupedColumn(expr, select_.group_by)) {
+        std::string name = relation_.schema.sources[column->column_index] + "." +
+                           relation_.schema.names[column->column_index];
+        return Raise(select_.group_by.empty() ? Msg::kNotInAggregate : Msg::kNotGrouped, {name});
+      }
+    }
+    for (size_t r = 0; r < out.rows.size(); ++r) {
+      if (output_column >= 0) {
+        order_keys_[r].push_back(
+            Scalar{out.schema.types[output_column], out.rows[r][output_column]});
         continue;
       }
-      EvalScope scope{ctx, &schema, row, group};
-      Scalar value;
-      if (Status s = Evaluate(*output.expr, scope, value)) return s;
-      result.push_back(std::move(value.value));
+      Scalar key;
+      if (Status s = Evaluate(expr, ScopeFor(sources_[r]), key)) return s;
+      order_keys_[r].push_back(std::move(key));
     }
-    return std::nullopt;
-  };
+  }
+  for (const auto& keys : order_keys_) {
+    for (const Scalar& key : keys) {
+      TypeFamily family = Family(key.type);
+      if (family == TypeFamily::kText || family == TypeFamily::kImage)
+        return Raise(Msg::kTextCompare);
+    }
+  }
+  std::vector<size_t> order(out.rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  Status failure;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    for (size_t k = 0; k < select_.order_by.size(); ++k) {
+      int c = CompareForSort(order_keys_[a][k], order_keys_[b][k], collation_, failure);
+      if (c != 0) return select_.order_by[k].descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  if (failure) return failure;
+  std::vector<Row> sorted;
+  std::vector<std::vector<Scalar>> keys;
+  sorted.reserve(order.size());
+  for (size_t i : order) {
+    sorted.push_back(std::move(out.rows[i]));
+    keys.push_back(std::move(order_keys_[i]));
+  }
+  out.rows = std::move(sorted);
+  order_keys_ = std::move(keys);
+  return std::nullopt;
+}
 
-  std::vector<const Row*> sources;
-  if (aggregate) {
-    Row result;
-    if (Status s = produce(&nulls, &kept, result)) return s;
-    out.rows.push_back(std::move(result));
-    sources.push_back(&nulls);
+void QueryRun::Top(QueryResult& out) {
+  if (!select_.top) return;
+  size_t limit = static_cast<size_t>(*select_.top);
+  if (select_.top_percent) {
+    double share = std::min<double>(static_cast<double>(*select_.top), 100.0) / 100.0;
+    limit = static_cast<size_t>(std::ceil(share * static_cast<double>(out.rows.size())));
+  }
+  if (out.rows.size() <= limit) return;
+  if (select_.with_ties && limit > 0 && !order_keys_.empty()) {
+    // Rows that sort level with the last one kept are kept too.
+    Status ignored;
+    while (limit < out.rows.size()) {
+      bool tie = true;
+      for (size_t k = 0; k < select_.order_by.size() && tie; ++k) {
+        tie = CompareForSort(order_keys_[limit - 1][k], order_keys_[limit][k], collation_,
+                             ignored) == 0;
+      }
+      if (!tie) break;
+      ++limit;
+    }
+  }
+  out.rows.resize(limit);
+}
+
+Status QueryRun::Run(bool ordered, QueryResult& out) {
+  if (select_.with_ties && select_.order_by.empty()) return Raise(Msg::kWithTiesOrderBy);
+  if (Status s = Open()) return s;
+  if (Status s = BindOutputs()) return s;
+  std::vector<const Row*> kept;
+  if (Status s = Where(kept)) return s;
+  if (grouped_) {
+    if (Status s = MakeGroups(kept)) return s;
+  }
+  out.schema = RowSchema{};
+  if (Status s = Types(out)) return s;
+  if (grouped_) {
+    out.rows.reserve(groups_.size());
+    for (const Group& group : groups_) {
+      Source source{&group.representative, &group.rows, &group.rolled_up};
+      if (select_.having) {
+        bool keep = false;
+        if (Status s = Test(*select_.having, ScopeFor(source), keep)) return s;
+        if (!keep) continue;
+      }
+      Row result;
+      if (Status s = Produce(source, result)) return s;
+      out.rows.push_back(std::move(result));
+      sources_.push_back(source);
+    }
   } else {
     out.rows.reserve(kept.size());
     for (const Row* row : kept) {
       Row result;
-      if (Status s = produce(row, nullptr, result)) return s;
+      if (Status s = Produce({row}, result)) return s;
       out.rows.push_back(std::move(result));
+      sources_.push_back({row});
     }
-    sources = kept;
   }
-
-  if (!select.order_by.empty() && out.rows.size() > 1) {
-    // Sort keys per output row: an output column (by position or name) or
-    // an expression over the source row.
-    std::vector<std::vector<Scalar>> keys(out.rows.size());
-    for (const OrderItem& item : select.order_by) {
-      const Expr& expr = *item.expr;
-      int output_column = -1;
-      if (expr.kind == ExprKind::kLiteral && std::holds_alternative<int64_t>(expr.literal.value)) {
-        int64_t position = std::get<int64_t>(expr.literal.value);
-        if (position < 1 || position > static_cast<int64_t>(outputs.size())) {
-          return ErrorAt(Msg::kOrderPosition, {std::to_string(position)}, expr.line);
-        }
-        output_column = static_cast<int>(position - 1);
-      } else if (expr.kind == ExprKind::kColumn && expr.qualifier.empty()) {
-        for (size_t i = 0; i < outputs.size() && output_column < 0; ++i) {
-          if (collation.Equal(outputs[i].name, expr.name)) output_column = static_cast<int>(i);
-        }
-      }
-      if (output_column < 0) {
-        if (Status s = BindColumns(expr, select.from ? &schema : nullptr, collation)) return s;
-      }
-      for (size_t r = 0; r < out.rows.size(); ++r) {
-        if (output_column >= 0) {
-          keys[r].push_back(Scalar{out.schema.types[output_column], out.rows[r][output_column]});
-          continue;
-        }
-        EvalScope scope{ctx, &schema, sources[r], nullptr};
-        Scalar key;
-        if (Status s = Evaluate(expr, scope, key)) return s;
-        keys[r].push_back(std::move(key));
-      }
-    }
-    std::vector<size_t> order(out.rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    Status failure;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      for (size_t k = 0; k < select.order_by.size(); ++k) {
-        const Scalar& x = keys[a][k];
-        const Scalar& y = keys[b][k];
-        int c = 0;
-        if (x.is_null() || y.is_null()) {
-          c = x.is_null() == y.is_null() ? 0 : (x.is_null() ? -1 : 1);
-        } else if (Status s = CompareScalars(x, y, collation, c)) {
-          if (!failure) failure = s;
-          return false;
-        }
-        if (c != 0) return select.order_by[k].descending ? c > 0 : c < 0;
-      }
-      return false;
-    });
-    if (failure) return failure;
-    std::vector<Row> sorted;
-    sorted.reserve(order.size());
-    for (size_t i : order) sorted.push_back(std::move(out.rows[i]));
-    out.rows = std::move(sorted);
+  if (select_.distinct) {
+    if (Status s = Distinct(out)) return s;
   }
-  if (select.top && out.rows.size() > static_cast<size_t>(*select.top))
-    out.rows.resize(*select.top);
-  if (format_only) out.rows.clear();  // an aggregate's one row included
+  if (ordered && !select_.order_by.empty()) {
+    if (Status s = Order(out)) return s;
+  }
+  Top(out);
+  if (ctx_.session.options.fmtonly) out.rows.clear();  // an aggregate's one row included
   return std::nullopt;
+}
+
+// ORDER BY of a UNION: each item names a column of the result, by
+// position, by name, or as the first query's select item.
+Status OrderUnion(const SelectStmt& select, QueryResult& out, const Collation& collation) {
+  std::vector<std::pair<int, bool>> columns;
+  for (const OrderItem& item : select.order_by) {
+    const Expr& expr = *item.expr;
+    int column = -1;
+    if (expr.kind == ExprKind::kLiteral && std::holds_alternative<int64_t>(expr.literal.value)) {
+      int64_t position = std::get<int64_t>(expr.literal.value);
+      if (position < 1 || position > static_cast<int64_t>(out.schema.names.size()))
+        return ErrorAt(Msg::kOrderPosition, {std::to_string(position)}, expr.line);
+      column = static_cast<int>(position - 1);
+    } else {
+      for (size_t i = 0; i < select.items.size() && column < 0; ++i) {
+        const SelectItem& selected = select.items[i];
+        bool named = expr.kind == ExprKind::kColumn && i < out.schema.names.size() &&
+                     collation.Equal(out.schema.names[i], expr.name);
+        bool same = selected.expr && selected.expr->text == expr.text;
+        if (named || same) column = static_cast<int>(i);
+      }
+    }
+    if (column < 0) return ErrorAt(Msg::kUnionOrderBy, {}, expr.line);
+    columns.emplace_back(column, item.descending);
+  }
+  Status failure;
+  std::stable_sort(out.rows.begin(), out.rows.end(), [&](const Row& a, const Row& b) {
+    for (const auto& [column, descending] : columns) {
+      const DataType& type = out.schema.types[column];
+      int c = CompareForSort(Scalar{type, a[column]}, Scalar{type, b[column]}, collation, failure);
+      if (c != 0) return descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  return failure;
+}
+
+// Removes rows equal to an earlier one.
+void RemoveDuplicates(QueryResult& out, const Collation& collation) {
+  std::unordered_map<std::string, bool> seen;
+  std::vector<Row> rows;
+  for (Row& row : out.rows) {
+    std::string key;
+    for (size_t c = 0; c < row.size(); ++c) {
+      key += GroupKey(Scalar{out.schema.types[c], row[c]}, collation);
+      key += '\x1f';
+    }
+    if (seen.emplace(std::move(key), true).second) rows.push_back(std::move(row));
+  }
+  out.rows = std::move(rows);
+}
+
+Status RunUnion(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
+                const OuterRow* outer) {
+  std::vector<QueryResult> parts(select.unions.size() + 1);
+  if (Status s = QueryRun(select, ctx, outer).Run(false, parts[0])) return s;
+  for (size_t i = 0; i < select.unions.size(); ++i) {
+    const SelectStmt& part = *select.unions[i].query;
+    if (Status s = QueryRun(part, ctx, outer).Run(true, parts[i + 1])) return s;
+    if (parts[i + 1].schema.names.size() != parts[0].schema.names.size())
+      return ErrorAt(Msg::kUnionColumnCount, {}, part.line);
+  }
+  // Each column takes the type all its parts convert to.
+  out.schema = parts[0].schema;
+  for (size_t i = 1; i < parts.size(); ++i) {
+    for (size_t c = 0; c < out.schema.types.size(); ++c)
+      out.schema.types[c] = CommonType(out.schema.types[c], parts[i].schema.types[c]);
+  }
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0 && !select.unions[i - 1].all) {
+      for (const DataType& type : out.schema.types) {
+        TypeFamily family = Family(type);
+        if (family == TypeFamily::kText || family == TypeFamily::kImage)
+          return Raise(Msg::kDistinctText);
+      }
+    }
+    for (Row& row : parts[i].rows) {
+      for (size_t c = 0; c < row.size(); ++c) {
+        Scalar value;
+        if (Status s = Coerce(Scalar{parts[i].schema.types[c], std::move(row[c])},
+                              out.schema.types[c], value)) {
+          return s;
+        }
+        row[c] = std::move(value.value);
+      }
+      out.rows.push_back(std::move(row));
+    }
+    // UNION without ALL removes duplicates from everything before it.
+    if (i > 0 && !select.unions[i - 1].all) RemoveDuplicates(out, ctx.collation());
+  }
+  if (!select.order_by.empty()) return OrderUnion(select, out, ctx.collation());
+  return std::nullopt;
+}
+
+}  // namespace
+
+Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
+                 const OuterRow* outer) {
+  if (!select.unions.empty()) return RunUnion(select, ctx, out, outer);
+  return QueryRun(select, ctx, outer).Run(true, out);
 }
 
 Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx) {

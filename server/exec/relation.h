@@ -31,8 +31,9 @@ struct QueryResult {
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out,
                     const Expr* where = nullptr);
 
-// Runs a SELECT.
-Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out);
+// Runs a SELECT; a subquery's with the row of the query it is in.
+Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
+                 const OuterRow* outer = nullptr);
 
 // The columns of a table as expressions see them.
 RowSchema TableSchema(const Table& table);

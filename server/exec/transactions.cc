@@ -34,7 +34,7 @@ bool ChangesData(const Statement& statement) {
   return std::visit(
       [](const auto& node) {
         using T = std::decay_t<decltype(node)>;
-        if constexpr (std::is_same_v<T, SelectStmt>) return node.from.has_value();
+        if constexpr (std::is_same_v<T, SelectStmt>) return !node.from.empty();
         return std::is_same_v<T, CreateDatabaseStmt> || std::is_same_v<T, DropDatabaseStmt> ||
                std::is_same_v<T, CreateTableStmt> || std::is_same_v<T, CreateIndexStmt> ||
                std::is_same_v<T, CreateModuleStmt> || std::is_same_v<T, DropObjectStmt> ||

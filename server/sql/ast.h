@@ -46,7 +46,11 @@ enum class ExprKind {
   kCast,      // CAST(args[0] AS cast_type) or CONVERT(cast_type, args[0][, args[1]])
   kCase,      // CASE [args[0]] WHEN w THEN t ... [ELSE args.back()] END
   kDefault,   // the DEFAULT keyword in a VALUES list
-  kSubquery,  // (SELECT ...) inside a module body; never evaluated here
+  kSubquery,  // (SELECT ...): a scalar subquery
+  kExists,    // EXISTS (subquery)
+  // args[0] op ANY / SOME / ALL (subquery); IN (subquery) is = ANY and NOT
+  // IN its negation (`negated`).
+  kQuantified,
 };
 
 struct SelectStmt;
@@ -61,12 +65,15 @@ struct Expr {
   bool star = false;        // COUNT(*)
   bool case_input = false;  // simple CASE: args[0] is compared with each WHEN value
   bool case_else = false;   // CASE with ELSE: args.back() is its result
+  bool distinct = false;    // COUNT(DISTINCT x) and the other aggregates
+  bool all = false;         // kQuantified: ALL rather than ANY / SOME
   std::string cast_type_name;
   std::vector<int> cast_type_args;
   std::vector<std::unique_ptr<Expr>> args;
   std::shared_ptr<SelectStmt> subquery;
   std::string text;               // source text of the whole expression
   mutable int column_index = -1;  // set when bound to a row source
+  mutable int outer_level = 0;    // bound to the row of an enclosing query, this many levels out
   int depth = 1;                  // levels of the expression tree below and including this node
 };
 using ExprPtr = std::unique_ptr<Expr>;
@@ -156,17 +163,50 @@ struct TableRef {
   std::vector<std::string> hints;  // WITH (NOLOCK, ...), in capitals
 };
 
+enum class JoinKind { kInner, kLeft, kRight, kFull, kCross };
+
+// One item of a FROM clause: a table or view, a derived table, or a join
+// of two items.
+struct FromItem {
+  TableRef table;                       // a table or view; its alias names a derived table too
+  std::shared_ptr<SelectStmt> derived;  // (SELECT ...) AS alias
+  std::unique_ptr<FromItem> left;       // a join: left JOIN right ON condition
+  std::unique_ptr<FromItem> right;
+  JoinKind join = JoinKind::kInner;
+  ExprPtr on;  // absent for CROSS JOIN
+  int line = 1;
+
+  bool is_join() const { return left != nullptr; }
+};
+
 struct OrderItem {
   ExprPtr expr;
   bool descending = false;
 };
 
+enum class GroupingKind { kPlain, kRollup, kCube };
+
+// UNION [ALL] and the query it adds.
+struct UnionPart {
+  bool all = false;
+  std::shared_ptr<SelectStmt> query;
+};
+
 struct SelectStmt {
+  bool distinct = false;
   std::optional<int64_t> top;
+  bool top_percent = false;
+  bool with_ties = false;
   std::vector<SelectItem> items;
-  std::optional<TableRef> from;
+  std::vector<FromItem> from;  // the comma-separated items; empty without FROM
   ExprPtr where;
-  std::vector<OrderItem> order_by;
+  std::vector<ExprPtr> group_by;
+  bool group_all = false;  // GROUP BY ALL
+  GroupingKind grouping = GroupingKind::kPlain;
+  ExprPtr having;
+  std::vector<UnionPart> unions;    // each further query of a UNION
+  std::vector<OrderItem> order_by;  // of the whole UNION when there is one
+  int line = 1;
 };
 
 struct InsertStmt {

@@ -8,10 +8,7 @@ namespace server {
 namespace {
 
 // Words that would start a feature of SELECT this server does not run.
-constexpr std::string_view kUnsupportedClauses[] = {"GROUP", "HAVING", "UNION", "COMPUTE",
-                                                    "FOR",   "OPTION", "INTO"};
-constexpr std::string_view kJoinWords[] = {"JOIN", "INNER", "LEFT", "RIGHT",
-                                           "FULL", "CROSS", "OUTER"};
+constexpr std::string_view kUnsupportedClauses[] = {"COMPUTE", "FOR", "OPTION", "INTO"};
 
 // The table hints that say how a table is locked. Locks are taken on whole
 // tables, so the granularity hints ask for nothing finer than what is done.
@@ -51,15 +48,61 @@ bool Parser::ParseTableHints(std::vector<std::string>& hints) {
 }
 
 bool Parser::ParseSelect(SelectStmt& out) {
+  out.line = Peek().line;
+  if (!ParseQuerySpecification(out)) return false;
+  while (PeekWord("UNION")) {
+    Next();
+    UnionPart part;
+    part.all = AcceptWord("ALL");
+    part.query = std::make_shared<SelectStmt>();
+    part.query->line = Peek().line;
+    // A parenthesised query may stand in a UNION.
+    size_t parens = 0;
+    while (AcceptOp("(")) ++parens;
+    if (!ParseQuerySpecification(*part.query)) return false;
+    for (; parens > 0; --parens) {
+      if (!ExpectOp(")")) return false;
+    }
+    out.unions.push_back(std::move(part));
+  }
+  if (AcceptWord("ORDER")) {
+    if (!ExpectWord("BY")) return false;
+    do {
+      OrderItem item;
+      if (!ParseScalar(item.expr)) return false;
+      if (AcceptWord("DESC")) {
+        item.descending = true;
+      } else {
+        AcceptWord("ASC");
+      }
+      out.order_by.push_back(std::move(item));
+    } while (AcceptOp(","));
+  }
+  for (std::string_view word : kUnsupportedClauses) {
+    if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
+  }
+  return true;
+}
+
+bool Parser::ParseQuerySpecification(SelectStmt& out) {
   if (!ExpectWord("SELECT")) return false;
-  AcceptWord("ALL");
-  if (PeekWord("DISTINCT")) return NotSupported("SELECT DISTINCT", Peek());
+  if (AcceptWord("DISTINCT")) {
+    out.distinct = true;
+  } else {
+    AcceptWord("ALL");
+  }
   if (AcceptWord("TOP")) {
     int64_t top = 0;
+    // TOP (n) is a later form; 2000 takes a constant.
     if (!ParseInteger(top)) return false;
     if (top < 0) return Fail(Previous());
-    if (PeekWord("PERCENT")) return NotSupported("TOP ... PERCENT", Peek());
     out.top = top;
+    out.top_percent = AcceptWord("PERCENT");
+    if (PeekWord("WITH") && PeekWord("TIES", 1)) {
+      Next();
+      Next();
+      out.with_ties = true;
+    }
   }
   do {
     SelectItem item;
@@ -102,46 +145,106 @@ bool Parser::ParseSelect(SelectStmt& out) {
   } while (AcceptOp(","));
   if (PeekWord("INTO")) return NotSupported("SELECT ... INTO", Peek());
   if (AcceptWord("FROM")) {
-    if (PeekOp("(")) return NotSupported("Derived tables", Peek());
-    TableRef from;
-    if (!ParseObjectName(from.name)) return false;
-    if (AcceptWord("AS")) {
-      if (!ParseName(from.alias)) return false;
-    } else if (IsName(Peek())) {
-      from.alias = Next().value;
-    }
-    if (PeekWord("WITH") && PeekOp("(", 1)) {
-      Next();
-      if (!ParseTableHints(from.hints)) return false;
-    } else if (PeekOp("(") && !ParseTableHints(from.hints)) {
-      return false;
-    }
-    if (PeekOp(",")) return NotSupported("Joins", Peek());
-    for (std::string_view word : kJoinWords) {
-      if (PeekWord(word)) return NotSupported("Joins", Peek());
-    }
-    out.from = std::move(from);
-  }
-  if (AcceptWord("WHERE") && !ParseCondition(out.where)) return false;
-  // FOR after a SELECT is FOR XML or FOR BROWSE.
-  for (std::string_view word : kUnsupportedClauses) {
-    if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
-  }
-  if (AcceptWord("ORDER")) {
-    if (!ExpectWord("BY")) return false;
     do {
-      OrderItem item;
-      if (!ParseScalar(item.expr)) return false;
-      if (AcceptWord("DESC")) {
-        item.descending = true;
-      } else {
-        AcceptWord("ASC");
-      }
-      out.order_by.push_back(std::move(item));
+      FromItem item;
+      if (!ParseFromItem(item)) return false;
+      out.from.push_back(std::move(item));
     } while (AcceptOp(","));
   }
-  for (std::string_view word : kUnsupportedClauses) {
-    if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
+  if (AcceptWord("WHERE") && !ParseCondition(out.where)) return false;
+  if (PeekWord("GROUP")) {
+    Next();
+    if (!ExpectWord("BY")) return false;
+    out.group_all = AcceptWord("ALL");
+    do {
+      ExprPtr key;
+      if (!ParseScalar(key)) return false;
+      out.group_by.push_back(std::move(key));
+    } while (AcceptOp(","));
+    if (PeekWord("WITH") && (PeekWord("ROLLUP", 1) || PeekWord("CUBE", 1))) {
+      Next();
+      out.grouping = AcceptWord("ROLLUP") ? GroupingKind::kRollup : GroupingKind::kCube;
+      if (out.grouping == GroupingKind::kCube) Next();
+    }
+  }
+  if (AcceptWord("HAVING") && !ParseCondition(out.having)) return false;
+  return true;
+}
+
+bool Parser::ParseTableSource(FromItem& out) {
+  out.line = Peek().line;
+  if (AcceptOp("(")) {
+    if (PeekWord("SELECT")) {
+      out.derived = std::make_shared<SelectStmt>();
+      if (!ParseSelect(*out.derived) || !ExpectOp(")")) return false;
+      // A derived table must be named.
+      AcceptWord("AS");
+      if (!IsName(Peek())) return Fail();
+      out.table.alias = Next().value;
+      return true;
+    }
+    // A parenthesised join.
+    if (!ParseFromItem(out)) return false;
+    return ExpectOp(")");
+  }
+  if (!ParseObjectName(out.table.name)) return false;
+  if (PeekOp("(")) return NotSupported("Table-valued functions in FROM", Peek());
+  if (AcceptWord("AS")) {
+    if (!ParseName(out.table.alias)) return false;
+  } else if (IsName(Peek())) {
+    out.table.alias = Next().value;
+  }
+  if (PeekWord("WITH") && PeekOp("(", 1)) {
+    Next();
+    if (!ParseTableHints(out.table.hints)) return false;
+  } else if (PeekOp("(") && !ParseTableHints(out.table.hints)) {
+    return false;
+  }
+  return true;
+}
+
+bool Parser::ParseFromItem(FromItem& out) {
+  if (!Enter()) return false;
+  bool parsed = ParseTableSource(out) && ContinueJoin(out);
+  Leave();
+  return parsed;
+}
+
+bool Parser::PeekJoin() {
+  return PeekWord("JOIN") || (PeekWord("INNER") && PeekWord("JOIN", 1)) ||
+         (PeekWord("CROSS") && PeekWord("JOIN", 1)) || PeekWord("LEFT") || PeekWord("RIGHT") ||
+         PeekWord("FULL");
+}
+
+bool Parser::ContinueJoin(FromItem& out) {
+  while (PeekJoin()) {
+    JoinKind kind = JoinKind::kInner;
+    if (AcceptWord("INNER")) {
+    } else if (AcceptWord("CROSS")) {
+      kind = JoinKind::kCross;
+    } else if (PeekWord("LEFT") || PeekWord("RIGHT") || PeekWord("FULL")) {
+      std::string word = ToUpper(Next().raw);
+      kind = word == "LEFT"    ? JoinKind::kLeft
+             : word == "RIGHT" ? JoinKind::kRight
+                               : JoinKind::kFull;
+      AcceptWord("OUTER");
+    }
+    // Join hints (LOOP, HASH, MERGE, REMOTE) say how to join, never what.
+    if (PeekWord("LOOP") || PeekWord("HASH") || PeekWord("MERGE") || PeekWord("REMOTE")) Next();
+    if (!ExpectWord("JOIN")) return false;
+    auto join = std::make_unique<FromItem>();
+    join->line = out.line;
+    join->join = kind;
+    join->right = std::make_unique<FromItem>();
+    if (!Enter()) return false;
+    bool parsed = ParseTableSource(*join->right);
+    // `a JOIN b JOIN c ON x ON y` joins a to (b JOIN c ON x).
+    if (parsed && kind != JoinKind::kCross && PeekJoin()) parsed = ContinueJoin(*join->right);
+    Leave();
+    if (!parsed) return false;
+    if (kind != JoinKind::kCross && (!ExpectWord("ON") || !ParseCondition(join->on))) return false;
+    join->left = std::make_unique<FromItem>(std::move(out));
+    out = std::move(*join);
   }
   return true;
 }

@@ -32,12 +32,28 @@ ExprPtr Binary(ExprKind kind, std::string op, ExprPtr left, ExprPtr right) {
 
 // The deepest expression of a subquery, so that a tree holding subqueries
 // is bounded as a whole.
+int SelectDepth(const SelectStmt& select);
+
+int FromDepth(const FromItem& item) {
+  int depth = 0;
+  if (item.derived) depth = SelectDepth(*item.derived) + 1;
+  if (item.on) depth = std::max(depth, item.on->depth);
+  if (item.left) depth = std::max(depth, FromDepth(*item.left) + 1);
+  if (item.right) depth = std::max(depth, FromDepth(*item.right) + 1);
+  return depth;
+}
+
 int SelectDepth(const SelectStmt& select) {
   int depth = 0;
   for (const SelectItem& item : select.items) {
     if (item.expr) depth = std::max(depth, item.expr->depth);
   }
-  if (select.where) depth = std::max(depth, select.where->depth);
+  for (const FromItem& item : select.from) depth = std::max(depth, FromDepth(item));
+  for (const ExprPtr* expr : {&select.where, &select.having}) {
+    if (*expr) depth = std::max(depth, (*expr)->depth);
+  }
+  for (const ExprPtr& key : select.group_by) depth = std::max(depth, key->depth);
+  for (const UnionPart& part : select.unions) depth = std::max(depth, SelectDepth(*part.query));
   for (const OrderItem& item : select.order_by) depth = std::max(depth, item.expr->depth);
   return depth;
 }
@@ -95,6 +111,8 @@ bool IsPredicate(const Expr& expr) {
     case ExprKind::kLike:
     case ExprKind::kIn:
     case ExprKind::kBetween:
+    case ExprKind::kExists:
+    case ExprKind::kQuantified:
       return true;
     default:
       return false;
@@ -102,6 +120,11 @@ bool IsPredicate(const Expr& expr) {
 }
 
 bool Parser::ParseExpr(ExprPtr& out) { return ParseOr(out); }
+
+bool Parser::ParseSubquery(Expr& out) {
+  out.subquery = std::make_shared<SelectStmt>();
+  return ParseSelect(*out.subquery);
+}
 
 bool Parser::ParseScalar(ExprPtr& out) { return ParseAdditive(out); }
 
@@ -153,7 +176,11 @@ bool Parser::ParseNot(ExprPtr& out) {
     out->args.push_back(std::move(inner));
     return Finish(*out, start);
   }
-  if (PeekWord("EXISTS")) return NotSupported("EXISTS", Peek());
+  if (AcceptWord("EXISTS")) {
+    out = MakeExpr(ExprKind::kExists, Previous().line);
+    if (!ExpectOp("(") || !ParseSubquery(*out) || !ExpectOp(")")) return false;
+    return Finish(*out, start);
+  }
   return ParsePredicate(out);
 }
 
@@ -163,8 +190,15 @@ bool Parser::ParsePredicate(ExprPtr& out) {
   if (IsComparison(Peek())) {
     std::string op(Next().raw);
     ExprPtr right;
-    if (PeekWord("ALL") || PeekWord("ANY") || PeekWord("SOME"))
-      return NotSupported(ToUpper(Peek().raw), Peek());
+    if (PeekWord("ALL") || PeekWord("ANY") || PeekWord("SOME")) {
+      ExprPtr quantified = MakeExpr(ExprKind::kQuantified, out->line);
+      quantified->name = op;
+      quantified->all = EqualNoCase(Next().raw, "ALL");
+      quantified->args.push_back(std::move(out));
+      if (!ExpectOp("(") || !ParseSubquery(*quantified) || !ExpectOp(")")) return false;
+      out = std::move(quantified);
+      return Finish(*out, start);
+    }
     if (!ParseAdditive(right)) return false;
     out = Binary(ExprKind::kCompare, op, std::move(out), std::move(right));
     return Finish(*out, start);
@@ -191,7 +225,15 @@ bool Parser::ParsePredicate(ExprPtr& out) {
     ExprPtr in = MakeExpr(ExprKind::kIn, out->line);
     in->args.push_back(std::move(out));
     if (!ExpectOp("(")) return false;
-    if (PeekWord("SELECT")) return NotSupported("IN (SELECT ...)", Peek());
+    if (PeekWord("SELECT")) {
+      // IN (subquery) is = ANY (subquery).
+      in->kind = ExprKind::kQuantified;
+      in->name = "=";
+      if (!ParseSubquery(*in) || !ExpectOp(")")) return false;
+      out = std::move(in);
+      out->negated = negated;
+      return Finish(*out, start);
+    }
     do {
       ExprPtr item;
       if (!ParseScalar(item)) return false;
@@ -349,7 +391,11 @@ bool Parser::ParseFunctionCall(ExprPtr& out, const std::string& name, size_t sta
   if (AcceptOp("*")) {
     out->star = true;
   } else if (!PeekOp(")")) {
-    if (PeekWord("DISTINCT")) return NotSupported("DISTINCT in an aggregate", Peek());
+    if (AcceptWord("DISTINCT")) {
+      out->distinct = true;
+    } else {
+      AcceptWord("ALL");
+    }
     // DATEADD, DATEDIFF, DATENAME and DATEPART name their datepart with a
     // word (year, dd, ...), which is neither a column nor a value.
     static constexpr std::string_view kDatepartFunctions[] = {"DATEADD", "DATEDIFF", "DATENAME",
@@ -448,10 +494,8 @@ bool Parser::ParseOperand(ExprPtr& out) {
   if (AcceptOp("(")) {
     bool parsed = true;
     if (PeekWord("SELECT")) {
-      auto select = std::make_shared<SelectStmt>();
-      parsed = ParseSelect(*select);
       out = MakeExpr(ExprKind::kSubquery, t.line);
-      out->subquery = std::move(select);
+      parsed = ParseSubquery(*out);
     } else {
       parsed = ParseExpr(out);
     }

@@ -123,7 +123,16 @@ class Parser {
   bool ParseColumnDef(CreateTableStmt& table);
   bool ParseConstraint(CreateTableStmt& table, const std::string& column, int line);
   bool ParseCreateIndex(Statement& out);
+  // A SELECT with its UNIONs and ORDER BY.
   bool ParseSelect(SelectStmt& out);
+  // One SELECT ... FROM ... WHERE ... GROUP BY ... HAVING.
+  bool ParseQuerySpecification(SelectStmt& out);
+  // A FROM item and the joins that follow it.
+  bool ParseFromItem(FromItem& out);
+  // A table or view, a derived table, or a parenthesised join.
+  bool ParseTableSource(FromItem& out);
+  bool ContinueJoin(FromItem& out);
+  bool PeekJoin();
   // `( hint [, hint] ... )` after a table name: the hints, in capitals.
   bool ParseTableHints(std::vector<std::string>& hints);
   // AS 'name': a column alias written as a string.
@@ -161,6 +170,8 @@ class Parser {
   // Any expression, condition or value (inside parentheses, and stored
   // expressions).
   bool ParseExpr(ExprPtr& out);
+  // SELECT ... inside parentheses the caller reads: out.subquery.
+  bool ParseSubquery(Expr& out);
   // A value: no comparison, AND, OR or NOT at the top (select items,
   // VALUES, SET, arguments).
   bool ParseScalar(ExprPtr& out);

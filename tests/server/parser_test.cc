@@ -160,7 +160,7 @@ TEST(ServerParser, ModulesKeepTheirTextToTheEndOfTheBatch) {
   EXPECT_TRUE(f.schema_bound);
   ASSERT_EQ(f.parameters.size(), 1u);
   ASSERT_EQ(f.body_selects.size(), 1u);
-  EXPECT_EQ(f.body_selects[0]->from->name.Text(), "dbo.t");
+  EXPECT_EQ(f.body_selects[0]->from[0].table.name.Text(), "dbo.t");
 }
 
 TEST(ServerParser, AcceptsWhatAPersonTypes) {

@@ -1,0 +1,40 @@
+#ifndef TAVORA_SERVER_EXEC_QUERY_H_
+#define TAVORA_SERVER_EXEC_QUERY_H_
+
+#include <string>
+#include <vector>
+
+#include "server/exec/relation.h"
+
+namespace server {
+
+// Pieces of the query executor shared by its files.
+
+// A text two values share exactly when the server finds them equal: under
+// the collation, without trailing blanks, whatever a number's scale. NULLs
+// share one. For grouping, DISTINCT, UNION and hash joins.
+std::string GroupKey(const Scalar& value, const Collation& collation);
+
+// Whether values of these two types can be matched by GroupKey rather than
+// compared one pair at a time (both numbers without float, both character
+// data, ...).
+bool KeysComparable(const DataType& a, const DataType& b);
+
+// The conditions ANDed together in `where`.
+void SplitConjuncts(const Expr* where, std::vector<const Expr*>& out);
+
+// Whether `expr` names a column anywhere (outside subqueries' own lists).
+bool NamesAnyColumn(const Expr& expr);
+
+// The position of a column in `schema` without binding it: -1 when it is
+// not there or is there twice.
+int LookupColumn(const Expr& column, const RowSchema& schema, const Collation& collation);
+
+// Opens the FROM clause of `select` (joins, derived tables, views, system
+// tables) as one relation whose columns carry the names their tables are
+// known by. `outer` is for a subquery's references out.
+Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_QUERY_H_
