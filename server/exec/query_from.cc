@@ -222,7 +222,9 @@ Status OpenItem(const FromItem& item, const SelectStmt& select,
     return Narrow(conditions, ctx, outer, out);
   }
   if (!item.is_join()) {
-    if (Status s = OpenRelation(item.table, ctx, out, select.where.get())) return s;
+    // GROUP BY ALL groups the rows WHERE removes too: it reads them all.
+    const Expr* seek = select.group_all ? nullptr : select.where.get();
+    if (Status s = OpenRelation(item.table, ctx, out, seek)) return s;
     const std::string& name = item.table.alias.empty() ? item.table.name.name : item.table.alias;
     for (const std::string& other : exposed) {
       if (ctx.collation().Equal(other, name))
@@ -263,7 +265,7 @@ Status OpenItem(const FromItem& item, const SelectStmt& select,
 
 Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out) {
   std::vector<const Expr*> conditions;
-  SplitConjuncts(select.where.get(), conditions);
+  if (!select.group_all) SplitConjuncts(select.where.get(), conditions);
   std::vector<std::string> exposed;
   if (Status s = OpenItem(select.from[0], select, conditions, ctx, outer, exposed, out)) return s;
   for (size_t i = 1; i < select.from.size(); ++i) {
