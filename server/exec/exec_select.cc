@@ -484,13 +484,25 @@ Status QueryRun::Order(QueryResult& out) {
   std::vector<size_t> order(out.rows.size());
   std::iota(order.begin(), order.end(), 0);
   Status failure;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+  // Ties keep the rows' order: the comparison ends on their positions.
+  auto before = [&](size_t a, size_t b) {
     for (size_t k = 0; k < select_.order_by.size(); ++k) {
       int c = CompareForSort(order_keys_[a][k], order_keys_[b][k], collation_, failure);
       if (c != 0) return select_.order_by[k].descending ? c > 0 : c < 0;
     }
-    return false;
-  });
+    return a < b;
+  };
+  // TOP n needs only its first n rows in order.
+  size_t keep = order.size();
+  if (select_.top && !select_.top_percent && !select_.with_ties)
+    keep = std::min(keep, static_cast<size_t>(*select_.top));
+  if (keep < order.size()) {
+    std::partial_sort(order.begin(), order.begin() + static_cast<ptrdiff_t>(keep), order.end(),
+                      before);
+    order.resize(keep);
+  } else {
+    std::sort(order.begin(), order.end(), before);
+  }
   if (failure) return failure;
   std::vector<Row> sorted;
   std::vector<std::vector<Scalar>> keys;

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "base/utf.h"
+#include "server/types/collation.h"
 #include "server/types/date_style.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
