@@ -67,6 +67,11 @@ enum class Msg {
   kDateDiffOverflow,
   kColumnPrefix,
   kNestingLimit,
+  // User-defined functions.
+  kInvalidUseInFunction,
+  kFunctionSelectReturnsData,
+  kFunctionMustEndWithReturn,
+  kFunctionTooFewArguments,
   // Table definitions.
   kDuplicateColumn,
   kTooManyColumns,
@@ -213,6 +218,7 @@ enum class Msg {
   kSaveWithoutTransaction,
   kTransactionCountChanged,
   kNotInTransaction,
+  kTriggerEndedTransaction,
   kLockTimeout,
   kDeadlockVictim,
   // Logins.
