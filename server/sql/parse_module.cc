@@ -184,6 +184,7 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
     // The body is checked as it is created, so that nothing is accepted
     // that could not run; names in it are resolved only when it runs.
     auto body = std::make_shared<Batch>();
+    Rewind(body_pos);  // after the SELECTs a schema-bound function binds
     if (!ParseStatements(*body, false)) return false;
     if (Status s = CheckFlow(*body, /*procedure=*/true)) return FailWith(std::move(*s));
     if (scalar) {
