@@ -186,7 +186,9 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
     auto body = std::make_shared<Batch>();
     Rewind(body_pos);  // after the SELECTs a schema-bound function binds
     if (!ParseStatements(*body, false)) return false;
-    if (Status s = CheckFlow(*body, /*procedure=*/true)) return FailWith(std::move(*s));
+    // A trigger returns no value.
+    if (Status s = CheckFlow(*body, /*procedure=*/kind != ModuleKind::kTrigger))
+      return FailWith(std::move(*s));
     if (scalar) {
       if (Status s = CheckFunctionBody(*body)) return FailWith(std::move(*s));
     }
