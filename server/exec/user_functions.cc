@@ -16,11 +16,11 @@ namespace server {
 namespace {
 
 SqlError AtLine(SqlError error, int line) {
-  if (error.line <= 0 || error.line == 1) error.line = line;
+  error.line = line;
   return error;
 }
 
-// The value of argument `i`: the caller's expression, or for DEFAULT the
+// An argument's value: the caller's expression, or for DEFAULT the
 // parameter's default.
 Status ArgumentValue(const Expr& arg, const ModuleParameter& param, const std::string& function,
                      const EvalScope& scope, Scalar& out) {
@@ -126,10 +126,23 @@ Status EvaluateUserFunction(const Expr& expr, const EvalScope& scope, Scalar& ou
   if (ctx.depth >= kMaxNesting)
     return AtLine(Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)}), expr.line);
   std::optional<Scalar> result;
+  BatchOutcome& outcome = ctx.outcome;
+  const size_t errors = outcome.errors.size();
+  const bool had_error = outcome.error.has_value();
+  const bool ended = outcome.ends_batch;
   {
     FunctionCall call(ctx, *db, std::move(variables), result);
     ctx.session.options.ansi_nulls = function.ansi_nulls;  // as it was created
     if (Status s = RunStatements(*create->body_statements, ctx)) return s;
+  }
+  if (outcome.errors.size() > errors) {
+    // An error in the body fails the call, and with it the caller's
+    // statement, rather than letting the function go on.
+    SqlError first = outcome.errors[errors].error;
+    outcome.errors.resize(errors);
+    if (!had_error) outcome.error.reset();
+    outcome.ends_batch = ended;
+    return first;
   }
   out = Scalar{returns.type, std::monostate{}};
   if (result) {
