@@ -151,6 +151,13 @@ constexpr MessageRow kMessages[] = {
      "The text, ntext, or image data type cannot be selected as DISTINCT."},
     {Msg::kGroupByConstant, 164, 15,
      "GROUP BY expressions must refer to column names that appear in the select list."},
+    {Msg::kInvalidUseInFunction, 443, 16, "Invalid use of '%ls' within a function."},
+    {Msg::kFunctionSelectReturnsData, 444, 16,
+     "Select statements included within a function cannot return data to a client."},
+    {Msg::kFunctionMustEndWithReturn, 455, 16,
+     "The last statement included within a function must be a return statement."},
+    {Msg::kFunctionTooFewArguments, 313, 16,
+     "An insufficient number of arguments were supplied for the procedure or function %.*ls."},
     {Msg::kDuplicateColumn, 2705, 16,
      "Column names in each table must be unique. Column name '%.*ls' in table '%.*ls' is "
      "specified more than once."},
@@ -437,6 +444,8 @@ constexpr MessageRow kMessages[] = {
      "is missing. Previous count = %ld, current count = %ld."},
     {Msg::kNotInTransaction, 226, 16,
      "%ls statement not allowed within multi-statement transaction."},
+    {Msg::kTriggerEndedTransaction, 3609, 16,
+     "The transaction ended in the trigger. The batch has been aborted."},
     {Msg::kLockTimeout, 1222, 16, "Lock request time out period exceeded."},
     {Msg::kDeadlockVictim, 1205, 13,
      "Transaction (Process ID %d) was deadlocked on lock resources with another process and has "

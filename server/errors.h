@@ -84,6 +84,11 @@ enum class Msg {
   kOrderByInSubquery,
   kDistinctText,
   kGroupByConstant,
+  // User-defined functions.
+  kInvalidUseInFunction,
+  kFunctionSelectReturnsData,
+  kFunctionMustEndWithReturn,
+  kFunctionTooFewArguments,
   // Table definitions.
   kDuplicateColumn,
   kTooManyColumns,
@@ -230,6 +235,7 @@ enum class Msg {
   kSaveWithoutTransaction,
   kTransactionCountChanged,
   kNotInTransaction,
+  kTriggerEndedTransaction,
   kLockTimeout,
   kDeadlockVictim,
   // Logins.

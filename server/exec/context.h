@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace server {
 
 struct QueryResult;
 struct SelectStmt;
+struct TriggerFrame;  // server/exec/triggers.h
 
 // SQL Server's limit on nested procedure, view and function calls.
 inline constexpr int kMaxNesting = 32;
@@ -49,6 +51,18 @@ struct ExecContext {
   // Results of the running statement's uncorrelated subqueries: each runs
   // once per statement, not once per row.
   std::map<const SelectStmt*, std::shared_ptr<const QueryResult>> subquery_results{};
+  // The trigger being run: its inserted and deleted tables, which a
+  // one-part name finds first. Null outside triggers and in what they EXEC.
+  const TriggerFrame* trigger = nullptr;
+  // Whether @@TRANCOUNT's 1 is only the statement's own transaction, which
+  // a trigger sees open in autocommit mode; its ROLLBACK undoes the
+  // statement, not what the batch did before.
+  bool implied_transaction = false;
+  // Store transactions ended so far, by COMMIT or ROLLBACK: a statement
+  // under which one ended has no savepoint of its own left.
+  int64_t transactions_ended = 0;
+  // Where a scalar function's RETURN puts its value, while one runs.
+  std::optional<Scalar>* function_result = nullptr;
 
   const Collation& collation() const { return server.collation; }
   // The session's current database; null only if it vanished, which the

@@ -7,6 +7,7 @@
 
 #include "server/exec/functions.h"
 #include "server/exec/query.h"
+#include "server/exec/user_functions.h"
 #include "server/types/collation.h"
 #include "server/types/datetime.h"
 #include "server/types/decimal.h"
@@ -329,11 +330,8 @@ bool IsAggregateName(const std::string& name) {
 }
 
 Status EvaluateFunction(const Expr& expr, const EvalScope& scope, Scalar& out) {
-  if (!expr.qualifier.empty()) {
-    SqlError error = Raise(Msg::kNotSupported, {"Calling user-defined functions"});
-    error.line = expr.line;
-    return error;
-  }
+  if (!expr.qualifier.empty()) return EvaluateUserFunction(expr, scope, out);
+  if (IsTriggerFunction(expr)) return EvaluateTriggerFunction(expr, scope, out);
   if (IsAggregateName(expr.name)) return EvaluateAggregate(expr, scope, out);
   const FunctionRow* row = FindFunction(expr.name);
   if (!row) {

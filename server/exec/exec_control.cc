@@ -188,6 +188,12 @@ Status ExecuteJump(const JumpStmt& stmt, ExecContext& ctx) {
       if (stmt.value) {
         Scalar value;
         if (Status s = EvaluateValue(*stmt.value, ctx, value)) return s;
+        if (ctx.function_result) {
+          // A function returns any value; its caller converts it.
+          *ctx.function_result = std::move(value);
+          ctx.flow = Flow::kReturn;
+          break;
+        }
         Value converted;
         if (Status s = Convert(value, DataType{BaseType::kInt}, false, converted)) return s;
         // RETURN NULL gives 0, with a warning SQL Server also sends.

@@ -6,6 +6,7 @@
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
 #include "server/exec/table_rows.h"
+#include "server/exec/triggers.h"
 
 namespace server {
 
@@ -20,6 +21,8 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
   }
   std::vector<StoredRow> candidates;
   if (Status s = ReadTableRows(*table, stmt.where.get(), "", ctx, candidates)) return s;
+  // An INSTEAD OF trigger gets the rows, which stay.
+  bool instead = HasInsteadOfTrigger(*table, TriggerAction::kDelete, ctx);
   std::vector<Row> removed;
   for (StoredRow& stored : candidates) {
     if (removed.size() >= ctx.RowLimit()) break;
@@ -31,12 +34,20 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
       if (Status s = Test(*stmt.where, scope, match)) return s;
     }
     if (!match) continue;
-    if (Status s = ctx.store.Delete(*table, stored.id)) return s;
+    if (!instead) {
+      if (Status s = ctx.store.Delete(*table, stored.id)) return s;
+    }
     removed.push_back(std::move(stored.row));
   }
-  ConstraintChecker checker(*table, *db, ctx, "DELETE");
-  if (Status s = checker.CheckReferencedKeys(removed)) return s;
   int64_t count = static_cast<int64_t>(removed.size());
+  TriggerEvent event{TriggerAction::kDelete, {}, std::move(removed), {}};
+  if (instead) {
+    if (Status s = FireInsteadOfTrigger(*db, *table, event, ctx)) return s;
+  } else {
+    ConstraintChecker checker(*table, *db, ctx, "DELETE");
+    if (Status s = checker.CheckReferencedKeys(event.deleted)) return s;
+    if (Status s = FireAfterTriggers(*db, *table, event, ctx)) return s;
+  }
   ctx.CountRows(count);
   return std::nullopt;
 }

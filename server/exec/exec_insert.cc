@@ -7,6 +7,7 @@
 #include "server/exec/dml_common.h"
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/triggers.h"
 
 namespace server {
 
@@ -95,6 +96,9 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
   std::vector<std::vector<Given>> given_rows;
   if (Status s = GivenRows(stmt, targets.size(), ctx, given_rows)) return s;
 
+  // An INSTEAD OF trigger gets the rows as they would be stored, and
+  // nothing is stored or checked.
+  bool instead = HasInsteadOfTrigger(*table, TriggerAction::kInsert, ctx);
   ConstraintChecker checker(*table, *db, ctx, "INSERT");
   if (Status s = checker.Prepare()) return s;
   int64_t dbts = db->dbts;
@@ -142,6 +146,10 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
         return s;
       }
     }
+    if (instead) {
+      stored.push_back(std::move(row));
+      continue;
+    }
     for (size_t c = 0; c < table->columns.size(); ++c) {
       const Column& column = table->columns[c];
       if (!column.nullable && !column.is_computed() &&
@@ -158,21 +166,29 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
     if (Status s = ctx.store.Insert(*table, row)) return s;
     stored.push_back(std::move(row));
   }
+  int64_t inserted = static_cast<int64_t>(stored.size());
+  if (instead) {
+    TriggerEvent event{TriggerAction::kInsert, std::move(stored), {}, {}};
+    if (Status s = FireInsteadOfTrigger(*db, *table, event, ctx)) return s;
+    ctx.CountRows(inserted);
+    return std::nullopt;
+  }
   for (const Row& row : stored) {
     if (Status s = checker.CheckRow(row)) return s;
   }
   if (Status s = checker.CheckUnique(stored)) return s;
 
-  int64_t inserted = static_cast<int64_t>(stored.size());
   bool counters_moved = table->identity_current != identity ||
                         table->identity_used != identity_used || db->dbts != dbts;
   table->identity_current = identity;
   table->identity_used = identity_used;
   db->dbts = dbts;
   if (last_identity) ctx.session.identity = last_identity;
-  ctx.CountRows(inserted);
   // Rows alone need only the store's commit; the counters live in the catalog.
   if (counters_moved) ctx.MarkChanged();
+  TriggerEvent event{TriggerAction::kInsert, std::move(stored), {}, {}};
+  if (Status s = FireAfterTriggers(*db, *table, event, ctx)) return s;
+  ctx.CountRows(inserted);
   return std::nullopt;
 }
 

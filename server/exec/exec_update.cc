@@ -7,6 +7,7 @@
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
 #include "server/exec/table_rows.h"
+#include "server/exec/triggers.h"
 
 namespace server {
 
@@ -79,6 +80,16 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
     old_rows.push_back(std::move(candidate.row));
     changed.push_back({candidate.id, std::move(row)});
   }
+  int64_t count = static_cast<int64_t>(old_rows.size());
+  TriggerEvent event{TriggerAction::kUpdate, {}, {}, std::vector<bool>(table->columns.size())};
+  for (int c : targets) event.updated[c] = true;
+  if (HasInsteadOfTrigger(*table, TriggerAction::kUpdate, ctx)) {
+    for (StoredRow& row : changed) event.inserted.push_back(std::move(row.row));
+    event.deleted = std::move(old_rows);
+    if (Status s = FireInsteadOfTrigger(*db, *table, event, ctx)) return s;
+    ctx.CountRows(count);
+    return std::nullopt;
+  }
   std::vector<Row> new_rows;
   new_rows.reserve(changed.size());
   for (StoredRow& row : changed) {
@@ -91,11 +102,13 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   if (Status s = checker.CheckUnique(new_rows)) return s;
   if (Status s = checker.CheckReferencedKeys(old_rows)) return s;
 
-  int64_t count = static_cast<int64_t>(old_rows.size());
   bool counters_moved = db->dbts != dbts;
   db->dbts = dbts;
-  ctx.CountRows(count);
   if (counters_moved) ctx.MarkChanged();
+  event.inserted = std::move(new_rows);
+  event.deleted = std::move(old_rows);
+  if (Status s = FireAfterTriggers(*db, *table, event, ctx)) return s;
+  ctx.CountRows(count);
   return std::nullopt;
 }
 

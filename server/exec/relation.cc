@@ -2,6 +2,7 @@
 
 #include "server/exec/locking.h"
 #include "server/exec/table_rows.h"
+#include "server/exec/triggers.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -86,6 +87,15 @@ Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx,
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where) {
   const ObjectName& name = ref.name;
   int line = 0;
+  // Inside a trigger, inserted and deleted come before any table.
+  if (name.parts == 1) {
+    if (const PseudoTable* pseudo = FindPseudoTable(ctx, name.name)) {
+      out.schema = pseudo->schema;
+      out.schema.alias = ref.alias;
+      out.rows = &pseudo->rows;
+      return std::nullopt;
+    }
+  }
   Database* db = DatabaseOf(name, ctx);
   if (!db) return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
   if (Status s = LockCatalogForReading(*db, ctx)) return s;

@@ -60,6 +60,11 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
     }
   }
   Status s = RunStatementList(batch.statements, ctx, &parse_only);
+  // A transaction ended in a trigger ends the batch; SQL Server 2000 says
+  // nothing of it (later versions send 3609).
+  if (s && ctx.depth == 0 && s->number == MessageNumber(Msg::kTriggerEndedTransaction)) {
+    s.reset();
+  }
   // Once per batch, whether the error came from the batch or from a
   // procedure it ran.
   if (s && ctx.depth == 0) EndTransactionAfterError(*s, ctx);
@@ -203,7 +208,10 @@ Status RunAtomically(ExecContext& ctx, Access access, const std::function<Status
   if (!ctx.transactions.Changing(ctx.session)) return body();
   constexpr std::string_view kSavepoint = "statement";
   if (Status s = ctx.store.Savepoint(kSavepoint)) return s;
+  int64_t transactions_ended = ctx.transactions_ended;
   Status status = body();
+  // A trigger's COMMIT or ROLLBACK took the savepoint with the transaction.
+  if (ctx.transactions_ended != transactions_ended) return status;
   if (status) {
     ctx.store.RollbackTo(kSavepoint);
   } else {

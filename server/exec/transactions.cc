@@ -55,14 +55,16 @@ void ClearTransaction(TransactionState& state) {
 bool EndsBatch(const SqlError& error, const SessionOptions& options) {
   if (EndsTransaction(error, options)) return true;
   if (error.severity >= 17 || error.number == 50000) return true;
-  return IsOneOf(error.number,
-                 {Msg::kInvalidObjectName, Msg::kInvalidColumnName, Msg::kNestingLimit});
+  return IsOneOf(error.number, {Msg::kInvalidObjectName, Msg::kInvalidColumnName,
+                                Msg::kNestingLimit, Msg::kTriggerEndedTransaction});
 }
 
 Status OpenTransaction(const std::string& name, ExecContext& ctx) {
   TransactionState& state = ctx.session.transaction;
   if (state.count == 0) {
+    // Beginning commits what the batch did before.
     if (Status s = ctx.transactions.Begin(ctx.session)) return s;
+    ++ctx.transactions_ended;
     state.name = name;
     state.savepoints.clear();
   }
@@ -71,7 +73,15 @@ Status OpenTransaction(const std::string& name, ExecContext& ctx) {
 }
 
 Status RollbackTransaction(ExecContext& ctx) {
+  if (ctx.implied_transaction) {
+    // Only the statement that fired the trigger is undone, when the trigger
+    // ends (its savepoint holds it); the batch's earlier work stays.
+    ctx.implied_transaction = false;
+    ClearTransaction(ctx.session.transaction);
+    return std::nullopt;
+  }
   if (Status s = ctx.transactions.Rollback(ctx.session)) return s;
+  ++ctx.transactions_ended;
   ClearTransaction(ctx.session.transaction);
   return std::nullopt;
 }
@@ -100,8 +110,11 @@ void EndTransactionAfterError(const SqlError& error, ExecContext& ctx) {
 Status CommitTransaction(ExecContext& ctx) {
   TransactionState& state = ctx.session.transaction;
   if (state.count == 0) return Raise(Msg::kCommitWithoutBegin);
-  if (state.count == 1) {
+  if (state.count == 1 && ctx.implied_transaction) {
+    ctx.implied_transaction = false;
+  } else if (state.count == 1) {
     if (Status s = ctx.transactions.Commit(ctx.session)) return s;
+    ++ctx.transactions_ended;
   }
   if (--state.count == 0) ClearTransaction(state);
   return std::nullopt;

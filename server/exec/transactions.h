@@ -33,8 +33,8 @@ Status PrepareTransaction(const Statement& statement, ExecContext& ctx);
 // Whether `error` ends the batch rather than only its statement, as in SQL
 // Server 2000: the errors that end a transaction (below), a missing object
 // or column (found as the statement is compiled), too deep a nesting, the
-// server's own failures and refusals (50000), and severity 17 and above
-// (resources, such as a full disk).
+// server's own failures and refusals (50000), a transaction ended in a
+// trigger, and severity 17 and above (resources, such as a full disk).
 bool EndsBatch(const SqlError& error, const SessionOptions& options);
 
 // After the batch failed with `error`: the errors that end a transaction in

@@ -264,6 +264,8 @@ struct ParameterDef {
   bool output = false;
 };
 
+struct Batch;
+
 // CREATE VIEW / PROCEDURE / FUNCTION / TRIGGER / DEFAULT / RULE: the objects
 // that must begin a batch and whose text the server keeps.
 struct CreateModuleStmt {
@@ -284,6 +286,8 @@ struct CreateModuleStmt {
   bool on_insert = false, on_update = false, on_delete = false;
   ExprPtr expression;  // a default's value or a rule's condition
   std::string body;    // text after AS (procedures and triggers)
+  // The body's statements: procedures, triggers and scalar functions.
+  std::shared_ptr<const Batch> body_statements;
 };
 
 enum class DropKind { kTable, kView, kProcedure, kFunction, kTrigger, kDefault, kRule, kIndex };

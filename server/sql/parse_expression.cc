@@ -114,6 +114,8 @@ bool IsPredicate(const Expr& expr) {
     case ExprKind::kExists:
     case ExprKind::kQuantified:
       return true;
+    case ExprKind::kFunction:
+      return expr.name == "UPDATE" && expr.qualifier.empty();  // UPDATE(column), in a trigger
     default:
       return false;
   }
@@ -541,6 +543,17 @@ bool Parser::ParseOperand(ExprPtr& out) {
     if (!ExpectOp(")")) return false;
     out->cast_type_name = type.name.Text();
     out->cast_type_args = type.args;
+    return Finish(*out, start);
+  }
+  // UPDATE(column), in a trigger, names a column without reading it.
+  if (PeekWord("UPDATE") && PeekOp("(", 1) && IsName(Peek(2)) && PeekOp(")", 3)) {
+    out = MakeExpr(ExprKind::kFunction, t.line);
+    out->name = "UPDATE";
+    ExprPtr column = MakeExpr(ExprKind::kLiteral, Peek(2).line);
+    column->name = Peek(2).value;
+    column->literal = StringScalar(Peek(2).value);
+    out->args.push_back(std::move(column));
+    for (int i = 0; i < 4; ++i) Next();
     return Finish(*out, start);
   }
   // Functions whose names are reserved words (LEFT and RIGHT also join).

@@ -1,9 +1,8 @@
 // CREATE VIEW, PROCEDURE, FUNCTION, TRIGGER, DEFAULT and RULE: the
-// definitions SQL Server keeps as text. Procedure, function and trigger
-// bodies run to the end of the batch and are parsed when they run (names in
-// them are resolved then), though how deeply they nest is checked at once; a
-// schema-bound function's SELECTs are parsed so that the objects they name
-// can be bound.
+// definitions SQL Server keeps as text. Procedure, trigger and scalar
+// function bodies run to the end of the batch and are parsed at once (names
+// in them are resolved when they run); a schema-bound function's SELECTs are
+// parsed so that the objects they name can be bound.
 
 #include "server/sql/parser_internal.h"
 
@@ -180,15 +179,24 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
       !CollectBodySelects(module, body_pos)) {
     return false;
   }
-  if (kind == ModuleKind::kProcedure) {
-    // A procedure's body is checked as it is created, so that nothing is
-    // accepted that could not run; it is parsed again when it runs.
-    Batch body;
-    if (!ParseStatements(body, false)) return false;
-    if (Status s = CheckFlow(body, /*procedure=*/true)) return FailWith(std::move(*s));
+  bool scalar = kind == ModuleKind::kFunction && module.function_kind == FunctionKind::kScalar;
+  if (kind == ModuleKind::kProcedure || kind == ModuleKind::kTrigger || scalar) {
+    // The body is checked as it is created, so that nothing is accepted
+    // that could not run; names in it are resolved only when it runs.
+    auto body = std::make_shared<Batch>();
+    Rewind(body_pos);  // after the SELECTs a schema-bound function binds
+    if (!ParseStatements(*body, false)) return false;
+    // A trigger returns no value.
+    if (Status s = CheckFlow(*body, /*procedure=*/kind != ModuleKind::kTrigger))
+      return FailWith(std::move(*s));
+    if (scalar) {
+      if (Status s = CheckFunctionBody(*body)) return FailWith(std::move(*s));
+    }
+    module.body_statements = std::move(body);
   }
-  // Other bodies are parsed when they run; one nested deeper than the parser takes
-  // could never run, so it is refused now, as SQL Server's compile refuses it.
+  // Table functions' bodies are parsed when they run; one nested deeper than
+  // the parser takes could never run, so it is refused now, as SQL Server's
+  // compile refuses it.
   int depth = 0;
   for (; !AtEnd(); Next()) {
     if (PeekOp("(") && ++depth > kMaxParserNesting) {

@@ -218,6 +218,10 @@ ExprPtr MakeExpr(ExprKind kind, int line);
 // (178).
 Status CheckFlow(const Batch& batch, bool procedure);
 
+// What SQL Server refuses in a scalar function's body (443, 444) and its
+// last statement, which must be RETURN (455).
+Status CheckFunctionBody(const Batch& body);
+
 }  // namespace server
 
 #endif  // TAVORA_SERVER_SQL_PARSER_INTERNAL_H_

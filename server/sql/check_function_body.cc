@@ -1,0 +1,140 @@
+// What a scalar function's body may not do, refused as it is created: a
+// function changes nothing and gives the same result for the same
+// arguments, so it may not change tables, call procedures, send anything to
+// the client, control transactions or call built-ins whose result varies.
+
+#include <string>
+
+#include "server/sql/parser_internal.h"
+
+namespace server {
+
+namespace {
+
+// Built-ins whose result is not fixed by their arguments.
+constexpr std::string_view kVaryingFunctions[] = {"GETDATE", "GETUTCDATE", "NEWID", "RAND",
+                                                  "TEXTPTR"};
+
+SqlError InvalidUse(std::string_view what, int line) {
+  SqlError error = Raise(Msg::kInvalidUseInFunction, {what});
+  error.line = line;
+  return error;
+}
+
+Status CheckSelect(const SelectStmt& select, int line, bool nested);
+
+Status CheckExpr(const Expr& expr) {
+  if (expr.kind == ExprKind::kFunction && expr.qualifier.empty()) {
+    for (std::string_view name : kVaryingFunctions) {
+      if (!EqualNoCase(expr.name, name)) continue;
+      std::string lower(name);
+      for (char& c : lower) c = static_cast<char>(c - 'A' + 'a');
+      return InvalidUse(lower, expr.line);
+    }
+  }
+  if (expr.subquery) {
+    if (Status s = CheckSelect(*expr.subquery, expr.line, true)) return s;
+  }
+  for (const ExprPtr& arg : expr.args) {
+    if (Status s = CheckExpr(*arg)) return s;
+  }
+  return std::nullopt;
+}
+
+Status CheckSelect(const SelectStmt& select, int line, bool nested) {
+  for (const SelectItem& item : select.items) {
+    if (!nested && item.variable.empty()) {
+      SqlError error = Raise(Msg::kFunctionSelectReturnsData);
+      error.line = line;
+      return error;
+    }
+    if (item.expr) {
+      if (Status s = CheckExpr(*item.expr)) return s;
+    }
+  }
+  if (select.where) return CheckExpr(*select.where);
+  return std::nullopt;
+}
+
+Status CheckStatement(const Statement& statement);
+
+Status CheckStatements(const std::vector<Statement>& statements) {
+  for (const Statement& statement : statements) {
+    if (Status s = CheckStatement(statement)) return s;
+  }
+  return std::nullopt;
+}
+
+Status CheckStatement(const Statement& statement) {
+  int line = statement.line;
+  return std::visit(
+      [line](const auto& node) -> Status {
+        using T = std::decay_t<decltype(node)>;
+        if constexpr (std::is_same_v<T, InsertStmt>) return InvalidUse("INSERT", line);
+        if constexpr (std::is_same_v<T, UpdateStmt>) return InvalidUse("UPDATE", line);
+        if constexpr (std::is_same_v<T, DeleteStmt>) return InvalidUse("DELETE", line);
+        if constexpr (std::is_same_v<T, ExecStmt>) return InvalidUse("EXECUTE", line);
+        if constexpr (std::is_same_v<T, PrintStmt>) return InvalidUse("PRINT", line);
+        if constexpr (std::is_same_v<T, RaiserrorStmt>) return InvalidUse("RAISERROR", line);
+        if constexpr (std::is_same_v<T, WaitforStmt>) return InvalidUse("WAITFOR", line);
+        if constexpr (std::is_same_v<T, UseStmt>) return InvalidUse("USE", line);
+        if constexpr (std::is_same_v<T, GrantStmt>) return InvalidUse("GRANT", line);
+        if constexpr (std::is_same_v<T, TransactionStmt>) {
+          constexpr const char* kWords[] = {"BEGIN TRANSACTION", "COMMIT TRANSACTION",
+                                            "ROLLBACK TRANSACTION", "SAVE TRANSACTION"};
+          return InvalidUse(kWords[static_cast<int>(node.action)], line);
+        }
+        if constexpr (std::is_same_v<T, CreateDatabaseStmt> ||
+                      std::is_same_v<T, DropDatabaseStmt> || std::is_same_v<T, CreateTableStmt> ||
+                      std::is_same_v<T, CreateIndexStmt> || std::is_same_v<T, CreateModuleStmt> ||
+                      std::is_same_v<T, DropObjectStmt>) {
+          return InvalidUse(std::is_same_v<T, DropDatabaseStmt> || std::is_same_v<T, DropObjectStmt>
+                                ? "DROP"
+                                : "CREATE",
+                            line);
+        }
+        if constexpr (std::is_same_v<T, SelectStmt>) return CheckSelect(node, line, false);
+        if constexpr (std::is_same_v<T, SetVariableStmt>) return CheckExpr(*node.value);
+        if constexpr (std::is_same_v<T, JumpStmt>) {
+          if (node.value) return CheckExpr(*node.value);
+        }
+        if constexpr (std::is_same_v<T, BlockStmt>) return CheckStatements(node.statements);
+        if constexpr (std::is_same_v<T, IfStmt>) {
+          if (Status s = CheckExpr(*node.condition)) return s;
+          if (Status s = CheckStatement(*node.then_branch)) return s;
+          if (node.else_branch) return CheckStatement(*node.else_branch);
+        }
+        if constexpr (std::is_same_v<T, WhileStmt>) {
+          if (Status s = CheckExpr(*node.condition)) return s;
+          return CheckStatement(*node.body);
+        }
+        return std::nullopt;
+      },
+      statement.node);
+}
+
+// The statement control leaves the function by at its end: the last one,
+// looking into a closing BEGIN ... END.
+const Statement* LastStatement(const std::vector<Statement>& statements) {
+  if (statements.empty()) return nullptr;
+  const Statement& last = statements.back();
+  if (const auto* block = std::get_if<BlockStmt>(&last.node))
+    return LastStatement(block->statements);
+  return &last;
+}
+
+}  // namespace
+
+Status CheckFunctionBody(const Batch& body) {
+  if (Status s = CheckStatements(body.statements)) return s;
+  const Statement* last = LastStatement(body.statements);
+  const auto* jump = last ? std::get_if<JumpStmt>(&last->node) : nullptr;
+  if (!jump || jump->kind != JumpKind::kReturn) {
+    SqlError error = Raise(Msg::kFunctionMustEndWithReturn);
+    error.line = last ? last->line : 1;
+    return error;
+  }
+  return std::nullopt;
+}
+
+}  // namespace server
