@@ -13,27 +13,19 @@ namespace server {
 Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
   Database* db = nullptr;
   Table* table = nullptr;
-  if (Status s = ResolveTargetTable(stmt.table, ctx, db, table)) return s;
-  RowSchema schema = TableSchema(*table);
-  if (stmt.where) {
-    if (Status s = BindColumns(*stmt.where, &schema, ctx.collation())) return s;
-    if (HasAggregate(*stmt.where)) return Raise(Msg::kAggregateInWhere);
+  if (Status s =
+          ResolveTargetTable(TargetName(stmt.table, stmt.from, ctx.collation()), ctx, db, table)) {
+    return s;
   }
-  std::vector<StoredRow> candidates;
-  if (Status s = ReadTableRows(*table, stmt.where.get(), "", ctx, candidates)) return s;
+  TargetRows candidates;
+  if (Status s =
+          SelectTargetRows(*table, stmt.table, stmt.from, stmt.where.get(), {}, ctx, candidates))
+    return s;
   // An INSTEAD OF trigger gets the rows, which stay.
   bool instead = HasInsteadOfTrigger(*table, TriggerAction::kDelete, ctx);
   std::vector<Row> removed;
-  for (StoredRow& stored : candidates) {
-    if (removed.size() >= ctx.RowLimit()) break;
-    bool match = true;
-    if (stmt.where) {
-      Row current = stored.row;
-      if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
-      EvalScope scope{ctx, &schema, &current, nullptr};
-      if (Status s = Test(*stmt.where, scope, match)) return s;
-    }
-    if (!match) continue;
+  for (TargetRow& target : candidates.rows) {
+    StoredRow& stored = target.stored;
     if (!instead) {
       if (Status s = ctx.store.Delete(*table, stored.id)) return s;
     }

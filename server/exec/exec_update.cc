@@ -14,10 +14,11 @@ namespace server {
 Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   Database* db = nullptr;
   Table* table = nullptr;
-  if (Status s = ResolveTargetTable(stmt.table, ctx, db, table)) return s;
   const Collation& collation = ctx.collation();
-  RowSchema schema = TableSchema(*table);
+  if (Status s = ResolveTargetTable(TargetName(stmt.table, stmt.from, collation), ctx, db, table))
+    return s;
   std::vector<int> targets;
+  std::vector<const Expr*> values;
   for (const auto& [name, value] : stmt.assignments) {
     int c = table->FindColumn(name, collation);
     if (c < 0) return Raise(Msg::kInvalidColumnName, {name});
@@ -30,35 +31,27 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
     }
     targets.push_back(c);
     if (value->kind != ExprKind::kDefault) {
-      if (Status s = BindColumns(*value, &schema, collation)) return s;
       if (HasAggregate(*value)) return Raise(Msg::kNotSupported, {"An aggregate in SET"});
+      values.push_back(value.get());
     }
-  }
-  if (stmt.where) {
-    if (Status s = BindColumns(*stmt.where, &schema, collation)) return s;
-    if (HasAggregate(*stmt.where)) return Raise(Msg::kAggregateInWhere);
   }
 
   ConstraintChecker checker(*table, *db, ctx, "UPDATE");
   if (Status s = checker.Prepare()) return s;
   int64_t dbts = db->dbts;
   int timestamp = table->TimestampColumn();
-  std::vector<StoredRow> candidates;
-  if (Status s = ReadTableRows(*table, stmt.where.get(), "", ctx, candidates)) return s;
+  TargetRows candidates;
+  if (Status s = SelectTargetRows(*table, stmt.table, stmt.from, stmt.where.get(), values, ctx,
+                                  candidates)) {
+    return s;
+  }
   // Every new row is worked out from the rows as they were before any is
   // stored, then all are stored, then checked.
   std::vector<StoredRow> changed;
   std::vector<Row> old_rows;
-  for (StoredRow& candidate : candidates) {
-    if (old_rows.size() >= ctx.RowLimit()) break;
-    Row current = candidate.row;
-    if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
-    EvalScope scope{ctx, &schema, &current, nullptr};
-    bool match = true;
-    if (stmt.where) {
-      if (Status s = Test(*stmt.where, scope, match)) return s;
-    }
-    if (!match) continue;
+  for (TargetRow& target : candidates.rows) {
+    StoredRow& candidate = target.stored;
+    EvalScope scope{ctx, &candidates.schema, target.seen, nullptr};
     Row row = candidate.row;
     for (size_t k = 0; k < targets.size(); ++k) {
       const Column& column = table->columns[targets[k]];

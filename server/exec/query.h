@@ -30,6 +30,21 @@ bool NamesAnyColumn(const Expr& expr);
 // not there or is there twice.
 int LookupColumn(const Expr& column, const RowSchema& schema, const Collation& collation);
 
+// The table an UPDATE or DELETE with a FROM clause changes, and the name
+// it has there: its rows get a last column, kRowIdColumn, with the place
+// each is stored at.
+struct FromTarget {
+  const Table* table = nullptr;
+  std::string exposed;
+};
+inline constexpr std::string_view kRowIdColumn = "%%rowid";
+
+// Opens FROM items as one relation. `where` narrows what is read unless
+// `read_all`.
+Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
+                ExecContext& ctx, const OuterRow* outer, Relation& out,
+                const FromTarget* target = nullptr);
+
 // Opens the FROM clause of `select` (joins, derived tables, views, system
 // tables) as one relation whose columns carry the names their tables are
 // known by. `outer` is for a subquery's references out.

@@ -213,7 +213,12 @@ Status OpenDerived(const FromItem& item, ExecContext& ctx, Relation& out) {
 
 // Opens one FROM item. `conditions` are WHERE conditions that may narrow
 // it: only given where no row of it can be NULL-extended by an outer join.
-Status OpenItem(const FromItem& item, const SelectStmt& select,
+struct FromScope {
+  const Expr* seek = nullptr;          // the WHERE clause, for index seeks
+  const FromTarget* target = nullptr;  // UPDATE's or DELETE's table
+};
+
+Status OpenItem(const FromItem& item, const FromScope& from,
                 const std::vector<const Expr*>& conditions, ExecContext& ctx, const OuterRow* outer,
                 std::vector<std::string>& exposed, Relation& out) {
   if (item.derived) {
@@ -222,9 +227,7 @@ Status OpenItem(const FromItem& item, const SelectStmt& select,
     return Narrow(conditions, ctx, outer, out);
   }
   if (!item.is_join()) {
-    // GROUP BY ALL groups the rows WHERE removes too: it reads them all.
-    const Expr* seek = select.group_all ? nullptr : select.where.get();
-    if (Status s = OpenRelation(item.table, ctx, out, seek)) return s;
+    if (Status s = OpenRelation(item.table, ctx, out, from.seek)) return s;
     const std::string& name = item.table.alias.empty() ? item.table.name.name : item.table.alias;
     for (const std::string& other : exposed) {
       if (ctx.collation().Equal(other, name))
@@ -236,17 +239,25 @@ Status OpenItem(const FromItem& item, const SelectStmt& select,
       out.owned = *out.rows;
       out.rows = &out.owned;
     }
+    if (from.target && out.table == from.target->table &&
+        ctx.collation().Equal(name, from.target->exposed)) {
+      // The changed table's rows carry where they are stored.
+      out.schema.names.push_back(std::string(kRowIdColumn));
+      out.schema.types.push_back(DefaultType(BaseType::kBigInt));
+      out.schema.sources.push_back(name);
+      for (size_t i = 0; i < out.owned.size(); ++i) out.owned[i].push_back(out.ids[i]);
+    }
     return Narrow(conditions, ctx, outer, out);
   }
   static const std::vector<const Expr*> kNoConditions;
   bool left_kept = item.join != JoinKind::kRight && item.join != JoinKind::kFull;
   bool right_kept = item.join != JoinKind::kLeft && item.join != JoinKind::kFull;
   Relation left, right;
-  if (Status s = OpenItem(*item.left, select, left_kept ? conditions : kNoConditions, ctx, outer,
+  if (Status s = OpenItem(*item.left, from, left_kept ? conditions : kNoConditions, ctx, outer,
                           exposed, left)) {
     return s;
   }
-  if (Status s = OpenItem(*item.right, select, right_kept ? conditions : kNoConditions, ctx, outer,
+  if (Status s = OpenItem(*item.right, from, right_kept ? conditions : kNoConditions, ctx, outer,
                           exposed, right)) {
     return s;
   }
@@ -263,15 +274,16 @@ Status OpenItem(const FromItem& item, const SelectStmt& select,
 
 }  // namespace
 
-Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out) {
+Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
+                ExecContext& ctx, const OuterRow* outer, Relation& out, const FromTarget* target) {
   std::vector<const Expr*> conditions;
-  if (!select.group_all) SplitConjuncts(select.where.get(), conditions);
+  if (!read_all) SplitConjuncts(where, conditions);
+  FromScope from{read_all ? nullptr : where, target};
   std::vector<std::string> exposed;
-  if (Status s = OpenItem(select.from[0], select, conditions, ctx, outer, exposed, out)) return s;
-  for (size_t i = 1; i < select.from.size(); ++i) {
+  if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out)) return s;
+  for (size_t i = 1; i < items.size(); ++i) {
     Relation right;
-    if (Status s = OpenItem(select.from[i], select, conditions, ctx, outer, exposed, right))
-      return s;
+    if (Status s = OpenItem(*items[i], from, conditions, ctx, outer, exposed, right)) return s;
     // A comma is a cross join: the WHERE clause's equalities match it.
     JoinKeys keys;
     FindKeys(conditions, out.schema, right.schema, ctx.collation(), keys);
@@ -281,6 +293,13 @@ Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* oute
     out.rows = &out.owned;
   }
   return std::nullopt;
+}
+
+Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out) {
+  std::vector<const FromItem*> items;
+  for (const FromItem& item : select.from) items.push_back(&item);
+  // GROUP BY ALL groups the rows WHERE removes too: it reads them all.
+  return OpenFrom(items, select.where.get(), select.group_all, ctx, outer, out);
 }
 
 }  // namespace server

@@ -116,7 +116,10 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     bool computed = false;
     for (const Column& column : table.columns) computed = computed || column.is_computed();
     out.owned.reserve(stored.size());
+    out.table = &table;
+    out.ids.reserve(stored.size());
     for (StoredRow& row : stored) {
+      out.ids.push_back(row.id);
       if (computed) {
         if (Status s = ComputeRow(table, out.schema, ctx, row.row)) return s;
       }

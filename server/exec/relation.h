@@ -14,6 +14,9 @@ struct Relation {
   RowSchema schema;
   std::vector<Row> owned;
   const std::vector<Row>* rows = nullptr;  // `owned`, or a table's own rows
+  // A user table's: the table, and where each of its rows is stored.
+  const Table* table = nullptr;
+  std::vector<RowId> ids;
 };
 
 // The result of a query, before it becomes a ResultSet.

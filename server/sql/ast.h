@@ -221,11 +221,13 @@ struct InsertStmt {
 struct UpdateStmt {
   ObjectName table;
   std::vector<std::pair<std::string, ExprPtr>> assignments;
+  std::vector<FromItem> from;  // UPDATE ... FROM: the rows the values come from
   ExprPtr where;
 };
 
 struct DeleteStmt {
   ObjectName table;
+  std::vector<FromItem> from;  // DELETE t FROM ...: the rows that choose t's
   ExprPtr where;
 };
 

@@ -144,13 +144,7 @@ bool Parser::ParseQuerySpecification(SelectStmt& out) {
     }
   } while (AcceptOp(","));
   if (PeekWord("INTO")) return NotSupported("SELECT ... INTO", Peek());
-  if (AcceptWord("FROM")) {
-    do {
-      FromItem item;
-      if (!ParseFromItem(item)) return false;
-      out.from.push_back(std::move(item));
-    } while (AcceptOp(","));
-  }
+  if (AcceptWord("FROM") && !ParseFromList(out.from)) return false;
   if (AcceptWord("WHERE") && !ParseCondition(out.where)) return false;
   if (PeekWord("GROUP")) {
     Next();
@@ -200,6 +194,15 @@ bool Parser::ParseTableSource(FromItem& out) {
   } else if (PeekOp("(") && !ParseTableHints(out.table.hints)) {
     return false;
   }
+  return true;
+}
+
+bool Parser::ParseFromList(std::vector<FromItem>& out) {
+  do {
+    FromItem item;
+    if (!ParseFromItem(item)) return false;
+    out.push_back(std::move(item));
+  } while (AcceptOp(","));
   return true;
 }
 
@@ -300,7 +303,7 @@ bool Parser::ParseUpdate(Statement& out) {
     if (!ParseScalar(value)) return false;
     update.assignments.emplace_back(std::move(column), std::move(value));
   } while (AcceptOp(","));
-  if (PeekWord("FROM")) return NotSupported("UPDATE ... FROM", Peek());
+  if (AcceptWord("FROM") && !ParseFromList(update.from)) return false;
   if (AcceptWord("WHERE") && !ParseCondition(update.where)) return false;
   out.node = std::move(update);
   return true;
@@ -311,7 +314,7 @@ bool Parser::ParseDelete(Statement& out) {
   DeleteStmt del;
   AcceptWord("FROM");
   if (!ParseObjectName(del.table)) return false;
-  if (PeekWord("FROM")) return NotSupported("DELETE ... FROM", Peek());
+  if (AcceptWord("FROM") && !ParseFromList(del.from)) return false;
   if (AcceptWord("WHERE") && !ParseCondition(del.where)) return false;
   out.node = std::move(del);
   return true;

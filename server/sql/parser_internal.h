@@ -127,6 +127,8 @@ class Parser {
   bool ParseSelect(SelectStmt& out);
   // One SELECT ... FROM ... WHERE ... GROUP BY ... HAVING.
   bool ParseQuerySpecification(SelectStmt& out);
+  // FROM's items, separated by commas.
+  bool ParseFromList(std::vector<FromItem>& out);
   // A FROM item and the joins that follow it.
   bool ParseFromItem(FromItem& out);
   // A table or view, a derived table, or a parenthesised join.
