@@ -43,6 +43,7 @@ struct ExecContext {
   std::optional<int64_t> return_status{};  // RETURN's, for the procedure's caller
   int64_t rounds = 0;                      // loop rounds and jumps so far
   int statement_line = 1;                  // line of the statement being run
+  int cursor_scope = 0;                    // the local cursors' scope of the running body
 
   const Collation& collation() const { return server.collation; }
   // The session's current database; null only if it vanished, which the

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <span>
 
+#include "server/exec/cursors.h"
 #include "server/exec/functions.h"
 #include "server/types/collation.h"
 #include "server/types/datetime.h"
@@ -375,6 +376,10 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
       out = BinaryScalar(std::move(bytes));
     } else if (global == "@@TRANCOUNT") {
       out = IntScalar(exec.session.transaction.count);
+    } else if (global == "@@FETCH_STATUS") {
+      out = IntScalar(exec.session.fetch_status);
+    } else if (global == "@@CURSOR_ROWS") {
+      out = IntScalar(CursorRows(exec.session));
     } else if (global == "@@ERROR") {
       out = IntScalar(exec.session.last_error);
     } else if (global == "@@NESTLEVEL") {

@@ -3,6 +3,7 @@
 // once all are stored; a failure is undone with the statement.
 
 #include "server/exec/constraints.h"
+#include "server/exec/cursors.h"
 #include "server/exec/dml_common.h"
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
@@ -33,9 +34,20 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
       if (HasAggregate(*value)) return Raise(Msg::kNotSupported, {"An aggregate in SET"});
     }
   }
-  if (stmt.where) {
-    if (Status s = BindColumns(*stmt.where, &schema, collation)) return s;
-    if (HasAggregate(*stmt.where)) return Raise(Msg::kAggregateInWhere);
+  // WHERE CURRENT OF: the cursor's row, found by its key.
+  ExprPtr current_row;
+  if (stmt.current_of) {
+    std::vector<std::string> assigned;
+    for (const auto& assignment : stmt.assignments) assigned.push_back(assignment.first);
+    if (Status s =
+            CurrentOfCondition(*stmt.current_of, db->name, *table, assigned, ctx, current_row)) {
+      return s;
+    }
+  }
+  const Expr* where = stmt.current_of ? current_row.get() : stmt.where.get();
+  if (where) {
+    if (Status s = BindColumns(*where, &schema, collation)) return s;
+    if (HasAggregate(*where)) return Raise(Msg::kAggregateInWhere);
   }
 
   ConstraintChecker checker(*table, *db, ctx, "UPDATE");
@@ -43,7 +55,7 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   int64_t dbts = db->dbts;
   int timestamp = table->TimestampColumn();
   std::vector<StoredRow> candidates;
-  if (Status s = ReadTableRows(*table, stmt.where.get(), "", ctx, candidates)) return s;
+  if (Status s = ReadTableRows(*table, where, "", ctx, candidates)) return s;
   // Every new row is worked out from the rows as they were before any is
   // stored, then all are stored, then checked.
   std::vector<StoredRow> changed;
@@ -54,8 +66,8 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
     if (Status s = ComputeRow(*table, schema, ctx, current)) return s;
     EvalScope scope{ctx, &schema, &current, nullptr};
     bool match = true;
-    if (stmt.where) {
-      if (Status s = Test(*stmt.where, scope, match)) return s;
+    if (where) {
+      if (Status s = Test(*where, scope, match)) return s;
     }
     if (!match) continue;
     Row row = candidate.row;

@@ -10,18 +10,19 @@
 namespace server {
 
 bool Parser::ParseDeclare(Statement& out) {
-  const Token& declare = Next();
+  Next();
+  if (IsName(Peek()) &&
+      (PeekWord("CURSOR", 1) || PeekWord("INSENSITIVE", 1) || PeekWord("SCROLL", 1))) {
+    return ParseDeclareCursor(out);
+  }
   DeclareStmt declared;
   do {
-    if (Peek().kind != TokenKind::kVariable) {
-      if (IsName(Peek()) && PeekWord("CURSOR", 1)) return NotSupported("Cursors", declare);
-      return Fail();
-    }
+    if (Peek().kind != TokenKind::kVariable) return Fail();
     DeclareStmt::Variable variable;
     variable.name = Next().value;
     AcceptWord("AS");
     if (PeekWord("TABLE")) return NotSupported("Table variables", Peek());
-    if (PeekWord("CURSOR")) return NotSupported("Cursors", Peek());
+    if (PeekWord("CURSOR")) return NotSupported("Cursor variables", Peek());
     if (!ParseDeclaredType(variable.type)) return false;
     declared.variables.push_back(std::move(variable));
   } while (AcceptOp(","));

@@ -123,8 +123,10 @@ bool Parser::ParseSelect(SelectStmt& out) {
     out.from = std::move(from);
   }
   if (AcceptWord("WHERE") && !ParseCondition(out.where)) return false;
-  // FOR after a SELECT is FOR XML or FOR BROWSE.
+  // FOR after a SELECT is FOR XML or FOR BROWSE, or a cursor's FOR UPDATE or
+  // FOR READ ONLY, which ends the query.
   for (std::string_view word : kUnsupportedClauses) {
+    if (word == "FOR" && (PeekWord("UPDATE", 1) || PeekWord("READ", 1))) break;
     if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
   }
   if (AcceptWord("ORDER")) {
@@ -141,6 +143,7 @@ bool Parser::ParseSelect(SelectStmt& out) {
     } while (AcceptOp(","));
   }
   for (std::string_view word : kUnsupportedClauses) {
+    if (word == "FOR" && (PeekWord("UPDATE", 1) || PeekWord("READ", 1))) break;
     if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
   }
   return true;
@@ -198,7 +201,11 @@ bool Parser::ParseUpdate(Statement& out) {
     update.assignments.emplace_back(std::move(column), std::move(value));
   } while (AcceptOp(","));
   if (PeekWord("FROM")) return NotSupported("UPDATE ... FROM", Peek());
-  if (AcceptWord("WHERE") && !ParseCondition(update.where)) return false;
+  if (PeekWord("WHERE") && PeekWord("CURRENT", 1)) {
+    if (!ParseCurrentOf(update.current_of)) return false;
+  } else if (AcceptWord("WHERE") && !ParseCondition(update.where)) {
+    return false;
+  }
   out.node = std::move(update);
   return true;
 }
@@ -209,7 +216,11 @@ bool Parser::ParseDelete(Statement& out) {
   AcceptWord("FROM");
   if (!ParseObjectName(del.table)) return false;
   if (PeekWord("FROM")) return NotSupported("DELETE ... FROM", Peek());
-  if (AcceptWord("WHERE") && !ParseCondition(del.where)) return false;
+  if (PeekWord("WHERE") && PeekWord("CURRENT", 1)) {
+    if (!ParseCurrentOf(del.current_of)) return false;
+  } else if (AcceptWord("WHERE") && !ParseCondition(del.where)) {
+    return false;
+  }
   out.node = std::move(del);
   return true;
 }

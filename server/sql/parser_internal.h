@@ -146,6 +146,13 @@ class Parser {
   bool ParseJump(Statement& out);
   bool ParseWaitfor(Statement& out);
   bool ParseRaiserror(Statement& out);
+  // Cursors (parse_cursor.cc): DECLARE name ... CURSOR, OPEN, CLOSE,
+  // DEALLOCATE, FETCH, and CURRENT OF cursor after WHERE.
+  bool ParseDeclareCursor(Statement& out);
+  bool ParseCursorRef(CursorRef& out);
+  bool ParseCursorAction(Statement& out);
+  bool ParseFetch(Statement& out);
+  bool ParseCurrentOf(std::optional<CursorRef>& out);
   // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN.
   bool ParseTransaction(Statement& out);
   // A name or @variable after TRAN; a written name longer than
