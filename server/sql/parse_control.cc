@@ -22,7 +22,7 @@ bool Parser::ParseDeclare(Statement& out) {
     variable.name = Next().value;
     AcceptWord("AS");
     if (PeekWord("TABLE")) return NotSupported("Table variables", Peek());
-    if (PeekWord("CURSOR")) return NotSupported("Cursor variables", Peek());
+    if (PeekWord("CURSOR")) return NotSupported("A cursor variable", Peek());
     if (!ParseDeclaredType(variable.type)) return false;
     declared.variables.push_back(std::move(variable));
   } while (AcceptOp(","));

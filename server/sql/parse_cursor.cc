@@ -158,7 +158,7 @@ bool Parser::ParseDeclareCursor(Statement& out) {
 }
 
 bool Parser::ParseCursorRef(CursorRef& out) {
-  if (Peek().kind == TokenKind::kVariable) return NotSupported("Cursor variables", Peek());
+  if (Peek().kind == TokenKind::kVariable) return NotSupported("A cursor variable", Peek());
   // GLOBAL is the scope only when a name follows it.
   if (PeekWord("GLOBAL") && (IsName(Peek(1)) || Peek(1).kind == TokenKind::kQuotedIdentifier)) {
     Next();
