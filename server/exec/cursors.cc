@@ -115,10 +115,12 @@ Status CurrentOfCondition(const CursorRef& ref, const std::string& db, const Tab
   if (!cursor) return CursorNotFound(ref);
   if (!cursor->open) return Raise(Msg::kCursorNotOpen);
   const Collation& collation = ctx.collation();
-  if (cursor->DeclaredReadOnly() || cursor->key_columns.empty()) {
-    // A query over one table without a primary key could not find its row
-    // again; SQL Server would have made such a cursor read-only too.
-    return Raise(Msg::kCursorReadOnly);
+  if (cursor->DeclaredReadOnly()) return Raise(Msg::kCursorReadOnly);
+  // Rows are found again by their primary key; SQL Server would also use a
+  // row's place in a heap, which this server does not keep.
+  if (cursor->key_columns.empty()) {
+    return Raise(Msg::kNotSupported,
+                 {"WHERE CURRENT OF a cursor that does not read one table with a primary key"});
   }
   if (!collation.Equal(cursor->key_database, db) || !collation.Equal(cursor->key_table, table.name))
     return Raise(Msg::kCursorTableNotInCursor);

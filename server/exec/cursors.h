@@ -11,11 +11,12 @@
 namespace server {
 
 // A declared cursor. OPEN runs its query and keeps every row it gives, so
-// each kind of cursor reads the rows as they were at OPEN; what differs
-// from SQL Server: a KEYSET or DYNAMIC cursor does not see changes made
-// after OPEN by other statements (only rows it deleted itself), and
-// @@CURSOR_ROWS is never negative-while-populating. No locks are held
-// between fetches, as READ COMMITTED would have it.
+// every kind of cursor reads the rows as they were at OPEN. What differs
+// from SQL Server: a KEYSET or DYNAMIC cursor does not see rows changed or
+// added after OPEN, whether by others or through itself (only the rows it
+// deleted itself go missing), and no cursor is populated asynchronously.
+// The query's variables are read at OPEN, in the scope that opens it. No
+// locks are held between fetches, as READ COMMITTED would have it.
 struct Cursor {
   std::string name;
   int scope = 0;  // 0 for a global cursor, else the local scope that declared it
