@@ -108,6 +108,11 @@ constexpr MessageRow kMessages[] = {
      "through the cursor."},
     {Msg::kCursorForUpdateReadOnly, 16957, 16,
      "FOR UPDATE cannot be specified on a READ ONLY cursor."},
+    {Msg::kCursorNotAllocated, 16950, 16,
+     "The variable '%.*ls' does not currently have a cursor allocated to it."},
+    {Msg::kNotCursorVariable, 16948, 16,
+     "The variable '%.*ls' is not a cursor variable, but it is used in a place where a cursor "
+     "variable is expected."},
     {Msg::kInvalidObjectName, 208, 16, "Invalid object name '%.*ls'."},
     {Msg::kInvalidColumnName, 207, 16, "Invalid column name '%.*ls'."},
     {Msg::kObjectExists, 2714, 16, "There is already an object named '%.*ls' in the database."},

@@ -61,6 +61,8 @@ enum class Msg {
   kCursorColumnNotForUpdate,
   kCursorTableNotInCursor,
   kCursorForUpdateReadOnly,
+  kCursorNotAllocated,
+  kNotCursorVariable,
   // Names.
   kInvalidObjectName,
   kInvalidColumnName,

@@ -9,6 +9,12 @@ CursorKind Cursor::Kind() const {
   return definition.insensitive ? CursorKind::kStatic : CursorKind::kDefault;
 }
 
+bool Cursor::Dynamic() const {
+  CursorKind kind = Kind();
+  return kind == CursorKind::kDefault || kind == CursorKind::kDynamic ||
+         kind == CursorKind::kFastForward;
+}
+
 bool Cursor::Scrollable() const {
   if (definition.scroll) return *definition.scroll;
   // STATIC, KEYSET and DYNAMIC scroll unless FORWARD_ONLY is written.
@@ -43,14 +49,35 @@ Cursor* FindInScope(const std::string& name, int scope, ExecContext& ctx) {
 
 }  // namespace
 
-Cursor* FindCursor(const CursorRef& ref, ExecContext& ctx) {
-  if (!ref.global) {
-    if (Cursor* local = FindInScope(ref.name, ctx.cursor_scope, ctx)) return local;
+Cursor* FindCursorVariable(const std::string& name, ExecContext& ctx) {
+  for (const auto& cursor : ctx.session.cursors) {
+    if (cursor->scope == ctx.cursor_scope && !cursor->variable.empty() &&
+        ctx.collation().Equal(cursor->variable, name)) {
+      return cursor.get();
+    }
   }
-  return FindInScope(ref.name, 0, ctx);
+  return nullptr;
 }
 
-SqlError CursorNotFound(const CursorRef& ref) { return Raise(Msg::kCursorNotFound, {ref.name}); }
+Status NoCursorVariable(const std::string& name, ExecContext& ctx) {
+  for (const auto& [variable, value] : ctx.variables) {
+    if (ctx.collation().Equal(variable, name)) return Raise(Msg::kNotCursorVariable, {name});
+  }
+  return Raise(Msg::kMustDeclareVariable, {name});
+}
+
+Status FindCursor(const CursorRef& ref, ExecContext& ctx, Cursor*& out) {
+  if (ref.variable) {
+    out = FindCursorVariable(ref.name, ctx);
+    if (!out) return NoCursorVariable(ref.name, ctx);
+    if (!out->allocated) return Raise(Msg::kCursorNotAllocated, {ref.name});
+    return std::nullopt;
+  }
+  out = ref.global ? nullptr : FindInScope(ref.name, ctx.cursor_scope, ctx);
+  if (!out) out = FindInScope(ref.name, 0, ctx);
+  if (!out) return Raise(Msg::kCursorNotFound, {ref.name});
+  return std::nullopt;
+}
 
 void Cursor::Close() {
   open = false;
@@ -67,24 +94,22 @@ void CloseAllCursors(Session& session) {
 int64_t CursorRows(const Session& session) {
   for (const auto& cursor : session.cursors) {
     if (cursor.get() != session.last_opened || !cursor->open) continue;
-    CursorKind kind = cursor->Kind();
-    if (kind == CursorKind::kDefault || kind == CursorKind::kDynamic ||
-        kind == CursorKind::kFastForward) {
-      return -1;
-    }
-    return static_cast<int64_t>(cursor->rows.size());
+    return cursor->Dynamic() ? -1 : static_cast<int64_t>(cursor->rows.size());
   }
   return 0;
 }
 
-int CursorStatus(bool global, const std::string& name, ExecContext& ctx) {
-  Cursor* cursor = FindInScope(name, global ? 0 : ctx.cursor_scope, ctx);
+int CursorStatus(std::string_view kind, const std::string& name, ExecContext& ctx) {
+  Cursor* cursor = nullptr;
+  if (EqualNoCase(kind, "variable")) {
+    cursor = FindCursorVariable(name, ctx);
+    if (cursor && !cursor->allocated) return -2;
+  } else {
+    cursor = FindInScope(name, EqualNoCase(kind, "global") ? 0 : ctx.cursor_scope, ctx);
+  }
   if (!cursor) return -3;
   if (!cursor->open) return -1;
-  CursorKind kind = cursor->Kind();
-  bool dynamic = kind == CursorKind::kDefault || kind == CursorKind::kDynamic ||
-                 kind == CursorKind::kFastForward;
-  return dynamic || !cursor->rows.empty() ? 1 : 0;
+  return cursor->Dynamic() || !cursor->rows.empty() ? 1 : 0;
 }
 
 namespace {
@@ -111,8 +136,8 @@ ExprPtr KeyTest(const std::string& column, const DataType& type, const Value& va
 Status CurrentOfCondition(const CursorRef& ref, const std::string& db, const Table& table,
                           const std::vector<std::string>& assigned, ExecContext& ctx,
                           ExprPtr& out) {
-  Cursor* cursor = FindCursor(ref, ctx);
-  if (!cursor) return CursorNotFound(ref);
+  Cursor* cursor = nullptr;
+  if (Status s = FindCursor(ref, ctx, cursor)) return s;
   if (!cursor->open) return Raise(Msg::kCursorNotOpen);
   const Collation& collation = ctx.collation();
   if (cursor->DeclaredReadOnly()) return Raise(Msg::kCursorReadOnly);
@@ -154,8 +179,9 @@ Status CurrentOfCondition(const CursorRef& ref, const std::string& db, const Tab
 }
 
 void MarkCurrentRowDeleted(const CursorRef& ref, ExecContext& ctx) {
-  Cursor* cursor = FindCursor(ref, ctx);
-  if (cursor && cursor->OnRow()) cursor->deleted[cursor->position - 1] = true;
+  Cursor* cursor = nullptr;
+  if (!FindCursor(ref, ctx, cursor) && cursor->OnRow())
+    cursor->deleted[cursor->position - 1] = true;
 }
 
 }  // namespace server

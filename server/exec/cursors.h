@@ -18,8 +18,10 @@ namespace server {
 // The query's variables are read at OPEN, in the scope that opens it. No
 // locks are held between fetches, as READ COMMITTED would have it.
 struct Cursor {
-  std::string name;
-  int scope = 0;  // 0 for a global cursor, else the local scope that declared it
+  std::string name;       // empty for a cursor variable's
+  std::string variable;   // the cursor variable (with @) that holds it, if any
+  bool allocated = true;  // false while its variable holds no cursor
+  int scope = 0;          // 0 for a global cursor, else the local scope that declared it
   DeclareCursorStmt definition;
   bool open = false;
   std::vector<std::string> columns;
@@ -37,6 +39,9 @@ struct Cursor {
   int64_t position = 0;
 
   CursorKind Kind() const;
+  // A dynamic cursor, which SQL Server's are unless declared otherwise: it
+  // has no row count, and passes over rows that are gone.
+  bool Dynamic() const;
   bool Scrollable() const;
   // READ_ONLY, STATIC, FAST_FORWARD, INSENSITIVE or FOR READ ONLY.
   bool DeclaredReadOnly() const;
@@ -59,10 +64,15 @@ class LocalCursorScope {
 };
 
 // The cursor `ref` names: a local one of the running scope before a global
-// one, unless it says GLOBAL. Null when there is none.
-Cursor* FindCursor(const CursorRef& ref, ExecContext& ctx);
-// 16916 naming the cursor.
-SqlError CursorNotFound(const CursorRef& ref);
+// one, unless it says GLOBAL (16916 when there is none); or the one a
+// cursor variable holds (137 for no such variable, 16950 when it holds
+// none).
+Status FindCursor(const CursorRef& ref, ExecContext& ctx, Cursor*& out);
+// The running scope's cursor variable `name`, allocated or not; null when
+// none is declared.
+Cursor* FindCursorVariable(const std::string& name, ExecContext& ctx);
+// 16948 when `name` is a variable of another type, else 137.
+Status NoCursorVariable(const std::string& name, ExecContext& ctx);
 
 // Closes every open cursor of the session, as a COMMIT does under SET
 // CURSOR_CLOSE_ON_COMMIT ON.
@@ -72,9 +82,10 @@ void CloseAllCursors(Session& session);
 // 0 once it is closed.
 int64_t CursorRows(const Session& session);
 
-// CURSOR_STATUS(kind, name) for kind 'local' or 'global': 1 open with rows
-// (or dynamic), 0 open without, -1 closed, -3 no such cursor.
-int CursorStatus(bool global, const std::string& name, ExecContext& ctx);
+// CURSOR_STATUS(kind, name) for kind 'local', 'global' or 'variable': 1
+// open with rows (or dynamic), 0 open without, -1 closed, -2 a variable
+// holding no cursor, -3 no such cursor or variable.
+int CursorStatus(std::string_view kind, const std::string& name, ExecContext& ctx);
 
 // For UPDATE or DELETE ... WHERE CURRENT OF on `table` of `db`: the
 // condition that finds the row the cursor is on, by its primary key.

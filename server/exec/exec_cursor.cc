@@ -188,9 +188,23 @@ Status ExecuteDeclareCursor(const DeclareCursorStmt& stmt, ExecContext& ctx) {
   return std::nullopt;
 }
 
+Status ExecuteSetCursor(const SetCursorStmt& stmt, ExecContext& ctx) {
+  Cursor* cursor = FindCursorVariable(stmt.variable, ctx);
+  if (!cursor) return NoCursorVariable(stmt.variable, ctx);
+  Cursor made;
+  made.definition = stmt.definition;
+  if (stmt.definition.for_update && made.DeclaredReadOnly())
+    return Raise(Msg::kCursorForUpdateReadOnly);
+  // The cursor it held before, having no other variable, goes.
+  cursor->Close();
+  cursor->definition = stmt.definition;
+  cursor->allocated = true;
+  return std::nullopt;
+}
+
 Status ExecuteCursor(const CursorStmt& stmt, ExecContext& ctx) {
-  Cursor* cursor = FindCursor(stmt.cursor, ctx);
-  if (!cursor) return CursorNotFound(stmt.cursor);
+  Cursor* cursor = nullptr;
+  if (Status s = FindCursor(stmt.cursor, ctx, cursor)) return s;
   switch (stmt.action) {
     case CursorAction::kOpen:
       return OpenCursor(*cursor, ctx);
@@ -199,6 +213,12 @@ Status ExecuteCursor(const CursorStmt& stmt, ExecContext& ctx) {
       cursor->Close();
       return std::nullopt;
     case CursorAction::kDeallocate:
+      // A cursor variable stays declared, holding no cursor.
+      if (!cursor->variable.empty()) {
+        cursor->Close();
+        cursor->allocated = false;
+        return std::nullopt;
+      }
       std::erase_if(ctx.session.cursors, [cursor](const auto& c) { return c.get() == cursor; });
       return std::nullopt;
   }
@@ -206,8 +226,8 @@ Status ExecuteCursor(const CursorStmt& stmt, ExecContext& ctx) {
 }
 
 Status ExecuteFetch(const FetchStmt& stmt, ExecContext& ctx) {
-  Cursor* cursor = FindCursor(stmt.cursor, ctx);
-  if (!cursor) return CursorNotFound(stmt.cursor);
+  Cursor* cursor = nullptr;
+  if (Status s = FindCursor(stmt.cursor, ctx, cursor)) return s;
   if (!cursor->open) return Raise(Msg::kCursorNotOpen);
   if (stmt.kind == FetchKind::kAbsolute && cursor->Kind() == CursorKind::kDynamic)
     return Raise(Msg::kCursorFetchDynamic, {"Absolute"});
@@ -223,8 +243,7 @@ Status ExecuteFetch(const FetchStmt& stmt, ExecContext& ctx) {
   int64_t to = Move(stmt.kind, offset, cursor->position, count);
   // A dynamic cursor no longer has the rows it deleted: it goes on past
   // them. A keyset cursor still has their place, and reports them missing.
-  bool dynamic = cursor->Kind() == CursorKind::kDynamic || cursor->Kind() == CursorKind::kDefault ||
-                 cursor->Kind() == CursorKind::kFastForward;
+  bool dynamic = cursor->Dynamic();
   int64_t step =
       stmt.kind == FetchKind::kPrior || stmt.kind == FetchKind::kLast || (stmt.offset && offset < 0)
           ? -1

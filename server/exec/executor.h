@@ -37,6 +37,7 @@ Status ExecuteJump(const JumpStmt& stmt, ExecContext& ctx);
 Status ExecuteWaitfor(const WaitforStmt& stmt, ExecContext& ctx);
 Status ExecuteRaiserror(const RaiserrorStmt& stmt, ExecContext& ctx);
 Status ExecuteDeclareCursor(const DeclareCursorStmt& stmt, ExecContext& ctx);
+Status ExecuteSetCursor(const SetCursorStmt& stmt, ExecContext& ctx);
 Status ExecuteCursor(const CursorStmt& stmt, ExecContext& ctx);
 Status ExecuteFetch(const FetchStmt& stmt, ExecContext& ctx);
 

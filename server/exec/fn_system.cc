@@ -107,21 +107,18 @@ Status IsDate(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   return std::nullopt;
 }
 
-// CURSOR_STATUS('local' | 'global' | 'variable', name). There are no cursor
-// variables, so no variable names one.
+// CURSOR_STATUS('local' | 'global' | 'variable', name).
 Status CursorStatusFunction(const FunctionArgs& args, const EvalScope& scope, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kSmallInt), std::monostate{}};
   if (AnyNull(args)) return std::nullopt;
   std::string kind, name;
   if (Status s = TextArgument(args[0], 1, "cursor_status", kind)) return s;
   if (Status s = TextArgument(args[1], 2, "cursor_status", name)) return s;
-  if (EqualNoCase(kind, "variable")) {
-    out.value = int64_t{-3};
-  } else if (EqualNoCase(kind, "local") || EqualNoCase(kind, "global")) {
-    out.value = int64_t{CursorStatus(EqualNoCase(kind, "global"), name, scope.exec)};
-  } else {
+  if (!EqualNoCase(kind, "variable") && !EqualNoCase(kind, "local") &&
+      !EqualNoCase(kind, "global")) {
     return Raise(Msg::kInvalidParameter, {"1", "cursor_status"});
   }
+  out.value = int64_t{CursorStatus(kind, name, scope.exec)};
   return std::nullopt;
 }
 

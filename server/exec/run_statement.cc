@@ -156,6 +156,7 @@ Status RunInScope(const Statement& statement, ExecContext& ctx) {
           if constexpr (std::is_same_v<T, RaiserrorStmt>) return ExecuteRaiserror(node, ctx);
           if constexpr (std::is_same_v<T, DeclareCursorStmt>)
             return ExecuteDeclareCursor(node, ctx);
+          if constexpr (std::is_same_v<T, SetCursorStmt>) return ExecuteSetCursor(node, ctx);
           if constexpr (std::is_same_v<T, CursorStmt>) return ExecuteCursor(node, ctx);
           if constexpr (std::is_same_v<T, FetchStmt>) return ExecuteFetch(node, ctx);
         },

@@ -181,8 +181,9 @@ struct InsertStmt {
 // A cursor as OPEN, FETCH, CLOSE, DEALLOCATE and WHERE CURRENT OF name it:
 // a local one before a global one of the same name, unless GLOBAL is written.
 struct CursorRef {
-  std::string name;
+  std::string name;  // with @ for a cursor variable
   bool global = false;
+  bool variable = false;
 };
 
 struct UpdateStmt {
@@ -300,6 +301,7 @@ struct DeclareStmt {
   struct Variable {
     std::string name;  // with @
     DeclaredType type;
+    bool cursor = false;  // DECLARE @c CURSOR: no type
   };
   std::vector<Variable> variables;
 };
@@ -370,6 +372,13 @@ struct DeclareCursorStmt {
   bool keyable = false;
 };
 
+// SET @c = CURSOR [options] FOR select ...: a cursor known only through
+// the variable (its definition's name is empty).
+struct SetCursorStmt {
+  std::string variable;
+  DeclareCursorStmt definition;
+};
+
 enum class CursorAction { kOpen, kClose, kDeallocate };
 
 struct CursorStmt {
@@ -392,7 +401,7 @@ using StatementNode =
                  SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt, GrantStmt,
                  CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt, TransactionStmt, IfStmt,
                  DeclareStmt, SetVariableStmt, BlockStmt, WhileStmt, JumpStmt, WaitforStmt,
-                 RaiserrorStmt, DeclareCursorStmt, CursorStmt, FetchStmt>;
+                 RaiserrorStmt, DeclareCursorStmt, SetCursorStmt, CursorStmt, FetchStmt>;
 
 struct Statement {
   int line = 1;

@@ -22,8 +22,11 @@ bool Parser::ParseDeclare(Statement& out) {
     variable.name = Next().value;
     AcceptWord("AS");
     if (PeekWord("TABLE")) return NotSupported("Table variables", Peek());
-    if (PeekWord("CURSOR")) return NotSupported("A cursor variable", Peek());
-    if (!ParseDeclaredType(variable.type)) return false;
+    if (AcceptWord("CURSOR")) {
+      variable.cursor = true;
+    } else if (!ParseDeclaredType(variable.type)) {
+      return false;
+    }
     declared.variables.push_back(std::move(variable));
   } while (AcceptOp(","));
   out.node = std::move(declared);
@@ -34,6 +37,14 @@ bool Parser::ParseSetVariable(Statement& out) {
   SetVariableStmt set;
   set.name = Next().value;
   if (!ExpectOp("=")) return false;
+  if (PeekWord("CURSOR")) {
+    Next();
+    SetCursorStmt cursor;
+    cursor.variable = std::move(set.name);
+    if (!ParseCursorDefinition(cursor.definition, false, false)) return false;
+    out.node = std::move(cursor);
+    return true;
+  }
   if (!ParseScalar(set.value)) return false;
   out.node = std::move(set);
   return true;

@@ -64,11 +64,6 @@ void ApplyOption(std::string_view word, DeclareCursorStmt& cursor) {
 bool Parser::ParseDeclareCursor(Statement& out) {
   DeclareCursorStmt cursor;
   cursor.name = Next().value;
-  auto conflict = [&](std::string_view first, std::string_view second, const Token& at) {
-    SqlError error = Raise(Msg::kCursorOptionsConflict, {first, second});
-    error.line = at.line;
-    return FailWith(std::move(error));
-  };
   // The SQL-92 form puts its words before CURSOR.
   bool sql92 = false;
   if (AcceptWord("INSENSITIVE")) cursor.insensitive = sql92 = true;
@@ -77,13 +72,24 @@ bool Parser::ParseDeclareCursor(Statement& out) {
     sql92 = true;
   }
   if (!ExpectWord("CURSOR")) return false;
+  if (!ParseCursorDefinition(cursor, sql92, true)) return false;
+  out.node = std::move(cursor);
+  return true;
+}
+
+bool Parser::ParseCursorDefinition(DeclareCursorStmt& cursor, bool sql92, bool scoped) {
+  auto conflict = [&](std::string_view first, std::string_view second, const Token& at) {
+    SqlError error = Raise(Msg::kCursorOptionsConflict, {first, second});
+    error.line = at.line;
+    return FailWith(std::move(error));
+  };
   std::vector<std::pair<std::string, OptionGroup>> written;
   while (!PeekWord("FOR")) {
     const CursorOption* option = nullptr;
     for (const CursorOption& candidate : kCursorOptions) {
       if (PeekWord(candidate.word)) option = &candidate;
     }
-    if (!option) return Fail();
+    if (!option || (!scoped && option->group == OptionGroup::kScope)) return Fail();
     const Token& at = Next();
     if (sql92) {
       SqlError error = Raise(Msg::kCursorSyntaxMixed);
@@ -153,12 +159,15 @@ bool Parser::ParseDeclareCursor(Statement& out) {
       return Fail();
     }
   }
-  out.node = std::move(cursor);
   return true;
 }
 
 bool Parser::ParseCursorRef(CursorRef& out) {
-  if (Peek().kind == TokenKind::kVariable) return NotSupported("A cursor variable", Peek());
+  if (Peek().kind == TokenKind::kVariable) {
+    out.variable = true;
+    out.name = Next().value;
+    return true;
+  }
   // GLOBAL is the scope only when a name follows it.
   if (PeekWord("GLOBAL") && (IsName(Peek(1)) || Peek(1).kind == TokenKind::kQuotedIdentifier)) {
     Next();

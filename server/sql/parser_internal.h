@@ -149,6 +149,10 @@ class Parser {
   // Cursors (parse_cursor.cc): DECLARE name ... CURSOR, OPEN, CLOSE,
   // DEALLOCATE, FETCH, and CURRENT OF cursor after WHERE.
   bool ParseDeclareCursor(Statement& out);
+  // What follows CURSOR: options, FOR and the query, FOR UPDATE or READ
+  // ONLY. `sql92`: options came before CURSOR and none may follow;
+  // `scoped`: LOCAL and GLOBAL may be given (not for a cursor variable).
+  bool ParseCursorDefinition(DeclareCursorStmt& cursor, bool sql92, bool scoped);
   bool ParseCursorRef(CursorRef& out);
   bool ParseCursorAction(Statement& out);
   bool ParseFetch(Statement& out);
