@@ -1,7 +1,6 @@
 // DECLARE ... CURSOR, OPEN, FETCH, CLOSE and DEALLOCATE.
 
 #include <algorithm>
-#include <cctype>
 
 #include "server/exec/cursors.h"
 #include "server/exec/eval.h"
@@ -28,12 +27,16 @@ void ChooseKey(const SelectStmt& select, Cursor& cursor, ExecContext& ctx) {
   const Table& table = *object->table;
   const Index* key = table.PrimaryKey();
   if (!key) return;
+  std::vector<std::string> columns;
+  std::vector<DataType> types;
   for (const std::string& column : key->columns) {
     int c = table.FindColumn(column, ctx.collation());
     if (c < 0) return;
-    cursor.key_columns.push_back(table.columns[c].name);
-    cursor.key_types.push_back(table.columns[c].type);
+    columns.push_back(table.columns[c].name);
+    types.push_back(table.columns[c].type);
   }
+  cursor.key_columns = std::move(columns);
+  cursor.key_types = std::move(types);
   cursor.key_database = db->name;
   cursor.key_table = table.name;
 }

@@ -125,6 +125,9 @@ bool Parser::ParseCursorDefinition(DeclareCursorStmt& cursor, bool sql92, bool s
   cursor.keyable = true;
   for (size_t i = first; i <= last; ++i) {
     const Token& t = tokens_[i];
+    // FROM (a derived table) reads no table of its own.
+    if (in_from && depth == 0 && IsOp(t, "(") && IsWord(tokens_[i - 1], "FROM"))
+      cursor.keyable = false;
     if (IsOp(t, "(")) ++depth;
     if (IsOp(t, ")")) --depth;
     if (depth > 0) continue;
@@ -137,7 +140,7 @@ bool Parser::ParseCursorDefinition(DeclareCursorStmt& cursor, bool sql92, bool s
       continue;
     }
     if (IsWord(t, "WHERE") || IsWord(t, "ORDER")) in_from = false;
-    if (in_from && (IsOp(t, ",") || IsOp(t, "(") || IsWord(t, "JOIN") || IsWord(t, "APPLY"))) {
+    if (in_from && (IsOp(t, ",") || IsWord(t, "JOIN") || IsWord(t, "APPLY"))) {
       cursor.keyable = false;
     }
   }
