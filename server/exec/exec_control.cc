@@ -146,6 +146,9 @@ Status AssignVariable(const std::string& name, const Scalar& value, ExecContext&
 }
 
 Status ExecuteSetVariable(const SetVariableStmt& stmt, ExecContext& ctx) {
+  // Only SET @c = CURSOR ... FOR gives a cursor variable its cursor.
+  if (FindCursorVariable(stmt.name, ctx))
+    return Raise(Msg::kNotSupported, {"Setting a cursor variable to another cursor"});
   if (!FindVariable(ctx, stmt.name)) return Raise(Msg::kMustDeclareVariable, {stmt.name});
   Scalar value;
   if (Status s = EvaluateValue(*stmt.value, ctx, value)) return s;
