@@ -82,6 +82,37 @@ constexpr MessageRow kMessages[] = {
      "specification."},
     // RAISERROR's own text, severity and state replace these.
     {Msg::kRaiserrorMessage, 50000, 16, "%s"},
+    {Msg::kCursorOptionsConflict, 1048, 15, "Conflicting cursor options %ls and %ls."},
+    {Msg::kCursorSyntaxMixed, 1049, 15,
+     "Mixing old and new syntax to specify cursor options is not allowed."},
+    {Msg::kCursorAlreadyOpen, 16905, 16, "The cursor is already open."},
+    {Msg::kCursorFetchForwardOnly, 16911, 16,
+     "%hs: The fetch type %hs cannot be used with forward only cursors."},
+    {Msg::kCursorExists, 16915, 16, "A cursor with the name '%.*ls' already exists."},
+    {Msg::kCursorNotFound, 16916, 16, "A cursor with the name '%.*ls' does not exist."},
+    {Msg::kCursorNotOpen, 16917, 16, "Cursor is not open."},
+    {Msg::kCursorFetchConversion, 16922, 16,
+     "Cursor Fetch: Implicit conversion from data type %s to %s is not allowed."},
+    {Msg::kCursorFetchIntoCount, 16924, 16,
+     "Cursorfetch: The number of variables declared in the INTO list must match that of "
+     "selected columns."},
+    {Msg::kCursorFetchDynamic, 16925, 16,
+     "The fetch type %hs cannot be used with dynamic cursors."},
+    {Msg::kCursorReadOnly, 16929, 16, "The cursor is READ ONLY."},
+    {Msg::kCursorNoCurrentRow, 16930, 16, "The requested row is not in the fetch buffer."},
+    {Msg::kCursorColumnNotForUpdate, 16932, 16,
+     "The cursor has a FOR UPDATE list and the requested column to be updated is not in this "
+     "list."},
+    {Msg::kCursorTableNotInCursor, 16933, 16,
+     "The cursor does not include the table being modified or the table is not updatable "
+     "through the cursor."},
+    {Msg::kCursorForUpdateReadOnly, 16957, 16,
+     "FOR UPDATE cannot be specified on a READ ONLY cursor."},
+    {Msg::kCursorNotAllocated, 16950, 16,
+     "The variable '%.*ls' does not currently have a cursor allocated to it."},
+    {Msg::kNotCursorVariable, 16948, 16,
+     "The variable '%.*ls' is not a cursor variable, but it is used in a place where a cursor "
+     "variable is expected."},
     {Msg::kInvalidObjectName, 208, 16, "Invalid object name '%.*ls'."},
     {Msg::kInvalidColumnName, 207, 16, "Invalid column name '%.*ls'."},
     {Msg::kObjectExists, 2714, 16, "There is already an object named '%.*ls' in the database."},
@@ -484,7 +515,7 @@ const MessageRow& RowOf(Msg msg) { return kMessages[static_cast<size_t>(msg)]; }
 
 // The placeholder forms the templates use, longest first so "%.*ls" is not
 // read as "%.".
-constexpr std::string_view kPlaceholders[] = {"%.*ls", "%S_MSG", "%S_KEY", "%ls",
+constexpr std::string_view kPlaceholders[] = {"%.*ls", "%S_MSG", "%S_KEY", "%ls", "%hs",
                                               "%ld",   "%d",     "%s",     "%f"};
 
 }  // namespace

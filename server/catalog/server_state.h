@@ -53,6 +53,8 @@ struct TransactionState {
 
 // One connection: its login, current database and the name it reached the
 // server by.
+struct Cursor;
+
 struct Session {
   int id = 0;
   std::string login;
@@ -65,6 +67,12 @@ struct Session {
   uint64_t rand_state = 0;          // RAND's sequence, once seeded
   bool rand_seeded = false;
   TransactionState transaction;
+  // The session's cursors: its global ones, and the local ones of the
+  // batches and procedures running now, each marked with its scope.
+  std::vector<std::shared_ptr<Cursor>> cursors;
+  int cursor_scopes = 0;                // local scopes handed out so far
+  int fetch_status = -1;                // @@FETCH_STATUS
+  const Cursor* last_opened = nullptr;  // for @@CURSOR_ROWS; compared, never followed
 };
 
 // A fresh server's state: master, tempdb, model and msdb.

@@ -63,6 +63,7 @@ struct ExecContext {
   int64_t transactions_ended = 0;
   // Where a scalar function's RETURN puts its value, while one runs.
   std::optional<Scalar>* function_result = nullptr;
+  int cursor_scope = 0;  // the local cursors' scope of the running body
 
   const Collation& collation() const { return server.collation; }
   // The session's current database; null only if it vanished, which the

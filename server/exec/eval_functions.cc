@@ -5,6 +5,7 @@
 #include <span>
 #include <unordered_set>
 
+#include "server/exec/cursors.h"
 #include "server/exec/functions.h"
 #include "server/exec/query.h"
 #include "server/exec/user_functions.h"
@@ -393,6 +394,10 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
       out = BinaryScalar(std::move(bytes));
     } else if (global == "@@TRANCOUNT") {
       out = IntScalar(exec.session.transaction.count);
+    } else if (global == "@@FETCH_STATUS") {
+      out = IntScalar(exec.session.fetch_status);
+    } else if (global == "@@CURSOR_ROWS") {
+      out = IntScalar(CursorRows(exec.session));
     } else if (global == "@@ERROR") {
       out = IntScalar(exec.session.last_error);
     } else if (global == "@@NESTLEVEL") {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "server/exec/cursors.h"
 #include "server/exec/eval.h"
 #include "server/exec/executor.h"
 #include "server/exec/type_resolution.h"
@@ -113,6 +114,16 @@ int64_t IntegerOr(const Scalar& value, int64_t fallback) {
 
 Status ExecuteDeclare(const DeclareStmt& stmt, ExecContext& ctx) {
   for (const DeclareStmt::Variable& variable : stmt.variables) {
+    if (variable.cursor) {
+      // Run again in a loop it keeps the cursor it holds.
+      if (FindCursorVariable(variable.name, ctx)) continue;
+      auto cursor = std::make_shared<Cursor>();
+      cursor->variable = variable.name;
+      cursor->allocated = false;
+      cursor->scope = ctx.cursor_scope;
+      ctx.session.cursors.push_back(std::move(cursor));
+      continue;
+    }
     // A DECLARE run again in a loop keeps the value.
     if (FindVariable(ctx, variable.name)) continue;
     ResolvedType resolved;
@@ -135,6 +146,9 @@ Status AssignVariable(const std::string& name, const Scalar& value, ExecContext&
 }
 
 Status ExecuteSetVariable(const SetVariableStmt& stmt, ExecContext& ctx) {
+  // Only SET @c = CURSOR ... FOR gives a cursor variable its cursor.
+  if (FindCursorVariable(stmt.name, ctx))
+    return Raise(Msg::kNotSupported, {"Setting a cursor variable to another cursor"});
   if (!FindVariable(ctx, stmt.name)) return Raise(Msg::kMustDeclareVariable, {stmt.name});
   Scalar value;
   if (Status s = EvaluateValue(*stmt.value, ctx, value)) return s;

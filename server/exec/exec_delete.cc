@@ -2,6 +2,7 @@
 // a deleted key.
 
 #include "server/exec/constraints.h"
+#include "server/exec/cursors.h"
 #include "server/exec/dml_common.h"
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
@@ -17,9 +18,15 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
           ResolveTargetTable(TargetName(stmt.table, stmt.from, ctx.collation()), ctx, db, table)) {
     return s;
   }
+  // WHERE CURRENT OF: the cursor's row, found by its key.
+  ExprPtr current_row;
+  if (stmt.current_of) {
+    if (Status s = CurrentOfCondition(*stmt.current_of, db->name, *table, {}, ctx, current_row))
+      return s;
+  }
+  const Expr* where = stmt.current_of ? current_row.get() : stmt.where.get();
   TargetRows candidates;
-  if (Status s =
-          SelectTargetRows(*table, stmt.table, stmt.from, stmt.where.get(), {}, ctx, candidates))
+  if (Status s = SelectTargetRows(*table, stmt.table, stmt.from, where, {}, ctx, candidates))
     return s;
   // An INSTEAD OF trigger gets the rows, which stay.
   bool instead = HasInsteadOfTrigger(*table, TriggerAction::kDelete, ctx);
@@ -40,6 +47,7 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
     if (Status s = checker.CheckReferencedKeys(event.deleted)) return s;
     if (Status s = FireAfterTriggers(*db, *table, event, ctx)) return s;
   }
+  if (stmt.current_of && count > 0) MarkCurrentRowDeleted(*stmt.current_of, ctx);
   ctx.CountRows(count);
   return std::nullopt;
 }

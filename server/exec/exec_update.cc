@@ -3,6 +3,7 @@
 // once all are stored; a failure is undone with the statement.
 
 #include "server/exec/constraints.h"
+#include "server/exec/cursors.h"
 #include "server/exec/dml_common.h"
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
@@ -36,13 +37,24 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
     }
   }
 
+  // WHERE CURRENT OF: the cursor's row, found by its key.
+  ExprPtr current_row;
+  if (stmt.current_of) {
+    std::vector<std::string> assigned;
+    for (const auto& assignment : stmt.assignments) assigned.push_back(assignment.first);
+    if (Status s =
+            CurrentOfCondition(*stmt.current_of, db->name, *table, assigned, ctx, current_row)) {
+      return s;
+    }
+  }
+  const Expr* where = stmt.current_of ? current_row.get() : stmt.where.get();
+
   ConstraintChecker checker(*table, *db, ctx, "UPDATE");
   if (Status s = checker.Prepare()) return s;
   int64_t dbts = db->dbts;
   int timestamp = table->TimestampColumn();
   TargetRows candidates;
-  if (Status s = SelectTargetRows(*table, stmt.table, stmt.from, stmt.where.get(), values, ctx,
-                                  candidates)) {
+  if (Status s = SelectTargetRows(*table, stmt.table, stmt.from, where, values, ctx, candidates)) {
     return s;
   }
   // Every new row is worked out from the rows as they were before any is

@@ -36,6 +36,10 @@ Status ExecuteWhile(const WhileStmt& stmt, ExecContext& ctx);
 Status ExecuteJump(const JumpStmt& stmt, ExecContext& ctx);
 Status ExecuteWaitfor(const WaitforStmt& stmt, ExecContext& ctx);
 Status ExecuteRaiserror(const RaiserrorStmt& stmt, ExecContext& ctx);
+Status ExecuteDeclareCursor(const DeclareCursorStmt& stmt, ExecContext& ctx);
+Status ExecuteSetCursor(const SetCursorStmt& stmt, ExecContext& ctx);
+Status ExecuteCursor(const CursorStmt& stmt, ExecContext& ctx);
+Status ExecuteFetch(const FetchStmt& stmt, ExecContext& ctx);
 
 // Sets variable `name` (error 137 when it is not declared), converting
 // `value` to its type.

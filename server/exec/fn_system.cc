@@ -1,5 +1,7 @@
-// ISNUMERIC and ISDATE: whether a value would convert, without failing.
+// ISNUMERIC and ISDATE: whether a value would convert, without failing;
+// CURSOR_STATUS.
 
+#include "server/exec/cursors.h"
 #include "server/exec/functions.h"
 #include "server/types/datetime.h"
 
@@ -105,7 +107,23 @@ Status IsDate(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   return std::nullopt;
 }
 
+// CURSOR_STATUS('local' | 'global' | 'variable', name).
+Status CursorStatusFunction(const FunctionArgs& args, const EvalScope& scope, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kSmallInt), std::monostate{}};
+  if (AnyNull(args)) return std::nullopt;
+  std::string kind, name;
+  if (Status s = TextArgument(args[0], 1, "cursor_status", kind)) return s;
+  if (Status s = TextArgument(args[1], 2, "cursor_status", name)) return s;
+  if (!EqualNoCase(kind, "variable") && !EqualNoCase(kind, "local") &&
+      !EqualNoCase(kind, "global")) {
+    return Raise(Msg::kInvalidParameter, {"1", "cursor_status"});
+  }
+  out.value = int64_t{CursorStatus(kind, name, scope.exec)};
+  return std::nullopt;
+}
+
 constexpr FunctionRow kSystemFunctions[] = {
+    {"CURSOR_STATUS", 2, 2, CursorStatusFunction},
     {"ISNUMERIC", 1, 1, IsNumeric},
     {"ISDATE", 1, 1, IsDate},
 };

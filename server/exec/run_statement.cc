@@ -1,3 +1,4 @@
+#include "server/exec/cursors.h"
 #include "server/exec/executor.h"
 #include "server/exec/locking.h"
 #include "server/exec/transactions.h"
@@ -59,6 +60,8 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
       parse_only[i] = parsing_only;
     }
   }
+  // LOCAL cursors end with the batch or procedure that declared them.
+  LocalCursorScope cursors(ctx);
   Status s = RunStatementList(batch.statements, ctx, &parse_only);
   // A transaction ended in a trigger ends the batch; SQL Server 2000 says
   // nothing of it (later versions send 3609).
@@ -156,6 +159,11 @@ Status RunInScope(const Statement& statement, ExecContext& ctx) {
           if constexpr (std::is_same_v<T, JumpStmt>) return ExecuteJump(node, ctx);
           if constexpr (std::is_same_v<T, WaitforStmt>) return ExecuteWaitfor(node, ctx);
           if constexpr (std::is_same_v<T, RaiserrorStmt>) return ExecuteRaiserror(node, ctx);
+          if constexpr (std::is_same_v<T, DeclareCursorStmt>)
+            return ExecuteDeclareCursor(node, ctx);
+          if constexpr (std::is_same_v<T, SetCursorStmt>) return ExecuteSetCursor(node, ctx);
+          if constexpr (std::is_same_v<T, CursorStmt>) return ExecuteCursor(node, ctx);
+          if constexpr (std::is_same_v<T, FetchStmt>) return ExecuteFetch(node, ctx);
         },
         statement.node);
   };

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "server/exec/cursors.h"
+
 namespace server {
 
 namespace {
@@ -35,11 +37,14 @@ bool ChangesData(const Statement& statement) {
       [](const auto& node) {
         using T = std::decay_t<decltype(node)>;
         if constexpr (std::is_same_v<T, SelectStmt>) return !node.from.empty();
+        // OPEN and FETCH read rows: they begin an implicit transaction too.
+        if constexpr (std::is_same_v<T, CursorStmt>) return node.action == CursorAction::kOpen;
         return std::is_same_v<T, CreateDatabaseStmt> || std::is_same_v<T, DropDatabaseStmt> ||
                std::is_same_v<T, CreateTableStmt> || std::is_same_v<T, CreateIndexStmt> ||
                std::is_same_v<T, CreateModuleStmt> || std::is_same_v<T, DropObjectStmt> ||
                std::is_same_v<T, InsertStmt> || std::is_same_v<T, UpdateStmt> ||
-               std::is_same_v<T, DeleteStmt> || std::is_same_v<T, GrantStmt>;
+               std::is_same_v<T, DeleteStmt> || std::is_same_v<T, GrantStmt> ||
+               std::is_same_v<T, FetchStmt>;
       },
       statement.node);
 }
@@ -83,6 +88,7 @@ Status RollbackTransaction(ExecContext& ctx) {
   if (Status s = ctx.transactions.Rollback(ctx.session)) return s;
   ++ctx.transactions_ended;
   ClearTransaction(ctx.session.transaction);
+  if (ctx.session.options.cursor_close_on_commit) CloseAllCursors(ctx.session);
   return std::nullopt;
 }
 
@@ -116,7 +122,10 @@ Status CommitTransaction(ExecContext& ctx) {
     if (Status s = ctx.transactions.Commit(ctx.session)) return s;
     ++ctx.transactions_ended;
   }
-  if (--state.count == 0) ClearTransaction(state);
+  if (--state.count == 0) {
+    ClearTransaction(state);
+    if (ctx.session.options.cursor_close_on_commit) CloseAllCursors(ctx.session);
+  }
   return std::nullopt;
 }
 

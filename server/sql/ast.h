@@ -218,17 +218,27 @@ struct InsertStmt {
   std::unique_ptr<SelectStmt> select;  // INSERT ... SELECT
 };
 
+// A cursor as OPEN, FETCH, CLOSE, DEALLOCATE and WHERE CURRENT OF name it:
+// a local one before a global one of the same name, unless GLOBAL is written.
+struct CursorRef {
+  std::string name;  // with @ for a cursor variable
+  bool global = false;
+  bool variable = false;
+};
+
 struct UpdateStmt {
   ObjectName table;
   std::vector<std::pair<std::string, ExprPtr>> assignments;
   std::vector<FromItem> from;  // UPDATE ... FROM: the rows the values come from
   ExprPtr where;
+  std::optional<CursorRef> current_of;  // WHERE CURRENT OF cursor
 };
 
 struct DeleteStmt {
   ObjectName table;
   std::vector<FromItem> from;  // DELETE t FROM ...: the rows that choose t's
   ExprPtr where;
+  std::optional<CursorRef> current_of;
 };
 
 // One argument of EXEC: [@name =] value. A bare word is a character string.
@@ -337,6 +347,7 @@ struct DeclareStmt {
   struct Variable {
     std::string name;  // with @
     DeclaredType type;
+    bool cursor = false;  // DECLARE @c CURSOR: no type
   };
   std::vector<Variable> variables;
 };
@@ -378,11 +389,65 @@ struct RaiserrorStmt {
   bool seterror = false;
 };
 
-using StatementNode = std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt,
-                                   CreateIndexStmt, SelectStmt, InsertStmt, UpdateStmt, DeleteStmt,
-                                   ExecStmt, GrantStmt, CreateModuleStmt, DropObjectStmt, SetStmt,
-                                   PrintStmt, TransactionStmt, IfStmt, DeclareStmt, SetVariableStmt,
-                                   BlockStmt, WhileStmt, JumpStmt, WaitforStmt, RaiserrorStmt>;
+enum class CursorScope { kDefault, kLocal, kGlobal };
+enum class CursorKind { kDefault, kStatic, kKeyset, kDynamic, kFastForward };
+enum class CursorConcurrency { kDefault, kReadOnly, kScrollLocks, kOptimistic };
+
+// DECLARE name CURSOR [options] FOR select [FOR READ ONLY | FOR UPDATE [OF
+// columns]], or the SQL-92 DECLARE name [INSENSITIVE] [SCROLL] CURSOR FOR.
+// The query is kept as text: a global cursor outlives the batch that
+// declared it, and OPEN runs the query afresh each time.
+struct DeclareCursorStmt {
+  std::string name;
+  CursorScope scope = CursorScope::kDefault;
+  std::optional<bool> scroll;  // SCROLL (true) or FORWARD_ONLY (false) when written
+  CursorKind kind = CursorKind::kDefault;
+  bool insensitive = false;  // SQL-92 INSENSITIVE
+  CursorConcurrency concurrency = CursorConcurrency::kDefault;
+  bool type_warning = false;
+  bool for_read_only = false;
+  bool for_update = false;
+  std::vector<std::string> update_columns;  // FOR UPDATE OF
+  // The SELECT as written, after as many newlines as put it on its line of
+  // the batch, so that errors found when it runs name the batch's lines.
+  std::string select_text;
+  // Where the select list ends (the offset of FROM in select_text), and
+  // whether a row's key can be added there: one table, no DISTINCT, GROUP
+  // BY, HAVING or UNION. Without it the cursor cannot be updated through.
+  size_t from_offset = std::string::npos;
+  bool keyable = false;
+};
+
+// SET @c = CURSOR [options] FOR select ...: a cursor known only through
+// the variable (its definition's name is empty).
+struct SetCursorStmt {
+  std::string variable;
+  DeclareCursorStmt definition;
+};
+
+enum class CursorAction { kOpen, kClose, kDeallocate };
+
+struct CursorStmt {
+  CursorAction action = CursorAction::kOpen;
+  CursorRef cursor;
+};
+
+enum class FetchKind { kNext, kPrior, kFirst, kLast, kAbsolute, kRelative };
+
+// FETCH [kind [FROM]] cursor [INTO @a, ...]
+struct FetchStmt {
+  FetchKind kind = FetchKind::kNext;
+  ExprPtr offset;  // ABSOLUTE's and RELATIVE's n
+  CursorRef cursor;
+  std::vector<std::string> into;  // variables, with @
+};
+
+using StatementNode =
+    std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt, CreateIndexStmt,
+                 SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt, GrantStmt,
+                 CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt, TransactionStmt, IfStmt,
+                 DeclareStmt, SetVariableStmt, BlockStmt, WhileStmt, JumpStmt, WaitforStmt,
+                 RaiserrorStmt, DeclareCursorStmt, SetCursorStmt, CursorStmt, FetchStmt>;
 
 struct Statement {
   int line = 1;

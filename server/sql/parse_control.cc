@@ -10,19 +10,23 @@
 namespace server {
 
 bool Parser::ParseDeclare(Statement& out) {
-  const Token& declare = Next();
+  Next();
+  if (IsName(Peek()) &&
+      (PeekWord("CURSOR", 1) || PeekWord("INSENSITIVE", 1) || PeekWord("SCROLL", 1))) {
+    return ParseDeclareCursor(out);
+  }
   DeclareStmt declared;
   do {
-    if (Peek().kind != TokenKind::kVariable) {
-      if (IsName(Peek()) && PeekWord("CURSOR", 1)) return NotSupported("Cursors", declare);
-      return Fail();
-    }
+    if (Peek().kind != TokenKind::kVariable) return Fail();
     DeclareStmt::Variable variable;
     variable.name = Next().value;
     AcceptWord("AS");
     if (PeekWord("TABLE")) return NotSupported("Table variables", Peek());
-    if (PeekWord("CURSOR")) return NotSupported("Cursors", Peek());
-    if (!ParseDeclaredType(variable.type)) return false;
+    if (AcceptWord("CURSOR")) {
+      variable.cursor = true;
+    } else if (!ParseDeclaredType(variable.type)) {
+      return false;
+    }
     declared.variables.push_back(std::move(variable));
   } while (AcceptOp(","));
   out.node = std::move(declared);
@@ -33,6 +37,14 @@ bool Parser::ParseSetVariable(Statement& out) {
   SetVariableStmt set;
   set.name = Next().value;
   if (!ExpectOp("=")) return false;
+  if (PeekWord("CURSOR")) {
+    Next();
+    SetCursorStmt cursor;
+    cursor.variable = std::move(set.name);
+    if (!ParseCursorDefinition(cursor.definition, false, false)) return false;
+    out.node = std::move(cursor);
+    return true;
+  }
   if (!ParseScalar(set.value)) return false;
   out.node = std::move(set);
   return true;

@@ -78,7 +78,10 @@ bool Parser::ParseSelect(SelectStmt& out) {
       out.order_by.push_back(std::move(item));
     } while (AcceptOp(","));
   }
+  // FOR after a SELECT is FOR XML or FOR BROWSE, or a cursor's FOR UPDATE or
+  // FOR READ ONLY, which ends the query.
   for (std::string_view word : kUnsupportedClauses) {
+    if (word == "FOR" && (PeekWord("UPDATE", 1) || PeekWord("READ", 1))) break;
     if (PeekWord(word)) return NotSupported(ToUpper(Peek().raw) + " in SELECT", Peek());
   }
   return true;
@@ -304,7 +307,11 @@ bool Parser::ParseUpdate(Statement& out) {
     update.assignments.emplace_back(std::move(column), std::move(value));
   } while (AcceptOp(","));
   if (AcceptWord("FROM") && !ParseFromList(update.from)) return false;
-  if (AcceptWord("WHERE") && !ParseCondition(update.where)) return false;
+  if (PeekWord("WHERE") && PeekWord("CURRENT", 1)) {
+    if (!ParseCurrentOf(update.current_of)) return false;
+  } else if (AcceptWord("WHERE") && !ParseCondition(update.where)) {
+    return false;
+  }
   out.node = std::move(update);
   return true;
 }
@@ -315,7 +322,11 @@ bool Parser::ParseDelete(Statement& out) {
   AcceptWord("FROM");
   if (!ParseObjectName(del.table)) return false;
   if (AcceptWord("FROM") && !ParseFromList(del.from)) return false;
-  if (AcceptWord("WHERE") && !ParseCondition(del.where)) return false;
+  if (PeekWord("WHERE") && PeekWord("CURRENT", 1)) {
+    if (!ParseCurrentOf(del.current_of)) return false;
+  } else if (AcceptWord("WHERE") && !ParseCondition(del.where)) {
+    return false;
+  }
   out.node = std::move(del);
   return true;
 }

@@ -22,6 +22,7 @@ bool Parser::ParseParameters(CreateModuleStmt& module, bool parenthesised) {
     if (Peek().kind != TokenKind::kVariable) return Fail();
     parameter.name = Next().value;
     AcceptWord("AS");
+    if (PeekWord("CURSOR")) return NotSupported("A cursor parameter", Peek());
     if (!ParseDeclaredType(parameter.type)) return false;
     AcceptWord("VARYING");
     if (AcceptOp("=")) {

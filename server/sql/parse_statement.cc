@@ -172,7 +172,6 @@ constexpr OnOffOption kOnOffOptions[] = {
     {"ARITHABORT", true, true},
     {"XACT_ABORT", true, true},
     {"IMPLICIT_TRANSACTIONS", true, true},
-    // There are no cursors to close.
     {"CURSOR_CLOSE_ON_COMMIT", true, true},
     {"QUOTED_IDENTIFIER", true, false},
     {"ANSI_NULLS", true, true},

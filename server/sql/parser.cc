@@ -177,6 +177,9 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
     return ParseJump(out);
   if (PeekWord("WAITFOR")) return ParseWaitfor(out);
   if (PeekWord("RAISERROR")) return ParseRaiserror(out);
+  if (PeekWord("OPEN") || PeekWord("CLOSE") || PeekWord("DEALLOCATE"))
+    return ParseCursorAction(out);
+  if (PeekWord("FETCH")) return ParseFetch(out);
   if (PeekWord("COMMIT") || PeekWord("ROLLBACK") || PeekWord("SAVE")) return ParseTransaction(out);
   // BEGIN TRAN starts a transaction; BEGIN alone opens a block, refused below.
   if (PeekWord("BEGIN") && (PeekWord("TRAN", 1) || PeekWord("TRANSACTION", 1)))
@@ -194,10 +197,9 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   // A batch may start with a bare procedure name: SQL Server runs it.
   if (first_in_batch && IsName(t)) return ParseExec(out, true);
   static constexpr std::string_view kUnsupported[] = {
-      "ALTER",      "TRUNCATE", "DENY",        "REVOKE",   "BACKUP",    "RESTORE",
-      "DBCC",       "KILL",     "OPEN",        "CLOSE",    "FETCH",     "DEALLOCATE",
-      "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT", "WRITETEXT", "UPDATETEXT",
-      "BULK",       "SETUSER",  "LOAD",        "DUMP"};
+      "ALTER",     "TRUNCATE",   "DENY",       "REVOKE",   "BACKUP",      "RESTORE",
+      "DBCC",      "KILL",       "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT",
+      "WRITETEXT", "UPDATETEXT", "BULK",       "SETUSER",  "LOAD",        "DUMP"};
   for (std::string_view word : kUnsupported) {
     if (PeekWord(word)) return NotSupported("The " + ToUpper(word) + " statement", t);
   }

@@ -157,6 +157,17 @@ class Parser {
   bool ParseJump(Statement& out);
   bool ParseWaitfor(Statement& out);
   bool ParseRaiserror(Statement& out);
+  // Cursors (parse_cursor.cc): DECLARE name ... CURSOR, OPEN, CLOSE,
+  // DEALLOCATE, FETCH, and CURRENT OF cursor after WHERE.
+  bool ParseDeclareCursor(Statement& out);
+  // What follows CURSOR: options, FOR and the query, FOR UPDATE or READ
+  // ONLY. `sql92`: options came before CURSOR and none may follow;
+  // `scoped`: LOCAL and GLOBAL may be given (not for a cursor variable).
+  bool ParseCursorDefinition(DeclareCursorStmt& cursor, bool sql92, bool scoped);
+  bool ParseCursorRef(CursorRef& out);
+  bool ParseCursorAction(Statement& out);
+  bool ParseFetch(Statement& out);
+  bool ParseCurrentOf(std::optional<CursorRef>& out);
   // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN.
   bool ParseTransaction(Statement& out);
   // A name or @variable after TRAN; a written name longer than

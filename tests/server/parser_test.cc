@@ -163,6 +163,32 @@ TEST(ServerParser, ModulesKeepTheirTextToTheEndOfTheBatch) {
   EXPECT_EQ(f.body_selects[0]->from[0].table.name.Text(), "dbo.t");
 }
 
+// A cursor keeps its query as text, on its own line of the batch, with the
+// place where OPEN may add a row's key; FOR UPDATE ends the query and
+// belongs to cursors alone, and a cursor may be named like a direction.
+TEST(ServerParser, CursorKeepsItsQueryAndWhereAKeyCanGo) {
+  Batch batch = Parse(
+      "SELECT 1\r\nDECLARE c CURSOR FOR SELECT a, (b) FROM t ORDER BY a, b FOR UPDATE OF b\r\n"
+      "DECLARE n CURSOR FOR SELECT 1 FOR READ ONLY FETCH next FETCH PRIOR FROM next");
+  ASSERT_EQ(batch.statements.size(), 5u);
+  const auto& c = std::get<DeclareCursorStmt>(batch.statements[1].node);
+  EXPECT_EQ(c.select_text, "\nSELECT a, (b) FROM t ORDER BY a, b");
+  ASSERT_NE(c.from_offset, std::string::npos);
+  EXPECT_EQ(c.select_text.substr(c.from_offset), "FROM t ORDER BY a, b");
+  EXPECT_TRUE(c.keyable);
+  EXPECT_TRUE(c.for_update);
+  EXPECT_EQ(c.update_columns, std::vector<std::string>{"b"});
+  const auto& n = std::get<DeclareCursorStmt>(batch.statements[2].node);
+  EXPECT_FALSE(n.keyable);
+  EXPECT_TRUE(n.for_read_only);
+  const auto& next = std::get<FetchStmt>(batch.statements[3].node);
+  EXPECT_EQ(next.cursor.name, "next");
+  EXPECT_EQ(next.kind, FetchKind::kNext);
+  EXPECT_EQ(std::get<FetchStmt>(batch.statements[4].node).kind, FetchKind::kPrior);
+  EXPECT_EQ(ParseError("SELECT a FROM t FOR UPDATE"),
+            "Msg 156, Level 15, State 1, Line 1\nIncorrect syntax near the keyword 'FOR'.");
+}
+
 TEST(ServerParser, AcceptsWhatAPersonTypes) {
   for (const char* text : {
            "select name from sysdatabases",
