@@ -4,6 +4,7 @@
 // between the two sides of an inner join match rows by hashing.
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "server/exec/eval_internal.h"
 #include "server/exec/query.h"
@@ -213,6 +214,65 @@ Status OpenDerived(const FromItem& item, ExecContext& ctx, Relation& out) {
 
 // Opens one FROM item. `conditions` are WHERE conditions that may narrow
 // it: only given where no row of it can be NULL-extended by an outer join.
+bool IsTableItem(const FromItem& item) { return !item.is_join() && !item.derived; }
+
+// How many rows the user table `ref` names holds; none for anything else.
+int64_t RowsOf(const TableRef& ref, ExecContext& ctx) {
+  const Table* table = FindUserTable(ref, ctx);
+  int64_t count = 0;
+  if (!table || ctx.store.Count(*table, count)) return 0;
+  return count;
+}
+
+// Reading a table by key pays while the keys are few; past this many the
+// whole table is read instead.
+constexpr size_t kMostKeysToSeek = 100'000;
+
+// The keys to read the plain table `item` by: from each equality between
+// one of `first`'s columns and a column named for `item` (by its exposed
+// name, or unqualified and not one of `first`'s), the values `first` holds.
+bool KeysFor(const FromItem& item, const std::vector<const Expr*>& equalities,
+             const Relation& first, const Collation& collation, KeyedRead& keyed) {
+  const std::string& exposed = item.table.alias.empty() ? item.table.name.name : item.table.alias;
+  std::vector<int> from_columns;
+  for (const Expr* condition : equalities) {
+    if (condition->kind != ExprKind::kCompare || condition->name != "=") continue;
+    for (int side = 0; side < 2; ++side) {
+      const Expr& mine = *condition->args[side];
+      const Expr& theirs = *condition->args[1 - side];
+      if (mine.kind != ExprKind::kColumn || theirs.kind != ExprKind::kColumn) continue;
+      int column = LookupColumn(theirs, first.schema, collation);
+      if (column < 0 || LookupColumn(mine, first.schema, collation) >= 0) continue;
+      if (!mine.qualifier.empty() && !collation.Equal(mine.qualifier, exposed)) continue;
+      bool known = false;
+      for (const std::string& name : keyed.columns)
+        known = known || collation.Equal(name, mine.name);
+      if (known) continue;
+      keyed.columns.push_back(mine.name);
+      from_columns.push_back(column);
+      break;
+    }
+  }
+  if (keyed.columns.empty()) return false;
+  std::unordered_set<std::string> seen;
+  for (const Row& row : *first.rows) {
+    std::vector<Scalar> key;
+    std::string text;
+    bool null = false;
+    for (int column : from_columns) {
+      Scalar value{first.schema.types[column], row[column]};
+      null = null || value.is_null();
+      text += GroupKey(value, collation);
+      text += '\x1f';
+      key.push_back(std::move(value));
+    }
+    if (null || !seen.insert(std::move(text)).second) continue;
+    keyed.keys.push_back(std::move(key));
+    if (keyed.keys.size() > kMostKeysToSeek) return false;
+  }
+  return true;
+}
+
 struct FromScope {
   const Expr* seek = nullptr;          // the WHERE clause, for index seeks
   const FromTarget* target = nullptr;  // UPDATE's or DELETE's table
@@ -220,14 +280,14 @@ struct FromScope {
 
 Status OpenItem(const FromItem& item, const FromScope& from,
                 const std::vector<const Expr*>& conditions, ExecContext& ctx, const OuterRow* outer,
-                std::vector<std::string>& exposed, Relation& out) {
+                std::vector<std::string>& exposed, Relation& out, KeyedRead* keyed = nullptr) {
   if (item.derived) {
     if (Status s = OpenDerived(item, ctx, out)) return s;
     exposed.push_back(item.table.alias);
     return Narrow(conditions, ctx, outer, out);
   }
   if (!item.is_join()) {
-    if (Status s = OpenRelation(item.table, ctx, out, from.seek)) return s;
+    if (Status s = OpenRelation(item.table, ctx, out, from.seek, keyed)) return s;
     const std::string& name = item.table.alias.empty() ? item.table.name.name : item.table.alias;
     for (const std::string& other : exposed) {
       if (ctx.collation().Equal(other, name))
@@ -252,21 +312,45 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   static const std::vector<const Expr*> kNoConditions;
   bool left_kept = item.join != JoinKind::kRight && item.join != JoinKind::kFull;
   bool right_kept = item.join != JoinKind::kLeft && item.join != JoinKind::kFull;
+  std::vector<const Expr*> on;
+  SplitConjuncts(item.on.get(), on);
+  // Which side to read first: the other may then be read by key. A side
+  // whose rows an outer join keeps whole must be read whole; of two plain
+  // tables in an inner join, the smaller goes first.
+  bool right_first = item.join == JoinKind::kRight && IsTableItem(*item.left);
+  if ((item.join == JoinKind::kInner || item.join == JoinKind::kCross) && IsTableItem(*item.left) &&
+      IsTableItem(*item.right)) {
+    right_first = RowsOf(item.right->table, ctx) < RowsOf(item.left->table, ctx);
+  }
   Relation left, right;
-  if (Status s = OpenItem(*item.left, from, left_kept ? conditions : kNoConditions, ctx, outer,
-                          exposed, left)) {
+  const FromItem& first_item = right_first ? *item.right : *item.left;
+  const FromItem& second_item = right_first ? *item.left : *item.right;
+  Relation& first = right_first ? right : left;
+  Relation& second = right_first ? left : right;
+  bool first_kept = right_first ? right_kept : left_kept;
+  bool second_kept = right_first ? left_kept : right_kept;
+  if (Status s = OpenItem(first_item, from, first_kept ? conditions : kNoConditions, ctx, outer,
+                          exposed, first)) {
     return s;
   }
-  if (Status s = OpenItem(*item.right, from, right_kept ? conditions : kNoConditions, ctx, outer,
-                          exposed, right)) {
+  // The second side is read by key when its rows can only ever appear
+  // matched with the first side's: it is not an outer join's kept side.
+  bool reducible = item.join == JoinKind::kInner ||
+                   (item.join == JoinKind::kLeft && !right_first) ||
+                   (item.join == JoinKind::kRight && right_first);
+  KeyedRead by;
+  bool by_key = reducible && IsTableItem(second_item);
+  if (by_key) {
+    std::vector<const Expr*> equalities = on;
+    equalities.insert(equalities.end(), conditions.begin(), conditions.end());
+    by_key = KeysFor(second_item, equalities, first, ctx.collation(), by);
+  }
+  if (Status s = OpenItem(second_item, from, second_kept ? conditions : kNoConditions, ctx, outer,
+                          exposed, second, by_key ? &by : nullptr)) {
     return s;
   }
   JoinKeys keys;
-  if (item.join != JoinKind::kCross) {
-    std::vector<const Expr*> on;
-    SplitConjuncts(item.on.get(), on);
-    FindKeys(on, left.schema, right.schema, ctx.collation(), keys);
-  }
+  if (item.join != JoinKind::kCross) FindKeys(on, left.schema, right.schema, ctx.collation(), keys);
   if (item.join == JoinKind::kInner && keys.left.empty())
     FindKeys(conditions, left.schema, right.schema, ctx.collation(), keys);
   return Join(left, right, item.join, item.on.get(), keys, ctx, outer, out);
@@ -283,7 +367,13 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
   if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out)) return s;
   for (size_t i = 1; i < items.size(); ++i) {
     Relation right;
-    if (Status s = OpenItem(*items[i], from, conditions, ctx, outer, exposed, right)) return s;
+    KeyedRead keyed;
+    bool by_key =
+        IsTableItem(*items[i]) && KeysFor(*items[i], conditions, out, ctx.collation(), keyed);
+    if (Status s = OpenItem(*items[i], from, conditions, ctx, outer, exposed, right,
+                            by_key ? &keyed : nullptr)) {
+      return s;
+    }
     // A comma is a cross join: the WHERE clause's equalities match it.
     JoinKeys keys;
     FindKeys(conditions, out.schema, right.schema, ctx.collation(), keys);

@@ -84,7 +84,17 @@ Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx,
   return std::nullopt;
 }
 
-Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where) {
+const Table* FindUserTable(const TableRef& ref, ExecContext& ctx) {
+  const ObjectName& name = ref.name;
+  if (name.parts == 1 && FindPseudoTable(ctx, name.name)) return nullptr;
+  Database* db = DatabaseOf(name, ctx);
+  if (!db) return nullptr;
+  std::optional<ObjectRef> object = db->FindObject(name.owner, name.name, ctx.collation());
+  return object && object->kind == ObjectKind::kTable ? object->table : nullptr;
+}
+
+Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where,
+                    KeyedRead* keyed) {
   const ObjectName& name = ref.name;
   int line = 0;
   // Inside a trigger, inserted and deleted come before any table.
@@ -112,7 +122,13 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     out.schema = TableSchema(table);
     out.schema.alias = ref.alias;
     std::vector<StoredRow> stored;
-    if (Status s = ReadTableRows(table, where, ref.alias, ctx, stored)) return s;
+    if (keyed) {
+      if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used))
+        return s;
+    }
+    if (!keyed || !keyed->used) {
+      if (Status s = ReadTableRows(table, where, ref.alias, ctx, stored)) return s;
+    }
     bool computed = false;
     for (const Column& column : table.columns) computed = computed || column.is_computed();
     out.owned.reserve(stored.size());

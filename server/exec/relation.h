@@ -31,8 +31,21 @@ struct QueryResult {
 // `where`, the statement's unbound condition when it has one, lets a user
 // table be read by an index seek: the rows are then only those the
 // condition could keep, and the caller still tests each.
+// Reading a user table by key instead of whole: the columns (by name) and
+// the keys wanted. Done only when one of the table's indexes has exactly
+// these columns; `used` says whether it was.
+struct KeyedRead {
+  std::vector<std::string> columns;
+  std::vector<std::vector<Scalar>> keys;
+  bool used = false;
+};
+
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out,
-                    const Expr* where = nullptr);
+                    const Expr* where = nullptr, KeyedRead* keyed = nullptr);
+
+// The user table `ref` names, if it names one (not a view, a system table or
+// a trigger's inserted or deleted); nothing is locked or read.
+const Table* FindUserTable(const TableRef& ref, ExecContext& ctx);
 
 // Runs a SELECT; a subquery's with the row of the query it is in.
 Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out,

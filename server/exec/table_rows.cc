@@ -1,8 +1,10 @@
 #include "server/exec/table_rows.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "server/exec/eval.h"
+#include "server/exec/query.h"
 
 namespace server {
 
@@ -133,6 +135,59 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
     out.push_back({id, std::move(row)});
     return std::nullopt;
   });
+}
+
+Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
+                      const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
+                      std::vector<StoredRow>& out, bool& used) {
+  used = false;
+  const Collation& collation = ctx.collation();
+  std::vector<int> columns;
+  for (const std::string& name : names) {
+    int column = table.FindColumn(name, collation);
+    if (column < 0) return std::nullopt;
+    columns.push_back(column);
+  }
+  const Index* chosen = nullptr;
+  for (const Index& index : table.indexes) {
+    if (index.columns.size() != columns.size()) continue;
+    bool same = true;
+    for (const std::string& name : index.columns) {
+      int column = table.FindColumn(name, collation);
+      same = same && std::find(columns.begin(), columns.end(), column) != columns.end();
+    }
+    if (same) chosen = &index;
+  }
+  if (!chosen) return std::nullopt;
+  // Keys that compare with the columns other than as their own types (a
+  // number with character data) are left to the join's comparison.
+  if (!keys.empty()) {
+    for (size_t k = 0; k < columns.size(); ++k) {
+      if (!KeysComparable(keys[0][k].type, table.columns[columns[k]].type)) return std::nullopt;
+    }
+  }
+  used = true;
+  std::vector<Value> values;
+  for (const std::vector<Scalar>& key : keys) {
+    values.clear();
+    bool exact = true;
+    for (size_t k = 0; k < columns.size() && exact; ++k) {
+      std::optional<Value> value = key[k].is_null()
+                                       ? std::nullopt
+                                       : Exactly(key[k], table.columns[columns[k]].type, collation);
+      exact = value.has_value();
+      if (exact) values.push_back(std::move(*value));
+    }
+    // A key no column value can equal exactly finds nothing here; the
+    // join's own comparison decides the rest.
+    if (!exact) continue;
+    Status s = ctx.store.Seek(table, columns, values, [&out](RowId id, Row& row) -> Status {
+      out.push_back({id, std::move(row)});
+      return std::nullopt;
+    });
+    if (s) return s;
+  }
+  return std::nullopt;
 }
 
 }  // namespace server

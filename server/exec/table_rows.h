@@ -25,6 +25,14 @@ struct StoredRow {
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
                      ExecContext& ctx, std::vector<StoredRow>& out);
 
+// The rows of `table` whose columns `names` hold one of `keys`, read by
+// seeking, when one of its indexes has exactly these columns (`used` says
+// whether one had). A key that does not convert exactly to the columns'
+// types finds nothing.
+Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
+                      const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
+                      std::vector<StoredRow>& out, bool& used);
+
 // How many rows of `table` hold `key` in `columns`, NULLs matching NULLs,
 // counting no further than `at_most`. The key is converted to the columns'
 // types first; a value that does not convert exactly matches nothing.
