@@ -47,6 +47,7 @@ class EngineTables {
     for (int d = 0; d < 10; ++d) Run("INSERT INTO digits VALUES (" + std::to_string(d) + ")");
     Run("CREATE TABLE small (id int PRIMARY KEY, category int, name varchar(20))");
     Run("CREATE TABLE big (id int PRIMARY KEY, small_id int, quantity int, name varchar(20))");
+    Run("CREATE INDEX big_small ON big (small_id)");  // as on the SQLite side
     // Rows made by joining the digits with themselves: the server's own
     // INSERT ... SELECT, far quicker than a million INSERT statements.
     std::string number = "a.d + 10 * b.d + 100 * c.d + 1000 * e.d";
@@ -83,7 +84,7 @@ class SqliteTables {
     if (sqlite3_open(":memory:", &db_) != SQLITE_OK) throw std::runtime_error("sqlite3_open");
     Exec("CREATE TABLE small (id INTEGER PRIMARY KEY, category INT, name TEXT)");
     Exec("CREATE TABLE big (id INTEGER PRIMARY KEY, small_id INT, quantity INT, name TEXT)");
-    Exec("CREATE INDEX big_small ON big (small_id)");  // as a foreign key's index would be
+    Exec("CREATE INDEX big_small ON big (small_id)");  // a foreign key's index, on both sides
     Exec("BEGIN");
     sqlite3_stmt* small = Prepare("INSERT INTO small VALUES (?, ?, ?)");
     for (int64_t i = 0; i < kSmallRows; ++i) {

@@ -146,12 +146,13 @@ Status CompareWith(const std::string& op, const Scalar& a, const Scalar& b,
   }
   int c = 0;
   if (Status s = CompareScalars(a, b, collation, c)) return s;
-  out = op == "="                    ? c == 0
-        : (op == "<>" || op == "!=") ? c != 0
-        : op == "<"                  ? c < 0
-        : op == ">"                  ? c > 0
-        : (op == "<=" || op == "!>") ? c <= 0
-                                     : c >= 0;
+  // The old outer joins' operators match rows as = does.
+  out = (op == "=" || op == "*=" || op == "=*") ? c == 0
+        : (op == "<>" || op == "!=")            ? c != 0
+        : op == "<"                             ? c < 0
+        : op == ">"                             ? c > 0
+        : (op == "<=" || op == "!>")            ? c <= 0
+                                                : c >= 0;
   return std::nullopt;
 }
 

@@ -231,9 +231,35 @@ Status QueryRun::Where(std::vector<const Row*>& kept) {
     if (Status s = Test(*select_.where, scope, ignored)) return s;
   }
   kept.reserve(relation_.rows->size());
+  if (relation_.applied.empty()) {
+    for (const Row& row : *relation_.rows) {
+      bool keep = true;
+      if (Status s = Test(*select_.where, ScopeFor({&row}), keep)) return s;
+      if (keep) kept.push_back(&row);
+    }
+    return std::nullopt;
+  }
+  // What the joins applied is not tested again; the rest is ANDed as the
+  // WHERE clause would be.
+  std::vector<const Expr*> conditions, rest;
+  SplitConjuncts(select_.where.get(), conditions);
+  for (const Expr* condition : conditions) {
+    const auto& applied = relation_.applied;
+    if (std::find(applied.begin(), applied.end(), condition) == applied.end())
+      rest.push_back(condition);
+  }
   for (const Row& row : *relation_.rows) {
     bool keep = true;
-    if (Status s = Test(*select_.where, ScopeFor({&row}), keep)) return s;
+    for (const Expr* condition : rest) {
+      Scalar result;
+      if (Status s = Evaluate(*condition, ScopeFor({&row}), result)) return s;
+      if (result.is_null()) {
+        keep = false;  // unknown: later conditions still run, for their errors
+      } else if (std::get<int64_t>(result.value) == 0) {
+        keep = false;
+        break;
+      }
+    }
     if (keep) kept.push_back(&row);
   }
   return std::nullopt;
@@ -543,6 +569,21 @@ void QueryRun::Top(QueryResult& out) {
 Status QueryRun::Run(bool ordered, QueryResult& out) {
   if (select_.with_ties && select_.order_by.empty()) return Raise(Msg::kWithTiesOrderBy);
   if (Status s = Open()) return s;
+  // The old outer joins' operators stand only as conditions of WHERE that
+  // join two tables of the FROM list.
+  for (const Expr* expr : {select_.where.get(), select_.having.get()}) {
+    const Expr* found = expr ? OuterJoinOperatorIn(*expr) : nullptr;
+    const auto& applied = relation_.applied;
+    if (found && (expr == select_.having.get() ||
+                  std::find(applied.begin(), applied.end(), found) == applied.end())) {
+      return Raise(Msg::kNotSupported,
+                   {"An outer join operator (*= or =*) that joins no two tables of the FROM list"});
+    }
+  }
+  for (const SelectItem& item : select_.items) {
+    if (item.expr && OuterJoinOperatorIn(*item.expr))
+      return Raise(Msg::kNotSupported, {"An outer join operator (*= or =*) in a select list"});
+  }
   if (Status s = BindOutputs()) return s;
   std::vector<const Row*> kept;
   if (Status s = Where(kept)) return s;

@@ -3,6 +3,7 @@
 // it is joined, where that cannot change the result, and equalities
 // between the two sides of an inner join match rows by hashing.
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -12,6 +13,9 @@
 namespace server {
 
 namespace {
+
+// = and the old outer joins' *= and =*, which match rows as = does.
+bool IsEquality(const std::string& op) { return op == "=" || op == "*=" || op == "=*"; }
 
 bool HasSubquery(const Expr& expr) {
   if (expr.subquery) return true;
@@ -77,7 +81,7 @@ struct JoinKeys {
 void FindKeys(const std::vector<const Expr*>& conditions, const RowSchema& left,
               const RowSchema& right, const Collation& collation, JoinKeys& keys) {
   for (const Expr* condition : conditions) {
-    if (condition->kind != ExprKind::kCompare || condition->name != "=") continue;
+    if (condition->kind != ExprKind::kCompare || !IsEquality(condition->name)) continue;
     const Expr& a = *condition->args[0];
     const Expr& b = *condition->args[1];
     if (a.kind != ExprKind::kColumn || b.kind != ExprKind::kColumn) continue;
@@ -111,8 +115,8 @@ bool RowKey(const Row& row, const RowSchema& schema, const std::vector<int>& col
 
 // left JOIN right: `on` (may be null) decides which pairs match; `keys`
 // narrows the pairs tried to those with equal keys.
-Status Join(Relation& left, Relation& right, JoinKind kind, const Expr* on, const JoinKeys& keys,
-            ExecContext& ctx, const OuterRow* outer, Relation& out) {
+Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<const Expr*>& on,
+            const JoinKeys& keys, ExecContext& ctx, const OuterRow* outer, Relation& out) {
   const Collation& collation = ctx.collation();
   RowSchema& schema = out.schema;
   schema = RowSchema{};
@@ -122,9 +126,9 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const Expr* on, cons
     schema.types.insert(schema.types.end(), s.types.begin(), s.types.end());
     schema.sources.insert(schema.sources.end(), s.sources.begin(), s.sources.end());
   }
-  if (on) {
-    if (Status s = BindColumns(*on, &schema, collation, outer)) return s;
-    if (HasAggregate(*on)) return Raise(Msg::kAggregateInWhere);
+  for (const Expr* condition : on) {
+    if (Status s = BindColumns(*condition, &schema, collation, outer)) return s;
+    if (HasAggregate(*condition)) return Raise(Msg::kAggregateInWhere);
   }
   const size_t width = left.schema.names.size();
   const std::vector<Row>& lrows = *left.rows;
@@ -138,10 +142,12 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const Expr* on, cons
   };
   auto matches = [&](bool& out_match) -> Status {
     out_match = true;
-    if (!on) return std::nullopt;
     EvalScope scope{ctx, &schema, &combined, nullptr};
     scope.outer = outer;
-    return Test(*on, scope, out_match);
+    for (const Expr* condition : on) {
+      if (Status s = Test(*condition, scope, out_match); s || !out_match) return s;
+    }
+    return std::nullopt;
   };
   std::unordered_map<std::string, std::vector<size_t>> table;
   const bool hashed = !keys.left.empty();
@@ -236,7 +242,7 @@ bool KeysFor(const FromItem& item, const std::vector<const Expr*>& equalities,
   const std::string& exposed = item.table.alias.empty() ? item.table.name.name : item.table.alias;
   std::vector<int> from_columns;
   for (const Expr* condition : equalities) {
-    if (condition->kind != ExprKind::kCompare || condition->name != "=") continue;
+    if (condition->kind != ExprKind::kCompare || !IsEquality(condition->name)) continue;
     for (int side = 0; side < 2; ++side) {
       const Expr& mine = *condition->args[side];
       const Expr& theirs = *condition->args[1 - side];
@@ -271,6 +277,50 @@ bool KeysFor(const FromItem& item, const std::vector<const Expr*>& equalities,
     if (keyed.keys.size() > kMostKeysToSeek) return false;
   }
   return true;
+}
+
+bool IsOuterJoinOperator(const Expr& expr) {
+  return expr.kind == ExprKind::kCompare && (expr.name == "*=" || expr.name == "=*");
+}
+
+// Joins of `left` (the FROM items so far) and `right` (the next) that the
+// old outer-join operators ask for: LEFT when the kept side is in `left`,
+// RIGHT when it is `right`. The join's conditions are those operators and,
+// as SQL Server applied them, every condition on the other side's columns
+// alone; the WHERE clause then no longer tests them (`applied`).
+Status OldOuterJoin(const std::vector<const Expr*>& outer_joins,
+                    const std::vector<const Expr*>& conditions, const Relation& left,
+                    const Relation& right, const Collation& collation, JoinKind& kind,
+                    std::vector<const Expr*>& on, std::vector<const Expr*>& applied) {
+  for (const Expr* join : outer_joins) {
+    const Expr& kept = *join->args[join->name == "*=" ? 0 : 1];
+    const Expr& other = *join->args[join->name == "*=" ? 1 : 0];
+    JoinKind wanted = JoinKind::kCross;
+    if (OnlyNames(kept, left.schema, collation) && OnlyNames(other, right.schema, collation)) {
+      wanted = JoinKind::kLeft;
+    } else if (OnlyNames(kept, right.schema, collation) &&
+               OnlyNames(other, left.schema, collation)) {
+      wanted = JoinKind::kRight;
+    } else {
+      continue;
+    }
+    if (kind != JoinKind::kCross && kind != wanted)
+      return Raise(Msg::kNotSupported,
+                   {"Outer join operators (*= and =*) both ways between two tables"});
+    kind = wanted;
+    on.push_back(join);
+  }
+  if (kind == JoinKind::kCross) return std::nullopt;
+  const RowSchema& inner = kind == JoinKind::kLeft ? right.schema : left.schema;
+  for (const Expr* condition : conditions) {
+    if (IsOuterJoinOperator(*condition) || HasSubquery(*condition) || !NamesAnyColumn(*condition) ||
+        !OnlyNames(*condition, inner, collation)) {
+      continue;
+    }
+    on.push_back(condition);
+  }
+  applied.insert(applied.end(), on.begin(), on.end());
+  return std::nullopt;
 }
 
 struct FromScope {
@@ -353,7 +403,11 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   if (item.join != JoinKind::kCross) FindKeys(on, left.schema, right.schema, ctx.collation(), keys);
   if (item.join == JoinKind::kInner && keys.left.empty())
     FindKeys(conditions, left.schema, right.schema, ctx.collation(), keys);
-  return Join(left, right, item.join, item.on.get(), keys, ctx, outer, out);
+  std::vector<const Expr*> on_list;
+  if (item.on) on_list.push_back(item.on.get());
+  if (item.on && OuterJoinOperatorIn(*item.on))
+    return Raise(Msg::kNotSupported, {"An outer join operator (*= or =*) in a JOIN's ON clause"});
+  return Join(left, right, item.join, on_list, keys, ctx, outer, out);
 }
 
 }  // namespace
@@ -365,22 +419,42 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
   FromScope from{read_all ? nullptr : where, target};
   std::vector<std::string> exposed;
   if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out)) return s;
+  // The old outer joins: `a.x *= b.y` in WHERE keeps every row of a's
+  // table, `=*` every row of b's.
+  std::vector<const Expr*> all_conditions, outer_joins;
+  SplitConjuncts(where, all_conditions);
+  for (const Expr* condition : all_conditions) {
+    if (IsOuterJoinOperator(*condition)) outer_joins.push_back(condition);
+  }
   for (size_t i = 1; i < items.size(); ++i) {
     Relation right;
     KeyedRead keyed;
-    bool by_key =
-        IsTableItem(*items[i]) && KeysFor(*items[i], conditions, out, ctx.collation(), keyed);
+    bool by_key = outer_joins.empty() && IsTableItem(*items[i]) &&
+                  KeysFor(*items[i], conditions, out, ctx.collation(), keyed);
     if (Status s = OpenItem(*items[i], from, conditions, ctx, outer, exposed, right,
                             by_key ? &keyed : nullptr)) {
       return s;
     }
+    std::vector<const Expr*> on;
+    JoinKind kind = JoinKind::kCross;
+    if (Status s = OldOuterJoin(outer_joins, all_conditions, out, right, ctx.collation(), kind, on,
+                                out.applied)) {
+      return s;
+    }
     // A comma is a cross join: the WHERE clause's equalities match it.
     JoinKeys keys;
-    FindKeys(conditions, out.schema, right.schema, ctx.collation(), keys);
+    FindKeys(kind == JoinKind::kCross ? conditions : on, out.schema, right.schema, ctx.collation(),
+             keys);
     Relation joined;
-    if (Status s = Join(out, right, JoinKind::kCross, nullptr, keys, ctx, outer, joined)) return s;
+    if (Status s = Join(out, right, kind, on, keys, ctx, outer, joined)) return s;
+    joined.applied = std::move(out.applied);
     out = std::move(joined);
     out.rows = &out.owned;
+  }
+  for (const Expr* join : outer_joins) {
+    if (std::find(out.applied.begin(), out.applied.end(), join) == out.applied.end())
+      return Raise(Msg::kNotSupported,
+                   {"An outer join operator (*= or =*) that joins no two tables of the FROM list"});
   }
   return std::nullopt;
 }

@@ -82,6 +82,14 @@ void SplitConjuncts(const Expr* where, std::vector<const Expr*>& out) {
   out.push_back(where);
 }
 
+const Expr* OuterJoinOperatorIn(const Expr& expr) {
+  if (expr.kind == ExprKind::kCompare && (expr.name == "*=" || expr.name == "=*")) return &expr;
+  for (const auto& arg : expr.args) {
+    if (const Expr* found = OuterJoinOperatorIn(*arg)) return found;
+  }
+  return nullptr;
+}
+
 bool NamesAnyColumn(const Expr& expr) {
   if (expr.kind == ExprKind::kColumn) return true;
   for (const auto& arg : expr.args) {

@@ -17,6 +17,9 @@ struct Relation {
   // A user table's: the table, and where each of its rows is stored.
   const Table* table = nullptr;
   std::vector<RowId> ids;
+  // Conditions of the WHERE clause the joins have applied (the old outer
+  // joins' and those on their inner tables), which WHERE must not test again.
+  std::vector<const Expr*> applied;
 };
 
 // The result of a query, before it becomes a ResultSet.

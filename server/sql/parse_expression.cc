@@ -15,7 +15,8 @@ namespace {
 
 bool IsComparison(const Token& t) {
   if (t.kind != TokenKind::kOperator) return false;
-  static constexpr std::string_view kOps[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+  static constexpr std::string_view kOps[] = {
+      "=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>", "*=", "=*"};
   for (std::string_view op : kOps) {
     if (t.raw == op) return true;
   }

@@ -386,9 +386,10 @@ class Scanner {
       EmitAsWritten(TokenKind::kIdentifier, begin, line);
       return std::nullopt;
     }
-    // <> != <= >= !< !> ::
+    // <> != <= >= !< !> :: and the old outer joins *= =*
     char second = Peek(1);
-    bool two = (c == '<' && (second == '>' || second == '=')) ||
+    bool two = (c == '<' && (second == '>' || second == '=')) || (c == '*' && second == '=') ||
+               (c == '=' && second == '*') ||
                (c == '!' && (second == '=' || second == '<' || second == '>')) ||
                (c == '>' && second == '=') || (c == ':' && second == ':');
     if (two) {
