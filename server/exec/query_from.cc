@@ -233,6 +233,33 @@ int64_t RowsOf(const TableRef& ref, ExecContext& ctx) {
 // Reading a table by key pays while the keys are few; past this many the
 // whole table is read instead.
 constexpr size_t kMostKeysToSeek = 100'000;
+// Up to this many keys are always sought; more only when the table has
+// several times as many rows (counting them costs a read of an index).
+constexpr size_t kKeysAlwaysSought = 1'000;
+
+bool WorthSeeking(const FromItem& item, const KeyedRead& keyed, ExecContext& ctx) {
+  if (keyed.keys.size() <= kKeysAlwaysSought) return true;
+  return static_cast<int64_t>(keyed.keys.size()) * 4 < RowsOf(item.table, ctx);
+}
+
+// Whether a WHERE condition names columns of the plain table `item` only
+// (by its exposed name): such a table is read first, the other by key.
+bool Filtered(const FromItem& item, const std::vector<const Expr*>& conditions) {
+  const std::string& exposed = item.table.alias.empty() ? item.table.name.name : item.table.alias;
+  for (const Expr* condition : conditions) {
+    if (!NamesAnyColumn(*condition) || HasSubquery(*condition)) continue;
+    bool mine = true;
+    std::vector<const Expr*> stack{condition};
+    while (!stack.empty() && mine) {
+      const Expr* e = stack.back();
+      stack.pop_back();
+      if (e->kind == ExprKind::kColumn) mine = EqualNoCase(e->qualifier, exposed);
+      for (const auto& arg : e->args) stack.push_back(arg.get());
+    }
+    if (mine) return true;
+  }
+  return false;
+}
 
 // The keys to read the plain table `item` by: from each equality between
 // one of `first`'s columns and a column named for `item` (by its exposed
@@ -370,7 +397,7 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   bool right_first = item.join == JoinKind::kRight && IsTableItem(*item.left);
   if ((item.join == JoinKind::kInner || item.join == JoinKind::kCross) && IsTableItem(*item.left) &&
       IsTableItem(*item.right)) {
-    right_first = RowsOf(item.right->table, ctx) < RowsOf(item.left->table, ctx);
+    right_first = Filtered(*item.right, conditions) && !Filtered(*item.left, conditions);
   }
   Relation left, right;
   const FromItem& first_item = right_first ? *item.right : *item.left;
@@ -393,7 +420,8 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   if (by_key) {
     std::vector<const Expr*> equalities = on;
     equalities.insert(equalities.end(), conditions.begin(), conditions.end());
-    by_key = KeysFor(second_item, equalities, first, ctx.collation(), by);
+    by_key = KeysFor(second_item, equalities, first, ctx.collation(), by) &&
+             WorthSeeking(second_item, by, ctx);
   }
   if (Status s = OpenItem(second_item, from, second_kept ? conditions : kNoConditions, ctx, outer,
                           exposed, second, by_key ? &by : nullptr)) {
@@ -430,7 +458,8 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
     Relation right;
     KeyedRead keyed;
     bool by_key = outer_joins.empty() && IsTableItem(*items[i]) &&
-                  KeysFor(*items[i], conditions, out, ctx.collation(), keyed);
+                  KeysFor(*items[i], conditions, out, ctx.collation(), keyed) &&
+                  WorthSeeking(*items[i], keyed, ctx);
     if (Status s = OpenItem(*items[i], from, conditions, ctx, outer, exposed, right,
                             by_key ? &keyed : nullptr)) {
       return s;
