@@ -7,6 +7,7 @@
 
 #include "server/exec/eval_internal.h"
 #include "server/exec/query.h"
+#include "server/exec/table_functions.h"
 
 namespace server {
 
@@ -227,7 +228,9 @@ Status OpenItem(const FromItem& item, const FromScope& from,
     return Narrow(conditions, ctx, outer, out);
   }
   if (!item.is_join()) {
-    if (Status s = OpenRelation(item.table, ctx, out, from.seek)) return s;
+    Status opened = item.function ? OpenTableFunction(item, ctx, out)
+                                  : OpenRelation(item.table, ctx, out, from.seek);
+    if (opened) return opened;
     const std::string& name = item.table.alias.empty() ? item.table.name.name : item.table.alias;
     for (const std::string& other : exposed) {
       if (ctx.collation().Equal(other, name))

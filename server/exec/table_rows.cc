@@ -56,7 +56,7 @@ void CollectEqualities(const Expr& where, const Table& table, std::string_view a
 
 Status Collect(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
                ExecContext& ctx, std::vector<StoredRow>& out) {
-  return ctx.store.Seek(table, columns, key, [&out](RowId id, Row& row) -> Status {
+  return ctx.StoreOf(table).Seek(table, columns, key, [&out](RowId id, Row& row) -> Status {
     out.push_back({id, std::move(row)});
     return std::nullopt;
   });
@@ -89,7 +89,7 @@ Status CountRowsWithKey(const Table& table, const std::vector<int>& columns,
   count = 0;
   std::vector<Value> values;
   if (!KeyValues(table, columns, key, ctx.collation(), values)) return std::nullopt;
-  return ctx.store.CountKey(table, columns, values, at_most, count);
+  return ctx.StoreOf(table).CountKey(table, columns, values, at_most, count);
 }
 
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
@@ -129,7 +129,7 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
       if (usable && !columns.empty()) return Collect(table, columns, key, ctx, out);
     }
   }
-  return ctx.store.Scan(table, [&out](RowId id, Row& row) -> Status {
+  return ctx.StoreOf(table).Scan(table, [&out](RowId id, Row& row) -> Status {
     out.push_back({id, std::move(row)});
     return std::nullopt;
   });
