@@ -27,6 +27,8 @@ constexpr MessageRow kMessages[] = {
      "The identifier that starts with '%.*ls' is too long. Maximum length is %d."},
     {Msg::kMustBeFirstInBatch, 111, 15, "'%ls' must be the first statement in a query batch."},
     {Msg::kMustDeclareVariable, 137, 15, "Must declare the variable '%.*ls'."},
+    {Msg::kExecIntoTableVariable, 197, 15,
+     "EXECUTE cannot be used as a source when inserting into a table variable."},
     {Msg::kNamedThenPositional, 119, 15,
      "Must pass parameter number %d and subsequent parameters as '@name = value'. After the form "
      "'@name = value' has been used, all subsequent parameters must be passed in the form "

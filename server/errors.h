@@ -21,6 +21,7 @@ enum class Msg {
   kIdentifierTooLong,
   kMustBeFirstInBatch,
   kMustDeclareVariable,
+  kExecIntoTableVariable,
   kNamedThenPositional,
   kColumnNotAllowedHere,
   kNumberOutOfRange,

@@ -108,6 +108,9 @@ struct Table {
   std::optional<FullTextIndex> fulltext;
   int64_t identity_current = 0;  // last identity value handed out
   bool identity_used = false;    // whether identity_current is set
+  // A table variable's name, with @: no database holds such a table, and
+  // its rows are in the batch's own store (server/exec/table_variables.h).
+  std::string variable;
 
   // Position of the named column, or -1.
   int FindColumn(std::string_view name, const Collation& collation) const;

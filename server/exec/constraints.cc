@@ -66,7 +66,7 @@ Status ConstraintChecker::CountWithKey(const Table& table, const std::vector<int
     std::vector<Value> values;
     values.reserve(columns.size());
     for (int c : columns) values.push_back(row[c]);
-    if (Status s = ctx_.store.CountKey(table, columns, values, 2, found)) return s;
+    if (Status s = ctx_.StoreOf(table).CountKey(table, columns, values, 2, found)) return s;
     count = static_cast<size_t>(found);
     return std::nullopt;
   }

@@ -19,7 +19,9 @@ namespace server {
 
 struct QueryResult;
 struct SelectStmt;
-struct TriggerFrame;  // server/exec/triggers.h
+struct TriggerFrame;   // server/exec/triggers.h
+struct TableVariable;  // server/exec/table_variables.h
+class VariableStore;
 
 // SQL Server's limit on nested procedure, view and function calls.
 inline constexpr int kMaxNesting = 32;
@@ -64,6 +66,17 @@ struct ExecContext {
   // Where a scalar function's RETURN puts its value, while one runs.
   std::optional<Scalar>* function_result = nullptr;
   int cursor_scope = 0;  // the local cursors' scope of the running body
+  // Whether an INSERT ... EXEC is taking the result sets of what runs.
+  bool in_insert_exec = false;
+  // Table variables of the batch or body being run, by name with @; like
+  // `variables`, each procedure, function and EXEC string has its own.
+  std::map<std::string, std::shared_ptr<TableVariable>> table_variables{};
+  // Where table variables keep their rows, opened with the first one.
+  std::shared_ptr<VariableStore> variable_store{};
+
+  // The store that holds `table`'s rows: the session's, or for a table
+  // variable the batch's own.
+  Store& StoreOf(const Table& table);
 
   const Collation& collation() const { return server.collation; }
   // The session's current database; null only if it vanished, which the

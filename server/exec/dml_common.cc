@@ -3,11 +3,18 @@
 #include "server/exec/eval.h"
 #include "server/exec/locking.h"
 #include "server/exec/relation.h"
+#include "server/exec/table_variables.h"
 #include "server/sql/parser.h"
 
 namespace server {
 
 Status ResolveTargetTable(const ObjectName& name, ExecContext& ctx, Database*& db, Table*& table) {
+  if (name.variable) {
+    // Its constraints' messages place it in tempdb, as SQL Server's do.
+    db = ctx.server.FindDatabase("tempdb");
+    if (!db) return Raise(Msg::kInvalidObjectName, {"tempdb"});
+    return FindTableVariable(name.name, ctx, table);
+  }
   db = DatabaseOf(name, ctx);
   std::optional<ObjectRef> object;
   if (db) {
@@ -24,6 +31,7 @@ Status ResolveTargetTable(const ObjectName& name, ExecContext& ctx, Database*& d
 }
 
 std::string QualifiedName(const Database& db, const Table& table) {
+  if (!table.variable.empty()) return table.variable;
   return db.name + "." + table.owner + "." + table.name;
 }
 

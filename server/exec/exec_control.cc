@@ -7,6 +7,7 @@
 #include "server/exec/cursors.h"
 #include "server/exec/eval.h"
 #include "server/exec/executor.h"
+#include "server/exec/table_variables.h"
 #include "server/exec/type_resolution.h"
 #include "server/types/cell_text.h"
 
@@ -114,6 +115,10 @@ int64_t IntegerOr(const Scalar& value, int64_t fallback) {
 
 Status ExecuteDeclare(const DeclareStmt& stmt, ExecContext& ctx) {
   for (const DeclareStmt::Variable& variable : stmt.variables) {
+    if (variable.table) {
+      if (Status s = DeclareTableVariable(*variable.table, ctx)) return s;
+      continue;
+    }
     if (variable.cursor) {
       // Run again in a loop it keeps the cursor it holds.
       if (FindCursorVariable(variable.name, ctx)) continue;

@@ -6,6 +6,7 @@
 
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/table_variables.h"
 #include "server/exec/type_resolution.h"
 #include "server/sql/parser.h"
 
@@ -37,16 +38,26 @@ void CollectColumnNames(const Expr& expr, std::vector<std::string>& names) {
 
 class TableBuilder {
  public:
-  TableBuilder(const CreateTableStmt& stmt, Database& db, ExecContext& ctx)
-      : stmt_(stmt), db_(db), ctx_(ctx), collation_(ctx.collation()) {}
+  // `variable_ids`, for a table variable, hands out its object ids: it is
+  // no object of `db`, which only lends it its user types and collation.
+  TableBuilder(const CreateTableStmt& stmt, Database& db, ExecContext& ctx,
+               int* variable_ids = nullptr)
+      : stmt_(stmt), db_(db), ctx_(ctx), collation_(ctx.collation()), variable_ids_(variable_ids) {}
 
   Status Build(std::unique_ptr<Table>& out) {
-    table_.name = stmt_.name.name;
-    table_.owner = stmt_.name.owner.empty() ? "dbo" : stmt_.name.owner;
-    if (!db_.HasUser(table_.owner, collation_))
-      return Raise(Msg::kOwnerNotFound, {stmt_.name.owner});
-    if (Status s = ClaimName(table_.name)) return s;
-    table_.id = db_.NewObjectId();
+    if (variable_ids_) {
+      // Named as SQL Server names a table variable's table in its messages.
+      table_.id = NewId();
+      table_.name = "#" + Hex8(table_.id);
+      table_.variable = stmt_.name.name;
+    } else {
+      table_.name = stmt_.name.name;
+      table_.owner = stmt_.name.owner.empty() ? "dbo" : stmt_.name.owner;
+      if (!db_.HasUser(table_.owner, collation_))
+        return Raise(Msg::kOwnerNotFound, {stmt_.name.owner});
+      if (Status s = ClaimName(table_.name)) return s;
+      table_.id = NewId();
+    }
     if (stmt_.columns.size() > kMaxColumns) {
       return Raise(Msg::kTooManyColumns,
                    {stmt_.columns[kMaxColumns].name, table_.name, std::to_string(kMaxColumns)});
@@ -65,7 +76,8 @@ class TableBuilder {
     for (const std::string& claimed : claimed_) {
       if (collation_.Equal(claimed, name)) return Raise(Msg::kObjectExists, {name});
     }
-    if (db_.FindObject(table_.owner, name, collation_)) return Raise(Msg::kObjectExists, {name});
+    if (!variable_ids_ && db_.FindObject(table_.owner, name, collation_))
+      return Raise(Msg::kObjectExists, {name});
     claimed_.push_back(name);
     return std::nullopt;
   }
@@ -307,8 +319,10 @@ class TableBuilder {
     return std::nullopt;
   }
 
+  int NewId() { return variable_ids_ ? (*variable_ids_)++ : db_.NewObjectId(); }
+
   Status AddConstraint(const ConstraintDef& def) {
-    int id = db_.NewObjectId();
+    int id = NewId();
     static constexpr const char* kPrefixes[] = {"PK", "UQ", "CK", "FK", "DF"};
     const char* prefix = kPrefixes[static_cast<int>(def.kind)];
     bool by_column = def.kind == ConstraintKind::kCheck ||
@@ -340,9 +354,15 @@ class TableBuilder {
   Table table_;
   std::vector<std::optional<bool>> explicit_null_;
   std::vector<std::string> claimed_;
+  int* variable_ids_;
 };
 
 }  // namespace
+
+Status BuildTableVariable(const CreateTableStmt& stmt, Database& db, ExecContext& ctx, int& ids,
+                          std::unique_ptr<Table>& out) {
+  return TableBuilder(stmt, db, ctx, &ids).Build(out);
+}
 
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx) {
   Database* db = DatabaseOf(stmt.name, ctx);

@@ -34,7 +34,7 @@ Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx) {
   for (TargetRow& target : candidates.rows) {
     StoredRow& stored = target.stored;
     if (!instead) {
-      if (Status s = ctx.store.Delete(*table, stored.id)) return s;
+      if (Status s = ctx.StoreOf(*table).Delete(*table, stored.id)) return s;
     }
     removed.push_back(std::move(stored.row));
   }

@@ -11,6 +11,7 @@
 #include "server/exec/locking.h"
 #include "server/exec/relation.h"
 #include "server/exec/system_procedures.h"
+#include "server/exec/table_variables.h"
 #include "server/exec/type_resolution.h"
 #include "server/sql/parser.h"
 
@@ -137,6 +138,7 @@ Status RunUserProcedure(const Module& procedure, Database& db, std::span<const E
   // The body runs in the procedure's database with its parameters; USE
   // inside it ends with the call.
   DatabaseSwitch in_database(ctx.session, db.name);
+  TableVariableScope table_variables(ctx);
   std::swap(ctx.variables, variables);
   // SET inside a procedure lasts until it returns.
   SessionOptions caller_options = ctx.session.options;
@@ -228,6 +230,7 @@ Status ExecuteString(const Expr& text, ExecContext& ctx) {
   auto parsed = ParseBatch(std::get<std::string>(value.value));
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   std::map<std::string, Scalar> variables;
+  TableVariableScope table_variables(ctx);
   std::swap(ctx.variables, variables);
   ++ctx.depth;
   Status status = RunStatements(std::get<Batch>(parsed), ctx);

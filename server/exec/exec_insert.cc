@@ -1,4 +1,5 @@
 // INSERT [INTO] table [(columns)] VALUES (...) | DEFAULT VALUES | SELECT ...
+// | EXEC ...
 // Values are converted to the columns' types; the server fills identity,
 // timestamp, defaults and computed columns, and checks every constraint
 // once the statement's rows are stored (a failure takes them off again).
@@ -8,6 +9,8 @@
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
 #include "server/exec/triggers.h"
+#include "server/exec/type_resolution.h"
+#include "server/sql/parser.h"
 
 namespace server {
 
@@ -42,8 +45,47 @@ Status TargetColumns(const InsertStmt& stmt, const Table& table, const Collation
   return std::nullopt;
 }
 
+// INSERT ... EXEC: every result set the procedure (or string) sends, in
+// order, instead of being sent. A procedure that sends none inserts none.
+Status ExecRows(const InsertStmt& stmt, size_t targets, ExecContext& ctx,
+                std::vector<std::vector<Given>>& out) {
+  // Transactions cannot begin or end inside the INSERT's own savepoint.
+  bool nested = ctx.in_insert_exec;
+  ctx.in_insert_exec = true;
+  const size_t first = ctx.outcome.results.size();
+  Status status = ExecuteExec(*stmt.exec, ctx);
+  ctx.in_insert_exec = nested;
+  std::vector<ResultSet> results(std::make_move_iterator(ctx.outcome.results.begin() + first),
+                                 std::make_move_iterator(ctx.outcome.results.end()));
+  ctx.outcome.results.resize(first);
+  if (status) return status;
+  ctx.outcome.row_counts.pop_back();  // the EXEC's own; the INSERT counts
+  for (ResultSet& result : results) {
+    if (result.columns.size() != targets) return Raise(Msg::kInsertCountMismatch);
+    std::vector<DataType> types;
+    for (const std::string& text : result.types) {
+      auto parsed = ParseTypeText(text);
+      if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+      ResolvedType resolved;
+      if (Status s = ResolveType(std::get<DeclaredType>(parsed), nullptr, ctx.collation(),
+                                 TypeUse{}, resolved)) {
+        return s;
+      }
+      types.push_back(resolved.type);
+    }
+    for (Row& row : result.rows) {
+      std::vector<Given> given;
+      for (size_t i = 0; i < row.size(); ++i)
+        given.push_back({Scalar{types[i], std::move(row[i])}});
+      out.push_back(std::move(given));
+    }
+  }
+  return std::nullopt;
+}
+
 Status GivenRows(const InsertStmt& stmt, size_t targets, ExecContext& ctx,
                  std::vector<std::vector<Given>>& out) {
+  if (stmt.exec) return ExecRows(stmt, targets, ctx, out);
   if (stmt.default_values) {
     out.emplace_back();
     return std::nullopt;
@@ -163,7 +205,7 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
       ctx.Inform(Raise(Msg::kDuplicateKeyIgnored));
       continue;
     }
-    if (Status s = ctx.store.Insert(*table, row)) return s;
+    if (Status s = ctx.StoreOf(*table).Insert(*table, row)) return s;
     stored.push_back(std::move(row));
   }
   int64_t inserted = static_cast<int64_t>(stored.size());
@@ -184,8 +226,9 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
   table->identity_used = identity_used;
   db->dbts = dbts;
   if (last_identity) ctx.session.identity = last_identity;
-  // Rows alone need only the store's commit; the counters live in the catalog.
-  if (counters_moved) ctx.MarkChanged();
+  // Rows alone need only the store's commit; the counters live in the
+  // catalog (a table variable's in the batch alone).
+  if (counters_moved && table->variable.empty()) ctx.MarkChanged();
   TriggerEvent event{TriggerAction::kInsert, std::move(stored), {}, {}};
   if (Status s = FireAfterTriggers(*db, *table, event, ctx)) return s;
   ctx.CountRows(inserted);

@@ -50,6 +50,9 @@ Status SaveTransaction(const std::string& name, ExecContext& ctx) {
 }  // namespace
 
 Status ExecuteTransaction(const TransactionStmt& stmt, ExecContext& ctx) {
+  // The INSERT's rows are in the balance until the procedure ends.
+  if (ctx.in_insert_exec && stmt.action != TransactionAction::kSave)
+    return Raise(Msg::kNotSupported, {"A transaction statement inside INSERT ... EXECUTE"});
   std::string name;
   if (Status s = StatementName(stmt, ctx, name)) return s;
   Status status;

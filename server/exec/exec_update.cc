@@ -98,7 +98,7 @@ Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx) {
   std::vector<Row> new_rows;
   new_rows.reserve(changed.size());
   for (StoredRow& row : changed) {
-    if (Status s = ctx.store.Update(*table, row.id, row.row)) return s;
+    if (Status s = ctx.StoreOf(*table).Update(*table, row.id, row.row)) return s;
     new_rows.push_back(std::move(row.row));
   }
   for (const Row& row : new_rows) {

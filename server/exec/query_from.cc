@@ -9,6 +9,7 @@
 
 #include "server/exec/eval_internal.h"
 #include "server/exec/query.h"
+#include "server/exec/table_functions.h"
 
 namespace server {
 
@@ -220,13 +221,15 @@ Status OpenDerived(const FromItem& item, ExecContext& ctx, Relation& out) {
 
 // Opens one FROM item. `conditions` are WHERE conditions that may narrow
 // it: only given where no row of it can be NULL-extended by an outer join.
-bool IsTableItem(const FromItem& item) { return !item.is_join() && !item.derived; }
+bool IsTableItem(const FromItem& item) {
+  return !item.is_join() && !item.derived && !item.function;
+}
 
 // How many rows the user table `ref` names holds; none for anything else.
 int64_t RowsOf(const TableRef& ref, ExecContext& ctx) {
   const Table* table = FindUserTable(ref, ctx);
   int64_t count = 0;
-  if (!table || ctx.store.Count(*table, count)) return 0;
+  if (!table || ctx.StoreOf(*table).Count(*table, count)) return 0;
   return count;
 }
 
@@ -364,7 +367,9 @@ Status OpenItem(const FromItem& item, const FromScope& from,
     return Narrow(conditions, ctx, outer, out);
   }
   if (!item.is_join()) {
-    if (Status s = OpenRelation(item.table, ctx, out, from.seek, keyed)) return s;
+    Status opened = item.function ? OpenTableFunction(item, ctx, out)
+                                  : OpenRelation(item.table, ctx, out, from.seek, keyed);
+    if (opened) return opened;
     const std::string& name = item.table.alias.empty() ? item.table.name.name : item.table.alias;
     for (const std::string& other : exposed) {
       if (ctx.collation().Equal(other, name))

@@ -2,6 +2,7 @@
 
 #include "server/exec/locking.h"
 #include "server/exec/table_rows.h"
+#include "server/exec/table_variables.h"
 #include "server/exec/triggers.h"
 #include "server/sql/parser.h"
 
@@ -32,6 +33,36 @@ Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& ou
   }
   out.schema.table_name = view.name;
   out.owned = std::move(result.rows);
+  out.rows = &out.owned;
+  return std::nullopt;
+}
+
+// A table's rows (those `where` could keep), computed columns filled in.
+// `exposed` is the name the statement reads it by, for the seek.
+Status ReadTable(const Table& table, const TableRef& ref, const std::string& exposed,
+                 const Expr* where, ExecContext& ctx, Relation& out, KeyedRead* keyed = nullptr) {
+  out.schema = TableSchema(table);
+  out.schema.alias = ref.alias;
+  std::vector<StoredRow> stored;
+  if (keyed) {
+    if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used))
+      return s;
+  }
+  if (!keyed || !keyed->used) {
+    if (Status s = ReadTableRows(table, where, exposed, ctx, stored)) return s;
+  }
+  bool computed = false;
+  for (const Column& column : table.columns) computed = computed || column.is_computed();
+  out.owned.reserve(stored.size());
+  out.table = &table;
+  out.ids.reserve(stored.size());
+  for (StoredRow& row : stored) {
+    out.ids.push_back(row.id);
+    if (computed) {
+      if (Status s = ComputeRow(table, out.schema, ctx, row.row)) return s;
+    }
+    out.owned.push_back(std::move(row.row));
+  }
   out.rows = &out.owned;
   return std::nullopt;
 }
@@ -97,6 +128,12 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
                     KeyedRead* keyed) {
   const ObjectName& name = ref.name;
   int line = 0;
+  if (name.variable) {
+    // No other session sees it: nothing to lock.
+    Table* table = nullptr;
+    if (Status s = FindTableVariable(name.name, ctx, table)) return s;
+    return ReadTable(*table, ref, ref.alias.empty() ? name.name : ref.alias, where, ctx, out);
+  }
   // Inside a trigger, inserted and deleted come before any table.
   if (name.parts == 1) {
     if (const PseudoTable* pseudo = FindPseudoTable(ctx, name.name)) {
@@ -119,30 +156,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
   if (object && object->kind == ObjectKind::kTable) {
     const Table& table = *object->table;
     if (Status s = LockForReading(*db, table.id, ref.hints, ctx)) return s;
-    out.schema = TableSchema(table);
-    out.schema.alias = ref.alias;
-    std::vector<StoredRow> stored;
-    if (keyed) {
-      if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used))
-        return s;
-    }
-    if (!keyed || !keyed->used) {
-      if (Status s = ReadTableRows(table, where, ref.alias, ctx, stored)) return s;
-    }
-    bool computed = false;
-    for (const Column& column : table.columns) computed = computed || column.is_computed();
-    out.owned.reserve(stored.size());
-    out.table = &table;
-    out.ids.reserve(stored.size());
-    for (StoredRow& row : stored) {
-      out.ids.push_back(row.id);
-      if (computed) {
-        if (Status s = ComputeRow(table, out.schema, ctx, row.row)) return s;
-      }
-      out.owned.push_back(std::move(row.row));
-    }
-    out.rows = &out.owned;
-    return std::nullopt;
+    return ReadTable(table, ref, ref.alias, where, ctx, out, keyed);
   }
   if (object && object->kind == ObjectKind::kView) {
     if (Status s = OpenView(*object->module, *db, ctx, out)) return s;

@@ -1,9 +1,13 @@
 #include "server/exec/cursors.h"
 #include "server/exec/executor.h"
 #include "server/exec/locking.h"
+#include "server/exec/table_variables.h"
 #include "server/exec/transactions.h"
 
 namespace server {
+
+// Runs `body` in a savepoint of the session's store, when it changes data.
+static Status RunInSavepoint(ExecContext& ctx, Access access, const std::function<Status()>& body);
 
 namespace {
 
@@ -32,7 +36,9 @@ Access AccessOf(const Statement& statement) {
         using T = std::decay_t<decltype(node)>;
         if constexpr (std::is_same_v<T, InsertStmt> || std::is_same_v<T, UpdateStmt> ||
                       std::is_same_v<T, DeleteStmt>) {
-          return Access::kRows;
+          // A table variable is the session's alone: changing it needs no
+          // place as the store's writer.
+          return node.table.variable ? Access::kRead : Access::kRows;
         }
         if constexpr (std::is_same_v<T, CreateDatabaseStmt> ||
                       std::is_same_v<T, DropDatabaseStmt> || std::is_same_v<T, CreateTableStmt> ||
@@ -204,6 +210,10 @@ Status RunStatement(const Statement& statement, ExecContext& ctx) {
 }
 
 Status RunAtomically(ExecContext& ctx, Access access, const std::function<Status()>& body) {
+  return WithVariableSavepoint(ctx, [&] { return RunInSavepoint(ctx, access, body); });
+}
+
+static Status RunInSavepoint(ExecContext& ctx, Access access, const std::function<Status()>& body) {
   if (access != Access::kRead) {
     if (Status s = ctx.transactions.StartChanging(ctx.session)) return s;
     Database* db = ctx.CurrentDatabase();

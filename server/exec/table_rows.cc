@@ -58,7 +58,7 @@ void CollectEqualities(const Expr& where, const Table& table, std::string_view a
 
 Status Collect(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
                ExecContext& ctx, std::vector<StoredRow>& out) {
-  return ctx.store.Seek(table, columns, key, [&out](RowId id, Row& row) -> Status {
+  return ctx.StoreOf(table).Seek(table, columns, key, [&out](RowId id, Row& row) -> Status {
     out.push_back({id, std::move(row)});
     return std::nullopt;
   });
@@ -91,7 +91,7 @@ Status CountRowsWithKey(const Table& table, const std::vector<int>& columns,
   count = 0;
   std::vector<Value> values;
   if (!KeyValues(table, columns, key, ctx.collation(), values)) return std::nullopt;
-  return ctx.store.CountKey(table, columns, values, at_most, count);
+  return ctx.StoreOf(table).CountKey(table, columns, values, at_most, count);
 }
 
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
@@ -131,7 +131,7 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
       if (usable && !columns.empty()) return Collect(table, columns, key, ctx, out);
     }
   }
-  return ctx.store.Scan(table, [&out](RowId id, Row& row) -> Status {
+  return ctx.StoreOf(table).Scan(table, [&out](RowId id, Row& row) -> Status {
     out.push_back({id, std::move(row)});
     return std::nullopt;
   });
@@ -181,10 +181,11 @@ Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
     // A key no column value can equal exactly finds nothing here; the
     // join's own comparison decides the rest.
     if (!exact) continue;
-    Status s = ctx.store.Seek(table, columns, values, [&out](RowId id, Row& row) -> Status {
-      out.push_back({id, std::move(row)});
-      return std::nullopt;
-    });
+    Status s =
+        ctx.StoreOf(table).Seek(table, columns, values, [&out](RowId id, Row& row) -> Status {
+          out.push_back({id, std::move(row)});
+          return std::nullopt;
+        });
     if (s) return s;
   }
   return std::nullopt;

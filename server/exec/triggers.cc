@@ -7,6 +7,7 @@
 
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/table_variables.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -71,6 +72,7 @@ Status RunTrigger(const Trigger& trigger, const std::string& database, TriggerFr
   frame.trigger_id = trigger.id;
   frame.depth = ctx.depth + 1;
   DatabaseSwitch in_database(ctx.session, database);
+  TableVariableScope table_variables(ctx);
   std::map<std::string, Scalar> variables;
   std::swap(ctx.variables, variables);
   SessionOptions caller_options = ctx.session.options;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "server/exec/executor.h"
+#include "server/exec/table_variables.h"
 #include "server/exec/triggers.h"
 #include "server/exec/type_resolution.h"
 #include "server/sql/parser.h"
@@ -33,53 +34,49 @@ Status ArgumentValue(const Expr& arg, const ModuleParameter& param, const std::s
   return Evaluate(value, EvalScope{scope.exec}, out);
 }
 
-// What a function runs with, and what it takes from its caller for that
-// time; the caller's state comes back when it ends.
-class FunctionCall {
- public:
-  FunctionCall(ExecContext& ctx, const Database& db, std::map<std::string, Scalar> variables,
-               std::optional<Scalar>& result)
-      : ctx_(ctx),
-        in_database_(ctx.session, db.name),
-        variables_(std::move(variables)),
-        options_(ctx.session.options),
-        return_status_(ctx.return_status),
-        function_result_(ctx.function_result),
-        rowcount_(ctx.session.rowcount),
-        counts_(ctx.outcome.row_counts.size()) {
-    std::swap(ctx_.variables, variables_);
-    ctx_.function_result = &result;
-    ++ctx_.depth;
-  }
-  ~FunctionCall() {
-    --ctx_.depth;
-    std::swap(ctx_.variables, variables_);
-    ctx_.session.options = options_;
-    ctx_.return_status = return_status_;
-    ctx_.function_result = function_result_;
-    ctx_.session.rowcount = rowcount_;
-    // Statements inside a function tell the client nothing.
-    ctx_.outcome.row_counts.resize(counts_);
-  }
-  FunctionCall(const FunctionCall&) = delete;
-  FunctionCall& operator=(const FunctionCall&) = delete;
-
- private:
-  ExecContext& ctx_;
-  DatabaseSwitch in_database_;
-  std::map<std::string, Scalar> variables_;
-  SessionOptions options_;
-  std::optional<int64_t> return_status_;
-  std::optional<Scalar>* function_result_;
-  int64_t rowcount_;
-  size_t counts_;
-};
-
 const TriggerFrame* VisibleTrigger(const ExecContext& ctx) {
   return ctx.trigger && ctx.trigger->depth == ctx.depth ? ctx.trigger : nullptr;
 }
 
 }  // namespace
+
+Status FunctionArguments(const Module& function, const std::vector<ExprPtr>& args,
+                         const std::string& shown, int line, const EvalScope& scope,
+                         std::map<std::string, Scalar>& out) {
+  const std::vector<ModuleParameter>& params = function.parameters;
+  if (args.size() > params.size()) return AtLine(Raise(Msg::kTooManyArguments, {shown}), line);
+  if (args.size() < params.size())
+    return AtLine(Raise(Msg::kFunctionTooFewArguments, {shown}), line);
+  for (size_t i = 0; i < params.size(); ++i) {
+    Scalar value;
+    if (Status s = ArgumentValue(*args[i], params[i], shown, scope, value)) return s;
+    Value converted;
+    if (Status s = Convert(value, params[i].type, false, converted)) return AtLine(*s, line);
+    out[params[i].name] = Scalar{params[i].type, std::move(converted)};
+  }
+  if (scope.exec.depth >= kMaxNesting)
+    return AtLine(Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)}), line);
+  return std::nullopt;
+}
+
+Status RunFunctionBody(const Module& function, const Batch& body, ExecContext& ctx) {
+  BatchOutcome& outcome = ctx.outcome;
+  const size_t errors = outcome.errors.size();
+  const bool had_error = outcome.error.has_value();
+  const bool ended = outcome.ends_batch;
+  ctx.session.options.ansi_nulls = function.ansi_nulls;  // as it was created
+  if (Status s = RunStatements(body, ctx)) return s;
+  if (outcome.errors.size() > errors) {
+    // An error in the body fails the call, and with it the caller's
+    // statement, rather than letting the function go on.
+    SqlError first = outcome.errors[errors].error;
+    outcome.errors.resize(errors);
+    if (!had_error) outcome.error.reset();
+    outcome.ends_batch = ended;
+    return first;
+  }
+  return std::nullopt;
+}
 
 Status EvaluateUserFunction(const Expr& expr, const EvalScope& scope, Scalar& out) {
   ExecContext& ctx = scope.exec;
@@ -93,13 +90,12 @@ Status EvaluateUserFunction(const Expr& expr, const EvalScope& scope, Scalar& ou
     return AtLine(Raise(Msg::kInvalidObjectName, {shown}), expr.line);
   }
   const Module& function = *object->module;
-  const std::vector<ModuleParameter>& params = function.parameters;
   if (expr.star)
     return AtLine(Raise(Msg::kSyntaxError, {std::to_string(expr.line), "*"}), expr.line);
-  if (expr.args.size() > params.size())
-    return AtLine(Raise(Msg::kTooManyArguments, {shown}), expr.line);
-  if (expr.args.size() < params.size())
-    return AtLine(Raise(Msg::kFunctionTooFewArguments, {shown}), expr.line);
+  if (expr.args.size() != function.parameters.size()) {
+    std::map<std::string, Scalar> none;
+    return FunctionArguments(function, expr.args, shown, expr.line, scope, none);
+  }
 
   auto parsed = ParseBatch(function.text);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
@@ -116,33 +112,12 @@ Status EvaluateUserFunction(const Expr& expr, const EvalScope& scope, Scalar& ou
   }
 
   std::map<std::string, Scalar> variables;
-  for (size_t i = 0; i < params.size(); ++i) {
-    Scalar value;
-    if (Status s = ArgumentValue(*expr.args[i], params[i], shown, scope, value)) return s;
-    Value converted;
-    if (Status s = Convert(value, params[i].type, false, converted)) return AtLine(*s, expr.line);
-    variables[params[i].name] = Scalar{params[i].type, std::move(converted)};
-  }
-  if (ctx.depth >= kMaxNesting)
-    return AtLine(Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)}), expr.line);
+  if (Status s = FunctionArguments(function, expr.args, shown, expr.line, scope, variables))
+    return s;
   std::optional<Scalar> result;
-  BatchOutcome& outcome = ctx.outcome;
-  const size_t errors = outcome.errors.size();
-  const bool had_error = outcome.error.has_value();
-  const bool ended = outcome.ends_batch;
   {
-    FunctionCall call(ctx, *db, std::move(variables), result);
-    ctx.session.options.ansi_nulls = function.ansi_nulls;  // as it was created
-    if (Status s = RunStatements(*create->body_statements, ctx)) return s;
-  }
-  if (outcome.errors.size() > errors) {
-    // An error in the body fails the call, and with it the caller's
-    // statement, rather than letting the function go on.
-    SqlError first = outcome.errors[errors].error;
-    outcome.errors.resize(errors);
-    if (!had_error) outcome.error.reset();
-    outcome.ends_batch = ended;
-    return first;
+    FunctionCall call(ctx, *db, std::move(variables), &result);
+    if (Status s = RunFunctionBody(function, *create->body_statements, ctx)) return s;
   }
   out = Scalar{returns.type, std::monostate{}};
   if (result) {

@@ -19,7 +19,8 @@ struct ObjectName {
   std::string database;
   std::string owner;
   std::string name;
-  int parts = 1;  // how many parts were written
+  int parts = 1;          // how many parts were written
+  bool variable = false;  // a table variable: `name` is @name
 
   // The name as written, without brackets ("dbo.tblGeneric", "master..x").
   std::string Text() const;
@@ -158,7 +159,7 @@ struct SelectItem {
 };
 
 struct TableRef {
-  ObjectName name;
+  ObjectName name;  // a table, view, table variable or table-valued function
   std::string alias;
   std::vector<std::string> hints;  // WITH (NOLOCK, ...), in capitals
 };
@@ -175,6 +176,9 @@ struct FromItem {
   JoinKind join = JoinKind::kInner;
   ExprPtr on;  // absent for CROSS JOIN
   int line = 1;
+  // owner.f(args): a table-valued function, `table.name` naming it.
+  bool function = false;
+  std::vector<ExprPtr> function_args;
 
   bool is_join() const { return left != nullptr; }
 };
@@ -209,6 +213,8 @@ struct SelectStmt {
   int line = 1;
 };
 
+struct ExecStmt;
+
 struct InsertStmt {
   ObjectName table;
   bool has_column_list = false;
@@ -216,6 +222,7 @@ struct InsertStmt {
   bool default_values = false;
   std::vector<ExprPtr> values;
   std::unique_ptr<SelectStmt> select;  // INSERT ... SELECT
+  std::shared_ptr<ExecStmt> exec;      // INSERT ... EXEC: its result sets
 };
 
 // A cursor as OPEN, FETCH, CLOSE, DEALLOCATE and WHERE CURRENT OF name it:
@@ -288,9 +295,13 @@ struct CreateModuleStmt {
   bool schema_bound = false;
   std::vector<ParameterDef> parameters;
   FunctionKind function_kind = FunctionKind::kScalar;
-  std::optional<DeclaredType> returns;    // scalar function
+  std::optional<DeclaredType> returns;  // scalar function
+  // RETURNS @name TABLE (...): the table variable a multi-statement
+  // function fills, and its definition.
+  std::string returns_variable;
+  std::shared_ptr<const CreateTableStmt> returns_table;
   std::vector<std::string> view_columns;  // CREATE VIEW v (a, b)
-  std::unique_ptr<SelectStmt> select;     // a view's query
+  std::unique_ptr<SelectStmt> select;     // a view's query; an inline function's RETURN
   // SELECTs found in a function body, for schema binding.
   std::vector<std::shared_ptr<SelectStmt>> body_selects;
   ObjectName trigger_table;
@@ -298,7 +309,8 @@ struct CreateModuleStmt {
   bool on_insert = false, on_update = false, on_delete = false;
   ExprPtr expression;  // a default's value or a rule's condition
   std::string body;    // text after AS (procedures and triggers)
-  // The body's statements: procedures, triggers and scalar functions.
+  // The body's statements: procedures, triggers, scalar and
+  // multi-statement table functions.
   std::shared_ptr<const Batch> body_statements;
 };
 
@@ -348,6 +360,8 @@ struct DeclareStmt {
     std::string name;  // with @
     DeclaredType type;
     bool cursor = false;  // DECLARE @c CURSOR: no type
+    // DECLARE @t TABLE (...): a table variable's definition; no type.
+    std::shared_ptr<const CreateTableStmt> table;
   };
   std::vector<Variable> variables;
 };

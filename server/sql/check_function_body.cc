@@ -1,7 +1,8 @@
-// What a scalar function's body may not do, refused as it is created: a
-// function changes nothing and gives the same result for the same
-// arguments, so it may not change tables, call procedures, send anything to
-// the client, control transactions or call built-ins whose result varies.
+// What a function's body may not do, refused as it is created: a function
+// changes nothing and gives the same result for the same arguments, so it
+// may not change tables (its own table variables excepted), call
+// procedures, send anything to the client, control transactions or call
+// built-ins whose result varies.
 
 #include <string>
 
@@ -58,6 +59,26 @@ Status CheckSelect(const SelectStmt& select, int line, bool nested) {
 
 Status CheckStatement(const Statement& statement);
 
+// Whether UPDATE's or DELETE's target is a table variable: named so, or an
+// alias its FROM clause gives one.
+bool ChangesTableVariable(const ObjectName& target, const std::vector<FromItem>& from) {
+  if (target.variable) return true;
+  if (target.parts != 1) return false;
+  std::vector<const FromItem*> items;
+  for (const FromItem& item : from) items.push_back(&item);
+  while (!items.empty()) {
+    const FromItem* item = items.back();
+    items.pop_back();
+    if (item->is_join()) {
+      items.push_back(item->left.get());
+      items.push_back(item->right.get());
+    } else if (item->table.name.variable && EqualNoCase(item->table.alias, target.name)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Status CheckStatements(const std::vector<Statement>& statements) {
   for (const Statement& statement : statements) {
     if (Status s = CheckStatement(statement)) return s;
@@ -70,9 +91,24 @@ Status CheckStatement(const Statement& statement) {
   return std::visit(
       [line](const auto& node) -> Status {
         using T = std::decay_t<decltype(node)>;
-        if constexpr (std::is_same_v<T, InsertStmt>) return InvalidUse("INSERT", line);
-        if constexpr (std::is_same_v<T, UpdateStmt>) return InvalidUse("UPDATE", line);
-        if constexpr (std::is_same_v<T, DeleteStmt>) return InvalidUse("DELETE", line);
+        if constexpr (std::is_same_v<T, InsertStmt>) {
+          if (!node.table.variable) return InvalidUse("INSERT", line);
+          if (node.select) return CheckSelect(*node.select, line, true);
+          for (const ExprPtr& value : node.values) {
+            if (Status s = CheckExpr(*value)) return s;
+          }
+        }
+        if constexpr (std::is_same_v<T, UpdateStmt>) {
+          if (!ChangesTableVariable(node.table, node.from)) return InvalidUse("UPDATE", line);
+          for (const auto& assignment : node.assignments) {
+            if (Status s = CheckExpr(*assignment.second)) return s;
+          }
+          if (node.where) return CheckExpr(*node.where);
+        }
+        if constexpr (std::is_same_v<T, DeleteStmt>) {
+          if (!ChangesTableVariable(node.table, node.from)) return InvalidUse("DELETE", line);
+          if (node.where) return CheckExpr(*node.where);
+        }
         if constexpr (std::is_same_v<T, ExecStmt>) return InvalidUse("EXECUTE", line);
         if constexpr (std::is_same_v<T, PrintStmt>) return InvalidUse("PRINT", line);
         if constexpr (std::is_same_v<T, RaiserrorStmt>) return InvalidUse("RAISERROR", line);
@@ -124,6 +160,10 @@ const Statement* LastStatement(const std::vector<Statement>& statements) {
 }
 
 }  // namespace
+
+Status CheckFunctionQuery(const SelectStmt& select) {
+  return CheckSelect(select, select.line, true);
+}
 
 Status CheckFunctionBody(const Batch& body) {
   if (Status s = CheckStatements(body.statements)) return s;

@@ -21,8 +21,13 @@ bool Parser::ParseDeclare(Statement& out) {
     DeclareStmt::Variable variable;
     variable.name = Next().value;
     AcceptWord("AS");
-    if (PeekWord("TABLE")) return NotSupported("Table variables", Peek());
-    if (AcceptWord("CURSOR")) {
+    if (AcceptWord("TABLE")) {
+      auto table = std::make_shared<CreateTableStmt>();
+      table->name.name = variable.name;
+      table->name.variable = true;
+      if (!ParseTableDefinition(*table, true)) return false;
+      variable.table = std::move(table);
+    } else if (AcceptWord("CURSOR")) {
       variable.cursor = true;
     } else if (!ParseDeclaredType(variable.type)) {
       return false;

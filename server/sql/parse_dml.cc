@@ -146,6 +146,8 @@ bool Parser::ParseQuerySpecification(SelectStmt& out) {
       return FailWith(std::move(error));
     }
   } while (AcceptOp(","));
+  // SELECT ... INTO makes a table; a table variable is declared, never made.
+  if (PeekWord("INTO") && Peek(1).kind == TokenKind::kVariable) return Fail(Peek(1));
   if (PeekWord("INTO")) return NotSupported("SELECT ... INTO", Peek());
   if (AcceptWord("FROM") && !ParseFromList(out.from)) return false;
   if (AcceptWord("WHERE") && !ParseCondition(out.where)) return false;
@@ -184,13 +186,24 @@ bool Parser::ParseTableSource(FromItem& out) {
     if (!ParseFromItem(out)) return false;
     return ExpectOp(")");
   }
-  if (!ParseObjectName(out.table.name)) return false;
-  if (PeekOp("(")) return NotSupported("Table-valued functions in FROM", Peek());
+  if (!ParseTableName(out.table.name)) return false;
+  // name(args) is a table-valued function; name (NOLOCK) a table with hints.
+  if (!out.table.name.variable && PeekOp("(") && !StartsTableHints()) {
+    Next();
+    out.function = true;
+    if (!PeekOp(")")) {
+      do {
+        if (!ParseScalar(out.function_args.emplace_back())) return false;
+      } while (AcceptOp(","));
+    }
+    if (!ExpectOp(")")) return false;
+  }
   if (AcceptWord("AS")) {
     if (!ParseName(out.table.alias)) return false;
   } else if (IsName(Peek())) {
     out.table.alias = Next().value;
   }
+  if (out.function) return true;
   if (PeekWord("WITH") && PeekOp("(", 1)) {
     Next();
     if (!ParseTableHints(out.table.hints)) return false;
@@ -198,6 +211,17 @@ bool Parser::ParseTableSource(FromItem& out) {
     return false;
   }
   return true;
+}
+
+bool Parser::StartsTableHints() const {
+  if (!PeekOp("(")) return false;
+  const Token& word = Peek(1);
+  if (word.kind != TokenKind::kIdentifier) return false;
+  std::string upper = ToUpper(word.raw);
+  for (std::string_view name : kTableHints) {
+    if (upper == name) return true;
+  }
+  return false;
 }
 
 bool Parser::ParseFromList(std::vector<FromItem>& out) {
@@ -259,7 +283,7 @@ bool Parser::ParseInsert(Statement& out) {
   Next();
   InsertStmt insert;
   AcceptWord("INTO");
-  if (!ParseObjectName(insert.table)) return false;
+  if (!ParseTableName(insert.table)) return false;
   if (PeekOp("(")) {
     insert.has_column_list = true;
     if (!ParseNameList(insert.columns)) return false;
@@ -281,7 +305,14 @@ bool Parser::ParseInsert(Statement& out) {
     insert.select = std::make_unique<SelectStmt>();
     if (!ParseSelect(*insert.select)) return false;
   } else if (PeekWord("EXEC") || PeekWord("EXECUTE")) {
-    return NotSupported("INSERT ... EXECUTE", Peek());
+    if (insert.table.variable) {
+      SqlError error = Raise(Msg::kExecIntoTableVariable);
+      error.line = Peek().line;
+      return FailWith(std::move(error));
+    }
+    Statement exec;
+    if (!ParseExec(exec, false)) return false;
+    insert.exec = std::make_shared<ExecStmt>(std::move(std::get<ExecStmt>(exec.node)));
   } else {
     return Fail();
   }
@@ -292,7 +323,7 @@ bool Parser::ParseInsert(Statement& out) {
 bool Parser::ParseUpdate(Statement& out) {
   Next();
   UpdateStmt update;
-  if (!ParseObjectName(update.table) || !ExpectWord("SET")) return false;
+  if (!ParseTableName(update.table) || !ExpectWord("SET")) return false;
   do {
     std::string column;
     if (Peek().kind == TokenKind::kVariable) return NotSupported("Variables", Peek());
@@ -320,7 +351,7 @@ bool Parser::ParseDelete(Statement& out) {
   Next();
   DeleteStmt del;
   AcceptWord("FROM");
-  if (!ParseObjectName(del.table)) return false;
+  if (!ParseTableName(del.table)) return false;
   if (AcceptWord("FROM") && !ParseFromList(del.from)) return false;
   if (PeekWord("WHERE") && PeekWord("CURRENT", 1)) {
     if (!ParseCurrentOf(del.current_of)) return false;

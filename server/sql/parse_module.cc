@@ -1,8 +1,8 @@
 // CREATE VIEW, PROCEDURE, FUNCTION, TRIGGER, DEFAULT and RULE: the
-// definitions SQL Server keeps as text. Procedure, trigger and scalar
-// function bodies run to the end of the batch and are parsed at once (names
-// in them are resolved when they run); a schema-bound function's SELECTs are
-// parsed so that the objects they name can be bound.
+// definitions SQL Server keeps as text. Procedure, trigger and function
+// bodies run to the end of the batch and are parsed at once (names in them
+// are resolved when they run); a schema-bound function's SELECTs are parsed
+// so that the objects they name can be bound.
 
 #include "server/sql/parser_internal.h"
 
@@ -42,16 +42,14 @@ bool Parser::ParseFunctionHead(CreateModuleStmt& module) {
   if (!ExpectOp("(") || !ParseParameters(module, true) || !ExpectOp(")")) return false;
   if (!ExpectWord("RETURNS")) return false;
   if (Peek().kind == TokenKind::kVariable) {
-    // RETURNS @t TABLE (...): the column list is skipped, not checked.
-    Next();
-    if (!ExpectWord("TABLE") || !PeekOp("(")) return Fail();
-    int depth = 0;
-    do {
-      if (AtEnd()) return Fail();
-      if (PeekOp("(")) ++depth;
-      if (PeekOp(")")) --depth;
-      Next();
-    } while (depth > 0);
+    // RETURNS @t TABLE (...): the table variable the body fills.
+    module.returns_variable = Next().value;
+    if (!ExpectWord("TABLE")) return false;
+    auto table = std::make_shared<CreateTableStmt>();
+    table->name.name = module.returns_variable;
+    table->name.variable = true;
+    if (!ParseTableDefinition(*table, true)) return false;
+    module.returns_table = std::move(table);
     module.function_kind = FunctionKind::kTable;
   } else if (AcceptWord("TABLE")) {
     module.function_kind = FunctionKind::kInlineTable;
@@ -180,24 +178,40 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
       !CollectBodySelects(module, body_pos)) {
     return false;
   }
-  bool scalar = kind == ModuleKind::kFunction && module.function_kind == FunctionKind::kScalar;
-  if (kind == ModuleKind::kProcedure || kind == ModuleKind::kTrigger || scalar) {
+  bool inline_table =
+      kind == ModuleKind::kFunction && module.function_kind == FunctionKind::kInlineTable;
+  if (inline_table) {
+    // RETURN [(] SELECT ... [)]: a view with parameters.
+    Rewind(body_pos);
+    if (!ExpectWord("RETURN")) return false;
+    size_t parens = 0;
+    while (AcceptOp("(")) ++parens;
+    module.select = std::make_unique<SelectStmt>();
+    if (!ParseSelect(*module.select)) return false;
+    for (; parens > 0; --parens) {
+      if (!ExpectOp(")")) return false;
+    }
+    if (!AtEnd()) return Fail();
+    if (Status s = CheckFunctionQuery(*module.select)) return FailWith(std::move(*s));
+  }
+  bool function = kind == ModuleKind::kFunction && !inline_table;
+  if (kind == ModuleKind::kProcedure || kind == ModuleKind::kTrigger || function) {
     // The body is checked as it is created, so that nothing is accepted
     // that could not run; names in it are resolved only when it runs.
     auto body = std::make_shared<Batch>();
     Rewind(body_pos);  // after the SELECTs a schema-bound function binds
     if (!ParseStatements(*body, false)) return false;
-    // A trigger returns no value.
-    if (Status s = CheckFlow(*body, /*procedure=*/kind != ModuleKind::kTrigger))
-      return FailWith(std::move(*s));
-    if (scalar) {
+    // A trigger and a table function return no value.
+    bool returns_value = kind != ModuleKind::kTrigger &&
+                         !(kind == ModuleKind::kFunction && !module.returns_variable.empty());
+    if (Status s = CheckFlow(*body, returns_value)) return FailWith(std::move(*s));
+    if (function) {
       if (Status s = CheckFunctionBody(*body)) return FailWith(std::move(*s));
     }
     module.body_statements = std::move(body);
   }
-  // Table functions' bodies are parsed when they run; one nested deeper than
-  // the parser takes could never run, so it is refused now, as SQL Server's
-  // compile refuses it.
+  // A body nested deeper than the parser takes could never run, so it is
+  // refused now, as SQL Server's compile refuses it.
   int depth = 0;
   for (; !AtEnd(); Next()) {
     if (PeekOp("(") && ++depth > kMaxParserNesting) {

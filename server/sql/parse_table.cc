@@ -23,22 +23,34 @@ bool Parser::ParseCreateTable(Statement& out) {
   if (!table.name.name.empty() && table.name.name[0] == '#') {
     return NotSupported("Temporary tables", Previous());
   }
-  if (!ExpectOp("(")) return false;
-  do {
-    int line = Peek().line;
-    if (StartsConstraint(*this)) {
-      if (!ParseConstraint(table, "", line)) return false;
-    } else if (!ParseColumnDef(table)) {
-      return false;
-    }
-  } while (AcceptOp(","));
-  if (!ExpectOp(")")) return false;
+  if (!ParseTableDefinition(table, false)) return false;
   if (PeekWord("ON") || PeekWord("TEXTIMAGE_ON")) return NotSupported("Filegroups", Peek());
   out.node = std::move(table);
   return true;
 }
 
-bool Parser::ParseColumnDef(CreateTableStmt& table) {
+bool Parser::ParseTableDefinition(CreateTableStmt& table, bool variable) {
+  if (!ExpectOp("(")) return false;
+  do {
+    int line = Peek().line;
+    if (StartsConstraint(*this)) {
+      if (!ParseConstraint(table, "", line, variable)) return false;
+    } else if (!ParseColumnDef(table, variable)) {
+      return false;
+    }
+  } while (AcceptOp(","));
+  return ExpectOp(")");
+}
+
+bool Parser::ParseTableName(ObjectName& out) {
+  if (Peek().kind != TokenKind::kVariable) return ParseObjectName(out);
+  out = ObjectName{};
+  out.name = Next().value;
+  out.variable = true;
+  return true;
+}
+
+bool Parser::ParseColumnDef(CreateTableStmt& table, bool variable) {
   ColumnDef column;
   column.line = Peek().line;
   if (!ParseName(column.name)) return false;
@@ -79,7 +91,7 @@ bool Parser::ParseColumnDef(CreateTableStmt& table) {
       column.rowguidcol = true;
     } else if (StartsConstraint(*this)) {
       // Column constraints refer to the column being defined.
-      if (!ParseConstraint(table, column.name, line)) return false;
+      if (!ParseConstraint(table, column.name, line, variable)) return false;
     } else {
       break;
     }
@@ -88,10 +100,15 @@ bool Parser::ParseColumnDef(CreateTableStmt& table) {
   return true;
 }
 
-bool Parser::ParseConstraint(CreateTableStmt& table, const std::string& column, int line) {
+bool Parser::ParseConstraint(CreateTableStmt& table, const std::string& column, int line,
+                             bool variable) {
   ConstraintDef constraint;
   constraint.line = line;
   constraint.column_level = !column.empty();
+  // A table variable's constraints have no names of their own and cannot
+  // refer to other tables.
+  if (variable && (PeekWord("CONSTRAINT") || PeekWord("FOREIGN") || PeekWord("REFERENCES")))
+    return Fail();
   if (AcceptWord("CONSTRAINT") && !ParseName(constraint.name)) return false;
   if (PeekWord("PRIMARY") || PeekWord("UNIQUE")) {
     if (AcceptWord("PRIMARY")) {

@@ -120,8 +120,14 @@ class Parser {
   bool ParseDrop(Statement& out);
   bool ParseCreateDatabase(Statement& out);
   bool ParseCreateTable(Statement& out);
-  bool ParseColumnDef(CreateTableStmt& table);
-  bool ParseConstraint(CreateTableStmt& table, const std::string& column, int line);
+  // The parenthesised columns and constraints of a table, or of a table
+  // variable (`variable`), which takes no constraint names and no foreign
+  // keys.
+  bool ParseTableDefinition(CreateTableStmt& table, bool variable);
+  bool ParseColumnDef(CreateTableStmt& table, bool variable);
+  bool ParseConstraint(CreateTableStmt& table, const std::string& column, int line, bool variable);
+  // A table's name where a table variable may stand too.
+  bool ParseTableName(ObjectName& out);
   bool ParseCreateIndex(Statement& out);
   // A SELECT with its UNIONs and ORDER BY.
   bool ParseSelect(SelectStmt& out);
@@ -137,6 +143,8 @@ class Parser {
   bool PeekJoin();
   // `( hint [, hint] ... )` after a table name: the hints, in capitals.
   bool ParseTableHints(std::vector<std::string>& hints);
+  // Whether a parenthesised list of table hints comes next.
+  bool StartsTableHints() const;
   // AS 'name': a column alias written as a string.
   bool ParseStringAlias(std::string& out);
   bool ParseInsert(Statement& out);
@@ -234,6 +242,8 @@ Status CheckFlow(const Batch& batch, bool procedure);
 // What SQL Server refuses in a scalar function's body (443, 444) and its
 // last statement, which must be RETURN (455).
 Status CheckFunctionBody(const Batch& body);
+// What an inline table function's query may not call.
+Status CheckFunctionQuery(const SelectStmt& select);
 
 }  // namespace server
 

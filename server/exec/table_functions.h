@@ -1,0 +1,16 @@
+#ifndef TAVORA_SERVER_EXEC_TABLE_FUNCTIONS_H_
+#define TAVORA_SERVER_EXEC_TABLE_FUNCTIONS_H_
+
+#include "server/exec/relation.h"
+
+namespace server {
+
+// Reads `FROM [owner.]f(args)`: an inline function's query run with the
+// arguments as its parameters, or a multi-statement function's body run to
+// fill the table variable it returns. 208 for a name that is no
+// table-valued function.
+Status OpenTableFunction(const FromItem& item, ExecContext& ctx, Relation& out);
+
+}  // namespace server
+
+#endif  // TAVORA_SERVER_EXEC_TABLE_FUNCTIONS_H_
