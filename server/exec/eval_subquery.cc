@@ -18,6 +18,12 @@ Status RunSubquery(const Expr& expr, const EvalScope& scope,
     out = it->second;
     return std::nullopt;
   }
+  const SelectStmt& select = *expr.subquery;
+  if (!select.order_by.empty() && !select.top) {
+    SqlError error = Raise(Msg::kOrderByInSubquery);
+    error.line = expr.line;
+    return error;
+  }
   OuterRow here{scope.schema, scope.row, scope.outer};
   auto result = std::make_shared<QueryResult>();
   if (Status s = RunSelect(*expr.subquery, scope.exec, *result, &here)) return s;

@@ -83,6 +83,7 @@ Status BindSchemaBound(const SelectStmt& select, const char* kind, const std::st
 }
 
 Status CheckView(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx, Module& module) {
+  if (!stmt.select->order_by.empty() && !stmt.select->top) return Raise(Msg::kOrderByInSubquery);
   if (stmt.schema_bound) {
     if (Status s = BindSchemaBound(*stmt.select, "view", module.name, ctx, db, module.bound_ids))
       return s;
