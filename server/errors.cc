@@ -321,6 +321,8 @@ constexpr MessageRow kMessages[] = {
     {Msg::kArithmeticOverflowValue, 232, 16, "Arithmetic overflow error for type %ls, value = %f."},
     {Msg::kArithmeticOverflowWarning, 3606, 10, "Arithmetic overflow occurred."},
     {Msg::kDivideByZeroWarning, 3607, 10, "Division by zero occurred."},
+    {Msg::kNullEliminated, 8153, 10,
+     "Warning: Null value is eliminated by an aggregate or other SET operation."},
     {Msg::kDomainError, 3623, 16, "A domain error occurred."},
     {Msg::kDomainErrorWarning, 3622, 10, "A domain error occurred."},
     {Msg::kConvertSyntax, 245, 16,

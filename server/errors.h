@@ -169,6 +169,7 @@ enum class Msg {
   kArithmeticOverflowValue,
   kArithmeticOverflowWarning,
   kDivideByZeroWarning,
+  kNullEliminated,
   kDomainError,
   kDomainErrorWarning,
   kConvertSyntax,

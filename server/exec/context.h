@@ -53,6 +53,9 @@ struct ExecContext {
   // Results of the running statement's uncorrelated subqueries: each runs
   // once per statement, not once per row.
   std::map<const SelectStmt*, std::shared_ptr<const QueryResult>> subquery_results{};
+  // Whether the running statement has warned that an aggregate skipped a
+  // NULL (once per statement, under ANSI_WARNINGS).
+  bool warned_null_eliminated = false;
   // The trigger being run: its inserted and deleted tables, which a
   // one-part name finds first. Null outside triggers and in what they EXEC.
   const TriggerFrame* trigger = nullptr;

@@ -251,7 +251,17 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
     row_scope.row = row;
     Scalar v;
     if (Status s = Evaluate(arg, row_scope, v)) return s;
-    if (v.is_null()) continue;
+    if (v.is_null()) {
+      ExecContext& exec = scope.exec;
+      if (exec.session.options.ansi_warnings && !scope.probe && !scope.typing &&
+          !exec.warned_null_eliminated) {
+        exec.warned_null_eliminated = true;
+        SqlError warning = Raise(Msg::kNullEliminated);
+        warning.line = exec.statement_line;
+        exec.Inform(std::move(warning));
+      }
+      continue;
+    }
     if (expr.distinct && !seen.insert(GroupKey(v, scope.exec.collation())).second) continue;
     ++count;
     if (name == "COUNT") continue;

@@ -202,6 +202,7 @@ Status RunStatement(const Statement& statement, ExecContext& ctx) {
   if (HeldBack(statement, ctx.session.options)) return std::nullopt;
   ctx.statement_line = statement.line;
   ctx.subquery_results.clear();
+  ctx.warned_null_eliminated = false;
   // The locks the statement takes to its own end go when it ends.
   int level = ctx.transactions.EnterStatement(ctx.session);
   Status status = RunInScope(statement, ctx);
