@@ -43,6 +43,11 @@ constexpr MessageRow kMessages[] = {
     {Msg::kTooManySelectItems, 1056, 15,
      "The number of elements in the select list exceeds the maximum allowed number of %d "
      "elements."},
+    {Msg::kTempNameTooLong, 193, 15,
+     "The object or column name starting with '%.*ls' is too long. The maximum length is %d "
+     "characters."},
+    {Msg::kSelectIntoNotFirst, 196, 15,
+     "SELECT INTO must be the first query in an SQL statement containing a UNION operator."},
     {Msg::kLabelRedeclared, 132, 15,
      "The label '%.*ls' has already been declared. Label names must be unique within a query "
      "batch or stored procedure."},

@@ -27,6 +27,8 @@ enum class Msg {
   kNestedTooDeeply,
   kCaseNestedTooDeeply,
   kTooManySelectItems,
+  kTempNameTooLong,
+  kSelectIntoNotFirst,
   // Control of flow.
   kLabelRedeclared,
   kLabelNotDeclared,

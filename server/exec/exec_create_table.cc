@@ -6,6 +6,7 @@
 
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/temp_tables.h"
 #include "server/exec/type_resolution.h"
 #include "server/sql/parser.h"
 
@@ -37,16 +38,16 @@ void CollectColumnNames(const Expr& expr, std::vector<std::string>& names) {
 
 class TableBuilder {
  public:
-  TableBuilder(const CreateTableStmt& stmt, Database& db, ExecContext& ctx)
-      : stmt_(stmt), db_(db), ctx_(ctx), collation_(ctx.collation()) {}
+  // `named` is the new table as NameNewTable named it.
+  TableBuilder(const CreateTableStmt& stmt, Database& db, ExecContext& ctx, Table named)
+      : stmt_(stmt), db_(db), ctx_(ctx), collation_(ctx.collation()), table_(std::move(named)) {}
 
   Status Build(std::unique_ptr<Table>& out) {
-    table_.name = stmt_.name.name;
     table_.owner = stmt_.name.owner.empty() ? "dbo" : stmt_.name.owner;
     if (!db_.HasUser(table_.owner, collation_))
       return Raise(Msg::kOwnerNotFound, {stmt_.name.owner});
     if (Status s = ClaimName(table_.name)) return s;
-    table_.id = db_.NewObjectId();
+    if (table_.id == 0) table_.id = db_.NewObjectId();
     if (stmt_.columns.size() > kMaxColumns) {
       return Raise(Msg::kTooManyColumns,
                    {stmt_.columns[kMaxColumns].name, table_.name, std::to_string(kMaxColumns)});
@@ -345,10 +346,11 @@ class TableBuilder {
 }  // namespace
 
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx) {
-  Database* db = DatabaseOf(stmt.name, ctx);
-  if (!db) return Raise(Msg::kDatabaseNotFound, {stmt.name.database});
+  Database* db = nullptr;
+  Table named;
+  if (Status s = NameNewTable(stmt.name, ctx, db, named)) return s;
   std::unique_ptr<Table> table;
-  if (Status s = TableBuilder(stmt, *db, ctx).Build(table)) return s;
+  if (Status s = TableBuilder(stmt, *db, ctx, std::move(named)).Build(table)) return s;
   table->store_id = ctx.server.next_store_id++;
   db->tables.push_back(std::move(table));
   ctx.MarkChanged();

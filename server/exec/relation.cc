@@ -2,6 +2,7 @@
 
 #include "server/exec/locking.h"
 #include "server/exec/table_rows.h"
+#include "server/exec/temp_tables.h"
 #include "server/exec/triggers.h"
 #include "server/sql/parser.h"
 
@@ -85,7 +86,7 @@ Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx,
 }
 
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where) {
-  const ObjectName& name = ref.name;
+  const ObjectName name = ResolveTempName(ref.name, ctx);
   int line = 0;
   // Inside a trigger, inserted and deleted come before any table.
   if (name.parts == 1) {
@@ -97,7 +98,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     }
   }
   Database* db = DatabaseOf(name, ctx);
-  if (!db) return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
+  if (!db) return ErrorAt(Msg::kInvalidObjectName, {ref.name.Text()}, line);
   if (Status s = LockCatalogForReading(*db, ctx)) return s;
   if (name.owner.empty() || EqualNoCase(name.owner, "dbo")) {
     if (OpenSystemTable(name.name, *db, ctx, out)) {
@@ -133,7 +134,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     out.schema.alias = ref.alias;
     return std::nullopt;
   }
-  return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
+  return ErrorAt(Msg::kInvalidObjectName, {ref.name.Text()}, line);
 }
 
 }  // namespace server

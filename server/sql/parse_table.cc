@@ -20,9 +20,6 @@ bool Parser::ParseCreateTable(Statement& out) {
   CreateTableStmt table;
   if (!ParseObjectName(table.name)) return false;
   if (table.name.parts > 3) return Fail(Previous());
-  if (!table.name.name.empty() && table.name.name[0] == '#') {
-    return NotSupported("Temporary tables", Previous());
-  }
   if (!ExpectOp("(")) return false;
   do {
     int line = Peek().line;
