@@ -121,6 +121,10 @@ constexpr MessageRow kMessages[] = {
     {Msg::kInvalidObjectName, 208, 16, "Invalid object name '%.*ls'."},
     {Msg::kInvalidColumnName, 207, 16, "Invalid column name '%.*ls'."},
     {Msg::kObjectExists, 2714, 16, "There is already an object named '%.*ls' in the database."},
+    {Msg::kViewOnTempTable, 4508, 16,
+     "Views or functions are not allowed on temporary tables. Table names that begin with '#' "
+     "denote temporary tables."},
+    {Msg::kTempTableInFunction, 2772, 16, "Cannot access temporary tables from within a function."},
     {Msg::kDatabaseExists, 1801, 16, "Database '%.*ls' already exists."},
     {Msg::kDatabaseNotFoundOnUse, 911, 16,
      "Could not locate entry in sysdatabases for database '%.*ls'. No entry found with that "

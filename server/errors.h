@@ -69,6 +69,8 @@ enum class Msg {
   kInvalidObjectName,
   kInvalidColumnName,
   kObjectExists,
+  kViewOnTempTable,
+  kTempTableInFunction,
   kDatabaseExists,
   kDatabaseNotFoundOnUse,
   kDatabaseNotFound,
