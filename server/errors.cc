@@ -124,6 +124,8 @@ constexpr MessageRow kMessages[] = {
     {Msg::kViewOnTempTable, 4508, 16,
      "Views or functions are not allowed on temporary tables. Table names that begin with '#' "
      "denote temporary tables."},
+    {Msg::kTempDatabaseIgnored, 2701, 10,
+     "Database name '%.*ls' ignored, referencing object in tempdb."},
     {Msg::kTempTableInFunction, 2772, 16, "Cannot access temporary tables from within a function."},
     {Msg::kDatabaseExists, 1801, 16, "Database '%.*ls' already exists."},
     {Msg::kDatabaseNotFoundOnUse, 911, 16,

@@ -70,6 +70,7 @@ enum class Msg {
   kInvalidColumnName,
   kObjectExists,
   kViewOnTempTable,
+  kTempDatabaseIgnored,
   kTempTableInFunction,
   kDatabaseExists,
   kDatabaseNotFoundOnUse,

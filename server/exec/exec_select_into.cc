@@ -14,15 +14,31 @@ namespace {
 
 constexpr size_t kMaxIntoColumns = 1024;
 
-// The user table a query reads when it reads one alone (no join, no derived
-// table), whose columns a plain column of the select list comes from.
-const Table* SingleSourceTable(const SelectStmt& select, ExecContext& ctx) {
-  if (select.from.size() != 1 || select.from[0].is_join() || select.from[0].derived) return nullptr;
-  const ObjectName name = ResolveTempName(select.from[0].table.name, ctx);
+// A user table the query reads, by the name it is exposed under, and
+// whether an outer join may NULL-extend its rows.
+struct IntoSource {
+  std::string exposed;
+  const Table* table = nullptr;
+  bool extended = false;
+};
+
+void CollectIntoSources(const FromItem& item, bool extended, ExecContext& ctx,
+                        std::vector<IntoSource>& out) {
+  if (item.is_join()) {
+    bool left = extended || item.join == JoinKind::kRight || item.join == JoinKind::kFull;
+    bool right = extended || item.join == JoinKind::kLeft || item.join == JoinKind::kFull;
+    CollectIntoSources(*item.left, left, ctx, out);
+    CollectIntoSources(*item.right, right, ctx, out);
+    return;
+  }
+  if (item.derived) return;
+  const ObjectName name = ResolveTempName(item.table.name, ctx);
   Database* db = DatabaseOf(name, ctx);
-  if (!db) return nullptr;
-  std::optional<ObjectRef> object = db->FindObject(name.owner, name.name, ctx.collation());
-  return object && object->kind == ObjectKind::kTable ? object->table : nullptr;
+  std::optional<ObjectRef> object;
+  if (db) object = db->FindObject(name.owner, name.name, ctx.collation());
+  if (!object || object->kind != ObjectKind::kTable) return;
+  out.push_back({item.table.alias.empty() ? item.table.name.name : item.table.alias, object->table,
+                 extended});
 }
 
 bool IsNonNullConstant(const Expr& expr) {
@@ -31,28 +47,31 @@ bool IsNonNullConstant(const Expr& expr) {
 
 // What the new table's columns take from the query beyond its names and
 // types: the source column of each result column that is a plain column of
-// the one table read (null otherwise), and which expressions cannot be
-// NULL. Kept simple: a plain column keeps its nullability, a constant other
-// than NULL and ISNULL(x, such a constant) are NOT NULL, anything else is
-// nullable. A view's or a join's columns are expressions here.
-struct ColumnOrigins {
+// a table read (null otherwise), and which cannot be NULL. Kept simple: a
+// plain column keeps its nullability unless an outer join may NULL-extend
+// it, a constant other than NULL and ISNULL(x, such a constant) are NOT
+// NULL, anything else (a view's columns included) is nullable.
+struct IntoOrigins {
   std::vector<const Column*> columns;
   std::vector<bool> not_null;
 };
 
-ColumnOrigins FindOrigins(const SelectStmt& select, const Table* source, size_t width,
-                          const Collation& collation) {
-  ColumnOrigins origins;
+IntoOrigins FindIntoOrigins(const SelectStmt& select, size_t width, ExecContext& ctx) {
+  IntoOrigins origins;
   // A UNION's columns come from several queries: all are expressions.
   if (!select.unions.empty()) {
     origins.columns.assign(width, nullptr);
     origins.not_null.assign(width, false);
     return origins;
   }
+  std::vector<IntoSource> sources;
+  for (const FromItem& item : select.from) CollectIntoSources(item, false, ctx, sources);
+  const bool one_table =
+      select.from.size() == 1 && !select.from[0].is_join() && sources.size() == 1;
   for (const SelectItem& item : select.items) {
     if (item.star) {
-      if (!source) break;
-      for (const Column& column : source->columns) {
+      if (!one_table) break;
+      for (const Column& column : sources[0].table->columns) {
         origins.columns.push_back(&column);
         origins.not_null.push_back(!column.nullable);
       }
@@ -60,11 +79,21 @@ ColumnOrigins FindOrigins(const SelectStmt& select, const Table* source, size_t 
     }
     const Expr& expr = *item.expr;
     const Column* column = nullptr;
-    if (source && expr.kind == ExprKind::kColumn) {
-      int i = source->FindColumn(expr.name, collation);
-      if (i >= 0) column = &source->columns[i];
+    bool extended = false;
+    if (expr.kind == ExprKind::kColumn) {
+      int found = 0;
+      for (const IntoSource& source : sources) {
+        if (!expr.qualifier.empty() && !ctx.collation().Equal(expr.qualifier, source.exposed))
+          continue;
+        int i = source.table->FindColumn(expr.name, ctx.collation());
+        if (i < 0) continue;
+        ++found;
+        column = &source.table->columns[i];
+        extended = source.extended;
+      }
+      if (found != 1) column = nullptr;
     }
-    bool not_null = column ? !column->nullable : IsNonNullConstant(expr);
+    bool not_null = column ? !column->nullable && !extended : IsNonNullConstant(expr);
     if (expr.kind == ExprKind::kFunction && EqualNoCase(expr.name, "ISNULL") &&
         expr.args.size() == 2 && IsNonNullConstant(*expr.args[1])) {
       not_null = true;
@@ -83,24 +112,25 @@ ColumnOrigins FindOrigins(const SelectStmt& select, const Table* source, size_t 
 // The IDENTITY property passes to the new column under SQL Server's rules:
 // not through a join, GROUP BY, an aggregate or a UNION, and not when the
 // column is listed more than once (an expression of it is no column).
-bool KeepsIdentity(const SelectStmt& select, const ColumnOrigins& origins, size_t i) {
+bool KeepsIdentity(const SelectStmt& select, const IntoOrigins& origins, size_t i) {
   if (!select.group_by.empty() || !select.unions.empty()) return false;
+  if (select.from.size() != 1 || select.from[0].is_join()) return false;
   for (const SelectItem& item : select.items) {
     if (item.expr && HasAggregate(*item.expr)) return false;
   }
   return std::count(origins.columns.begin(), origins.columns.end(), origins.columns[i]) == 1;
 }
 
-Status BuildColumns(const SelectStmt& select, const QueryResult& result, const Table* source,
-                    const std::string& written, const Database& db, ExecContext& ctx,
-                    Table& table) {
+Status AddIntoColumns(const SelectStmt& select, const QueryResult& result,
+                      const std::string& written, const Database& db, ExecContext& ctx,
+                      Table& table) {
   const RowSchema& schema = result.schema;
   const size_t width = schema.names.size();
   if (width > kMaxIntoColumns) {
     return Raise(Msg::kTooManyColumns,
                  {schema.names[kMaxIntoColumns], written, std::to_string(kMaxIntoColumns)});
   }
-  ColumnOrigins origins = FindOrigins(select, source, width, ctx.collation());
+  IntoOrigins origins = FindIntoOrigins(select, width, ctx);
   for (size_t i = 0; i < width; ++i) {
     const std::string& name = schema.names[i];
     if (name.empty()) return Raise(Msg::kDerivedColumnName, {std::to_string(i + 1), written});
@@ -143,8 +173,7 @@ Status ExecuteSelectInto(const SelectStmt& stmt, ExecContext& ctx) {
     return Raise(Msg::kObjectExists, {into.name});
   QueryResult result;
   if (Status s = RunSelect(stmt, ctx, result)) return s;
-  const Table* source = SingleSourceTable(stmt, ctx);
-  if (Status s = BuildColumns(stmt, result, source, into.name, *db, ctx, *table)) return s;
+  if (Status s = AddIntoColumns(stmt, result, into.name, *db, ctx, *table)) return s;
   if (table->id == 0) table->id = db->NewObjectId();
   table->store_id = ctx.server.next_store_id++;
   if (result.rows.size() > ctx.RowLimit()) result.rows.resize(ctx.RowLimit());

@@ -64,6 +64,11 @@ Status NameNewTable(const ObjectName& name, ExecContext& ctx, Database*& db, Tab
     table.name = name.name;
     return std::nullopt;
   }
+  if (!name.database.empty() && !ctx.collation().Equal(name.database, kTempDb)) {
+    SqlError warning = Raise(Msg::kTempDatabaseIgnored, {name.database});
+    warning.line = ctx.statement_line;
+    ctx.Inform(std::move(warning));
+  }
   db = ctx.server.FindDatabase(kTempDb);
   if (!db) return Raise(Msg::kDatabaseNotFound, {kTempDb});
   if (Status s = LockCatalogForChanging(*db, ctx)) return s;

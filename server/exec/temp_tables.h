@@ -33,7 +33,8 @@ ObjectName ResolveTempName(const ObjectName& name, ExecContext& ctx);
 // INTO): a temporary one goes to tempdb marked as the session's, a local
 // one under its padded name with its id already given (193 when the name
 // is too long, 2714 when the session has one of that name in this scope),
-// and tempdb's catalog is locked for changing. A permanent one gets its
+// and tempdb's catalog is locked for changing (another database written
+// before the name is ignored, with warning 2701). A permanent one gets its
 // database (2702 when there is none) and name only; its builder checks the
 // rest.
 Status NameNewTable(const ObjectName& name, ExecContext& ctx, Database*& db, Table& table);

@@ -43,10 +43,10 @@ Status CheckExpr(const Expr& expr) {
 
 // A temporary table belongs to the session calling, which a function's
 // result may not depend on.
-Status CheckFrom(const FromItem& item, int line) {
+Status CheckFunctionFrom(const FromItem& item, int line) {
   if (item.is_join()) {
-    if (Status s = CheckFrom(*item.left, line)) return s;
-    return CheckFrom(*item.right, line);
+    if (Status s = CheckFunctionFrom(*item.left, line)) return s;
+    return CheckFunctionFrom(*item.right, line);
   }
   if (item.derived) return CheckSelect(*item.derived, line, true);
   if (!item.table.name.name.empty() && item.table.name.name[0] == '#') {
@@ -59,7 +59,7 @@ Status CheckFrom(const FromItem& item, int line) {
 
 Status CheckSelect(const SelectStmt& select, int line, bool nested) {
   for (const FromItem& item : select.from) {
-    if (Status s = CheckFrom(item, line)) return s;
+    if (Status s = CheckFunctionFrom(item, line)) return s;
   }
   for (const SelectItem& item : select.items) {
     if (!nested && item.variable.empty()) {
