@@ -39,6 +39,17 @@ Status WriteWholeCatalog(Store& store, const ServerState& state) {
   return store.Commit();
 }
 
+// Drops the temporary tables of the sessions `ended` says have ended,
+// keeping them like a replaced catalog while a batch may still refer to one.
+void RetireTempTables(ServerState& state, std::vector<std::unique_ptr<ServerState>>& retired,
+                      const std::function<bool(int)>& ended) {
+  std::vector<std::unique_ptr<Table>> taken = state.TakeTempTables(ended);
+  if (taken.empty()) return;
+  auto holder = std::make_unique<ServerState>(state.options);
+  holder->AddDatabase("tempdb", true).tables = std::move(taken);
+  retired.push_back(std::move(holder));
+}
+
 }  // namespace
 
 // The store's side of T-SQL transactions, and the locks between sessions.
@@ -165,6 +176,8 @@ std::variant<std::unique_ptr<Engine>, std::string> Engine::Open(const std::strin
     return "The store '" + path + "' holds a catalog that is " + *message +
            "; it was left as it is.";
   }
+  // Temporary tables did not outlive the sessions of the last run.
+  (void)std::get<std::unique_ptr<ServerState>>(loaded)->TakeTempTables([](int) { return true; });
   return std::unique_ptr<Engine>(
       new Engine(std::move(std::get<std::unique_ptr<ServerState>>(loaded)), std::move(store)));
 }
@@ -261,6 +274,9 @@ void Engine::LogoutNow(int session) {
   locks_->Forget(session);
   std::erase_if(sessions_,
                 [session](const std::unique_ptr<Session>& s) { return s->id == session; });
+  // Its temporary tables end with it. Written with the catalog's next
+  // change; a rollback or a restart that brings them back drops them again.
+  RetireTempTables(*state_, retired_, [session](int owner) { return owner == session; });
   if (running_.empty()) retired_.clear();
   Wake();
 }
@@ -491,6 +507,7 @@ Status Engine::ReloadCatalog() {
   std::unique_ptr<ServerState>& fresh = std::get<std::unique_ptr<ServerState>>(loaded);
   std::swap(*state_, *fresh);
   retired_.push_back(std::move(fresh));
+  RetireTempTables(*state_, retired_, [this](int owner) { return FindSession(owner) == nullptr; });
   return std::nullopt;
 }
 

@@ -45,6 +45,11 @@ constexpr MessageRow kMessages[] = {
     {Msg::kTooManySelectItems, 1056, 15,
      "The number of elements in the select list exceeds the maximum allowed number of %d "
      "elements."},
+    {Msg::kTempNameTooLong, 193, 15,
+     "The object or column name starting with '%.*ls' is too long. The maximum length is %d "
+     "characters."},
+    {Msg::kSelectIntoNotFirst, 196, 15,
+     "SELECT INTO must be the first query in an SQL statement containing a UNION operator."},
     {Msg::kLabelRedeclared, 132, 15,
      "The label '%.*ls' has already been declared. Label names must be unique within a query "
      "batch or stored procedure."},
@@ -118,6 +123,12 @@ constexpr MessageRow kMessages[] = {
     {Msg::kInvalidObjectName, 208, 16, "Invalid object name '%.*ls'."},
     {Msg::kInvalidColumnName, 207, 16, "Invalid column name '%.*ls'."},
     {Msg::kObjectExists, 2714, 16, "There is already an object named '%.*ls' in the database."},
+    {Msg::kViewOnTempTable, 4508, 16,
+     "Views or functions are not allowed on temporary tables. Table names that begin with '#' "
+     "denote temporary tables."},
+    {Msg::kTempDatabaseIgnored, 2701, 10,
+     "Database name '%.*ls' ignored, referencing object in tempdb."},
+    {Msg::kTempTableInFunction, 2772, 16, "Cannot access temporary tables from within a function."},
     {Msg::kDatabaseExists, 1801, 16, "Database '%.*ls' already exists."},
     {Msg::kDatabaseNotFoundOnUse, 911, 16,
      "Could not locate entry in sysdatabases for database '%.*ls'. No entry found with that "

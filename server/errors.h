@@ -28,6 +28,8 @@ enum class Msg {
   kNestedTooDeeply,
   kCaseNestedTooDeeply,
   kTooManySelectItems,
+  kTempNameTooLong,
+  kSelectIntoNotFirst,
   // Control of flow.
   kLabelRedeclared,
   kLabelNotDeclared,
@@ -68,6 +70,9 @@ enum class Msg {
   kInvalidObjectName,
   kInvalidColumnName,
   kObjectExists,
+  kViewOnTempTable,
+  kTempDatabaseIgnored,
+  kTempTableInFunction,
   kDatabaseExists,
   kDatabaseNotFoundOnUse,
   kDatabaseNotFound,

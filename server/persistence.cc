@@ -179,6 +179,9 @@ std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
   }
   table->identity_current = j.at("identity_current").get<int64_t>();
   table->identity_used = j.at("identity_used").get<bool>();
+  table->temp_session = j.value("temp_session", 0);
+  table->temp_name = j.value("temp_name", std::string());
+  table->temp_scope = j.value("temp_scope", 0);
   return table;
 }
 

@@ -309,6 +309,12 @@ void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
   }
   w.Field("identity_current", table.identity_current);
   w.Field("identity_used", table.identity_used);
+  // Only temporary tables have these, so other catalogs read as before.
+  if (table.temp_session != 0) {
+    w.Field("temp_session", table.temp_session);
+    w.Field("temp_name", table.temp_name);
+    w.Field("temp_scope", table.temp_scope);
+  }
   w.EndObject();
 }
 

@@ -45,6 +45,24 @@ Database& ServerState::AddDatabase(const std::string& name, bool system) {
   return *databases.back();
 }
 
+std::vector<std::unique_ptr<Table>> ServerState::TakeTempTables(
+    const std::function<bool(int)>& ended) {
+  std::vector<std::unique_ptr<Table>> taken;
+  Database* tempdb = FindDatabase("tempdb");
+  if (!tempdb) return taken;
+  std::vector<std::unique_ptr<Table>>& tables = tempdb->tables;
+  for (auto it = tables.begin(); it != tables.end();) {
+    if ((*it)->temp_session != 0 && ended((*it)->temp_session)) {
+      tempdb->ForgetObject((*it)->id);
+      taken.push_back(std::move(*it));
+      it = tables.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return taken;
+}
+
 std::unique_ptr<ServerState> NewServerState(ServerOptions options) {
   auto state = std::make_unique<ServerState>(std::move(options));
   for (const char* name : {"master", "tempdb", "model", "msdb"}) state->AddDatabase(name, true);

@@ -2,6 +2,7 @@
 #define TAVORA_SERVER_CATALOG_SERVER_STATE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,10 @@ struct ServerState {
   std::string NewGuid();
   // Adds a database with the server's defaults and returns it.
   Database& AddDatabase(const std::string& name, bool system);
+  // Takes the temporary tables of the sessions `ended` says have ended out
+  // of tempdb, and returns them (a batch that is waiting may still hold
+  // one, so the caller keeps them while batches run).
+  std::vector<std::unique_ptr<Table>> TakeTempTables(const std::function<bool(int)>& ended);
 };
 
 // A session's T-SQL transaction: @@TRANCOUNT, the name the outermost BEGIN

@@ -111,6 +111,14 @@ struct Table {
   // A table variable's name, with @: no database holds such a table, and
   // its rows are in the batch's own store (server/exec/table_variables.h).
   std::string variable;
+  // A temporary table (in tempdb): the session that created it, which a
+  // local one (#t) is visible to alone and which both kinds end with; 0 for
+  // a permanent table. A local one's `name` is the padded form sysobjects
+  // shows, `temp_name` the name as written, and `temp_scope` the procedure
+  // call it ends with (0: the session's batches).
+  int temp_session = 0;
+  std::string temp_name;
+  int temp_scope = 0;
 
   // Position of the named column, or -1.
   int FindColumn(std::string_view name, const Collation& collation) const;

@@ -4,6 +4,7 @@
 #include "server/exec/locking.h"
 #include "server/exec/relation.h"
 #include "server/exec/table_variables.h"
+#include "server/exec/temp_tables.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -15,11 +16,12 @@ Status ResolveTargetTable(const ObjectName& name, ExecContext& ctx, Database*& d
     if (!db) return Raise(Msg::kInvalidObjectName, {"tempdb"});
     return FindTableVariable(name.name, ctx, table);
   }
-  db = DatabaseOf(name, ctx);
+  const ObjectName target = ResolveTempName(name, ctx);
+  db = DatabaseOf(target, ctx);
   std::optional<ObjectRef> object;
   if (db) {
     if (Status s = LockCatalogForReading(*db, ctx)) return s;
-    object = db->FindObject(name.owner, name.name, ctx.collation());
+    object = db->FindObject(target.owner, target.name, ctx.collation());
   }
   if (object && object->kind == ObjectKind::kSystemTable) return Raise(Msg::kSystemCatalogUpdate);
   if (object && object->kind == ObjectKind::kView)

@@ -8,6 +8,7 @@
 #include "server/exec/cursors.h"
 #include "server/exec/functions.h"
 #include "server/exec/query.h"
+#include "server/exec/temp_tables.h"
 #include "server/exec/user_functions.h"
 #include "server/types/collation.h"
 #include "server/types/datetime.h"
@@ -85,11 +86,16 @@ Status ObjectId(const Args& args, const EvalScope& scope, Scalar& out) {
     }
   }
   if (parts.size() > 3) return std::nullopt;
-  Database* db = parts.size() == 3 && !parts[0].empty() ? scope.exec.server.FindDatabase(parts[0])
-                                                        : scope.exec.CurrentDatabase();
+  ObjectName name;
+  name.parts = static_cast<int>(parts.size());
+  if (parts.size() == 3) name.database = parts[0];
+  if (parts.size() >= 2) name.owner = parts[parts.size() - 2];
+  name.name = parts.back();
+  name = ResolveTempName(name, scope.exec);
+  Database* db = !name.database.empty() ? scope.exec.server.FindDatabase(name.database)
+                                        : scope.exec.CurrentDatabase();
   if (!db) return std::nullopt;
-  std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : "";
-  if (auto ref = db->FindObject(owner, parts.back(), scope.exec.collation()))
+  if (auto ref = db->FindObject(name.owner, name.name, scope.exec.collation()))
     out.value = int64_t{ref->id};
   return std::nullopt;
 }

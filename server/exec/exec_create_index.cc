@@ -2,15 +2,23 @@
 
 #include "server/exec/eval.h"
 #include "server/exec/executor.h"
+#include "server/exec/locking.h"
 #include "server/exec/relation.h"
+#include "server/exec/temp_tables.h"
 
 namespace server {
 
 Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx) {
   const Collation& collation = ctx.collation();
-  Database* db = DatabaseOf(stmt.table, ctx);
+  const ObjectName target = ResolveTempName(stmt.table, ctx);
+  Database* db = DatabaseOf(target, ctx);
   std::optional<ObjectRef> object;
-  if (db) object = db->FindObject(stmt.table.owner, stmt.table.name, collation);
+  if (db) object = db->FindObject(target.owner, target.name, collation);
+  // The statement locked its own database's definitions; tempdb's are
+  // another's.
+  if (object && db != ctx.CurrentDatabase()) {
+    if (Status s = LockCatalogForChanging(*db, ctx)) return s;
+  }
   if (object && object->kind == ObjectKind::kView)
     return Raise(Msg::kNotSupported, {"Indexes on views"});
   if (!object || object->kind != ObjectKind::kTable)

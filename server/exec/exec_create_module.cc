@@ -5,6 +5,7 @@
 
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/temp_tables.h"
 #include "server/exec/type_resolution.h"
 
 namespace server {
@@ -84,6 +85,12 @@ Status BindSchemaBound(const SelectStmt& select, const char* kind, const std::st
 
 Status CheckView(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx, Module& module) {
   if (!stmt.select->order_by.empty() && !stmt.select->top) return Raise(Msg::kOrderByInSubquery);
+  // A temporary table is its session's, which a view outlives.
+  std::vector<const TableRef*> tables;
+  for (const FromItem& item : stmt.select->from) BaseTables(item, tables);
+  for (const TableRef* table : tables) {
+    if (IsTempName(table->name.name)) return Raise(Msg::kViewOnTempTable);
+  }
   if (stmt.schema_bound) {
     if (Status s = BindSchemaBound(*stmt.select, "view", module.name, ctx, db, module.bound_ids))
       return s;

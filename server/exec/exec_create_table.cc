@@ -7,6 +7,7 @@
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
 #include "server/exec/table_variables.h"
+#include "server/exec/temp_tables.h"
 #include "server/exec/type_resolution.h"
 #include "server/sql/parser.h"
 
@@ -38,11 +39,17 @@ void CollectColumnNames(const Expr& expr, std::vector<std::string>& names) {
 
 class TableBuilder {
  public:
-  // `variable_ids`, for a table variable, hands out its object ids: it is
-  // no object of `db`, which only lends it its user types and collation.
-  TableBuilder(const CreateTableStmt& stmt, Database& db, ExecContext& ctx,
+  // `named` is the new table as NameNewTable named it; `variable_ids`, for
+  // a table variable, hands out its object ids: it is no object of `db`,
+  // which only lends it its user types and collation.
+  TableBuilder(const CreateTableStmt& stmt, Database& db, ExecContext& ctx, Table named,
                int* variable_ids = nullptr)
-      : stmt_(stmt), db_(db), ctx_(ctx), collation_(ctx.collation()), variable_ids_(variable_ids) {}
+      : stmt_(stmt),
+        db_(db),
+        ctx_(ctx),
+        collation_(ctx.collation()),
+        table_(std::move(named)),
+        variable_ids_(variable_ids) {}
 
   Status Build(std::unique_ptr<Table>& out) {
     if (variable_ids_) {
@@ -51,12 +58,11 @@ class TableBuilder {
       table_.name = "#" + Hex8(table_.id);
       table_.variable = stmt_.name.name;
     } else {
-      table_.name = stmt_.name.name;
       table_.owner = stmt_.name.owner.empty() ? "dbo" : stmt_.name.owner;
       if (!db_.HasUser(table_.owner, collation_))
         return Raise(Msg::kOwnerNotFound, {stmt_.name.owner});
       if (Status s = ClaimName(table_.name)) return s;
-      table_.id = NewId();
+      if (table_.id == 0) table_.id = NewId();
     }
     if (stmt_.columns.size() > kMaxColumns) {
       return Raise(Msg::kTooManyColumns,
@@ -361,14 +367,15 @@ class TableBuilder {
 
 Status BuildTableVariable(const CreateTableStmt& stmt, Database& db, ExecContext& ctx, int& ids,
                           std::unique_ptr<Table>& out) {
-  return TableBuilder(stmt, db, ctx, &ids).Build(out);
+  return TableBuilder(stmt, db, ctx, Table{}, &ids).Build(out);
 }
 
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx) {
-  Database* db = DatabaseOf(stmt.name, ctx);
-  if (!db) return Raise(Msg::kDatabaseNotFound, {stmt.name.database});
+  Database* db = nullptr;
+  Table named;
+  if (Status s = NameNewTable(stmt.name, ctx, db, named)) return s;
   std::unique_ptr<Table> table;
-  if (Status s = TableBuilder(stmt, *db, ctx).Build(table)) return s;
+  if (Status s = TableBuilder(stmt, *db, ctx, std::move(named)).Build(table)) return s;
   table->store_id = ctx.server.next_store_id++;
   db->tables.push_back(std::move(table));
   ctx.MarkChanged();

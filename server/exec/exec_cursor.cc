@@ -6,6 +6,7 @@
 #include "server/exec/eval.h"
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
+#include "server/exec/temp_tables.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -22,7 +23,7 @@ void ChooseKey(const SelectStmt& select, Cursor& cursor, ExecContext& ctx) {
       select.from[0].is_join() || select.from[0].derived) {
     return;
   }
-  const ObjectName& name = select.from[0].table.name;
+  const ObjectName name = ResolveTempName(select.from[0].table.name, ctx);
   Database* db = DatabaseOf(name, ctx);
   if (!db) return;
   std::optional<ObjectRef> object = db->FindObject(name.owner, name.name, ctx.collation());

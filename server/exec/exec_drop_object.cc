@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "server/exec/executor.h"
+#include "server/exec/locking.h"
 #include "server/exec/relation.h"
+#include "server/exec/temp_tables.h"
 
 namespace server {
 
@@ -46,7 +48,18 @@ Status DropIndex(const ObjectName& name, ExecContext& ctx) {
   // DROP INDEX [owner.]table.index
   Database* db = ctx.CurrentDatabase();
   std::string table_owner = name.parts >= 3 ? name.database : "";
-  Table* table = db ? db->FindTable(table_owner, name.owner, ctx.collation()) : nullptr;
+  std::string table_name = name.owner;
+  if (IsTempName(table_name)) {
+    ObjectName temp;
+    temp.name = table_name;
+    temp = ResolveTempName(temp, ctx);
+    db = ctx.server.FindDatabase(temp.database);
+    table_name = temp.name;
+    if (db) {
+      if (Status s = LockCatalogForChanging(*db, ctx)) return s;
+    }
+  }
+  Table* table = db ? db->FindTable(table_owner, table_name, ctx.collation()) : nullptr;
   Index* index = table ? table->FindIndex(name.name, ctx.collation()) : nullptr;
   if (!index) return Raise(Msg::kCannotDrop, {"drop", "index", name.owner + "." + name.name});
   if (index->kind != IndexKind::kIndex) {
@@ -99,11 +112,17 @@ Status ExecuteDropObject(const DropObjectStmt& stmt, ExecContext& ctx) {
       continue;
     }
     const DropWord& word = WordFor(stmt.kind);
-    Database* db = DatabaseOf(name, ctx);
+    const ObjectName target = ResolveTempName(name, ctx);
+    Database* db = DatabaseOf(target, ctx);
     std::optional<ObjectRef> object;
-    if (db) object = db->FindObject(name.owner, name.name, ctx.collation());
+    if (db) object = db->FindObject(target.owner, target.name, ctx.collation());
     if (!object || object->kind != word.object)
       return Raise(Msg::kCannotDrop, {"drop", word.word, name.Text()});
+    // The statement locked its own database's definitions; tempdb's are
+    // another's.
+    if (db != ctx.CurrentDatabase()) {
+      if (Status s = LockCatalogForChanging(*db, ctx)) return s;
+    }
     switch (object->kind) {
       case ObjectKind::kTable:
         if (Status s = DropTable(*db, *object->table, name, ctx)) return s;

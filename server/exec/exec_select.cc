@@ -728,6 +728,7 @@ Status RunSelect(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
 }
 
 Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx) {
+  if (stmt.into) return ExecuteSelectInto(stmt, ctx);
   size_t assignments = 0;
   for (const SelectItem& item : stmt.items) assignments += item.variable.empty() ? 0 : 1;
   if (assignments > 0 && assignments < stmt.items.size())

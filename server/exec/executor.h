@@ -18,6 +18,7 @@ Status ExecuteDropDatabase(const DropDatabaseStmt& stmt, ExecContext& ctx);
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx);
 Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx);
 Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx);
+Status ExecuteSelectInto(const SelectStmt& stmt, ExecContext& ctx);
 Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx);
 Status ExecuteUpdate(const UpdateStmt& stmt, ExecContext& ctx);
 Status ExecuteDelete(const DeleteStmt& stmt, ExecContext& ctx);

@@ -3,6 +3,7 @@
 #include "server/exec/locking.h"
 #include "server/exec/table_rows.h"
 #include "server/exec/table_variables.h"
+#include "server/exec/temp_tables.h"
 #include "server/exec/triggers.h"
 #include "server/sql/parser.h"
 
@@ -116,8 +117,8 @@ Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx,
 }
 
 const Table* FindUserTable(const TableRef& ref, ExecContext& ctx) {
-  const ObjectName& name = ref.name;
-  if (name.parts == 1 && FindPseudoTable(ctx, name.name)) return nullptr;
+  const ObjectName name = ResolveTempName(ref.name, ctx);
+  if (name.variable || (name.parts == 1 && FindPseudoTable(ctx, name.name))) return nullptr;
   Database* db = DatabaseOf(name, ctx);
   if (!db) return nullptr;
   std::optional<ObjectRef> object = db->FindObject(name.owner, name.name, ctx.collation());
@@ -126,7 +127,7 @@ const Table* FindUserTable(const TableRef& ref, ExecContext& ctx) {
 
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where,
                     KeyedRead* keyed) {
-  const ObjectName& name = ref.name;
+  const ObjectName name = ResolveTempName(ref.name, ctx);
   int line = 0;
   if (name.variable) {
     // No other session sees it: nothing to lock.
@@ -144,7 +145,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     }
   }
   Database* db = DatabaseOf(name, ctx);
-  if (!db) return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
+  if (!db) return ErrorAt(Msg::kInvalidObjectName, {ref.name.Text()}, line);
   if (Status s = LockCatalogForReading(*db, ctx)) return s;
   if (name.owner.empty() || EqualNoCase(name.owner, "dbo")) {
     if (OpenSystemTable(name.name, *db, ctx, out)) {
@@ -163,7 +164,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     out.schema.alias = ref.alias;
     return std::nullopt;
   }
-  return ErrorAt(Msg::kInvalidObjectName, {name.Text()}, line);
+  return ErrorAt(Msg::kInvalidObjectName, {ref.name.Text()}, line);
 }
 
 }  // namespace server

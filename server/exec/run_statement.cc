@@ -2,6 +2,7 @@
 #include "server/exec/executor.h"
 #include "server/exec/locking.h"
 #include "server/exec/table_variables.h"
+#include "server/exec/temp_tables.h"
 #include "server/exec/transactions.h"
 
 namespace server {
@@ -46,6 +47,10 @@ Access AccessOf(const Statement& statement) {
                       std::is_same_v<T, CreateModuleStmt> || std::is_same_v<T, DropObjectStmt>) {
           return Access::kCatalog;
         }
+        // SELECT ... INTO defines a table.
+        if constexpr (std::is_same_v<T, SelectStmt>) {
+          if (node.into) return Access::kCatalog;
+        }
         return Access::kRead;
       },
       statement.node);
@@ -69,6 +74,8 @@ Status RunStatements(const Batch& batch, ExecContext& ctx) {
   // LOCAL cursors end with the batch or procedure that declared them.
   LocalCursorScope cursors(ctx);
   Status s = RunStatementList(batch.statements, ctx, &parse_only);
+  // So do the local temporary tables a procedure made.
+  if (Status dropped = DropScopeTempTables(ctx); dropped && !s) s = std::move(dropped);
   // A transaction ended in a trigger ends the batch; SQL Server 2000 says
   // nothing of it (later versions send 3609).
   if (s && ctx.depth == 0 && s->number == MessageNumber(Msg::kTriggerEndedTransaction)) {

@@ -210,6 +210,7 @@ struct SelectStmt {
   ExprPtr having;
   std::vector<UnionPart> unions;    // each further query of a UNION
   std::vector<OrderItem> order_by;  // of the whole UNION when there is one
+  std::optional<ObjectName> into;   // SELECT ... INTO new_table
   int line = 1;
 };
 

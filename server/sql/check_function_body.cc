@@ -42,7 +42,26 @@ Status CheckExpr(const Expr& expr) {
   return std::nullopt;
 }
 
+// A temporary table belongs to the session calling, which a function's
+// result may not depend on.
+Status CheckFunctionFrom(const FromItem& item, int line) {
+  if (item.is_join()) {
+    if (Status s = CheckFunctionFrom(*item.left, line)) return s;
+    return CheckFunctionFrom(*item.right, line);
+  }
+  if (item.derived) return CheckSelect(*item.derived, line, true);
+  if (!item.table.name.name.empty() && item.table.name.name[0] == '#') {
+    SqlError error = Raise(Msg::kTempTableInFunction);
+    error.line = line;
+    return error;
+  }
+  return std::nullopt;
+}
+
 Status CheckSelect(const SelectStmt& select, int line, bool nested) {
+  for (const FromItem& item : select.from) {
+    if (Status s = CheckFunctionFrom(item, line)) return s;
+  }
   for (const SelectItem& item : select.items) {
     if (!nested && item.variable.empty()) {
       SqlError error = Raise(Msg::kFunctionSelectReturnsData);

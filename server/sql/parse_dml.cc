@@ -8,7 +8,7 @@ namespace server {
 namespace {
 
 // Words that would start a feature of SELECT this server does not run.
-constexpr std::string_view kUnsupportedClauses[] = {"COMPUTE", "FOR", "OPTION", "INTO"};
+constexpr std::string_view kUnsupportedClauses[] = {"COMPUTE", "FOR", "OPTION"};
 
 // The table hints that say how a table is locked. Locks are taken on whole
 // tables, so the granularity hints ask for nothing finer than what is done.
@@ -47,8 +47,9 @@ bool Parser::ParseTableHints(std::vector<std::string>& hints) {
   return ExpectOp(")");
 }
 
-bool Parser::ParseSelect(SelectStmt& out) {
+bool Parser::ParseSelect(SelectStmt& out, bool into_allowed) {
   out.line = Peek().line;
+  into_allowed_ = into_allowed;
   if (!ParseQuerySpecification(out)) return false;
   while (PeekWord("UNION")) {
     Next();
@@ -59,6 +60,7 @@ bool Parser::ParseSelect(SelectStmt& out) {
     // A parenthesised query may stand in a UNION.
     size_t parens = 0;
     while (AcceptOp("(")) ++parens;
+    union_part_ = true;
     if (!ParseQuerySpecification(*part.query)) return false;
     for (; parens > 0; --parens) {
       if (!ExpectOp(")")) return false;
@@ -88,6 +90,9 @@ bool Parser::ParseSelect(SelectStmt& out) {
 }
 
 bool Parser::ParseQuerySpecification(SelectStmt& out) {
+  // Queries inside this one (subqueries, derived tables) may not have INTO.
+  const bool into_allowed = into_allowed_, union_part = union_part_;
+  into_allowed_ = union_part_ = false;
   if (!ExpectWord("SELECT")) return false;
   if (AcceptWord("DISTINCT")) {
     out.distinct = true;
@@ -148,7 +153,19 @@ bool Parser::ParseQuerySpecification(SelectStmt& out) {
   } while (AcceptOp(","));
   // SELECT ... INTO makes a table; a table variable is declared, never made.
   if (PeekWord("INTO") && Peek(1).kind == TokenKind::kVariable) return Fail(Peek(1));
-  if (PeekWord("INTO")) return NotSupported("SELECT ... INTO", Peek());
+  if (PeekWord("INTO")) {
+    if (union_part) {
+      SqlError error = Raise(Msg::kSelectIntoNotFirst);
+      error.line = Peek().line;
+      return FailWith(std::move(error));
+    }
+    if (!into_allowed) return Fail(Peek());
+    Next();
+    ObjectName into;
+    if (!ParseObjectName(into)) return false;
+    if (into.parts > 3) return Fail(Previous());
+    out.into = std::move(into);
+  }
   if (AcceptWord("FROM") && !ParseFromList(out.from)) return false;
   if (AcceptWord("WHERE") && !ParseCondition(out.where)) return false;
   if (PeekWord("GROUP")) {

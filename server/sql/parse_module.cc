@@ -113,6 +113,8 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
   module.text = std::string(TextFrom(create_pos));
   if (!ParseObjectName(module.name)) return false;
   if (static_cast<size_t>(module.name.parts) > kMaxNameParts) return Fail(Previous());
+  if (!module.name.name.empty() && module.name.name[0] == '#')
+    return NotSupported("Temporary procedures, views and functions", Previous());
 
   if (kind == ModuleKind::kDefault || kind == ModuleKind::kRule) {
     if (!ExpectWord("AS")) return false;

@@ -20,9 +20,6 @@ bool Parser::ParseCreateTable(Statement& out) {
   CreateTableStmt table;
   if (!ParseObjectName(table.name)) return false;
   if (table.name.parts > 3) return Fail(Previous());
-  if (!table.name.name.empty() && table.name.name[0] == '#') {
-    return NotSupported("Temporary tables", Previous());
-  }
   if (!ParseTableDefinition(table, false)) return false;
   if (PeekWord("ON") || PeekWord("TEXTIMAGE_ON")) return NotSupported("Filegroups", Peek());
   out.node = std::move(table);

@@ -159,7 +159,7 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   if (PeekWord("DROP")) return ParseDrop(out);
   if (PeekWord("SELECT")) {
     SelectStmt select;
-    if (!ParseSelect(select)) return false;
+    if (!ParseSelect(select, /*into_allowed=*/true)) return false;
     out.node = std::move(select);
     return true;
   }

@@ -129,8 +129,9 @@ class Parser {
   // A table's name where a table variable may stand too.
   bool ParseTableName(ObjectName& out);
   bool ParseCreateIndex(Statement& out);
-  // A SELECT with its UNIONs and ORDER BY.
-  bool ParseSelect(SelectStmt& out);
+  // A SELECT with its UNIONs and ORDER BY; INTO only with `into_allowed`,
+  // for a SELECT statement's own.
+  bool ParseSelect(SelectStmt& out, bool into_allowed = false);
   // One SELECT ... FROM ... WHERE ... GROUP BY ... HAVING.
   bool ParseQuerySpecification(SelectStmt& out);
   // FROM's items, separated by commas.
@@ -227,6 +228,10 @@ class Parser {
   size_t pos_ = 0;
   int nesting_ = 0;       // operands, NOTs and signs being parsed, one inside the other
   int case_nesting_ = 0;  // CASE expressions being parsed, one inside the other
+  // Where the next query specification stands: only a statement's first
+  // may have INTO, and a UNION's later ones get their own error.
+  bool into_allowed_ = false;
+  bool union_part_ = false;
   std::optional<SqlError> error_;
 };
 
