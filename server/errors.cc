@@ -195,6 +195,8 @@ constexpr MessageRow kMessages[] = {
      "The text, ntext, or image data type cannot be selected as DISTINCT."},
     {Msg::kGroupByConstant, 164, 15,
      "GROUP BY expressions must refer to column names that appear in the select list."},
+    {Msg::kSubqueryNotAllowed, 1046, 15,
+     "Subqueries are not allowed in this context. Only scalar expressions are allowed."},
     {Msg::kInvalidUseInFunction, 443, 16, "Invalid use of '%ls' within a function."},
     {Msg::kFunctionSelectReturnsData, 444, 16,
      "Select statements included within a function cannot return data to a client."},

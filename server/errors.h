@@ -108,6 +108,7 @@ enum class Msg {
   kOrderByInSubquery,
   kDistinctText,
   kGroupByConstant,
+  kSubqueryNotAllowed,
   // User-defined functions.
   kInvalidUseInFunction,
   kFunctionSelectReturnsData,

@@ -4,6 +4,7 @@
 // they run.
 
 #include "server/exec/executor.h"
+#include "server/exec/query.h"
 #include "server/exec/relation.h"
 #include "server/exec/temp_tables.h"
 #include "server/exec/type_resolution.h"
@@ -158,6 +159,7 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx) {
     if (Status s = AddTrigger(stmt, *db, ctx, owner)) return s;
   } else if (stmt.kind == ModuleKind::kDefault || stmt.kind == ModuleKind::kRule) {
     // A default is a constant; a rule tests its one variable.
+    if (HasSubquery(*stmt.expression)) return Raise(Msg::kSubqueryNotAllowed);
     if (Status s = BindColumns(*stmt.expression, nullptr, collation)) return s;
     Bindable bindable;
     bindable.id = db->NewObjectId();

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "server/exec/executor.h"
+#include "server/exec/query.h"
 #include "server/exec/relation.h"
 #include "server/exec/table_variables.h"
 #include "server/exec/temp_tables.h"
@@ -154,6 +155,7 @@ class TableBuilder {
       auto parsed = ParseExpression(column.computed);
       if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
       const Expr& expr = *std::get<ExprPtr>(parsed);
+      if (HasSubquery(expr)) return Raise(Msg::kSubqueryNotAllowed);
       std::vector<std::string> names;
       CollectColumnNames(expr, names);
       for (const std::string& name : names) {
@@ -225,6 +227,7 @@ class TableBuilder {
     auto parsed = ParseExpression(def.text);
     if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
     const Expr& expr = *std::get<ExprPtr>(parsed);
+    if (HasSubquery(expr)) return Raise(Msg::kSubqueryNotAllowed);
     RowSchema schema = TableSchema(table_);
     if (Status s = BindColumns(expr, &schema, collation_)) return s;
     if (def.column_level) {
@@ -313,6 +316,7 @@ class TableBuilder {
   Status AddDefault(const ConstraintDef& def, int id, const std::string& name) {
     auto parsed = ParseExpression(def.text);
     if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+    if (HasSubquery(*std::get<ExprPtr>(parsed))) return Raise(Msg::kSubqueryNotAllowed);
     if (Status s = BindColumns(*std::get<ExprPtr>(parsed), nullptr, collation_)) return s;
     Column& column = table_.columns[table_.FindColumn(def.columns[0], collation_)];
     if (column.type.base == BaseType::kTimestamp)

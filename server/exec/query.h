@@ -23,6 +23,9 @@ bool KeysComparable(const DataType& a, const DataType& b);
 // The conditions ANDed together in `where`.
 void SplitConjuncts(const Expr* where, std::vector<const Expr*>& out);
 
+// Whether `expr` holds a subquery.
+bool HasSubquery(const Expr& expr);
+
 // The first *= or =* in `expr`, if any.
 const Expr* OuterJoinOperatorIn(const Expr& expr);
 

@@ -18,14 +18,6 @@ namespace {
 // = and the old outer joins' *= and =*, which match rows as = does.
 bool IsEquality(const std::string& op) { return op == "=" || op == "*=" || op == "=*"; }
 
-bool HasSubquery(const Expr& expr) {
-  if (expr.subquery) return true;
-  for (const auto& arg : expr.args) {
-    if (HasSubquery(*arg)) return true;
-  }
-  return false;
-}
-
 // Whether every column `expr` names is one of `schema`'s.
 bool OnlyNames(const Expr& expr, const RowSchema& schema, const Collation& collation) {
   if (expr.kind == ExprKind::kColumn) return LookupColumn(expr, schema, collation) >= 0;

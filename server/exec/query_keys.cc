@@ -82,6 +82,14 @@ void SplitConjuncts(const Expr* where, std::vector<const Expr*>& out) {
   out.push_back(where);
 }
 
+bool HasSubquery(const Expr& expr) {
+  if (expr.subquery) return true;
+  for (const auto& arg : expr.args) {
+    if (HasSubquery(*arg)) return true;
+  }
+  return false;
+}
+
 const Expr* OuterJoinOperatorIn(const Expr& expr) {
   if (expr.kind == ExprKind::kCompare && (expr.name == "*=" || expr.name == "=*")) return &expr;
   for (const auto& arg : expr.args) {
