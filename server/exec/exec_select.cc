@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "server/exec/eval_internal.h"
 #include "server/exec/executor.h"
@@ -116,6 +117,21 @@ int CompareForSort(const Scalar& x, const Scalar& y, const Collation& collation,
     if (!failure) failure = s;
   }
   return c;
+}
+
+// The positions of the rows not equal to an earlier one, in order.
+std::vector<size_t> FirstOfEach(const QueryResult& result, const Collation& collation) {
+  std::unordered_set<std::string> seen;
+  std::vector<size_t> first;
+  for (size_t r = 0; r < result.rows.size(); ++r) {
+    std::string key;
+    for (size_t c = 0; c < result.rows[r].size(); ++c) {
+      key += GroupKey(Scalar{result.schema.types[c], result.rows[r][c]}, collation);
+      key += '\x1f';
+    }
+    if (seen.insert(std::move(key)).second) first.push_back(r);
+  }
+  return first;
 }
 
 class QueryRun {
@@ -435,16 +451,10 @@ Status QueryRun::Distinct(QueryResult& out) {
     if (family == TypeFamily::kText || family == TypeFamily::kImage)
       return Raise(Msg::kDistinctText);
   }
-  std::unordered_map<std::string, bool> seen;
+  std::vector<size_t> first = FirstOfEach(out, collation_);
   std::vector<Row> rows;
   std::vector<Source> sources;
-  for (size_t r = 0; r < out.rows.size(); ++r) {
-    std::string key;
-    for (size_t c = 0; c < out.rows[r].size(); ++c) {
-      key += GroupKey(Scalar{out.schema.types[c], out.rows[r][c]}, collation_);
-      key += '\x1f';
-    }
-    if (!seen.emplace(std::move(key), true).second) continue;
+  for (size_t r : first) {
     rows.push_back(std::move(out.rows[r]));
     sources.push_back(sources_[r]);
   }
@@ -664,16 +674,8 @@ Status OrderUnion(const SelectStmt& select, QueryResult& out, const Collation& c
 
 // Removes rows equal to an earlier one.
 void RemoveDuplicates(QueryResult& out, const Collation& collation) {
-  std::unordered_map<std::string, bool> seen;
   std::vector<Row> rows;
-  for (Row& row : out.rows) {
-    std::string key;
-    for (size_t c = 0; c < row.size(); ++c) {
-      key += GroupKey(Scalar{out.schema.types[c], row[c]}, collation);
-      key += '\x1f';
-    }
-    if (seen.emplace(std::move(key), true).second) rows.push_back(std::move(row));
-  }
+  for (size_t r : FirstOfEach(out, collation)) rows.push_back(std::move(out.rows[r]));
   out.rows = std::move(rows);
 }
 
