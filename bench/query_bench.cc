@@ -86,28 +86,20 @@ class SqliteTables {
     Exec("CREATE TABLE big (id INTEGER PRIMARY KEY, small_id INT, quantity INT, name TEXT)");
     Exec("CREATE INDEX big_small ON big (small_id)");  // a foreign key's index, on both sides
     Exec("BEGIN");
-    sqlite3_stmt* small = Prepare("INSERT INTO small VALUES (?, ?, ?)");
-    for (int64_t i = 0; i < kSmallRows; ++i) {
-      sqlite3_bind_int64(small, 1, i + 1);
-      sqlite3_bind_int64(small, 2, i % 100);
-      std::string name = "small " + std::to_string(i);
-      sqlite3_bind_text(small, 3, name.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_step(small);
-      sqlite3_reset(small);
-    }
-    sqlite3_finalize(small);
-    sqlite3_stmt* big = Prepare("INSERT INTO big VALUES (?, ?, ?, ?)");
-    for (int64_t i = 0; i < kBigRows; ++i) {
-      int64_t id = i + 1;
-      sqlite3_bind_int64(big, 1, id);
-      sqlite3_bind_int64(big, 2, id % kSmallRows + 1);
-      sqlite3_bind_int64(big, 3, id % 997);
-      std::string name = "item " + std::to_string(id);
-      sqlite3_bind_text(big, 4, name.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_step(big);
-      sqlite3_reset(big);
-    }
-    sqlite3_finalize(big);
+    InsertRows("INSERT INTO small VALUES (?, ?, ?)", kSmallRows,
+               [](sqlite3_stmt* insert, int64_t i) {
+                 sqlite3_bind_int64(insert, 1, i + 1);
+                 sqlite3_bind_int64(insert, 2, i % 100);
+                 return "small " + std::to_string(i);
+               });
+    InsertRows("INSERT INTO big VALUES (?, ?, ?, ?)", kBigRows,
+               [](sqlite3_stmt* insert, int64_t i) {
+                 int64_t id = i + 1;
+                 sqlite3_bind_int64(insert, 1, id);
+                 sqlite3_bind_int64(insert, 2, id % kSmallRows + 1);
+                 sqlite3_bind_int64(insert, 3, id % 997);
+                 return "item " + std::to_string(id);
+               });
     Exec("COMMIT");
   }
   ~SqliteTables() { sqlite3_close(db_); }
@@ -124,6 +116,20 @@ class SqliteTables {
   }
 
  private:
+  // Rows 0..count-1 through `sql`: `bind` binds every value but the last,
+  // the name, which it returns.
+  template <class Bind>
+  void InsertRows(const char* sql, int64_t count, Bind bind) {
+    sqlite3_stmt* insert = Prepare(sql);
+    const int last = sqlite3_bind_parameter_count(insert);
+    for (int64_t i = 0; i < count; ++i) {
+      std::string name = bind(insert, i);
+      sqlite3_bind_text(insert, last, name.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+  }
   void Exec(const char* sql) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
       throw std::runtime_error(sqlite3_errmsg(db_));
