@@ -25,8 +25,7 @@ const FromItem* FindExposed(const std::vector<FromItem>& from, const std::string
         stack.push_back(item->right.get());
         continue;
       }
-      const std::string& exposed =
-          item->table.alias.empty() ? item->table.name.name : item->table.alias;
+      const std::string& exposed = item->table.ExposedName();
       if (collation.Equal(exposed, name)) return item;
     }
   }

@@ -108,11 +108,7 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
   if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
   if (Status s = Evaluate(*expr.args[1], scope, b)) return s;
   // text, ntext and image never compare, whether or not a value is NULL.
-  for (const Scalar* operand : {&a, &b}) {
-    TypeFamily family = Family(operand->type);
-    if (family == TypeFamily::kText || family == TypeFamily::kImage)
-      return Raise(Msg::kTextCompare);
-  }
+  if (IsLargeObject(a.type) || IsLargeObject(b.type)) return Raise(Msg::kTextCompare);
   const std::string& op = expr.name;
   if (a.is_null() || b.is_null()) {
     bool equality = op == "=" || op == "<>" || op == "!=";
@@ -135,11 +131,7 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
 
 Status CompareWith(const std::string& op, const Scalar& a, const Scalar& b,
                    const Collation& collation, std::optional<bool>& out) {
-  for (const Scalar* operand : {&a, &b}) {
-    TypeFamily family = Family(operand->type);
-    if (family == TypeFamily::kText || family == TypeFamily::kImage)
-      return Raise(Msg::kTextCompare);
-  }
+  if (IsLargeObject(a.type) || IsLargeObject(b.type)) return Raise(Msg::kTextCompare);
   if (a.is_null() || b.is_null()) {
     out = std::nullopt;
     return std::nullopt;

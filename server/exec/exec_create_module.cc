@@ -67,7 +67,7 @@ Status BindSchemaBound(const SelectStmt& select, const char* kind, const std::st
   for (const TableRef* table : tables) {
     Relation relation;
     if (Status s = OpenRelation(*table, ctx, relation)) return s;
-    const std::string& exposed = table->alias.empty() ? table->name.name : table->alias;
+    const std::string& exposed = table->ExposedName();
     for (size_t i = 0; i < relation.schema.names.size(); ++i) {
       schema.names.push_back(relation.schema.names[i]);
       schema.types.push_back(relation.schema.types[i]);

@@ -119,10 +119,14 @@ int CompareForSort(const Scalar& x, const Scalar& y, const Collation& collation,
   return c;
 }
 
-// The positions of the rows not equal to an earlier one, in order.
-std::vector<size_t> FirstOfEach(const QueryResult& result, const Collation& collation) {
+// The positions of the rows not equal to an earlier one, in order; 8163
+// when a column is text, ntext or image.
+Status FirstOfEach(const QueryResult& result, const Collation& collation,
+                   std::vector<size_t>& first) {
+  for (const DataType& type : result.schema.types) {
+    if (IsLargeObject(type)) return Raise(Msg::kDistinctText);
+  }
   std::unordered_set<std::string> seen;
-  std::vector<size_t> first;
   for (size_t r = 0; r < result.rows.size(); ++r) {
     std::string key;
     for (size_t c = 0; c < result.rows[r].size(); ++c) {
@@ -131,7 +135,7 @@ std::vector<size_t> FirstOfEach(const QueryResult& result, const Collation& coll
     }
     if (seen.insert(std::move(key)).second) first.push_back(r);
   }
-  return first;
+  return std::nullopt;
 }
 
 class QueryRun {
@@ -362,9 +366,7 @@ Status QueryRun::MakeGroups(const std::vector<const Row*>& kept) {
         Scalar value;
         if (set[i]) {
           if (Status s = Evaluate(*keys[i], ScopeFor({row}), value)) return s;
-          TypeFamily family = Family(value.type);
-          if (family == TypeFamily::kText || family == TypeFamily::kImage)
-            return Raise(Msg::kTextCompare);
+          if (IsLargeObject(value.type)) return Raise(Msg::kTextCompare);
         }
         key += set[i] ? GroupKey(value, collation_) : std::string("\x1e");
         key += '\x1f';
@@ -446,12 +448,8 @@ Status QueryRun::Types(QueryResult& out) {
 }
 
 Status QueryRun::Distinct(QueryResult& out) {
-  for (const DataType& type : out.schema.types) {
-    TypeFamily family = Family(type);
-    if (family == TypeFamily::kText || family == TypeFamily::kImage)
-      return Raise(Msg::kDistinctText);
-  }
-  std::vector<size_t> first = FirstOfEach(out, collation_);
+  std::vector<size_t> first;
+  if (Status s = FirstOfEach(out, collation_, first)) return s;
   std::vector<Row> rows;
   std::vector<Source> sources;
   for (size_t r : first) {
@@ -512,9 +510,7 @@ Status QueryRun::Order(QueryResult& out) {
   }
   for (const auto& keys : order_keys_) {
     for (const Scalar& key : keys) {
-      TypeFamily family = Family(key.type);
-      if (family == TypeFamily::kText || family == TypeFamily::kImage)
-        return Raise(Msg::kTextCompare);
+      if (IsLargeObject(key.type)) return Raise(Msg::kTextCompare);
     }
   }
   std::vector<size_t> order(out.rows.size());
@@ -673,10 +669,13 @@ Status OrderUnion(const SelectStmt& select, QueryResult& out, const Collation& c
 }
 
 // Removes rows equal to an earlier one.
-void RemoveDuplicates(QueryResult& out, const Collation& collation) {
+Status RemoveDuplicates(QueryResult& out, const Collation& collation) {
+  std::vector<size_t> first;
+  if (Status s = FirstOfEach(out, collation, first)) return s;
   std::vector<Row> rows;
-  for (size_t r : FirstOfEach(out, collation)) rows.push_back(std::move(out.rows[r]));
+  for (size_t r : first) rows.push_back(std::move(out.rows[r]));
   out.rows = std::move(rows);
+  return std::nullopt;
 }
 
 Status RunUnion(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
@@ -696,13 +695,6 @@ Status RunUnion(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
       out.schema.types[c] = CommonType(out.schema.types[c], parts[i].schema.types[c]);
   }
   for (size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0 && !select.unions[i - 1].all) {
-      for (const DataType& type : out.schema.types) {
-        TypeFamily family = Family(type);
-        if (family == TypeFamily::kText || family == TypeFamily::kImage)
-          return Raise(Msg::kDistinctText);
-      }
-    }
     for (Row& row : parts[i].rows) {
       for (size_t c = 0; c < row.size(); ++c) {
         Scalar value;
@@ -715,7 +707,9 @@ Status RunUnion(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
       out.rows.push_back(std::move(row));
     }
     // UNION without ALL removes duplicates from everything before it.
-    if (i > 0 && !select.unions[i - 1].all) RemoveDuplicates(out, ctx.collation());
+    if (i > 0 && !select.unions[i - 1].all) {
+      if (Status s = RemoveDuplicates(out, ctx.collation())) return s;
+    }
   }
   if (!select.order_by.empty()) return OrderUnion(select, out, ctx.collation());
   return std::nullopt;

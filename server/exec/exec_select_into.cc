@@ -37,8 +37,7 @@ void CollectIntoSources(const FromItem& item, bool extended, ExecContext& ctx,
   std::optional<ObjectRef> object;
   if (db) object = db->FindObject(name.owner, name.name, ctx.collation());
   if (!object || object->kind != ObjectKind::kTable) return;
-  out.push_back({item.table.alias.empty() ? item.table.name.name : item.table.alias, object->table,
-                 extended});
+  out.push_back({item.table.ExposedName(), object->table, extended});
 }
 
 bool IsNonNullConstant(const Expr& expr) {

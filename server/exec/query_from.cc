@@ -240,7 +240,7 @@ bool WorthSeeking(const FromItem& item, const KeyedRead& keyed, ExecContext& ctx
 // Whether a WHERE condition names columns of the plain table `item` only
 // (by its exposed name): such a table is read first, the other by key.
 bool Filtered(const FromItem& item, const std::vector<const Expr*>& conditions) {
-  const std::string& exposed = item.table.alias.empty() ? item.table.name.name : item.table.alias;
+  const std::string& exposed = item.table.ExposedName();
   for (const Expr* condition : conditions) {
     if (!NamesAnyColumn(*condition) || HasSubquery(*condition)) continue;
     bool mine = true;
@@ -261,7 +261,7 @@ bool Filtered(const FromItem& item, const std::vector<const Expr*>& conditions) 
 // name, or unqualified and not one of `first`'s), the values `first` holds.
 bool KeysFor(const FromItem& item, const std::vector<const Expr*>& equalities,
              const Relation& first, const Collation& collation, KeyedRead& keyed) {
-  const std::string& exposed = item.table.alias.empty() ? item.table.name.name : item.table.alias;
+  const std::string& exposed = item.table.ExposedName();
   std::vector<int> from_columns;
   for (const Expr* condition : equalities) {
     if (condition->kind != ExprKind::kCompare || !IsEquality(condition->name)) continue;
@@ -362,7 +362,7 @@ Status OpenItem(const FromItem& item, const FromScope& from,
     Status opened = item.function ? OpenTableFunction(item, ctx, out)
                                   : OpenRelation(item.table, ctx, out, from.seek, keyed);
     if (opened) return opened;
-    const std::string& name = item.table.alias.empty() ? item.table.name.name : item.table.alias;
+    const std::string& name = item.table.ExposedName();
     for (const std::string& other : exposed) {
       if (ctx.collation().Equal(other, name))
         return ErrorAt(Msg::kSameExposedName, {other, name}, item.line);

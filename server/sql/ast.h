@@ -162,6 +162,9 @@ struct TableRef {
   ObjectName name;  // a table, view, table variable or table-valued function
   std::string alias;
   std::vector<std::string> hints;  // WITH (NOLOCK, ...), in capitals
+
+  // The name the query knows the table by: its alias, or its own name.
+  const std::string& ExposedName() const { return alias.empty() ? name.name : alias; }
 };
 
 enum class JoinKind { kInner, kLeft, kRight, kFull, kCross };

@@ -94,6 +94,11 @@ int StorageLength(const DataType& type);
 int MaxLength(BaseType base);
 
 inline TypeFamily Family(const DataType& type) { return Info(type.base).family; }
+// text, ntext and image: never compared, sorted or grouped.
+inline bool IsLargeObject(const DataType& type) {
+  TypeFamily family = Family(type);
+  return family == TypeFamily::kText || family == TypeFamily::kImage;
+}
 inline bool IsCharacterLike(const DataType& type) {
   TypeFamily f = Family(type);
   return f == TypeFamily::kCharacter || f == TypeFamily::kText;
