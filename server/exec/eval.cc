@@ -202,6 +202,24 @@ Scalar BoolScalar(std::optional<bool> value) {
 
 Status CompareScalars(const Scalar& raw_a, const Scalar& raw_b, const Collation& collation,
                       int& out) {
+  // The common pairs compare in place: joins, sorts and filters call this
+  // once per row or more, and the general path below copies both values.
+  if (!raw_a.is_null() && !raw_b.is_null()) {
+    TypeFamily fa = Family(raw_a.type), fb = Family(raw_b.type);
+    const auto* ia = std::get_if<int64_t>(&raw_a.value);
+    const auto* ib = std::get_if<int64_t>(&raw_b.value);
+    if (ia && ib && fa == TypeFamily::kInteger && fb == TypeFamily::kInteger) {
+      out = *ia < *ib ? -1 : (*ia > *ib ? 1 : 0);
+      return std::nullopt;
+    }
+    const auto* sa = std::get_if<std::string>(&raw_a.value);
+    const auto* sb = std::get_if<std::string>(&raw_b.value);
+    if (sa && sb && fa == fb && (fa == TypeFamily::kCharacter || fa == TypeFamily::kDateTime)) {
+      // The stored datetime form "yyyy-mm-dd hh:mm:ss.mmm" sorts as text.
+      out = fa == TypeFamily::kCharacter ? collation.Compare(*sa, *sb) : Sign(sa->compare(*sb));
+      return std::nullopt;
+    }
+  }
   Scalar a = Coherent(raw_a), b = Coherent(raw_b);
   if (a.type.base == BaseType::kSqlVariant) a.type = NaturalType(a.value);
   if (b.type.base == BaseType::kSqlVariant) b.type = NaturalType(b.value);

@@ -46,10 +46,11 @@ struct FromTarget {
 inline constexpr std::string_view kRowIdColumn = "%%rowid";
 
 // Opens FROM items as one relation. `where` narrows what is read unless
-// `read_all`.
+// `read_all`; `named` (not with a target, whose rows are written back
+// whole) narrows the columns read.
 Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
                 ExecContext& ctx, const OuterRow* outer, Relation& out,
-                const FromTarget* target = nullptr);
+                const FromTarget* target = nullptr, const NamedColumns* named = nullptr);
 
 // Opens the FROM clause of `select` (joins, derived tables, views, system
 // tables) as one relation whose columns carry the names their tables are

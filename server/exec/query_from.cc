@@ -348,6 +348,7 @@ Status OldOuterJoin(const std::vector<const Expr*>& outer_joins,
 struct FromScope {
   const Expr* seek = nullptr;          // the WHERE clause, for index seeks
   const FromTarget* target = nullptr;  // UPDATE's or DELETE's table
+  const NamedColumns* named = nullptr;  // the only columns a query reads
 };
 
 Status OpenItem(const FromItem& item, const FromScope& from,
@@ -360,7 +361,7 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   }
   if (!item.is_join()) {
     Status opened = item.function ? OpenTableFunction(item, ctx, out)
-                                  : OpenRelation(item.table, ctx, out, from.seek, keyed);
+                                  : OpenRelation(item.table, ctx, out, from.seek, keyed, from.named);
     if (opened) return opened;
     const std::string& name = item.table.ExposedName();
     for (const std::string& other : exposed) {
@@ -438,10 +439,11 @@ Status OpenItem(const FromItem& item, const FromScope& from,
 }  // namespace
 
 Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
-                ExecContext& ctx, const OuterRow* outer, Relation& out, const FromTarget* target) {
+                ExecContext& ctx, const OuterRow* outer, Relation& out, const FromTarget* target,
+                const NamedColumns* named) {
   std::vector<const Expr*> conditions;
   if (!read_all) SplitConjuncts(where, conditions);
-  FromScope from{read_all ? nullptr : where, target};
+  FromScope from{read_all ? nullptr : where, target, target ? nullptr : named};
   std::vector<std::string> exposed;
   if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out)) return s;
   // The old outer joins: `a.x *= b.y` in WHERE keeps every row of a's
@@ -489,7 +491,8 @@ Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* oute
   std::vector<const FromItem*> items;
   for (const FromItem& item : select.from) items.push_back(&item);
   // GROUP BY ALL groups the rows WHERE removes too: it reads them all.
-  return OpenFrom(items, select.where.get(), select.group_all, ctx, outer, out);
+  NamedColumns named = ColumnsNamedBy(select, ctx.collation());
+  return OpenFrom(items, select.where.get(), select.group_all, ctx, outer, out, nullptr, &named);
 }
 
 }  // namespace server

@@ -122,4 +122,64 @@ int LookupColumn(const Expr& column, const RowSchema& schema, const Collation& c
   return found;
 }
 
+namespace {
+
+void NameColumns(const SelectStmt& select, bool nested, const Collation& collation,
+                 NamedColumns& out);
+
+void NameColumns(const Expr& expr, const Collation& collation, NamedColumns& out) {
+  if (expr.kind == ExprKind::kColumn && expr.qualifier.empty()) {
+    out.unqualified.insert(collation.Key(expr.name));
+  } else if (expr.kind == ExprKind::kColumn) {
+    out.qualified.insert(collation.Key(expr.qualifier) + "." + collation.Key(expr.name));
+  }
+  // COUNT(*) counts rows; any other function of * (CHECKSUM) reads them.
+  if (expr.star && !EqualNoCase(expr.name, "COUNT") && !EqualNoCase(expr.name, "COUNT_BIG"))
+    out.all = true;
+  for (const auto& arg : expr.args) NameColumns(*arg, collation, out);
+  if (expr.subquery) NameColumns(*expr.subquery, true, collation, out);
+}
+
+void NameColumns(const FromItem& item, const Collation& collation, NamedColumns& out) {
+  if (item.left) NameColumns(*item.left, collation, out);
+  if (item.right) NameColumns(*item.right, collation, out);
+  if (item.on) NameColumns(*item.on, collation, out);
+  for (const auto& arg : item.function_args) NameColumns(*arg, collation, out);
+  if (item.derived) NameColumns(*item.derived, true, collation, out);
+}
+
+// A nested query's * is its own tables' whole rows, which it reads itself;
+// only the names it uses can be the enclosing query's columns.
+void NameColumns(const SelectStmt& select, bool nested, const Collation& collation,
+                 NamedColumns& out) {
+  for (const SelectItem& item : select.items) {
+    if (item.expr) {
+      NameColumns(*item.expr, collation, out);
+    } else if (!nested) {
+      out.all = true;
+    }
+  }
+  for (const FromItem& item : select.from) NameColumns(item, collation, out);
+  if (select.where) NameColumns(*select.where, collation, out);
+  for (const auto& key : select.group_by) NameColumns(*key, collation, out);
+  if (select.having) NameColumns(*select.having, collation, out);
+  for (const OrderItem& item : select.order_by) NameColumns(*item.expr, collation, out);
+  for (const UnionPart& part : select.unions) NameColumns(*part.query, true, collation, out);
+}
+
+}  // namespace
+
+bool NamedColumns::Names(const std::string& exposed, const std::string& column,
+                         const Collation& collation) const {
+  std::string key = collation.Key(column);
+  return all || unqualified.contains(key) ||
+         qualified.contains(collation.Key(exposed) + "." + key);
+}
+
+NamedColumns ColumnsNamedBy(const SelectStmt& select, const Collation& collation) {
+  NamedColumns named;
+  NameColumns(select, false, collation, named);
+  return named;
+}
+
 }  // namespace server

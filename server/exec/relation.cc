@@ -41,19 +41,28 @@ Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& ou
 // A table's rows (those `where` could keep), computed columns filled in.
 // `exposed` is the name the statement reads it by, for the seek.
 Status ReadTable(const Table& table, const TableRef& ref, const std::string& exposed,
-                 const Expr* where, ExecContext& ctx, Relation& out, KeyedRead* keyed = nullptr) {
+                 const Expr* where, ExecContext& ctx, Relation& out, KeyedRead* keyed = nullptr,
+                 const NamedColumns* named = nullptr) {
   out.schema = TableSchema(table);
   out.schema.alias = ref.alias;
-  std::vector<StoredRow> stored;
-  if (keyed) {
-    if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used))
-      return s;
-  }
-  if (!keyed || !keyed->used) {
-    if (Status s = ReadTableRows(table, where, exposed, ctx, stored)) return s;
-  }
   bool computed = false;
   for (const Column& column : table.columns) computed = computed || column.is_computed();
+  // A computed column may use any other: such a table is read whole.
+  Store::ColumnMask wanted;
+  if (named && !named->all && !computed) {
+    for (const Column& column : table.columns)
+      wanted.push_back(named->Names(ref.ExposedName(), column.name, ctx.collation()));
+  }
+  std::vector<StoredRow> stored;
+  if (keyed) {
+    if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used,
+                                  wanted)) {
+      return s;
+    }
+  }
+  if (!keyed || !keyed->used) {
+    if (Status s = ReadTableRows(table, where, exposed, ctx, stored, wanted)) return s;
+  }
   out.owned.reserve(stored.size());
   out.table = &table;
   out.ids.reserve(stored.size());
@@ -126,14 +135,15 @@ const Table* FindUserTable(const TableRef& ref, ExecContext& ctx) {
 }
 
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where,
-                    KeyedRead* keyed) {
+                    KeyedRead* keyed, const NamedColumns* named) {
   const ObjectName name = ResolveTempName(ref.name, ctx);
   int line = 0;
   if (name.variable) {
     // No other session sees it: nothing to lock.
     Table* table = nullptr;
     if (Status s = FindTableVariable(name.name, ctx, table)) return s;
-    return ReadTable(*table, ref, ref.alias.empty() ? name.name : ref.alias, where, ctx, out);
+    return ReadTable(*table, ref, ref.alias.empty() ? name.name : ref.alias, where, ctx, out,
+                     nullptr, named);
   }
   // Inside a trigger, inserted and deleted come before any table.
   if (name.parts == 1) {
@@ -157,7 +167,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
   if (object && object->kind == ObjectKind::kTable) {
     const Table& table = *object->table;
     if (Status s = LockForReading(*db, table.id, ref.hints, ctx)) return s;
-    return ReadTable(table, ref, ref.alias, where, ctx, out, keyed);
+    return ReadTable(table, ref, ref.alias, where, ctx, out, keyed, named);
   }
   if (object && object->kind == ObjectKind::kView) {
     if (Status s = OpenView(*object->module, *db, ctx, out)) return s;

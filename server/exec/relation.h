@@ -1,6 +1,7 @@
 #ifndef TAVORA_SERVER_EXEC_RELATION_H_
 #define TAVORA_SERVER_EXEC_RELATION_H_
 
+#include <unordered_set>
 #include <vector>
 
 #include "server/exec/context.h"
@@ -43,8 +44,22 @@ struct KeyedRead {
   bool used = false;
 };
 
+// The columns a query names anywhere (its subqueries included), by the
+// collation's name key: a table read for it needs only those filled in.
+// `all` when it takes whole rows (*, CHECKSUM(*)).
+struct NamedColumns {
+  bool all = false;
+  std::unordered_set<std::string> unqualified;  // column
+  std::unordered_set<std::string> qualified;    // exposed name "." column
+  bool Names(const std::string& exposed, const std::string& column,
+             const Collation& collation) const;
+};
+NamedColumns ColumnsNamedBy(const SelectStmt& select, const Collation& collation);
+
+// With `named`, a user table's columns the query does not name are left NULL.
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out,
-                    const Expr* where = nullptr, KeyedRead* keyed = nullptr);
+                    const Expr* where = nullptr, KeyedRead* keyed = nullptr,
+                    const NamedColumns* named = nullptr);
 
 // The user table `ref` names, if it names one (not a view, a system table or
 // a trigger's inserted or deleted); nothing is locked or read.

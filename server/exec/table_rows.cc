@@ -57,11 +57,14 @@ void CollectEqualities(const Expr& where, const Table& table, std::string_view a
 }
 
 Status Collect(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
-               ExecContext& ctx, std::vector<StoredRow>& out) {
-  return ctx.StoreOf(table).Seek(table, columns, key, [&out](RowId id, Row& row) -> Status {
-    out.push_back({id, std::move(row)});
-    return std::nullopt;
-  });
+               ExecContext& ctx, std::vector<StoredRow>& out, const Store::ColumnMask& wanted) {
+  return ctx.StoreOf(table).Seek(
+      table, columns, key,
+      [&out](RowId id, Row& row) -> Status {
+        out.push_back({id, std::move(row)});
+        return std::nullopt;
+      },
+      wanted);
 }
 
 }  // namespace
@@ -95,7 +98,8 @@ Status CountRowsWithKey(const Table& table, const std::vector<int>& columns,
 }
 
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
-                     ExecContext& ctx, std::vector<StoredRow>& out) {
+                     ExecContext& ctx, std::vector<StoredRow>& out,
+                     const Store::ColumnMask& wanted) {
   const Collation& collation = ctx.collation();
   if (where) {
     std::vector<std::pair<int, const Expr*>> equalities;
@@ -128,18 +132,22 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
         columns.push_back(column);
         key.push_back(std::move(*exact));
       }
-      if (usable && !columns.empty()) return Collect(table, columns, key, ctx, out);
+      if (usable && !columns.empty()) return Collect(table, columns, key, ctx, out, wanted);
     }
   }
-  return ctx.StoreOf(table).Scan(table, [&out](RowId id, Row& row) -> Status {
-    out.push_back({id, std::move(row)});
-    return std::nullopt;
-  });
+  return ctx.StoreOf(table).Scan(
+      table,
+      [&out](RowId id, Row& row) -> Status {
+        out.push_back({id, std::move(row)});
+        return std::nullopt;
+      },
+      wanted);
 }
 
 Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
                       const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
-                      std::vector<StoredRow>& out, bool& used) {
+                      std::vector<StoredRow>& out, bool& used,
+                      const Store::ColumnMask& wanted) {
   used = false;
   const Collation& collation = ctx.collation();
   std::vector<int> columns;
@@ -181,11 +189,13 @@ Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
     // A key no column value can equal exactly finds nothing here; the
     // join's own comparison decides the rest.
     if (!exact) continue;
-    Status s =
-        ctx.StoreOf(table).Seek(table, columns, values, [&out](RowId id, Row& row) -> Status {
+    Status s = ctx.StoreOf(table).Seek(
+        table, columns, values,
+        [&out](RowId id, Row& row) -> Status {
           out.push_back({id, std::move(row)});
           return std::nullopt;
-        });
+        },
+        wanted);
     if (s) return s;
   }
   return std::nullopt;

@@ -6,6 +6,7 @@
 
 #include "server/exec/context.h"
 #include "server/sql/ast.h"
+#include "server/store/store.h"
 
 namespace server {
 
@@ -22,8 +23,10 @@ struct StoredRow {
 // ANDed with anything), only those rows are read; otherwise all of them.
 // The caller still tests `where` on each row: the seek only narrows.
 // `alias` is the name the statement gives the table, if any.
+// Only the columns `wanted` holds are filled in (all when it is empty).
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
-                     ExecContext& ctx, std::vector<StoredRow>& out);
+                     ExecContext& ctx, std::vector<StoredRow>& out,
+                     const Store::ColumnMask& wanted = {});
 
 // The rows of `table` whose columns `names` hold one of `keys`, read by
 // seeking, when one of its indexes has exactly these columns (`used` says
@@ -31,7 +34,8 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
 // types finds nothing.
 Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
                       const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
-                      std::vector<StoredRow>& out, bool& used);
+                      std::vector<StoredRow>& out, bool& used,
+                      const Store::ColumnMask& wanted = {});
 
 // How many rows of `table` hold `key` in `columns`, NULLs matching NULLs,
 // counting no further than `at_most`. The key is converted to the columns'

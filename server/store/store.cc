@@ -530,15 +530,21 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
   return std::nullopt;
 }
 
-Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit) {
+Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit,
+                       const ColumnMask& wanted) {
+  // Where each column of the statement goes in the row.
+  std::vector<size_t> places;
+  for (size_t c = 0; c < width; ++c) {
+    if (wanted.empty() || (c < wanted.size() && wanted[c])) places.push_back(c);
+  }
+  size_t present = std::min(places.size(), static_cast<size_t>(sqlite3_column_count(stmt) - 1));
   Row row;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     row.assign(width, Value());
     RowId id = sqlite3_column_int64(stmt, 0);
-    int present = sqlite3_column_count(stmt) - 1;
-    for (int c = 0; c < present && static_cast<size_t>(c) < width; ++c) {
-      row[static_cast<size_t>(c)] = ColumnValue(stmt, c + 1);
+    for (size_t c = 0; c < present; ++c) {
+      row[places[c]] = ColumnValue(stmt, static_cast<int>(c + 1));
     }
     if (Status s = visit(id, row)) return s;
   }
@@ -546,15 +552,30 @@ Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit
   return std::nullopt;
 }
 
-Status Store::Scan(const Table& table, const RowVisitor& visit) {
+void Store::StartSelect(const Table& table, const ColumnMask& wanted) {
+  if (wanted.empty()) {
+    StartSql("SELECT * FROM ", table);
+    return;
+  }
+  sql_.assign("SELECT id");
+  for (size_t c = 0; c < table.columns.size(); ++c) {
+    if (c >= wanted.size() || !wanted[c]) continue;
+    sql_ += ", c";
+    AppendNumber(sql_, c);
+  }
+  sql_ += " FROM r";
+  AppendNumber(sql_, table.store_id);
+}
+
+Status Store::Scan(const Table& table, const RowVisitor& visit, const ColumnMask& wanted) {
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
-  StartSql("SELECT * FROM ", table);
+  StartSelect(table, wanted);
   sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
   if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
-  return ReadRows(stmt, table.columns.size(), visit);
+  return ReadRows(stmt, table.columns.size(), visit, wanted);
 }
 
 // Appends "c0 = ?1 AND c2 IS NULL": the condition that `columns` hold
@@ -589,10 +610,11 @@ Status Store::BindKey(sqlite3_stmt* stmt, const std::vector<Value>& key) {
 }
 
 Status Store::Seek(const Table& table, const std::vector<int>& columns,
-                   const std::vector<Value>& key, const RowVisitor& visit) {
+                   const std::vector<Value>& key, const RowVisitor& visit,
+                   const ColumnMask& wanted) {
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
-  StartSql("SELECT * FROM ", table);
+  StartSelect(table, wanted);
   sql_ += " WHERE ";
   AppendKeyCondition(sql_, columns, key);
   sql_ += " ORDER BY id";
@@ -600,7 +622,7 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
   if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);
   if (Status s = BindKey(stmt, key)) return s;
-  return ReadRows(stmt, table.columns.size(), visit);
+  return ReadRows(stmt, table.columns.size(), visit, wanted);
 }
 
 Status Store::CountKey(const Table& table, const std::vector<int>& columns,

@@ -85,13 +85,18 @@ class Store {
   int64_t changes() const;
 
   using RowVisitor = std::function<Status(RowId, Row&)>;
+  // Which of a table's columns a read fills in, by position; the others
+  // are left NULL. Empty: every column. A query that names few of a wide
+  // table's columns reads only those, and an index that holds them all
+  // answers a seek without the table.
+  using ColumnMask = std::vector<bool>;
   // Every row of `table` in stored order; `visit` may stop the scan by
   // returning an error, which Scan returns.
-  Status Scan(const Table& table, const RowVisitor& visit);
+  Status Scan(const Table& table, const RowVisitor& visit, const ColumnMask& wanted = {});
   // The rows whose `columns` equal `key` (a NULL in the key matches NULL),
   // in stored order. The key must already have the columns' types.
   Status Seek(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
-              const RowVisitor& visit);
+              const RowVisitor& visit, const ColumnMask& wanted = {});
   // How many rows `table` holds.
   Status Count(const Table& table, int64_t& count);
   // How many rows Seek would visit, counting no further than `at_most`.
@@ -149,7 +154,12 @@ class Store {
   // making it when it does not exist yet. With `exists`, for reading, a
   // missing table is not made: *exists says whether there is one.
   Status EnsureTable(const Table& table, bool* exists = nullptr);
-  Status ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit);
+  // Reads the rows `stmt` gives, column k+1 of it being the k-th column
+  // `wanted` (or the k-th of all when it is empty).
+  Status ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit,
+                  const ColumnMask& wanted = {});
+  // Starts sql_ with "SELECT id, <wanted columns> FROM" and the table.
+  void StartSelect(const Table& table, const ColumnMask& wanted);
   // Binds a key's values to the ?N of KeyCondition.
   Status BindKey(sqlite3_stmt* stmt, const std::vector<Value>& key);
 
