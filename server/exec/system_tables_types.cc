@@ -110,7 +110,7 @@ Row TypeRow(const std::string& name, BaseType base, int xusertype, int length, i
           SysInt(usertype),
           SysInt(facts.variable || xusertype == kSysnameUserType ? 1 : 0),
           SysInt(allownulls ? 1 : 0),
-          SysInt(LegacyTypeCode(base, true)),
+          SysInt(LegacyTypeCode(base, false)),
           Value(),
           prec,
           scale,
