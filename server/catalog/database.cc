@@ -55,12 +55,29 @@ void ForEachObject(Database& db, Visit&& visit) {
   };
   static constexpr SystemTable kSystemTables[] = {
       {kSysObjectsId, "sysobjects", false},
+      {2, "sysindexes", false},
       {kSysColumnsId, "syscolumns", false},
+      {4, "systypes", false},
       {kSysCommentsId, "syscomments", false},
+      {9, "syspermissions", false},
+      {10, "sysusers", false},
+      {12, "sysdepends", false},
+      {14, "sysreferences", false},
+      {15, "sysprotects", false},
+      {16, "sysindexkeys", false},
+      {17, "sysforeignkeys", false},
+      {18, "sysconstraints", false},
       {kSysFullTextCatalogsId, "sysfulltextcatalogs", false},
       {kSysPropertiesId, "sysproperties", false},
       {kSysDatabasesId, "sysdatabases", true},
+      {31, "syscharsets", true},
       {kSysDevicesId, "sysdevices", true},
+      {36, "syslanguages", true},
+      {38, "sysconfigures", true},
+      {40, "sysservers", true},
+      {41, "syslogins", true},
+      {96, "sysfilegroups", false},
+      {97, "sysfiles", false},
   };
   for (const SystemTable& system : kSystemTables) {
     if (system.master_only && db.name != "master") continue;

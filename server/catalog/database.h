@@ -112,7 +112,8 @@ struct Database {
   void ForgetObject(int id);
 };
 
-// Object ids of the system tables every database has (and master's own).
+// Object ids of the system tables every database has (and master's own):
+// small fixed numbers below any user object's.
 inline constexpr int kSysObjectsId = 1;
 inline constexpr int kSysColumnsId = 3;
 inline constexpr int kSysCommentsId = 6;

@@ -71,41 +71,6 @@ Status DbId(const Args& args, const EvalScope& scope, Scalar& out) {
   return std::nullopt;
 }
 
-Status ObjectId(const Args& args, const EvalScope& scope, Scalar& out) {
-  out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
-  if (args[0].is_null()) return std::nullopt;
-  std::string text;
-  if (Status s = AsString(args[0], text)) return s;
-  // "db.owner.name", "owner.name" or "name", without brackets.
-  std::vector<std::string> parts{""};
-  for (char c : text) {
-    if (c == '.') {
-      parts.emplace_back();
-    } else if (c != '[' && c != ']') {
-      parts.back() += c;
-    }
-  }
-  if (parts.size() > 3) return std::nullopt;
-  ObjectName name;
-  name.parts = static_cast<int>(parts.size());
-  if (parts.size() == 3) name.database = parts[0];
-  if (parts.size() >= 2) name.owner = parts[parts.size() - 2];
-  name.name = parts.back();
-  name = ResolveTempName(name, scope.exec);
-  Database* db = !name.database.empty() ? scope.exec.server.FindDatabase(name.database)
-                                        : scope.exec.CurrentDatabase();
-  if (!db) return std::nullopt;
-  if (auto ref = db->FindObject(name.owner, name.name, scope.exec.collation()))
-    out.value = int64_t{ref->id};
-  return std::nullopt;
-}
-
-Status UserName(const Args&, const EvalScope&, Scalar& out) {
-  // Every login here works as the database owner.
-  out = Text("dbo");
-  return std::nullopt;
-}
-
 Status LoginName(const Args&, const EvalScope& scope, Scalar& out) {
   out = Text(scope.exec.session.login);
   return std::nullopt;
@@ -177,8 +142,6 @@ constexpr FunctionRow kFunctions[] = {
     {"NEWID", 0, 0, NewId},
     {"DB_NAME", 0, 1, DbName},
     {"DB_ID", 0, 1, DbId},
-    {"OBJECT_ID", 1, 1, ObjectId},
-    {"USER_NAME", 0, 1, UserName},
     {"SUSER_SNAME", 0, 0, LoginName},
     {"SUSER_NAME", 0, 0, LoginName},
     {"DATALENGTH", 1, 1, DataLength},
@@ -329,7 +292,7 @@ bool IsDatepartWord(const Expr& expr) {
 const FunctionRow* FindFunction(const std::string& name) {
   for (std::span<const FunctionRow> family :
        {std::span<const FunctionRow>(kFunctions), StringFunctions(), MathFunctions(),
-        DateFunctions(), SystemFunctions()}) {
+        DateFunctions(), SystemFunctions(), MetadataFunctions()}) {
     for (const FunctionRow& row : family) {
       if (EqualNoCase(name, row.name)) return &row;
     }

@@ -30,6 +30,7 @@ std::span<const FunctionRow> StringFunctions();
 std::span<const FunctionRow> MathFunctions();
 std::span<const FunctionRow> DateFunctions();
 std::span<const FunctionRow> SystemFunctions();
+std::span<const FunctionRow> MetadataFunctions();
 
 // Arguments as the functions take them: implicit conversion to the wanted
 // type, so that a value that does not convert fails as SQL Server's does

@@ -1,6 +1,7 @@
 #include "server/exec/relation.h"
 
 #include "server/exec/locking.h"
+#include "server/exec/system_tables.h"
 #include "server/exec/table_rows.h"
 #include "server/exec/table_variables.h"
 #include "server/exec/temp_tables.h"
@@ -10,6 +11,12 @@
 namespace server {
 
 namespace {
+
+bool ServerMatches(const std::string& name, const ExecContext& ctx) {
+  return EqualNoCase(name, ctx.server.options.name) || EqualNoCase(name, ctx.session.server_name);
+}
+
+}  // namespace
 
 Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& out) {
   if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
@@ -37,6 +44,8 @@ Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& ou
   out.rows = &out.owned;
   return std::nullopt;
 }
+
+namespace {
 
 // A table's rows (those `where` could keep), computed columns filled in.
 // `exposed` is the name the statement reads it by, for the seek.
@@ -75,10 +84,6 @@ Status ReadTable(const Table& table, const TableRef& ref, const std::string& exp
   }
   out.rows = &out.owned;
   return std::nullopt;
-}
-
-bool ServerMatches(const std::string& name, const ExecContext& ctx) {
-  return EqualNoCase(name, ctx.server.options.name) || EqualNoCase(name, ctx.session.server_name);
 }
 
 }  // namespace
@@ -157,8 +162,13 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
   Database* db = DatabaseOf(name, ctx);
   if (!db) return ErrorAt(Msg::kInvalidObjectName, {ref.name.Text()}, line);
   if (Status s = LockCatalogForReading(*db, ctx)) return s;
-  if (name.owner.empty() || EqualNoCase(name.owner, "dbo")) {
-    if (OpenSystemTable(name.name, *db, ctx, out)) {
+  // System tables (owner dbo) and INFORMATION_SCHEMA's views are made from
+  // the catalog when read.
+  bool information_schema = EqualNoCase(name.owner, "INFORMATION_SCHEMA");
+  if (name.owner.empty() || EqualNoCase(name.owner, "dbo") || information_schema) {
+    if (const SystemTableDef* def =
+            FindSystemTable(name.name, information_schema, ctx.collation())) {
+      if (Status s = BuildSystemTable(*def, *db, ctx, out)) return s;
       out.schema.alias = ref.alias;
       return std::nullopt;
     }

@@ -30,8 +30,8 @@ struct QueryResult {
 };
 
 // Opens what a FROM clause names: a user table (computed columns filled
-// in), a view (its query run), or one of the system tables sysobjects,
-// syscolumns, sysdatabases and sysdevices. An unknown name is error 208.
+// in), a view (its query run), a system table or an INFORMATION_SCHEMA
+// view (server/exec/system_tables.h). An unknown name is error 208.
 // `where`, the statement's unbound condition when it has one, lets a user
 // table be read by an index seek: the rows are then only those the
 // condition could keep, and the caller still tests each.
@@ -61,6 +61,9 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out,
                     const Expr* where = nullptr, KeyedRead* keyed = nullptr,
                     const NamedColumns* named = nullptr);
 
+// Runs a view's query in its own database: its rows under its column names.
+Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& out);
+
 // The user table `ref` names, if it names one (not a view, a system table or
 // a trigger's inserted or deleted); nothing is locked or read.
 const Table* FindUserTable(const TableRef& ref, ExecContext& ctx);
@@ -74,12 +77,6 @@ RowSchema TableSchema(const Table& table);
 
 // A copy of a stored row with its computed columns evaluated.
 Status ComputeRow(const Table& table, const RowSchema& schema, ExecContext& ctx, Row& row);
-
-// The system table `name` as seen from `db`, if it is one: sysobjects,
-// syscolumns, syscomments, sysproperties and sysfulltextcatalogs of every
-// database; sysdatabases and sysdevices of master, found from any database
-// as SQL Server finds them there.
-bool OpenSystemTable(std::string_view name, Database& db, ExecContext& ctx, Relation& out);
 
 // The database an object name points into: its database part, or the
 // session's current database. Null when there is none.

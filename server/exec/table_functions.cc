@@ -28,6 +28,7 @@ Status ReadReturnedTable(const CreateModuleStmt& create, ExecContext& ctx, Relat
 }  // namespace
 
 Status OpenTableFunction(const FromItem& item, ExecContext& ctx, Relation& out) {
+  if (item.system_function) return OpenSystemTableFunction(item, ctx, out);
   const ObjectName& name = item.table.name;
   const std::string shown = name.Text();
   Database* db = DatabaseOf(name, ctx);

@@ -11,6 +11,11 @@ namespace server {
 // table-valued function.
 Status OpenTableFunction(const FromItem& item, ExecContext& ctx, Relation& out);
 
+// Reads `FROM ::fn_name(args)`, one of the server's own table-valued
+// functions: fn_listextendedproperty and fn_helpcollations. 208 for any
+// other name.
+Status OpenSystemTableFunction(const FromItem& item, ExecContext& ctx, Relation& out);
+
 }  // namespace server
 
 #endif  // TAVORA_SERVER_EXEC_TABLE_FUNCTIONS_H_

@@ -181,6 +181,7 @@ struct FromItem {
   int line = 1;
   // owner.f(args): a table-valued function, `table.name` naming it.
   bool function = false;
+  bool system_function = false;  // ::fn_name(args)
   std::vector<ExprPtr> function_args;
 
   bool is_join() const { return left != nullptr; }

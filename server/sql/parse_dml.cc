@@ -203,9 +203,16 @@ bool Parser::ParseTableSource(FromItem& out) {
     if (!ParseFromItem(out)) return false;
     return ExpectOp(")");
   }
-  if (!ParseTableName(out.table.name)) return false;
+  // ::fn_name(args): one of the server's own table-valued functions.
+  if (AcceptOp("::")) {
+    out.system_function = true;
+    out.table.name = ObjectName{};
+    if (!ParseName(out.table.name.name) || !PeekOp("(")) return Fail();
+  } else if (!ParseTableName(out.table.name)) {
+    return false;
+  }
   // name(args) is a table-valued function; name (NOLOCK) a table with hints.
-  if (!out.table.name.variable && PeekOp("(") && !StartsTableHints()) {
+  if (!out.table.name.variable && PeekOp("(") && (out.system_function || !StartsTableHints())) {
     Next();
     out.function = true;
     if (!PeekOp(")")) {
