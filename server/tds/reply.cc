@@ -139,6 +139,10 @@ bool AppendStatements(Writer& w, const ReplyContext& context, const BatchOutcome
       command = kCommandSelect;
     }
     int64_t count = outcome.row_counts[i];
+    // Inside a procedure a statement with neither rows nor a count (SET,
+    // or any under NOCOUNT) sends nothing: drivers take each DONEINPROC for
+    // a result of its own, and the caller's first result would be empty.
+    if (in_procedure && count < 0 && owner[i] < 0) continue;
     uint16_t status = more() | (count >= 0 ? kDoneCount : 0);
     Encode(w, Done{token, status, command, static_cast<uint64_t>(std::max<int64_t>(count, 0))},
            context.layout);

@@ -126,7 +126,7 @@ TEST_F(TdsProcedureCall, ValuesOfEveryWireTypeReachTheStatementTyped) {
 
 TEST_F(TdsProcedureCall, ProcedureReplyEndsWithStatusThenOutputValues) {
   ASSERT_EQ(Direct("CREATE PROCEDURE q @a int, @b varchar(20) OUTPUT, @c int = 5 OUTPUT AS "
-                   "SELECT @a + @c SET @b = 'x' + @b SET @c = @c * 2 RETURN 7"),
+                   "SET NOCOUNT ON SELECT @a + @c SET @b = 'x' + @b SET @c = @c * 2 RETURN 7"),
             "");
   TestClient client(port_);
   ASSERT_TRUE(LoggedIn(client.Login("secret")));

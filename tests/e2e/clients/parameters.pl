@@ -9,8 +9,8 @@ use DBI qw(:sql_types);
 my ($port) = @ARGV;
 my $dbh = DBI->connect("dbi:ODBC:DRIVER={SQL Server};SERVER=127.0.0.1,$port;TDS_Version=7.1",
                        'sa', '', {AutoCommit => 1, RaiseError => 1, PrintError => 0});
-$dbh->do('CREATE PROCEDURE triple @in int, @out int OUTPUT, @note varchar(20) = NULL OUTPUT AS '
-         . "SET @out = @in * 3 SET @note = 'tripled ' + CAST(@in AS varchar(10)) RETURN 7");
+$dbh->do(q{CREATE PROCEDURE triple @in int, @out int OUTPUT, @note varchar(20) = NULL OUTPUT AS
+           SET @out = @in * 3 SET @note = 'tripled ' + CAST(@in AS varchar(10)) RETURN 7});
 my ($status, $out, $note) = (0, 0, '');
 my $sth = $dbh->prepare('{? = call triple(?, ?, ?)}');
 $sth->bind_param_inout(1, \$status, 20, {TYPE => SQL_INTEGER});
