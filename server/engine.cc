@@ -295,6 +295,27 @@ Session* Engine::FindSession(int id) const {
 }
 
 BatchOutcome Engine::Execute(int session_id, std::string_view batch, const LockWait& wait) {
+  if (!base::IsValidUtf8(batch) && FindSession(session_id)) {
+    BatchOutcome outcome;
+    outcome.AddError(Raise(Msg::kInvalidText), true);
+    return outcome;
+  }
+  std::optional<std::variant<Batch, SqlError>> parsed;
+  return Run(session_id, wait, [&](ExecContext& ctx) -> Status {
+    parsed = ParseBatch(batch);
+    if (auto* error = std::get_if<SqlError>(&*parsed)) return std::move(*error);
+    return RunStatements(std::get<Batch>(*parsed), ctx);
+  });
+}
+
+BatchOutcome Engine::Call(int session_id, const ProcedureCall& call, CallResult& result,
+                          const LockWait& wait) {
+  result = CallResult{};
+  return Run(session_id, wait, [&](ExecContext& ctx) { return RunCall(call, ctx, result); });
+}
+
+BatchOutcome Engine::Run(int session_id, const LockWait& wait,
+                         const std::function<Status(ExecContext&)>& body) {
   BatchOutcome outcome;
   Session* session = FindSession(session_id);
   auto fail = [&outcome](SqlError error) {
@@ -305,16 +326,16 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch, const LockW
   if (!session) return fail(Raise(Msg::kLoginFailed, {""}));
   if (running_.count(session_id))
     return fail(Raise(Msg::kInternalError, {"batch already running"}));
-  if (!base::IsValidUtf8(batch)) return fail(Raise(Msg::kInvalidText));
   // A session whose database is gone (it cannot be dropped while in use,
   // but a distributor drop takes its database) falls back to master.
   if (!state_->FindDatabase(session->database)) session->database = "master";
-  auto parsed = ParseBatch(batch);
-  if (auto* error = std::get_if<SqlError>(&parsed)) return fail(std::move(*error));
   running_[session_id] = Running{&outcome, wait ? &wait : nullptr};
   try {
     ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome};
-    if (Status s = RunStatements(std::get<Batch>(parsed), ctx)) {
+    ctx.scope_identity = session->scope_identity;
+    Status status = body(ctx);
+    session->scope_identity = ctx.scope_identity;
+    if (Status s = std::move(status)) {
       if (s->line <= 0) s->line = 1;
       outcome.AddError(std::move(*s), true);
     }

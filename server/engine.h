@@ -74,6 +74,37 @@ struct BatchOutcome {
   }
 };
 
+// One argument of a procedure call whose values come typed, as a remote
+// procedure call sends them: the value in Value's forms and its type named
+// as ResultSet::types names it. Never turned into T-SQL text.
+struct CallArgument {
+  std::string name;  // "@name"; empty when given by position
+  std::string type;  // "int", "nvarchar(10)", "decimal(10,2)", ...
+  Value value;
+  bool output = false;
+  bool is_default = false;  // the parameter's default applies
+};
+
+struct ProcedureCall {
+  // The procedure as T-SQL names it: one to three parts, delimited where
+  // needed ("[dbo].[p]"). sp_executesql runs its statement text.
+  std::string procedure;
+  std::vector<CallArgument> arguments;
+};
+
+// An OUTPUT argument after the call: the value of the procedure's
+// parameter, typed as the procedure declares it.
+struct CallOutput {
+  size_t argument = 0;  // position in ProcedureCall::arguments
+  std::string type;
+  Value value;
+};
+
+struct CallResult {
+  std::optional<int64_t> status;  // the return status; none when the call failed
+  std::vector<CallOutput> outputs;
+};
+
 // Fixed properties of the server; they are configuration, not catalog
 // content, so they come from the caller each time a server is made or loaded.
 struct ServerOptions {
@@ -88,6 +119,7 @@ struct ServerOptions {
 
 struct ServerState;
 struct Session;
+struct ExecContext;
 class Store;
 class LockTable;
 enum class LockMode;
@@ -164,6 +196,14 @@ class Engine {
   // database (USE) afterwards. An unknown session gets error 18456.
   BatchOutcome Execute(int session, std::string_view batch, const LockWait& wait = {});
 
+  // Runs one procedure call with typed arguments as Execute runs a batch
+  // of one EXEC: a user procedure, a system one or sp_executesql, each
+  // argument converted to its parameter's type as SQL Server converts
+  // (8114 when it cannot be). `result` gets the return status and the
+  // OUTPUT arguments' values unless the call failed.
+  BatchOutcome Call(int session, const ProcedureCall& call, CallResult& result,
+                    const LockWait& wait = {});
+
   // The session's current database ("" for an unknown session).
   std::string CurrentDatabase(int session) const;
 
@@ -190,6 +230,10 @@ class Engine {
   };
 
   Engine(std::unique_ptr<ServerState> state, std::unique_ptr<Store> store);
+  // Execute and Call: `body` runs on the session as one batch, which then
+  // commits, or is undone, as the batch's outcome says.
+  BatchOutcome Run(int session, const LockWait& wait,
+                   const std::function<std::optional<SqlError>(ExecContext&)>& body);
   Session* FindSession(int id) const;
   // Commits what the batch changed, keeps it for the session's open
   // transaction, or undoes it and says why.

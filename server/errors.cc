@@ -74,6 +74,7 @@ constexpr MessageRow kMessages[] = {
      "parameter passed in requested output."},
     {Msg::kPreparedParameterMissing, 8178, 16,
      "Prepared statement '%.*ls' expects parameter %.*ls, which was not supplied."},
+    {Msg::kPreparedHandleNotFound, 8179, 16, "Could not find prepared statement with handle %d."},
     {Msg::kProcedureExpectsType, 214, 16, "Procedure expects parameter '%ls' of type '%ls'."},
     {Msg::kWaitforTimeSyntax, 148, 15,
      "Incorrect time syntax in time string '%.*ls' used with WAITFOR."},

@@ -41,6 +41,7 @@ enum class Msg {
   kOutputConstant,
   kNotOutputParameter,
   kPreparedParameterMissing,
+  kPreparedHandleNotFound,
   kProcedureExpectsType,
   kWaitforTimeSyntax,
   kRaiserrorNumber,

@@ -67,9 +67,12 @@ struct Session {
   std::string server_name;
   int64_t rowcount = 0;             // @@ROWCOUNT
   std::optional<int64_t> identity;  // @@IDENTITY
-  int last_error = 0;               // @@ERROR
-  SessionOptions options;           // SET
-  uint64_t rand_state = 0;          // RAND's sequence, once seeded
+  // SCOPE_IDENTITY of the session's batches, which share one outermost
+  // scope; procedures, triggers and sp_executesql have their own.
+  std::optional<int64_t> scope_identity;
+  int last_error = 0;       // @@ERROR
+  SessionOptions options;   // SET
+  uint64_t rand_state = 0;  // RAND's sequence, once seeded
   bool rand_seeded = false;
   TransactionState transaction;
   // The session's cursors: its global ones, and the local ones of the

@@ -48,8 +48,11 @@ struct ExecContext {
   Flow flow = Flow::kNext;
   std::string jump_label{};                // GOTO's
   std::optional<int64_t> return_status{};  // RETURN's, for the procedure's caller
-  int64_t rounds = 0;                      // loop rounds and jumps so far
-  int statement_line = 1;                  // line of the statement being run
+  // The last identity value inserted in this batch, procedure or trigger
+  // (SCOPE_IDENTITY); @@IDENTITY is the session's, whatever the scope.
+  std::optional<int64_t> scope_identity{};
+  int64_t rounds = 0;      // loop rounds and jumps so far
+  int statement_line = 1;  // line of the statement being run
   // Results of the running statement's uncorrelated subqueries: each runs
   // once per statement, not once per row.
   std::map<const SelectStmt*, std::shared_ptr<const QueryResult>> subquery_results{};

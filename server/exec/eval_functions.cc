@@ -21,6 +21,13 @@ namespace {
 
 using Args = FunctionArgs;
 
+// What @@VERSION says: the build this server answers as (LOGINACK gives
+// 8.00.2039 too), for clients that read the version from the text.
+constexpr char kVersionText[] =
+    "Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n\tMay  3 2005 23:18:38 \n\tCopyright "
+    "(c) 1988-2003 Microsoft Corporation\n\tStandard Edition on Windows NT 5.2 (Build 3790: "
+    "Service Pack 2)\n";
+
 Scalar Text(std::string text, int length = 128) {
   return Scalar{DataType{BaseType::kNVarChar, length, 0, 0}, std::move(text)};
 }
@@ -357,7 +364,7 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
     if (global == "@@SERVERNAME") {
       out = Text(exec.server.options.name);
     } else if (global == "@@VERSION") {
-      out = Text("SQL Server 2000 stand-in (tavora) - 8.00", 256);
+      out = Text(kVersionText, 256);
     } else if (global == "@@SPID") {
       out = IntScalar(exec.session.id, BaseType::kSmallInt);
     } else if (global == "@@ROWCOUNT") {

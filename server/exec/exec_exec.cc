@@ -160,7 +160,11 @@ Status RunUserProcedure(const Module& procedure, Database& db, std::span<const E
     }
     const ModuleParameter& param = procedure.parameters[index];
     if (!param.output) return ErrorAt(Msg::kNotOutputParameter, {param.name}, arg.line);
-    if (Status s = AssignVariable(arg.value->name, variables[param.name], ctx)) return s;
+    if (arg.value->name.starts_with(kCallVariablePrefix)) {
+      ctx.variables[arg.value->name] = variables[param.name];
+    } else if (Status s = AssignVariable(arg.value->name, variables[param.name], ctx)) {
+      return s;
+    }
   }
   // A procedure should leave @@TRANCOUNT as it found it. SQL Server only
   // reports this and goes on; here, as every error does, it ends the batch.

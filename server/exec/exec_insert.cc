@@ -225,7 +225,7 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
   table->identity_current = identity;
   table->identity_used = identity_used;
   db->dbts = dbts;
-  if (last_identity) ctx.session.identity = last_identity;
+  if (last_identity) ctx.session.identity = ctx.scope_identity = last_identity;
   // Rows alone need only the store's commit; the counters live in the
   // catalog (a table variable's in the batch alone).
   if (counters_moved && table->variable.empty()) ctx.MarkChanged();

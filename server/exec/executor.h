@@ -46,6 +46,16 @@ Status ExecuteFetch(const FetchStmt& stmt, ExecContext& ctx);
 // `value` to its type.
 Status AssignVariable(const std::string& name, const Scalar& value, ExecContext& ctx);
 
+// Runs a procedure call whose arguments are typed values (Engine::Call).
+Status RunCall(const ProcedureCall& call, ExecContext& ctx, CallResult& result);
+
+// The names of the variables RunCall binds OUTPUT arguments to begin with
+// this, which no T-SQL variable name can; an OUTPUT parameter hands such a
+// variable its value with the parameter's own type, as the caller reports it.
+inline constexpr char kCallVariablePrefix[] =
+    "@\x01"
+    "call";
+
 // Runs one statement of any kind, unless NOEXEC or FMTONLY holds it back;
 // an error without a line gets the statement's.
 Status RunStatement(const Statement& statement, ExecContext& ctx);

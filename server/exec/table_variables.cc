@@ -82,8 +82,12 @@ Status WithVariableSavepoint(ExecContext& ctx, const std::function<Status()>& bo
 
 TableVariableScope::TableVariableScope(ExecContext& ctx) : ctx_(ctx) {
   std::swap(ctx_.table_variables, saved_);
+  std::swap(ctx_.scope_identity, saved_identity_);
 }
 
-TableVariableScope::~TableVariableScope() { std::swap(ctx_.table_variables, saved_); }
+TableVariableScope::~TableVariableScope() {
+  std::swap(ctx_.table_variables, saved_);
+  std::swap(ctx_.scope_identity, saved_identity_);
+}
 
 }  // namespace server

@@ -63,8 +63,9 @@ Status BuildTableVariable(const CreateTableStmt& stmt, Database& db, ExecContext
 // one: a statement that fails leaves their rows as they were.
 Status WithVariableSavepoint(ExecContext& ctx, const std::function<Status()>& body);
 
-// Gives the running scope table variables of its own while it lives,
-// handing back the caller's when it ends (procedures, functions, EXEC).
+// Gives the running scope table variables and a SCOPE_IDENTITY of its own
+// while it lives, handing back the caller's when it ends (procedures,
+// triggers, EXEC).
 class TableVariableScope {
  public:
   explicit TableVariableScope(ExecContext& ctx);
@@ -75,6 +76,7 @@ class TableVariableScope {
  private:
   ExecContext& ctx_;
   std::map<std::string, std::shared_ptr<TableVariable>> saved_;
+  std::optional<int64_t> saved_identity_;
 };
 
 }  // namespace server

@@ -11,15 +11,40 @@ namespace server::tds {
 namespace {
 
 constexpr WireInfo kWireTypes[] = {
-    {kImage, Framing::kLongLength, false},      {kText, Framing::kLongLength, true},
-    {kGuid, Framing::kByteLength, false},       {kIntN, Framing::kByteLength, false},
-    {kNText, Framing::kLongLength, true},       {kBitN, Framing::kByteLength, false},
-    {kDecimalN, Framing::kDecimal, false},      {kNumericN, Framing::kDecimal, false},
-    {kFloatN, Framing::kByteLength, false},     {kMoneyN, Framing::kByteLength, false},
-    {kDateTimeN, Framing::kByteLength, false},  {kBigVarBinary, Framing::kShortLength, false},
-    {kBigVarChar, Framing::kShortLength, true}, {kBigBinary, Framing::kShortLength, false},
-    {kBigChar, Framing::kShortLength, true},    {kNVarChar, Framing::kShortLength, true},
+    {kImage, Framing::kLongLength, false},
+    {kText, Framing::kLongLength, true},
+    {kGuid, Framing::kByteLength, false},
+    {kIntN, Framing::kByteLength, false},
+    {kNText, Framing::kLongLength, true},
+    {kBitN, Framing::kByteLength, false},
+    {kDecimalN, Framing::kDecimal, false},
+    {kNumericN, Framing::kDecimal, false},
+    {kFloatN, Framing::kByteLength, false},
+    {kMoneyN, Framing::kByteLength, false},
+    {kDateTimeN, Framing::kByteLength, false},
+    {kBigVarBinary, Framing::kShortLength, false},
+    {kBigVarChar, Framing::kShortLength, true},
+    {kBigBinary, Framing::kShortLength, false},
+    {kBigChar, Framing::kShortLength, true},
+    {kNVarChar, Framing::kShortLength, true},
     {kNChar, Framing::kShortLength, true},
+    {kVarBinary, Framing::kByteLength, false, kBigVarBinary},
+    {kVarChar, Framing::kByteLength, false, kBigVarChar},
+    {kBinary, Framing::kByteLength, false, kBigBinary},
+    {kChar, Framing::kByteLength, false, kBigChar},
+    {kDecimal, Framing::kDecimal, false, kDecimalN},
+    {kNumeric, Framing::kDecimal, false, kNumericN},
+    {kInt1, Framing::kFixed, false, kIntN, 1},
+    {kBit, Framing::kFixed, false, kBitN, 1},
+    {kInt2, Framing::kFixed, false, kIntN, 2},
+    {kInt4, Framing::kFixed, false, kIntN, 4},
+    {kInt8, Framing::kFixed, false, kIntN, 8},
+    {kDateTime4, Framing::kFixed, false, kDateTimeN, 4},
+    {kDateTime, Framing::kFixed, false, kDateTimeN, 8},
+    {kFloat4, Framing::kFixed, false, kFloatN, 4},
+    {kFloat8, Framing::kFixed, false, kFloatN, 8},
+    {kMoney4, Framing::kFixed, false, kMoneyN, 4},
+    {kMoney, Framing::kFixed, false, kMoneyN, 8},
 };
 
 // How each engine type goes on the wire. `length` is the fixed byte length;
@@ -96,6 +121,11 @@ const WireInfo* FindWire(uint8_t type) {
   return nullptr;
 }
 
+uint8_t ValueType(uint8_t type) {
+  const WireInfo* info = FindWire(type);
+  return info && info->same_as ? info->same_as : type;
+}
+
 uint8_t DecimalLength(int precision) {
   if (precision <= 9) return 5;
   if (precision <= 19) return 9;
@@ -142,6 +172,7 @@ void EncodeTypeInfo(Writer& w, const Column& column, Layout layout, bool table_n
   // anything longer travels as text, ntext or image.
   uint32_t most = info->framing == Framing::kShortLength  ? kMaxShortLength
                   : info->framing == Framing::kLongLength ? UINT32_MAX
+                  : info->framing == Framing::kFixed      ? info->size
                                                           : 255;
   if (column.max_length > most) {
     throw EncodeError("column '" + column.name + "' declares " + std::to_string(column.max_length) +
@@ -162,6 +193,8 @@ void EncodeTypeInfo(Writer& w, const Column& column, Layout layout, bool table_n
       break;
     case Framing::kLongLength:
       w.U32(column.max_length);
+      break;
+    case Framing::kFixed:
       break;
   }
   if (info->collation) w.Bytes(column.collation);
@@ -197,6 +230,9 @@ Column DecodeTypeInfo(Reader& r, Layout layout, bool table_name) {
     case Framing::kLongLength:
       column.max_length = r.U32();
       break;
+    case Framing::kFixed:
+      column.max_length = info->size;
+      break;
   }
   if (info->collation) {
     auto bytes = r.Bytes(5);
@@ -210,6 +246,65 @@ Column DecodeTypeInfo(Reader& r, Layout layout, bool table_name) {
     }
   }
   return column;
+}
+
+std::string SqlTypeOf(const Column& column) {
+  const uint32_t n = column.max_length;
+  auto bad = [&]() -> std::string {
+    throw DecodeError("a parameter of type " + std::to_string(column.type) + " declared " +
+                      std::to_string(n) + " bytes long");
+  };
+  auto sized = [&](const char* name, uint32_t per_char) {
+    if (n == 0 || n > kMaxShortLength || n % per_char != 0) bad();
+    return std::string(name) + "(" + std::to_string(n / per_char) + ")";
+  };
+  auto decimal = [&](const char* name) {
+    if (column.precision < 1 || column.scale > column.precision) bad();
+    return std::string(name) + "(" + std::to_string(column.precision) + "," +
+           std::to_string(column.scale) + ")";
+  };
+  switch (ValueType(column.type)) {
+    case kIntN:
+      if (n == 1) return "tinyint";
+      if (n == 2) return "smallint";
+      if (n == 4) return "int";
+      if (n == 8) return "bigint";
+      return bad();
+    case kBitN:
+      return n == 1 ? "bit" : bad();
+    case kFloatN:
+      return n == 4 ? "real" : n == 8 ? "float" : bad();
+    case kMoneyN:
+      return n == 4 ? "smallmoney" : n == 8 ? "money" : bad();
+    case kDateTimeN:
+      return n == 4 ? "smalldatetime" : n == 8 ? "datetime" : bad();
+    case kGuid:
+      return n == 16 ? "uniqueidentifier" : bad();
+    case kDecimalN:
+      return decimal("decimal");
+    case kNumericN:
+      return decimal("numeric");
+    case kBigChar:
+      return sized("char", 1);
+    case kBigVarChar:
+      return sized("varchar", 1);
+    case kNChar:
+      return sized("nchar", 2);
+    case kNVarChar:
+      return sized("nvarchar", 2);
+    case kBigBinary:
+      return sized("binary", 1);
+    case kBigVarBinary:
+      return sized("varbinary", 1);
+    case kText:
+      return "text";
+    case kNText:
+      return "ntext";
+    case kImage:
+      return "image";
+    default:
+      return bad();
+  }
 }
 
 void EncodeColMetadata(Writer& w, const std::vector<Column>& columns, Layout layout) {

@@ -38,6 +38,25 @@ enum WireType : uint8_t {
   kBigChar = 0xAF,
   kNVarChar = 0xE7,
   kNChar = 0xEF,
+  // Forms only clients send: fixed-length, and the byte-length forms of
+  // character and binary data from before the BIG* ones.
+  kVarBinary = 0x25,
+  kVarChar = 0x27,
+  kBinary = 0x2D,
+  kChar = 0x2F,
+  kInt1 = 0x30,
+  kBit = 0x32,
+  kInt2 = 0x34,
+  kDecimal = 0x37,
+  kInt4 = 0x38,
+  kDateTime4 = 0x3A,
+  kFloat4 = 0x3B,
+  kMoney = 0x3C,
+  kDateTime = 0x3D,
+  kFloat8 = 0x3E,
+  kNumeric = 0x3F,
+  kMoney4 = 0x7A,
+  kInt8 = 0x7F,
 };
 
 // Collations as the 5 bytes of the protocol: LCID and comparison flags, then
@@ -72,6 +91,11 @@ struct Column {
 // "varchar(32)", "decimal(10,2)", "ntext"...). A type this mapping does not
 // know travels as nvarchar(4000) text.
 Column ColumnFor(std::string_view name, std::string_view sql_type, const Collation& collation);
+
+// The SQL type of a parameter declared as `column` ("int", "nvarchar(10)"),
+// as ResultSet::types names types. Throws DecodeError for a declaration no
+// SQL Server 2000 type matches (a length of 0 or over 8,000 bytes, ...).
+std::string SqlTypeOf(const Column& column);
 
 // TYPE_INFO: the type code, its length and precision fields and the
 // collation; with `table_name`, the table name that text, ntext and image

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <utility>
@@ -222,84 +224,188 @@ bool Connection::OnBatch(const Message& message) {
   });
 }
 
+namespace {
+
+constexpr uint8_t kParamDefault = 0x02;
+
+// The system procedures of prepared statements, which some clients call by
+// name rather than by id.
+uint16_t ProcIdOf(const RpcRequest& rpc) {
+  if (rpc.proc_id != 0) return rpc.proc_id;
+  static const std::pair<const char*, ProcId> kNames[] = {{"sp_prepare", kSpPrepare},
+                                                          {"sp_execute", kSpExecute},
+                                                          {"sp_prepexec", kSpPrepExec},
+                                                          {"sp_unprepare", kSpUnprepare}};
+  for (const auto& [name, id] : kNames) {
+    if (rpc.proc_name.size() == std::strlen(name) &&
+        std::equal(rpc.proc_name.begin(), rpc.proc_name.end(), name,
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
+      return id;
+  }
+  return 0;
+}
+
+CallArgument ArgumentOf(const RpcParameter& p) {
+  CallArgument argument;
+  argument.name = p.name;
+  argument.is_default = (p.status & kParamDefault) != 0;
+  argument.output = (p.status & kParamOutput) != 0;
+  if (!argument.is_default) {
+    argument.type = SqlTypeOf(p.type);
+    argument.value = p.value;
+  }
+  return argument;
+}
+
+}  // namespace
+
 bool Connection::OnRpc(const Message& message) {
   auto refuse = [&](const std::string& what) {
     return Send(PacketType::kReply, ErrorReply(context_, Raise(Msg::kNotSupported, {what})));
   };
   RpcRequest rpc;
+  std::vector<CallArgument> arguments;
   try {
     rpc = DecodeRpc(message.payload);
+    for (const RpcParameter& p : rpc.parameters) arguments.push_back(ArgumentOf(p));
   } catch (const DecodeError& e) {
     // The packets were sound, only the call is not: the session goes on.
     return refuse(std::string("This procedure call (") + e.what() + ")");
   }
-  auto text = [&](size_t i) -> std::optional<std::string> {
-    if (i >= rpc.parameters.size()) return std::nullopt;
+  // A call that fails before it reaches the engine.
+  auto fail = [&](SqlError error) {
+    BatchOutcome failed;
+    error.line = 1;
+    failed.AddError(std::move(error), true);
+    return Send(PacketType::kReply, ProcedureReply(context_, failed, "", "", std::nullopt, {}));
+  };
+  const uint16_t id = ProcIdOf(rpc);
+  const char* procedure = id == kSpPrepare    ? "sp_prepare"
+                          : id == kSpPrepExec ? "sp_prepexec"
+                          : id == kSpExecute  ? "sp_execute"
+                                              : "sp_unprepare";
+  // A character argument of the prepared-statement procedures; NULL is "".
+  auto text = [&](size_t i, const char* name, std::string& out) -> std::optional<SqlError> {
+    if (i >= rpc.parameters.size() || arguments[i].is_default)
+      return Raise(Msg::kParameterMissing, {procedure, name});
+    uint8_t type = rpc.parameters[i].type.type;
+    if (type != kNVarChar && type != kNChar && type != kNText)
+      return Raise(Msg::kProcedureExpectsType, {name, "ntext/nchar/nvarchar"});
     const auto* s = std::get_if<std::string>(&rpc.parameters[i].value);
-    return s ? std::optional<std::string>(*s) : std::nullopt;
+    out = s ? *s : "";
+    return std::nullopt;
   };
-  auto integer = [&](size_t i) -> std::optional<int64_t> {
-    if (i >= rpc.parameters.size()) return std::nullopt;
-    const auto* n = std::get_if<int64_t>(&rpc.parameters[i].value);
-    return n ? std::optional<int64_t>(*n) : std::nullopt;
+  auto handle_of = [&](std::optional<int32_t>& out) -> std::optional<SqlError> {
+    if (rpc.parameters.empty() || arguments[0].is_default)
+      return Raise(Msg::kParameterMissing, {procedure, "@handle"});
+    const auto* n = std::get_if<int64_t>(&rpc.parameters[0].value);
+    if (!n) return Raise(Msg::kProcedureExpectsType, {"@handle", "int"});
+    out = static_cast<int32_t>(*n);
+    return std::nullopt;
   };
-  std::string sql;
-  std::optional<int32_t> handle;
-  // Parameters from this position on would be values for the statement.
-  size_t values_from = 0;
-  switch (rpc.proc_id) {
+
+  ProcedureCall call;
+  // The RPC parameter each argument of `call` came from, for RETURNVALUE's
+  // ordinal and name; none for the statement text sp_execute adds.
+  std::vector<std::optional<size_t>> from;
+  auto pass = [&](size_t first) {
+    for (size_t i = first; i < arguments.size(); ++i) {
+      call.arguments.push_back(arguments[i]);
+      from.push_back(i);
+    }
+  };
+  // A prepared statement runs as sp_executesql runs it, its values typed by
+  // the declaration kept with it.
+  auto run_prepared = [&](const Prepared& prepared, size_t values_from) {
+    call.procedure = "sp_executesql";
+    call.arguments.push_back({"", "ntext", prepared.statement});
+    call.arguments.push_back({"", "ntext", prepared.parameters});
+    from.insert(from.end(), 2, std::nullopt);
+    pass(values_from);
+  };
+  std::vector<ReturnValue> outputs;
+  switch (id) {
     case kSpExecuteSql:
-      if (!text(0)) return refuse("sp_executesql without a statement text");
-      sql = *text(0);
-      values_from = 2;
+      call.procedure = "sp_executesql";
+      pass(0);
       break;
     case kSpPrepare:
-    case kSpPrepExec:
-      if (!text(2)) return refuse("Preparing without a statement text");
-      handle = next_handle_++;
-      prepared_[*handle] = *text(2);
-      if (rpc.proc_id == kSpPrepExec) sql = *text(2);
-      values_from = rpc.proc_id == kSpPrepExec ? 3 : 4;
+    case kSpPrepExec: {
+      Prepared prepared;
+      if (auto e = text(1, "@params", prepared.parameters)) return fail(*e);
+      if (auto e = text(2, "@stmt", prepared.statement)) return fail(*e);
+      if (!arguments[0].output) return fail(Raise(Msg::kNotOutputParameter, {"@handle"}));
+      int32_t handle = next_handle_++;
+      prepared_[handle] = prepared;
+      outputs.push_back(ReturnValue{0, rpc.parameters[0].name, kParamOutput,
+                                    ColumnFor("", "int", context_.collation), int64_t{handle}});
+      if (id == kSpPrepare) {
+        if (rpc.parameters.size() > 4) return fail(Raise(Msg::kTooManyArguments, {procedure}));
+      } else {
+        run_prepared(prepared, 3);
+      }
       break;
+    }
     case kSpExecute:
     case kSpUnprepare: {
-      auto found = integer(0) ? prepared_.find(static_cast<int32_t>(*integer(0))) : prepared_.end();
-      if (found == prepared_.end()) return refuse("A statement handle that was never prepared");
-      if (rpc.proc_id == kSpExecute) sql = found->second;
-      if (rpc.proc_id == kSpUnprepare) prepared_.erase(found);
-      values_from = 1;
+      std::optional<int32_t> handle;
+      if (auto e = handle_of(handle)) return fail(*e);
+      auto found = prepared_.find(*handle);
+      if (found == prepared_.end())
+        return fail(Raise(Msg::kPreparedHandleNotFound, {std::to_string(*handle)}));
+      if (id == kSpUnprepare) {
+        if (rpc.parameters.size() > 1) return fail(Raise(Msg::kTooManyArguments, {procedure}));
+        prepared_.erase(found);
+      } else {
+        run_prepared(found->second, 1);
+      }
       break;
     }
     case 0: {
       // The name is the client's: resolved as a name, never pasted in.
       std::optional<std::string> quoted = QuoteProcedureName(rpc.proc_name);
-      if (!quoted) {
-        BatchOutcome missing;
-        SqlError error = Raise(Msg::kProcedureNotFound, {rpc.proc_name});
-        error.line = 1;
-        missing.AddError(std::move(error), true);
-        return Send(PacketType::kReply, ProcedureReply(context_, missing, "", "", std::nullopt));
-      }
-      sql = "EXEC " + *quoted;
+      if (!quoted) return fail(Raise(Msg::kProcedureNotFound, {rpc.proc_name}));
+      call.procedure = *quoted;
+      pass(0);
       break;
     }
     default:
       return refuse("The system procedure with id " + std::to_string(rpc.proc_id));
   }
-  if (rpc.parameters.size() > values_from) return refuse("Parameter values in procedure calls");
-  std::optional<ReturnValue> output;
-  if (handle) {
-    Column type = ColumnFor("", "int", context_.collation);
-    output = ReturnValue{0, rpc.parameters.front().name, kParamOutput, type, int64_t{*handle}};
-  }
-  return RunAndReply(sql, [&](const BatchOutcome& outcome, const std::string& old_database,
-                              const std::string& new_database) {
-    return ProcedureReply(context_, outcome, old_database, new_database, output);
-  });
+  CallResult result;
+  if (call.procedure.empty()) result.status = 0;  // prepared or unprepared only
+  return RunAndReply(
+      [&](Engine& engine, int session, const LockWait& wait) {
+        return call.procedure.empty() ? BatchOutcome{} : engine.Call(session, call, result, wait);
+      },
+      [&](const BatchOutcome& outcome, const std::string& old_database,
+          const std::string& new_database) {
+        for (const CallOutput& output : result.outputs) {
+          size_t position = from[output.argument].value_or(0);
+          outputs.push_back(ReturnValue{
+              static_cast<uint16_t>(position), rpc.parameters[position].name, kParamOutput,
+              ColumnFor("", output.type, context_.collation), output.value});
+        }
+        std::optional<int32_t> status;
+        if (result.status) status = static_cast<int32_t>(*result.status);
+        return ProcedureReply(context_, outcome, old_database, new_database, status,
+                              status ? outputs : std::vector<ReturnValue>{});
+      });
 }
 
 bool Connection::RunAndReply(
     const std::string& sql,
+    const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
+                                             const std::string&)>& make_reply) {
+  return RunAndReply(
+      [&](Engine& engine, int session, const LockWait& wait) {
+        return sql.empty() ? BatchOutcome{} : engine.Execute(session, sql, wait);
+      },
+      make_reply);
+}
+
+bool Connection::RunAndReply(
+    const std::function<BatchOutcome(Engine&, int, const LockWait&)>& run,
     const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
                                              const std::string&)>& make_reply) {
   if (engine_.log_out_departed) engine_.log_out_departed(this);
@@ -329,7 +435,7 @@ bool Connection::RunAndReply(
       Engine& engine = engine_.folder.engine();
       std::string old_database = engine.CurrentDatabase(*session_);
       BatchOutcome outcome;
-      if (!sql.empty()) outcome = engine_.folder.Execute(*session_, sql, wait);
+      outcome = run(engine, *session_, wait);
       if (!session_ || gone) return false;
       if (cancelled) {
         lock.unlock();

@@ -84,6 +84,11 @@ class Connection {
   bool RunAndReply(const std::string& sql,
                    const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
                                                             const std::string&)>& make_reply);
+  // The same for what `run` runs on the engine, with the session and the
+  // wait for other sessions' locks.
+  bool RunAndReply(const std::function<BatchOutcome(Engine&, int, const LockWait&)>& run,
+                   const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
+                                                            const std::string&)>& make_reply);
   bool OnAttention();
 
   bool TakeAttention();
@@ -105,8 +110,14 @@ class Connection {
   uint16_t spid_ = 0;
   size_t packet_size_ = kDefaultPacketSize;
   ReplyContext context_;
-  // Statements prepared with sp_prepare or sp_prepexec, by handle.
-  std::map<int32_t, std::string> prepared_;
+  // Statements prepared with sp_prepare or sp_prepexec, by handle: the text
+  // and the declaration of its parameters, which type the values each
+  // sp_execute sends.
+  struct Prepared {
+    std::string statement;
+    std::string parameters;
+  };
+  std::map<int32_t, Prepared> prepared_;
   int32_t next_handle_ = 1;
 };
 

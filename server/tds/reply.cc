@@ -139,6 +139,10 @@ bool AppendStatements(Writer& w, const ReplyContext& context, const BatchOutcome
       command = kCommandSelect;
     }
     int64_t count = outcome.row_counts[i];
+    // Inside a procedure a statement with neither rows nor a count (SET,
+    // or any under NOCOUNT) sends nothing: drivers take each DONEINPROC for
+    // a result of its own, and the caller's first result would be empty.
+    if (in_procedure && count < 0 && owner[i] < 0) continue;
     uint16_t status = more() | (count >= 0 ? kDoneCount : 0);
     Encode(w, Done{token, status, command, static_cast<uint64_t>(std::max<int64_t>(count, 0))},
            context.layout);
@@ -160,16 +164,23 @@ std::vector<uint8_t> BatchReply(const ReplyContext& context, const BatchOutcome&
 
 std::vector<uint8_t> ProcedureReply(const ReplyContext& context, const BatchOutcome& outcome,
                                     const std::string& old_database,
-                                    const std::string& new_database,
-                                    const std::optional<ReturnValue>& output) {
+                                    const std::string& new_database, std::optional<int32_t> status,
+                                    const std::vector<ReturnValue>& outputs) {
   Writer w;
   if (!AppendStatements(w, context, outcome, old_database, new_database, true)) return w.Take();
-  if (!outcome.ends_batch) {
-    Encode(w, ReturnStatus{0});
-    if (output) Encode(w, *output, context.layout);
+  if (status) {
+    Encode(w, ReturnStatus{*status});
+    try {
+      Writer values;
+      for (const ReturnValue& output : outputs) Encode(values, output, context.layout);
+      w.Bytes(values.bytes());
+    } catch (const EncodeError& e) {
+      AppendError(w, context, Raise(Msg::kInternalError, {e.what()}));
+      return w.Take();
+    }
   }
-  uint16_t status = outcome.error ? kDoneError : kDoneFinal;
-  Encode(w, Done{kTokenDoneProc, status, 0, 0}, context.layout);
+  uint16_t done = outcome.error ? kDoneError : kDoneFinal;
+  Encode(w, Done{kTokenDoneProc, done, 0, 0}, context.layout);
   return w.Take();
 }
 

@@ -51,12 +51,13 @@ std::vector<uint8_t> BatchReply(const ReplyContext& context, const BatchOutcome&
 
 // The reply to a procedure call (RPC) that ran `outcome`'s statements: as a
 // batch's, but each statement ends with DONEINPROC, and the call with
-// RETURNSTATUS, the output parameter's RETURNVALUE when there is one, and
-// DONEPROC; a failed call ends with ERROR and DONEPROC with the error bit.
+// RETURNSTATUS (when it returned one), a RETURNVALUE per OUTPUT parameter,
+// and DONEPROC; a failed call ends with ERROR and DONEPROC with the error
+// bit.
 std::vector<uint8_t> ProcedureReply(const ReplyContext& context, const BatchOutcome& outcome,
                                     const std::string& old_database,
-                                    const std::string& new_database,
-                                    const std::optional<ReturnValue>& output);
+                                    const std::string& new_database, std::optional<int32_t> status,
+                                    const std::vector<ReturnValue>& outputs);
 
 // A request this server does not take (an RPC, a bulk load): ERROR and DONE.
 std::vector<uint8_t> ErrorReply(const ReplyContext& context, const SqlError& error);

@@ -174,10 +174,33 @@ void EncodeCharacter(Writer& w, const Column& column, const Value& value) {
   w.Bytes(bytes);
 }
 
+// A value in one of the forms only clients send: made in the form of the
+// type it stands for, then framed as the older form frames it.
+void EncodeOlderForm(Writer& w, const Column& column, const WireInfo& info, const Value& value) {
+  Column modern = column;
+  modern.type = info.same_as;
+  Writer body;
+  EncodeValue(body, modern, value);
+  std::span<const uint8_t> bytes(body.bytes());
+  if (info.framing == Framing::kFixed) {
+    if (std::holds_alternative<std::monostate>(value))
+      Mismatch(column, "a fixed-length type is NULL");
+    w.Bytes(bytes.subspan(1));
+  } else if (FindWire(info.same_as)->framing == Framing::kShortLength) {
+    size_t length = std::holds_alternative<std::monostate>(value) ? 0 : bytes.size() - 2;
+    if (length > 255) Mismatch(column, "a value is longer than its column");
+    w.U8(static_cast<uint8_t>(length));
+    w.Bytes(bytes.subspan(2));
+  } else {
+    w.Bytes(bytes);
+  }
+}
+
 }  // namespace
 
 void EncodeValue(Writer& w, const Column& column, const Value& value) {
   const WireInfo* info = FindWire(column.type);
+  if (info->same_as != 0) return EncodeOlderForm(w, column, *info, value);
   if (std::holds_alternative<std::monostate>(value)) {
     if (info->framing == Framing::kShortLength) {
       w.U16(0xFFFF);
@@ -300,6 +323,9 @@ Value DecodeValue(Reader& r, const Column& column) {
       length = r.U32();
       break;
     }
+    case Framing::kFixed:
+      length = info->size;
+      break;
   }
   auto bytes = r.Bytes(length);
   Reader v(bytes);
@@ -310,7 +336,7 @@ Value DecodeValue(Reader& r, const Column& column) {
     throw DecodeError("column '" + column.name + "' has a value of " + std::to_string(length) +
                       " bytes");
   };
-  switch (column.type) {
+  switch (ValueType(column.type)) {
     case kIntN:
       expect({1, 2, 4, 8});
       if (length == 1) return int64_t{v.U8()};

@@ -165,5 +165,41 @@ TEST_F(ClientLibrariesE2e, PyodbcReaderWaitsForTheWritersCommit) {
   EXPECT_EQ(lines[3], "after the commit: [1]") << run;
 }
 
+// Parameters of every type a client binds come back from SELECT unchanged,
+// in type and value, and procedures run by procedure calls.
+TEST_F(ClientLibrariesE2e, PyodbcParametersRoundTripAndCallProcedures) {
+  if (!PythonHas("pyodbc")) GTEST_SKIP() << "pyodbc cannot be imported: install python3-pyodbc";
+  ScriptRun run = RunClient({kPython, ClientScript("parameters.py"), "pyodbc", Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out,
+            "int same\nbigint same\ndecimal same\nfloat same\ndatetime same\nstr same\n"
+            "unicode same\nbytes same\nNone same\nbool same\nuuid same\n"
+            "where: [(1, )]\n"
+            "call result: [(2, )]\n")
+      << run;
+}
+
+// callproc runs a procedure with an OUTPUT parameter by a procedure call;
+// lastrowid is SCOPE_IDENTITY() asked in a batch of its own.
+TEST_F(ClientLibrariesE2e, PymssqlCallprocAndLastrowid) {
+  if (!PythonHas("pymssql")) GTEST_SKIP() << "pymssql cannot be imported: install python3-pymssql";
+  ScriptRun run = RunClient({kPython, ClientScript("parameters.py"), "pymssql", Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out,
+            "int same\ndecimal same\nstr same\nunicode same\nNone same\n"
+            "lastrowid: 1\n"
+            "callproc output: (21, 42)\n")
+      << run;
+}
+
+// The ODBC call escape with a bound return value and OUTPUT parameters.
+TEST_F(ClientLibrariesE2e, DbdOdbcReadsOutputParametersAndTheReturnValue) {
+  if (!Loads(std::string(kPerl) + " -MDBD::ODBC -e 1"))
+    GTEST_SKIP() << "DBD::ODBC cannot be loaded: install libdbd-odbc-perl";
+  ScriptRun run = RunClient({kPerl, ClientScript("parameters.pl"), Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out, "status 7, out 15, note tripled 5\nselect: 42\n") << run;
+}
+
 }  // namespace
 }  // namespace host

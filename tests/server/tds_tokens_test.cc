@@ -314,8 +314,8 @@ TEST(TdsReply, ProcedureReplyEndsWithStatusOutputAndDoneProc) {
   outcome.row_counts = {1};
   outcome.results = {ResultSet{{"n"}, {"int"}, {{int64_t{1}}}}};
   ReturnValue handle{0, "", 1, ColumnFor("", "int", kCollationCaseInsensitive), int64_t{3}};
-  std::vector<Token> tokens =
-      DecodeTokens(ProcedureReply(Context(), outcome, "master", "master", handle), Layout::kTds71);
+  std::vector<Token> tokens = DecodeTokens(
+      ProcedureReply(Context(), outcome, "master", "master", 0, {handle}), Layout::kTds71);
   ASSERT_EQ(tokens.size(), 6u);
   EXPECT_TRUE(std::holds_alternative<ColMetadata>(tokens[0]));
   EXPECT_TRUE(std::holds_alternative<Row>(tokens[1]));
@@ -326,8 +326,8 @@ TEST(TdsReply, ProcedureReplyEndsWithStatusOutputAndDoneProc) {
 
   BatchOutcome failed;
   failed.AddError(SqlError{208, 16, 1, "Invalid object name 'x'.", 1}, true);
-  std::vector<Token> error_tokens =
-      DecodeTokens(ProcedureReply(Context(), failed, "master", "master", handle), Layout::kTds71);
+  std::vector<Token> error_tokens = DecodeTokens(
+      ProcedureReply(Context(), failed, "master", "master", std::nullopt, {}), Layout::kTds71);
   ASSERT_EQ(error_tokens.size(), 3u);
   EXPECT_EQ(std::get<ServerMessage>(error_tokens[0]).number, 208);
   EXPECT_EQ(std::get<Done>(error_tokens[1]),
