@@ -346,8 +346,8 @@ Status OldOuterJoin(const std::vector<const Expr*>& outer_joins,
 }
 
 struct FromScope {
-  const Expr* seek = nullptr;          // the WHERE clause, for index seeks
-  const FromTarget* target = nullptr;  // UPDATE's or DELETE's table
+  const Expr* seek = nullptr;           // the WHERE clause, for index seeks
+  const FromTarget* target = nullptr;   // UPDATE's or DELETE's table
   const NamedColumns* named = nullptr;  // the only columns a query reads
 };
 
@@ -360,8 +360,9 @@ Status OpenItem(const FromItem& item, const FromScope& from,
     return Narrow(conditions, ctx, outer, out);
   }
   if (!item.is_join()) {
-    Status opened = item.function ? OpenTableFunction(item, ctx, out)
-                                  : OpenRelation(item.table, ctx, out, from.seek, keyed, from.named);
+    Status opened = item.function
+                        ? OpenTableFunction(item, ctx, out)
+                        : OpenRelation(item.table, ctx, out, from.seek, keyed, from.named);
     if (opened) return opened;
     const std::string& name = item.table.ExposedName();
     for (const std::string& other : exposed) {

@@ -172,8 +172,7 @@ void NameColumns(const SelectStmt& select, bool nested, const Collation& collati
 bool NamedColumns::Names(const std::string& exposed, const std::string& column,
                          const Collation& collation) const {
   std::string key = collation.Key(column);
-  return all || unqualified.contains(key) ||
-         qualified.contains(collation.Key(exposed) + "." + key);
+  return all || unqualified.contains(key) || qualified.contains(collation.Key(exposed) + "." + key);
 }
 
 NamedColumns ColumnsNamedBy(const SelectStmt& select, const Collation& collation) {

@@ -64,8 +64,8 @@ Status ReadTable(const Table& table, const TableRef& ref, const std::string& exp
   }
   std::vector<StoredRow> stored;
   if (keyed) {
-    if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used,
-                                  wanted)) {
+    if (Status s =
+            ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used, wanted)) {
       return s;
     }
   }

@@ -146,8 +146,7 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
 
 Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
                       const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
-                      std::vector<StoredRow>& out, bool& used,
-                      const Store::ColumnMask& wanted) {
+                      std::vector<StoredRow>& out, bool& used, const Store::ColumnMask& wanted) {
   used = false;
   const Collation& collation = ctx.collation();
   std::vector<int> columns;
