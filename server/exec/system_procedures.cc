@@ -239,8 +239,14 @@ const std::vector<SystemProcedure>& Procedures() {
 }  // namespace
 
 const SystemProcedure* FindSystemProcedure(std::string_view name) {
-  for (const SystemProcedure& procedure : Procedures()) {
-    if (EqualNoCase(procedure.name, name)) return &procedure;
+  // Each family of procedures keeps its own list.
+  static const std::vector<const std::vector<SystemProcedure>*> kFamilies = {
+      &Procedures(),
+  };
+  for (const auto* family : kFamilies) {
+    for (const SystemProcedure& procedure : *family) {
+      if (EqualNoCase(procedure.name, name)) return &procedure;
+    }
   }
   return nullptr;
 }
