@@ -260,6 +260,17 @@ Status EvaluateAggregate(const Expr& expr, const EvalScope& scope, Scalar& out) 
       if (Status s = CompareScalars(v, acc, scope.exec.collation(), c)) return s;
       if ((name == "MIN" && c < 0) || (name == "MAX" && c > 0)) acc = v;
     } else {
+      // Integers add in place while the sum stays in range; the general
+      // path below reports an overflow as it must.
+      const auto* a = std::get_if<int64_t>(&acc.value);
+      const auto* b = std::get_if<int64_t>(&v.value);
+      int64_t total = 0;
+      if (a && b && Family(acc.type) == TypeFamily::kInteger &&
+          Family(v.type) == TypeFamily::kInteger && !__builtin_add_overflow(*a, *b, &total) &&
+          IntegerInRange(total, acc.type.base)) {
+        acc.value = total;
+        continue;
+      }
       Scalar sum;
       if (Status s = EvaluateArithmetic("+", acc, v, sum)) return s;
       if (Status s = Coerce(sum, acc.type, acc)) return s;

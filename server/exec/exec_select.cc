@@ -359,9 +359,11 @@ Status QueryRun::MakeGroups(const std::vector<const Row*>& kept) {
   for (const std::vector<bool>& set : sets) {
     std::unordered_map<std::string, size_t> index;
     size_t first = groups_.size();
+    std::vector<Scalar> values;
+    std::string key;
     for (const Row* row : *keyed) {
-      std::vector<Scalar> values;
-      std::string key;
+      values.clear();
+      key.clear();
       for (size_t i = 0; i < n; ++i) {
         Scalar value;
         if (set[i]) {
@@ -372,7 +374,9 @@ Status QueryRun::MakeGroups(const std::vector<const Row*>& kept) {
         key += '\x1f';
         values.push_back(std::move(value));
       }
-      auto [it, added] = index.emplace(key, groups_.size());
+      auto it = index.find(key);
+      bool added = it == index.end();
+      if (added) it = index.emplace(key, groups_.size()).first;
       if (added) {
         Group group;
         group.representative = *row;
