@@ -314,6 +314,18 @@ BatchOutcome Engine::Call(int session_id, const ProcedureCall& call, CallResult&
   return Run(session_id, wait, [&](ExecContext& ctx) { return RunCall(call, ctx, result); });
 }
 
+BatchOutcome Engine::BulkLoad(int session_id, const BulkRows& rows, const LockWait& wait,
+                              const std::string& malformed) {
+  Session* session = FindSession(session_id);
+  std::shared_ptr<const InsertStmt> announced = session ? session->pending_bulk : nullptr;
+  return Run(session_id, wait, [&](ExecContext& ctx) -> Status {
+    if (!malformed.empty())
+      return Raise(Msg::kBulkLoad, {"the rows sent are not readable: " + malformed});
+    if (!announced) return Raise(Msg::kBulkLoad, {"no INSERT BULK came just before the rows"});
+    return RunBulkLoad(*announced, rows, ctx);
+  });
+}
+
 BatchOutcome Engine::Run(int session_id, const LockWait& wait,
                          const std::function<Status(ExecContext&)>& body) {
   BatchOutcome outcome;
@@ -330,6 +342,7 @@ BatchOutcome Engine::Run(int session_id, const LockWait& wait,
   // but a distributor drop takes its database) falls back to master.
   if (!state_->FindDatabase(session->database)) session->database = "master";
   running_[session_id] = Running{&outcome, wait ? &wait : nullptr};
+  session->pending_bulk.reset();
   try {
     ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome};
     ctx.scope_identity = session->scope_identity;

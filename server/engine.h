@@ -105,6 +105,13 @@ struct CallResult {
   std::vector<CallOutput> outputs;
 };
 
+// The rows of a bulk load message, each value in Value's forms and typed as
+// the client described its column ("int", "varchar(10)", ...).
+struct BulkRows {
+  std::vector<std::string> types;
+  std::vector<std::vector<Value>> rows;
+};
+
 // Fixed properties of the server; they are configuration, not catalog
 // content, so they come from the caller each time a server is made or loaded.
 struct ServerOptions {
@@ -203,6 +210,13 @@ class Engine {
   // OUTPUT arguments' values unless the call failed.
   BatchOutcome Call(int session, const ProcedureCall& call, CallResult& result,
                     const LockWait& wait = {});
+
+  // Stores the rows a session's INSERT BULK announced, as one batch whose
+  // row count is the rows stored. Without such an announcement just
+  // before, or with `malformed` (why the client's stream could not be
+  // read), the load is refused and the announcement is gone.
+  BatchOutcome BulkLoad(int session, const BulkRows& rows, const LockWait& wait = {},
+                        const std::string& malformed = {});
 
   // The session's current database ("" for an unknown session).
   std::string CurrentDatabase(int session) const;

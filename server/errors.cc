@@ -511,6 +511,7 @@ constexpr MessageRow kMessages[] = {
     {Msg::kChangedDatabase, 5701, 10, "Changed database context to '%.*ls'."},
     {Msg::kChangedLanguage, 5703, 10, "Changed language setting to %.*ls."},
     {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
+    {Msg::kBulkLoad, 50000, 16, "The bulk load failed: %s."},
     {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},
     {Msg::kInternalError, 50000, 16, "Internal error in the server: %s."},
     {Msg::kCancelled, 50000, 16, "The batch was cancelled by its client."},

@@ -276,6 +276,7 @@ enum class Msg {
   // The stand-in's own messages, for what SQL Server would do but this server
   // does not, and for its state file.
   kNotSupported,
+  kBulkLoad,
   kInvalidText,
   kInternalError,
   kCancelled,

@@ -60,6 +60,8 @@ struct TransactionState {
 // server by.
 struct Cursor;
 
+struct InsertStmt;
+
 struct Session {
   int id = 0;
   std::string login;
@@ -81,6 +83,9 @@ struct Session {
   int cursor_scopes = 0;                // local scopes handed out so far
   int fetch_status = -1;                // @@FETCH_STATUS
   const Cursor* last_opened = nullptr;  // for @@CURSOR_ROWS; compared, never followed
+  // An INSERT BULK whose rows the session's next message brings; any other
+  // batch forgets it.
+  std::shared_ptr<const InsertStmt> pending_bulk;
 };
 
 // A fresh server's state: master, tempdb, model and msdb.

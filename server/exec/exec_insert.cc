@@ -127,48 +127,56 @@ Status GivenRows(const InsertStmt& stmt, size_t targets, ExecContext& ctx,
   return std::nullopt;
 }
 
-}  // namespace
-
-Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
-  Database* db = nullptr;
-  Table* table = nullptr;
-  if (Status s = ResolveTargetTable(stmt.table, ctx, db, table)) return s;
-  std::vector<int> targets;
-  if (Status s = TargetColumns(stmt, *table, ctx.collation(), targets)) return s;
-  std::vector<std::vector<Given>> given_rows;
-  if (Status s = GivenRows(stmt, targets.size(), ctx, given_rows)) return s;
-
+// Stores `given_rows` into `targets` of `table` as INSERT does, or as a
+// bulk load does when `bulk` is given: then CHECK and FOREIGN KEY
+// constraints and triggers only when it asks, a NULL takes the column's
+// default unless it keeps NULLs, and an identity or timestamp value sent is
+// the server's to choose unless it keeps identity values.
+Status InsertRows(Database& db, Table& table, const std::vector<int>& targets,
+                  const std::vector<std::vector<Given>>& given_rows, const InsertBulk* bulk,
+                  ExecContext& ctx) {
+  const bool checks = !bulk || bulk->check_constraints;
+  const bool triggers = !bulk || bulk->fire_triggers;
   // An INSTEAD OF trigger gets the rows as they would be stored, and
   // nothing is stored or checked.
-  bool instead = HasInsteadOfTrigger(*table, TriggerAction::kInsert, ctx);
-  ConstraintChecker checker(*table, *db, ctx, "INSERT");
+  bool instead = triggers && HasInsteadOfTrigger(table, TriggerAction::kInsert, ctx);
+  ConstraintChecker checker(table, db, ctx, "INSERT");
   if (Status s = checker.Prepare()) return s;
-  int64_t dbts = db->dbts;
-  int64_t identity = table->identity_current;
-  bool identity_used = table->identity_used;
+  int64_t dbts = db.dbts;
+  int64_t identity = table.identity_current;
+  bool identity_used = table.identity_used;
   std::optional<int64_t> last_identity;
   // New rows are stored as they are made; on any error the statement's
   // savepoint takes them off again.
   std::vector<Row> stored;
   for (const std::vector<Given>& given : given_rows) {
-    Row row(table->columns.size());
-    std::vector<bool> filled(table->columns.size(), false);
+    Row row(table.columns.size());
+    std::vector<bool> filled(table.columns.size(), false);
     for (size_t k = 0; k < targets.size() && k < given.size(); ++k) {
       int c = targets[k];
-      const Column& column = table->columns[c];
+      const Column& column = table.columns[c];
       if (given[k].use_default) continue;
-      if (column.identity) return Raise(Msg::kInsertIdentity, {table->name});
+      if (bulk && !bulk->keep_nulls && given[k].value.is_null()) continue;
+      if (column.identity && !bulk) return Raise(Msg::kInsertIdentity, {table.name});
+      if (column.identity && !bulk->keep_identity) continue;
       if (column.type.base == BaseType::kTimestamp) {
-        if (!given[k].value.is_null()) return Raise(Msg::kInsertTimestamp);
+        if (!bulk && !given[k].value.is_null()) return Raise(Msg::kInsertTimestamp);
         continue;
       }
       if (Status s = ConvertForStore(given[k].value, column.type, ctx.session.options.ansi_warnings,
                                      row[c]))
         return s;
       filled[c] = true;
+      if (column.identity) {
+        // A kept identity value moves the counter on past it.
+        int64_t kept = std::get<int64_t>(row[c]);
+        bool beyond = column.identity_increment > 0 ? kept > identity : kept < identity;
+        if (!identity_used || beyond) identity = kept;
+        identity_used = true;
+      }
     }
-    for (size_t c = 0; c < table->columns.size(); ++c) {
-      const Column& column = table->columns[c];
+    for (size_t c = 0; c < table.columns.size(); ++c) {
+      const Column& column = table.columns[c];
       if (filled[c] || column.is_computed()) continue;
       if (column.identity) {
         if (!identity_used) {
@@ -192,11 +200,11 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
       stored.push_back(std::move(row));
       continue;
     }
-    for (size_t c = 0; c < table->columns.size(); ++c) {
-      const Column& column = table->columns[c];
+    for (size_t c = 0; c < table.columns.size(); ++c) {
+      const Column& column = table.columns[c];
       if (!column.nullable && !column.is_computed() &&
           std::holds_alternative<std::monostate>(row[c])) {
-        return Raise(Msg::kNullNotAllowed, {column.name, QualifiedName(*db, *table), "INSERT"});
+        return Raise(Msg::kNullNotAllowed, {column.name, QualifiedName(db, table), "INSERT"});
       }
     }
     bool duplicate = false;
@@ -205,34 +213,114 @@ Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
       ctx.Inform(Raise(Msg::kDuplicateKeyIgnored));
       continue;
     }
-    if (Status s = ctx.StoreOf(*table).Insert(*table, row)) return s;
+    if (Status s = ctx.StoreOf(table).Insert(table, row)) return s;
     stored.push_back(std::move(row));
   }
   int64_t inserted = static_cast<int64_t>(stored.size());
   if (instead) {
     TriggerEvent event{TriggerAction::kInsert, std::move(stored), {}, {}};
-    if (Status s = FireInsteadOfTrigger(*db, *table, event, ctx)) return s;
+    if (Status s = FireInsteadOfTrigger(db, table, event, ctx)) return s;
     ctx.CountRows(inserted);
     return std::nullopt;
   }
-  for (const Row& row : stored) {
-    if (Status s = checker.CheckRow(row)) return s;
+  if (checks) {
+    for (const Row& row : stored) {
+      if (Status s = checker.CheckRow(row)) return s;
+    }
   }
   if (Status s = checker.CheckUnique(stored)) return s;
 
-  bool counters_moved = table->identity_current != identity ||
-                        table->identity_used != identity_used || db->dbts != dbts;
-  table->identity_current = identity;
-  table->identity_used = identity_used;
-  db->dbts = dbts;
+  bool counters_moved =
+      table.identity_current != identity || table.identity_used != identity_used || db.dbts != dbts;
+  table.identity_current = identity;
+  table.identity_used = identity_used;
+  db.dbts = dbts;
   if (last_identity) ctx.session.identity = ctx.scope_identity = last_identity;
   // Rows alone need only the store's commit; the counters live in the
   // catalog (a table variable's in the batch alone).
-  if (counters_moved && table->variable.empty()) ctx.MarkChanged();
-  TriggerEvent event{TriggerAction::kInsert, std::move(stored), {}, {}};
-  if (Status s = FireAfterTriggers(*db, *table, event, ctx)) return s;
+  if (counters_moved && table.variable.empty()) ctx.MarkChanged();
+  if (triggers) {
+    TriggerEvent event{TriggerAction::kInsert, std::move(stored), {}, {}};
+    if (Status s = FireAfterTriggers(db, table, event, ctx)) return s;
+  }
   ctx.CountRows(inserted);
   return std::nullopt;
+}
+
+// The table columns an INSERT BULK names, in its order.
+Status BulkTargets(const InsertStmt& stmt, const Table& table, const Collation& collation,
+                   std::vector<int>& out) {
+  for (const InsertBulk::BulkColumn& named : stmt.bulk->columns) {
+    int i = table.FindColumn(named.name, collation);
+    if (i < 0) return Raise(Msg::kInvalidColumnName, {named.name});
+    for (int seen : out) {
+      if (seen == i) return Raise(Msg::kDuplicateInsertColumn, {table.columns[i].name});
+    }
+    if (table.columns[i].is_computed()) return Raise(Msg::kComputedColumn, {table.columns[i].name});
+    out.push_back(i);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx) {
+  Database* db = nullptr;
+  Table* table = nullptr;
+  if (Status s = ResolveTargetTable(stmt.table, ctx, db, table)) return s;
+  std::vector<int> targets;
+  if (stmt.bulk) {
+    // The rows come in the client's next message; here the names are
+    // checked and the announcement kept for it.
+    if (Status s = BulkTargets(stmt, *table, ctx.collation(), targets)) return s;
+    auto announced = std::make_shared<InsertStmt>();
+    announced->table = stmt.table;
+    announced->bulk = stmt.bulk;
+    ctx.session.pending_bulk = std::move(announced);
+    return std::nullopt;
+  }
+  if (Status s = TargetColumns(stmt, *table, ctx.collation(), targets)) return s;
+  std::vector<std::vector<Given>> given_rows;
+  if (Status s = GivenRows(stmt, targets.size(), ctx, given_rows)) return s;
+  return InsertRows(*db, *table, targets, given_rows, nullptr, ctx);
+}
+
+Status RunBulkLoad(const InsertStmt& announced, const BulkRows& rows, ExecContext& ctx) {
+  Database* db = nullptr;
+  Table* table = nullptr;
+  if (Status s = ResolveTargetTable(announced.table, ctx, db, table)) return s;
+  std::vector<int> targets;
+  if (Status s = BulkTargets(announced, *table, ctx.collation(), targets)) return s;
+  if (rows.types.size() != targets.size()) {
+    return Raise(Msg::kBulkLoad,
+                 {"the rows have " + std::to_string(rows.types.size()) +
+                  " columns where INSERT BULK named " + std::to_string(targets.size())});
+  }
+  std::vector<DataType> types;
+  for (const std::string& text : rows.types) {
+    auto parsed = ParseTypeText(text);
+    if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+    ResolvedType resolved;
+    if (Status s = ResolveType(std::get<DeclaredType>(parsed), nullptr, ctx.collation(), TypeUse{},
+                               resolved)) {
+      return s;
+    }
+    types.push_back(resolved.type);
+  }
+  std::vector<std::vector<Given>> given_rows;
+  given_rows.reserve(rows.rows.size());
+  for (const std::vector<Value>& row : rows.rows) {
+    if (row.size() != types.size()) return Raise(Msg::kBulkLoad, {"a row of the wrong width"});
+    std::vector<Given>& given = given_rows.emplace_back();
+    for (size_t k = 0; k < row.size(); ++k) given.push_back({Coherent(Scalar{types[k], row[k]})});
+  }
+  // One statement: a failing row leaves none of the load stored.
+  int level = ctx.transactions.EnterStatement(ctx.session);
+  Status status = RunAtomically(ctx, Access::kRows, [&] {
+    return InsertRows(*db, *table, targets, given_rows, announced.bulk.get(), ctx);
+  });
+  ctx.transactions.LeaveStatement(ctx.session, level);
+  return status;
 }
 
 }  // namespace server

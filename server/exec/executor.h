@@ -49,6 +49,9 @@ Status AssignVariable(const std::string& name, const Scalar& value, ExecContext&
 // Runs a procedure call whose arguments are typed values (Engine::Call).
 Status RunCall(const ProcedureCall& call, ExecContext& ctx, CallResult& result);
 
+// Stores the rows of a bulk load as the INSERT BULK `announced` says.
+Status RunBulkLoad(const InsertStmt& announced, const BulkRows& rows, ExecContext& ctx);
+
 // The names of the variables RunCall binds OUTPUT arguments to begin with
 // this, which no T-SQL variable name can; an OUTPUT parameter hands such a
 // variable its value with the parameter's own type, as the caller reports it.

@@ -220,8 +220,26 @@ struct SelectStmt {
 
 struct ExecStmt;
 
+// INSERT BULK table (column type, ...) [WITH (option, ...)]: what the rows
+// of the client's next bulk load message are, and how they go in. By
+// default CHECK and FOREIGN KEY constraints are not checked, triggers do
+// not fire, a NULL takes the column's default and identity values are the
+// server's.
+struct InsertBulk {
+  struct BulkColumn {
+    std::string name;
+    DeclaredType type;
+  };
+  std::vector<BulkColumn> columns;
+  bool check_constraints = false;
+  bool fire_triggers = false;
+  bool keep_nulls = false;
+  bool keep_identity = false;
+};
+
 struct InsertStmt {
   ObjectName table;
+  std::shared_ptr<InsertBulk> bulk;  // INSERT BULK
   bool has_column_list = false;
   std::vector<std::string> columns;
   bool default_values = false;

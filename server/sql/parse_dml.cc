@@ -303,9 +303,68 @@ bool Parser::ContinueJoin(FromItem& out) {
   return true;
 }
 
+bool Parser::ParseInsertBulk(InsertStmt& insert, Statement& out) {
+  auto bulk = std::make_shared<InsertBulk>();
+  if (!ParseTableName(insert.table) || !ExpectOp("(")) return false;
+  do {
+    InsertBulk::BulkColumn column;
+    if (!ParseName(column.name) || !ParseDeclaredType(column.type)) return false;
+    // The client's collation of its data; the column's own collation is
+    // what the rows are stored under.
+    if (AcceptWord("COLLATE")) {
+      std::string collation;
+      if (!ParseName(collation)) return false;
+    }
+    bulk->columns.push_back(std::move(column));
+  } while (AcceptOp(","));
+  if (!ExpectOp(")")) return false;
+  if (AcceptWord("WITH")) {
+    if (!ExpectOp("(")) return false;
+    do {
+      const Token& option = Peek();
+      if (AcceptWord("CHECK_CONSTRAINTS")) {
+        bulk->check_constraints = true;
+      } else if (AcceptWord("FIRE_TRIGGERS")) {
+        bulk->fire_triggers = true;
+      } else if (AcceptWord("KEEP_NULLS")) {
+        bulk->keep_nulls = true;
+      } else if (AcceptWord("KEEPIDENTITY")) {
+        bulk->keep_identity = true;
+      } else if (AcceptWord("TABLOCK")) {
+        // The whole batch holds the table already.
+      } else if (PeekWord("ROWS_PER_BATCH") || PeekWord("KILOBYTES_PER_BATCH")) {
+        // Sizes that tune how a server commits: every load here is one batch.
+        Next();
+        int64_t ignored = 0;
+        if (!ExpectOp("=") || !ParseInteger(ignored)) return false;
+      } else if (PeekWord("ORDER")) {
+        return NotSupported("INSERT BULK with ORDER", option);
+      } else {
+        return Fail();
+      }
+    } while (AcceptOp(","));
+    if (!ExpectOp(")")) return false;
+  }
+  insert.bulk = std::move(bulk);
+  out.node = std::move(insert);
+  return true;
+}
+
 bool Parser::ParseInsert(Statement& out) {
   Next();
   InsertStmt insert;
+  // INSERT BULK is followed by a name; a table called bulk by a column
+  // list or the values.
+  if (PeekWord("BULK") && IsName(Peek(1))) {
+    static constexpr std::string_view kNotNames[] = {"VALUES", "SELECT", "DEFAULT", "EXEC",
+                                                     "EXECUTE"};
+    bool name = true;
+    for (std::string_view word : kNotNames) name = name && !PeekWord(word, 1);
+    if (name) {
+      Next();
+      return ParseInsertBulk(insert, out);
+    }
+  }
   AcceptWord("INTO");
   if (!ParseTableName(insert.table)) return false;
   if (PeekOp("(")) {

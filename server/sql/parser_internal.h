@@ -132,6 +132,7 @@ class Parser {
   // A SELECT with its UNIONs and ORDER BY; INTO only with `into_allowed`,
   // for a SELECT statement's own.
   bool ParseSelect(SelectStmt& out, bool into_allowed = false);
+  bool ParseInsertBulk(InsertStmt& insert, Statement& out);
   // One SELECT ... FROM ... WHERE ... GROUP BY ... HAVING.
   bool ParseQuerySpecification(SelectStmt& out);
   // FROM's items, separated by commas.

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "server/errors.h"
+#include "server/tds/bulk_load.h"
 #include "server/tds/login7.h"
 #include "server/tds/names.h"
 #include "server/tds/prelogin.h"
@@ -61,12 +62,12 @@ void Connection::Serve() {
             keep = OnAttention();
           } else if (message->type == PacketType::kRpc) {
             keep = OnRpc(*message);
-          } else if (message->type == PacketType::kTransactionManager ||
-                     message->type == PacketType::kBulkLoad) {
-            keep =
-                Send(PacketType::kReply,
-                     ErrorReply(context_, Raise(Msg::kNotSupported,
-                                                {"A bulk load or transaction manager request"})));
+          } else if (message->type == PacketType::kBulkLoad) {
+            keep = OnBulkLoad(*message);
+          } else if (message->type == PacketType::kTransactionManager) {
+            keep = Send(
+                PacketType::kReply,
+                ErrorReply(context_, Raise(Msg::kNotSupported, {"A transaction manager request"})));
           }
           break;
       }
@@ -222,6 +223,26 @@ bool Connection::OnBatch(const Message& message) {
                               const std::string& new_database) {
     return BatchReply(context_, outcome, old_database, new_database);
   });
+}
+
+bool Connection::OnBulkLoad(const Message& message) {
+  BulkRows rows;
+  std::string malformed;
+  try {
+    rows = ToBulkRows(DecodeBulkLoad(message.payload));
+  } catch (const DecodeError& e) {
+    malformed = e.what();
+  }
+  // A malformed stream still ends the announcement, as any message does.
+  return RunAndReply(
+      [&](Engine& engine, int session, const LockWait& wait) {
+        if (malformed.empty()) return engine.BulkLoad(session, rows, wait);
+        return engine.BulkLoad(session, BulkRows{}, wait, malformed);
+      },
+      [&](const BatchOutcome& outcome, const std::string& old_database,
+          const std::string& new_database) {
+        return BatchReply(context_, outcome, old_database, new_database);
+      });
 }
 
 namespace {

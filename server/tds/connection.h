@@ -78,6 +78,8 @@ class Connection {
   bool OnLogin(const Message& message);
   bool OnBatch(const Message& message);
   bool OnRpc(const Message& message);
+  // The rows of an INSERT BULK the client sent just before.
+  bool OnBulkLoad(const Message& message);
   // Runs `sql` on the engine (nothing when empty) and sends the reply
   // `make_reply` builds from the outcome and the databases before and after,
   // or the attention acknowledgement when a cancel came meanwhile.

@@ -201,5 +201,20 @@ TEST_F(ClientLibrariesE2e, DbdOdbcReadsOutputParametersAndTheReturnValue) {
   EXPECT_EQ(run.out, "status 7, out 15, note tripled 5\nselect: 42\n") << run;
 }
 
+// freebcp loads 10,000 rows through INSERT BULK and the bulk load stream,
+// NULLs and text included, and copies them out again unchanged.
+TEST_F(ClientLibrariesE2e, FreebcpLoadsAndUnloadsTenThousandRows) {
+  if (!Loads("command -v freebcp")) GTEST_SKIP() << "freebcp is missing: install freetds-bin";
+  const fs::path dir = tavora::testing::ScratchFolder("bulk_load");
+  ScriptRun run = RunClient({"/bin/bash", ClientScript("bulk_load.sh"), Port(), dir.string()});
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out,
+            "10000 rows copied.\n"
+            "10000|40002000.00|8000|5000\n"
+            "10000 rows copied.\n"
+            "out same as in\n")
+      << run;
+}
+
 }  // namespace
 }  // namespace host
