@@ -49,14 +49,15 @@ TEST_F(TdsBulkLoad, RowsGoInWithTheChecksTheAnnouncementAsksFor) {
   std::vector<Done> done = Only<Done>(reply);
   ASSERT_FALSE(done.empty());
   EXPECT_EQ(done.back().row_count, 2u);
-  EXPECT_EQ(Direct("SELECT id, name, qty, note FROM t ORDER BY id"),
-            "10|a|-1|long\n15|b|7|\n");
+  EXPECT_EQ(Direct("SELECT id, name, qty, note FROM t ORDER BY id"), "10|a|-1|long\n15|b|7|\n");
 
   // Asked for: CHECK holds, NULL stays NULL; a failing row undoes the load.
-  client.Batch("INSERT BULK t (name varchar(10), qty int, note text) "
-               "WITH (CHECK_CONSTRAINTS, KEEP_NULLS)");
-  reply = Load(client, Rows({{std::string("c"), Value{}, Value{}},
-                             {std::string("d"), int64_t{0}, Value{}}}));
+  client.Batch(
+      "INSERT BULK t (name varchar(10), qty int, note text) "
+      "WITH (CHECK_CONSTRAINTS, KEEP_NULLS)");
+  reply =
+      Load(client,
+           Rows({{std::string("c"), Value{}, Value{}}, {std::string("d"), int64_t{0}, Value{}}}));
   EXPECT_NE(Errors(reply).find("547 "), std::string::npos) << Errors(reply);
   client.Batch("INSERT BULK t (name varchar(10), qty int, note text) WITH (KEEP_NULLS)");
   EXPECT_EQ(Errors(Load(client, Rows({{std::string("c"), Value{}, Value{}}}))), "");

@@ -401,8 +401,7 @@ TEST_F(TdsListener, UnsupportedCallsGetAClearErrorAndTheSessionGoesOn) {
   ASSERT_TRUE(reply);
   refused = Only<ServerMessage>(DecodeTokens(reply->payload, Layout::kTds71));
   ASSERT_EQ(refused.size(), 1u);
-  EXPECT_EQ(refused[0].text,
-            "A bulk load or transaction manager request is not supported by this server.");
+  EXPECT_EQ(refused[0].text, "A transaction manager request is not supported by this server.");
   EXPECT_EQ(RowsText(client.Batch("SELECT 4")), "4\n");
 }
 
