@@ -424,6 +424,11 @@ constexpr MessageRow kMessages[] = {
      "An invalid parameter or option was specified for procedure '%s'."},
     {Msg::kTypeExists, 15029, 16,
      "The type '%s' already exists, or you do not have permission to create it."},
+    {Msg::kQualifierNotCurrentDatabase, 15250, 16,
+     "The database name component of the object qualifier must be the name of the current "
+     "database."},
+    {Msg::kNoKeyTableName, 15252, 16, "No primary or foreign key table name was supplied."},
+    {Msg::kInvalidProcedureArgument, 15251, 16, "Invalid '%s' specified. It must be %s."},
     {Msg::kExtendedPropertyObject, 15135, 16,
      "Object is invalid. Extended properties are not permitted on '%s', or the object does not "
      "exist."},

@@ -224,6 +224,9 @@ enum class Msg {
   kParameterTwice,
   kInvalidProcedureOption,
   kTypeExists,
+  kQualifierNotCurrentDatabase,
+  kNoKeyTableName,
+  kInvalidProcedureArgument,
   // Extended properties.
   kExtendedPropertyObject,
   kExtendedPropertyExists,

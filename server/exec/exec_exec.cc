@@ -257,7 +257,7 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
   Status status;
   const SystemProcedure* system = nullptr;
   if (name.owner.empty() || EqualNoCase(name.owner, "dbo")) system = FindSystemProcedure(name.name);
-  if (system && ctx.session.options.fmtonly) {
+  if (system && !system->reads_only && ctx.session.options.fmtonly) {
     // System procedures change the catalog or read it row by row; under
     // FMTONLY nothing may change and no rows are read.
     return std::nullopt;
@@ -270,7 +270,10 @@ Status ExecuteExec(const ExecStmt& stmt, ExecContext& ctx) {
   } else if (system && db) {
     // A system procedure named with a database works in that database.
     DatabaseSwitch in_database(ctx.session, db->name);
-    status = RunAtomically(ctx, Access::kCatalog,
+    if (system->reads_only) {
+      if (Status s = LockCatalogForReading(*db, ctx)) return s;
+    }
+    status = RunAtomically(ctx, system->reads_only ? Access::kRead : Access::kCatalog,
                            [&] { return RunSystemProcedure(*system, stmt, ctx); });
   } else {
     std::optional<ObjectRef> object;

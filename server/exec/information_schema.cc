@@ -624,23 +624,13 @@ Status DomainConstraintsRows(SystemScope& scope, std::vector<Row>& rows) {
   return std::nullopt;
 }
 
-// A function's declared result type, when it is a scalar one.
-std::optional<DataType> ReturnType(const Module& module, Database& db, ExecContext& ctx) {
-  std::shared_ptr<Batch> batch = ParseModule(module.text);
-  const CreateModuleStmt* create = CreateOf(batch.get());
-  if (!create || !create->returns) return std::nullopt;
-  ResolvedType resolved;
-  if (ResolveType(*create->returns, &db, ctx.collation(), TypeUse{}, resolved)) return std::nullopt;
-  return resolved.type;
-}
-
 Status RoutinesRows(SystemScope& scope, std::vector<Row>& rows) {
   Database& db = scope.db;
   for (const ObjectRef& ref : ObjectsOf(db, {ObjectKind::kProcedure, ObjectKind::kFunction})) {
     const Module& module = *ref.module;
     bool procedure = module.type == ModuleType::kProcedure;
     std::optional<DataType> returns = module.type == ModuleType::kScalarFunction
-                                          ? ReturnType(module, db, scope.ctx)
+                                          ? FunctionReturnType(module, db, scope.ctx)
                                           : std::nullopt;
     Value data_type = procedure ? Value()
                       : returns ? Value(std::string(Info(returns->base).name))
@@ -817,6 +807,15 @@ constexpr SystemTableDef kViewsDefs[] = {
 };
 
 }  // namespace
+
+std::optional<DataType> FunctionReturnType(const Module& module, Database& db, ExecContext& ctx) {
+  std::shared_ptr<Batch> batch = ParseModule(module.text);
+  const CreateModuleStmt* create = CreateOf(batch.get());
+  if (!create || !create->returns) return std::nullopt;
+  ResolvedType resolved;
+  if (ResolveType(*create->returns, &db, ctx.collation(), TypeUse{}, resolved)) return std::nullopt;
+  return resolved.type;
+}
 
 std::span<const SystemTableDef> InformationSchemaViews() { return kViewsDefs; }
 

@@ -242,6 +242,7 @@ const SystemProcedure* FindSystemProcedure(std::string_view name) {
   // Each family of procedures keeps its own list.
   static const std::vector<const std::vector<SystemProcedure>*> kFamilies = {
       &Procedures(),
+      &OdbcCatalogProcedures(),
   };
   for (const auto* family : kFamilies) {
     for (const SystemProcedure& procedure : *family) {

@@ -55,7 +55,14 @@ struct SystemProcedure {
   std::string_view name;
   std::vector<ParamSpec> params;
   ProcHandler handler;
+  // Reads the catalog only: it runs without taking the catalog for
+  // changing, beside other readers, and under FMTONLY sends its columns.
+  bool reads_only = false;
 };
+
+// The ODBC catalog procedures (sp_tables, sp_columns, ...), a family of
+// their own.
+const std::vector<SystemProcedure>& OdbcCatalogProcedures();
 
 // The system procedure of that name (ASCII case-insensitive), if any.
 const SystemProcedure* FindSystemProcedure(std::string_view name);

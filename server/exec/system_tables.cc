@@ -393,8 +393,9 @@ const SystemTableDef* FindSystemTable(std::string_view name, bool information_sc
     }
     return nullptr;
   }
-  for (auto family : {ObjectSystemTables(), TypeSystemTables(), KeySystemTables(),
-                      SecuritySystemTables(), StorageSystemTables(), MasterSystemTables()}) {
+  for (auto family :
+       {ObjectSystemTables(), TypeSystemTables(), KeySystemTables(), SecuritySystemTables(),
+        StorageSystemTables(), ReplicationSystemTables(), MasterSystemTables()}) {
     for (const SystemTableDef& def : family) {
       if (collation.Equal(name, def.name)) return &def;
     }

@@ -6,6 +6,7 @@
 // documentation, and a function that makes its rows from the catalog when a
 // query names it. Nothing here is stored: the catalog is the one truth.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,12 +58,13 @@ struct SystemTableDef {
 
 // The system tables of every database and of master, and the views of
 // INFORMATION_SCHEMA; each family is its own list.
-std::span<const SystemTableDef> ObjectSystemTables();    // sysobjects, syscolumns, ...
-std::span<const SystemTableDef> TypeSystemTables();      // systypes
-std::span<const SystemTableDef> KeySystemTables();       // sysindexes, sysforeignkeys, ...
-std::span<const SystemTableDef> SecuritySystemTables();  // sysusers, sysprotects, ...
-std::span<const SystemTableDef> StorageSystemTables();   // sysfiles, replication tables
-std::span<const SystemTableDef> MasterSystemTables();    // sysdatabases, syslogins, ...
+std::span<const SystemTableDef> ObjectSystemTables();       // sysobjects, syscolumns, ...
+std::span<const SystemTableDef> TypeSystemTables();         // systypes
+std::span<const SystemTableDef> KeySystemTables();          // sysindexes, sysforeignkeys, ...
+std::span<const SystemTableDef> SecuritySystemTables();     // sysusers, sysprotects, ...
+std::span<const SystemTableDef> StorageSystemTables();      // sysfiles, sysfilegroups, sysdepends
+std::span<const SystemTableDef> ReplicationSystemTables();  // syspublications, sysarticles, ...
+std::span<const SystemTableDef> MasterSystemTables();       // sysdatabases, syslogins, ...
 std::span<const SystemTableDef> InformationSchemaViews();
 
 // The definition of system table `name` (owner dbo) or, with `information_schema`,
@@ -95,6 +97,9 @@ struct ColumnFacts {
 // The columns of a table or a view, in order; a procedure's or function's
 // parameters (number 1 in syscolumns). A view that no longer opens has none.
 std::vector<ColumnFacts> ObjectColumns(const ObjectRef& object, SystemScope& scope);
+
+// A scalar function's declared result type; none for other modules.
+std::optional<DataType> FunctionReturnType(const Module& module, Database& db, ExecContext& ctx);
 
 // The xusertype of a column declared with `type` and user type `user_type`.
 int UserTypeId(Database& db, const DataType& type, const std::string& user_type);

@@ -39,6 +39,12 @@ bool Parser::ParseObjectName(ObjectName& out) {
   // At most four parts; read into place, since every statement names one.
   std::string parts[4];
   size_t count = 0;
+  // "..name" (as ODBC drivers call procedures): leading dots leave the
+  // database and owner out.
+  while (PeekOp(".") && count < 2) {
+    Next();
+    ++count;
+  }
   if (!IsName(Peek())) return Fail();
   parts[count++] = Next().value;
   while (PeekOp(".") && count < 4) {

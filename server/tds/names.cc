@@ -67,9 +67,9 @@ std::optional<std::string> QuoteProcedureName(std::string_view name) {
     if (name[pos] != '.' || parts.size() == kMaxParts) return std::nullopt;
     ++pos;
   }
-  // Only a middle part may be left out ("db..proc"); the name itself and
-  // the first part given are always there.
-  if (parts.front().empty() || parts.back().empty()) return std::nullopt;
+  // The name itself is always there; the parts before it may be left out
+  // ("db..proc", and "..proc" as ODBC drivers call catalog procedures).
+  if (parts.back().empty()) return std::nullopt;
   std::string quoted;
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) quoted += '.';

@@ -216,5 +216,31 @@ TEST_F(ClientLibrariesE2e, FreebcpLoadsAndUnloadsTenThousandRows) {
       << run;
 }
 
+// pyodbc's catalog functions read the ODBC catalog procedures: each gives
+// the facts of a small database; and datetimes keep their milliseconds,
+// which pyodbc sends once the type list says datetime has them.
+TEST_F(ClientLibrariesE2e, PyodbcCatalogFunctionsDescribeTheDatabase) {
+  if (!PythonHas("pyodbc")) GTEST_SKIP() << "pyodbc cannot be imported: install python3-pyodbc";
+  ScriptRun run = RunClient({kPython, ClientScript("catalog.py"), Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  EXPECT_EQ(run.out,
+            "tables: [('customer', 'TABLE'), ('orders', 'TABLE')]\n"
+            "columns: [('id', 'int identity', 10, 0), ('name', 'nvarchar', 40, 0), "
+            "('joined', 'datetime', 23, 1), ('credit', 'decimal', 9, 1)]\n"
+            "primary key: [('customer_id', 1, 'pk_orders'), ('line', 2, 'pk_orders')]\n"
+            "foreign key: [('customer', 'id', 'orders', 'customer_id', 'fk_orders_customer')]\n"
+            "statistics: [(None, None, None), ('pk_orders', 0, 'customer_id'), "
+            "('pk_orders', 0, 'line'), ('ix_orders_note', 1, 'note')]\n"
+            "row id: [('id', 'int identity')]\n"
+            "procedures: ['add_customer;1']\n"
+            "procedure columns: [('@RETURN_VALUE', 5, 'int'), ('@name', 1, 'nvarchar'), "
+            "('@id', 2, 'int')]\n"
+            "type info: 32 [('int identity', 4, 10), ('datetime', 93, 23)]\n"
+            "inserted: [(1, 'ann', datetime.datetime(2004, 2, 29, 13, 45, 30, 123000)), "
+            "(2, 'bob', None)]\n"
+            "milliseconds: True\n")
+      << run;
+}
+
 }  // namespace
 }  // namespace host
