@@ -1,5 +1,6 @@
 #include "server/exec/system_procedures.h"
 
+#include "server/exec/help_procedures.h"
 #include "server/types/collation.h"
 
 namespace server {
@@ -242,6 +243,7 @@ const SystemProcedure* FindSystemProcedure(std::string_view name) {
   // Each family of procedures keeps its own list.
   static const std::vector<const std::vector<SystemProcedure>*> kFamilies = {
       &Procedures(),
+      &HelpProcedures(),
   };
   for (const auto* family : kFamilies) {
     for (const SystemProcedure& procedure : *family) {
