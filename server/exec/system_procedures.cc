@@ -1,5 +1,6 @@
 #include "server/exec/system_procedures.h"
 
+#include "server/exec/help_procedures.h"
 #include "server/types/collation.h"
 
 namespace server {
@@ -243,6 +244,7 @@ const SystemProcedure* FindSystemProcedure(std::string_view name) {
   static const std::vector<const std::vector<SystemProcedure>*> kFamilies = {
       &Procedures(),
       &OdbcCatalogProcedures(),
+      &HelpProcedures(),
   };
   for (const auto* family : kFamilies) {
     for (const SystemProcedure& procedure : *family) {

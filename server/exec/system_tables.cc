@@ -13,9 +13,6 @@ namespace {
 
 using namespace sys_type;
 
-// The catalog keeps no creation times: every object shows this one.
-constexpr const char* kCreationDate = "2000-08-06 01:29:12.250";
-
 constexpr SystemColumn kSysObjects[] = {
     {"name", kSysname},         {"id", kInt},
     {"xtype", Char(2)},         {"uid", kSmallInt},
@@ -176,7 +173,7 @@ Status SysObjectsRows(SystemScope& scope, std::vector<Row>& rows) {
                     SysInt(0),
                     replinfo,
                     SysInt(ref.parent_id),
-                    std::string(kCreationDate),
+                    std::string(kSysCreationDate),
                     ftcatid,
                     SysInt(0),
                     SysInt(0),
@@ -184,7 +181,7 @@ Status SysObjectsRows(SystemScope& scope, std::vector<Row>& rows) {
                     SysInt(0),
                     KindBits(ref.kind),
                     SysInt(0),
-                    std::string(kCreationDate),
+                    std::string(kSysCreationDate),
                     SysInt(0),
                     deltrig,
                     instrig,

@@ -114,6 +114,9 @@ int LegacyTypeCode(BaseType base, bool nullable);
 // systypes.usertype of a system type.
 int LegacyUserType(BaseType base);
 
+// The catalog keeps no creation times: every object shows this one.
+inline constexpr const char* kSysCreationDate = "2000-08-06 01:29:12.250";
+
 // Helpers for the row builders (names kept distinct: sources are compiled
 // in batches).
 inline Value SysInt(int64_t v) { return Value(v); }

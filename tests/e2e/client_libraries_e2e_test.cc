@@ -242,5 +242,30 @@ TEST_F(ClientLibrariesE2e, PyodbcCatalogFunctionsDescribeTheDatabase) {
       << run;
 }
 
+// SQLAlchemy's mssql dialect over pyodbc reflects the tables, the view and
+// the primary keys through INFORMATION_SCHEMA. Its columns, foreign keys and
+// indexes it reads from SQL Server 2005's catalog views (sys.indexes,
+// sys.computed_columns) and with a common table expression, which SQL
+// Server 2000 does not have: those calls are refused with an error, never
+// answered wrongly.
+TEST_F(ClientLibrariesE2e, SqlalchemyReflectsTablesViewsAndPrimaryKeys) {
+  if (!PythonHas("sqlalchemy") || !PythonHas("pyodbc"))
+    GTEST_SKIP() << "sqlalchemy or pyodbc cannot be imported: install python3-sqlalchemy";
+  ScriptRun run = RunClient({kPython, ClientScript("reflection.py"), Port()});
+  ASSERT_EQ(run.status, 0) << run;
+  std::vector<std::string> facts;
+  for (const std::string& line : Lines(run.out)) {
+    if (line.find(": refused (") == std::string::npos) facts.push_back(line);
+  }
+  EXPECT_EQ(facts, (std::vector<std::string>{
+                       "tables: ['customers', 'order_lines', 'orders']",
+                       "views: ['customer_orders']",
+                       "customers primary key: pk_customers ['id']",
+                       "order_lines primary key: pk_order_lines ['order_id', 'line']",
+                       "orders primary key: pk_orders ['id']",
+                   }))
+      << run;
+}
+
 }  // namespace
 }  // namespace host
