@@ -284,6 +284,7 @@ constexpr MessageRow kMessages[] = {
      "Cannot use duplicate column names in index. Column name '%.*ls' listed more than once."},
     {Msg::kInsertCountMismatch, 213, 16,
      "Insert Error: Column name or number of supplied values does not match table definition."},
+    {Msg::kInsertExecNested, 8164, 16, "An INSERT EXEC statement cannot be nested."},
     {Msg::kMoreColumnsThanValues, 109, 15,
      "There are more columns in the INSERT statement than values specified in the VALUES "
      "clause. The number of values in the VALUES clause must match the number of columns "

@@ -152,6 +152,7 @@ enum class Msg {
   kIndexDuplicateColumn,
   // Data changes.
   kInsertCountMismatch,
+  kInsertExecNested,
   kMoreColumnsThanValues,
   kFewerColumnsThanValues,
   kSelectFewerThanInsert,

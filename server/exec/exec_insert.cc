@@ -51,6 +51,7 @@ Status ExecRows(const InsertStmt& stmt, size_t targets, ExecContext& ctx,
                 std::vector<std::vector<Given>>& out) {
   // Transactions cannot begin or end inside the INSERT's own savepoint.
   bool nested = ctx.in_insert_exec;
+  if (nested) return Raise(Msg::kInsertExecNested);
   ctx.in_insert_exec = true;
   const size_t first = ctx.outcome.results.size();
   Status status = ExecuteExec(*stmt.exec, ctx);
