@@ -14,6 +14,13 @@
 
 namespace server {
 
+// Under SET ANSI_NULLS OFF, = and <> against the NULL constant or a
+// variable holding NULL test for NULL; other comparisons stay unknown.
+bool NonAnsiOperand(const Expr& operand, const Scalar& value, const EvalScope& scope) {
+  return !scope.exec.session.options.ansi_nulls && value.is_null() &&
+         (operand.kind == ExprKind::kLiteral || operand.kind == ExprKind::kVariable);
+}
+
 namespace {
 
 bool IsNumeric(TypeFamily f) {
@@ -94,13 +101,6 @@ Status AsText(const Scalar& in, std::string& out) {
   if (Status s = Convert(in, DataType{BaseType::kVarChar, 8000, 0, 0}, false, v)) return s;
   out = std::get<std::string>(v);
   return std::nullopt;
-}
-
-// Under SET ANSI_NULLS OFF, = and <> against the NULL constant or a
-// variable holding NULL test for NULL; other comparisons stay unknown.
-bool NonAnsiOperand(const Expr& operand, const Scalar& value, const EvalScope& scope) {
-  return !scope.exec.session.options.ansi_nulls && value.is_null() &&
-         (operand.kind == ExprKind::kLiteral || operand.kind == ExprKind::kVariable);
 }
 
 Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {

@@ -69,6 +69,11 @@ Status EvaluateCase(const Expr& expr, const EvalScope& scope, Scalar& out) {
         int order = 1;
         if (Status s = CompareScalars(input, when, scope.exec.collation(), order)) return s;
         hit = order == 0;
+      } else {
+        // Under ANSI_NULLS OFF, WHEN NULL is the input being NULL, as = is.
+        hit = input.is_null() && when.is_null() &&
+              (NonAnsiOperand(*expr.args[0], input, scope) ||
+               NonAnsiOperand(*expr.args[i], when, scope));
       }
     } else if (Status s = Test(*expr.args[i], scope, hit)) {
       return s;

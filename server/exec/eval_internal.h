@@ -28,6 +28,9 @@ Status EvaluateSubquery(const Expr& expr, const EvalScope& scope, Scalar& out);
 
 // CASE ... END.
 Status EvaluateCase(const Expr& expr, const EvalScope& scope, Scalar& out);
+// Whether `operand`, whose value is `value`, is a NULL constant or variable
+// that = and <> test for NULL under SET ANSI_NULLS OFF.
+bool NonAnsiOperand(const Expr& operand, const Scalar& value, const EvalScope& scope);
 
 // The type of higher precedence; within one type the larger size.
 DataType HigherType(const DataType& a, const DataType& b);
