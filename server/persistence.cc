@@ -154,6 +154,7 @@ std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
     trigger.on_delete = t.at("on_delete").get<bool>();
     trigger.instead_of = t.at("instead_of").get<bool>();
     trigger.encrypted = t.at("encrypted").get<bool>();
+    trigger.ansi_nulls = !t.contains("ansi_nulls") || t.at("ansi_nulls").get<bool>();
     table->triggers.push_back(std::move(trigger));
   }
   const Json& fulltext = j.at("fulltext");

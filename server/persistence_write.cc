@@ -277,6 +277,8 @@ void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
     w.Field("on_delete", t.on_delete);
     w.Field("instead_of", t.instead_of);
     w.Field("encrypted", t.encrypted);
+    // Written only when OFF, so states saved before it existed read the same.
+    if (!t.ansi_nulls) w.Field("ansi_nulls", t.ansi_nulls);
     w.EndObject();
   }
   w.EndArray();

@@ -76,6 +76,7 @@ struct Trigger {
   bool on_delete = false;
   bool instead_of = false;
   bool encrypted = false;
+  bool ansi_nulls = true;  // SET ANSI_NULLS when it was created, under which it runs
 };
 
 struct FullTextColumn {

@@ -140,6 +140,7 @@ Status AddTrigger(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx,
   trigger.on_delete = stmt.on_delete;
   trigger.instead_of = stmt.instead_of;
   trigger.encrypted = stmt.encrypted;
+  trigger.ansi_nulls = ctx.session.options.ansi_nulls;
   object->table->triggers.push_back(std::move(trigger));
   return std::nullopt;
 }

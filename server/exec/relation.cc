@@ -30,9 +30,13 @@ Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& ou
   QueryResult result;
   {
     DatabaseSwitch in_view_database(ctx.session, db.name);
+    // A view compares NULLs as ANSI_NULLS was when it was created.
+    bool caller_ansi_nulls = ctx.session.options.ansi_nulls;
+    ctx.session.options.ansi_nulls = view.ansi_nulls;
     ++ctx.depth;
     Status s = RunSelect(*create->select, ctx, result);
     --ctx.depth;
+    ctx.session.options.ansi_nulls = caller_ansi_nulls;
     if (s) return s;
   }
   out.schema = std::move(result.schema);

@@ -60,7 +60,9 @@ Status OpenTableFunction(const FromItem& item, ExecContext& ctx, Relation& out) 
     return s;
   FunctionCall call(ctx, *db, std::move(variables), nullptr);
   if (inline_table) {
-    // A view with parameters: its query sees them as variables.
+    // A view with parameters: its query sees them as variables, under the
+    // ANSI_NULLS it was created with (the call puts the caller's back).
+    ctx.session.options.ansi_nulls = function.ansi_nulls;
     QueryResult result;
     if (Status s = RunSelect(*create->select, ctx, result)) return s;
     out.schema = std::move(result.schema);

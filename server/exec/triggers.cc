@@ -76,6 +76,7 @@ Status RunTrigger(const Trigger& trigger, const std::string& database, TriggerFr
   std::map<std::string, Scalar> variables;
   std::swap(ctx.variables, variables);
   SessionOptions caller_options = ctx.session.options;
+  ctx.session.options.ansi_nulls = trigger.ansi_nulls;  // as it was created
   std::optional<int64_t> caller_return = ctx.return_status;
   const TriggerFrame* caller_trigger = ctx.trigger;
   bool caller_implied = ctx.implied_transaction;
