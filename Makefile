@@ -30,6 +30,7 @@ all: build
 
 deps:
 	@scripts/install-deps
+	@scripts/install-npm-packages $(BUILD)/npm
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
@@ -57,7 +58,7 @@ check: format-check build
 $(ASAN_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g1 -DNDEBUG" -DTAVORA_SANITIZE=ON \
-	  -DTAVORA_BENCH=OFF $(CMAKE_FLAGS)
+	  -DTAVORA_BENCH=OFF -DTAVORA_NPM_DIR=$(abspath $(BUILD))/npm $(CMAKE_FLAGS)
 
 check-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)

@@ -4,22 +4,15 @@
 // interpreters with the Debian packages scripts/install-deps installs.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <sstream>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/client_run.h"
 #include "tests/e2e/odbc_driver.h"
 #include "tests/scratch_folder.h"
 #include "tests/server/tds_test_client.h"
-
-#ifndef TAVORA_SOURCE_DIR
-#define TAVORA_SOURCE_DIR "."
-#endif
 
 namespace host {
 namespace {
@@ -27,59 +20,16 @@ namespace {
 namespace fs = std::filesystem;
 
 using server::tds::testing::TavoraProcess;
+using tavora::testing::ClientScript;
+using tavora::testing::Lines;
+using tavora::testing::Loads;
+using tavora::testing::RunClient;
+using tavora::testing::ScriptRun;
 
 // The system's interpreters: the Debian packages install the libraries for
 // them, not for whatever python3 comes first on PATH.
 constexpr char kPython[] = "/usr/bin/python3";
 constexpr char kPerl[] = "/usr/bin/perl";
-
-std::string ClientScript(const std::string& name) {
-  return (fs::path(TAVORA_SOURCE_DIR) / "tests" / "e2e" / "clients" / name).string();
-}
-
-struct ScriptRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::ostream& operator<<(std::ostream& os, const ScriptRun& run) {
-  return os << "exit status " << run.status << "\n--- stdout\n"
-            << run.out << "--- stderr\n"
-            << run.err;
-}
-
-// Runs `command` (each word single-quoted for the shell; none holds a
-// quote), bounded so that a client waiting for ever fails the test instead
-// of hanging it (exit status 124).
-ScriptRun RunClient(const std::vector<std::string>& command) {
-  const fs::path err_file = tavora::testing::ScratchFolder("client") / "stderr.txt";
-  std::string line = "timeout 60";
-  for (const std::string& word : command) line += " '" + word + "'";
-  line += " 2>'" + err_file.string() + "'";
-  ScriptRun run;
-  FILE* pipe = ::popen(line.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = tavora::testing::ReadFile(err_file);
-  return run;
-}
-
-// Whether the library loads; a test whose library does not is skipped.
-bool Loads(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // A fresh `tavora serve` in memory on a free port, and the private "SQL
 // Server" driver registration the ODBC clients inherit.
