@@ -201,6 +201,9 @@ enum class Msg {
   kViewMoreColumns,
   kAggregateInWhere,
   kTextCompare,
+  kCollationConflict,
+  kCollateType,
+  kInvalidCollation,
   // Schema binding and permissions.
   kSchemaBindSyntax,
   kSchemaBindName,
