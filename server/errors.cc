@@ -387,6 +387,9 @@ constexpr MessageRow kMessages[] = {
     {Msg::kTextCompare, 306, 16,
      "The text, ntext, and image data types cannot be compared or sorted, except when using IS "
      "NULL or LIKE operator."},
+    {Msg::kCollationConflict, 446, 16, "Cannot resolve collation conflict for %ls operation."},
+    {Msg::kCollateType, 447, 16, "Expression type %ls is invalid for COLLATE clause."},
+    {Msg::kInvalidCollation, 448, 16, "Invalid collation '%.*ls'."},
     {Msg::kSchemaBindSyntax, 1054, 15, "Syntax '%ls' is not allowed in schema-bound objects."},
     {Msg::kSchemaBindName, 4512, 16,
      "Cannot schema bind %S_MSG '%.*ls' because name '%.*ls' is invalid for schema binding. "

@@ -202,6 +202,9 @@ enum class Msg {
   kViewMoreColumns,
   kAggregateInWhere,
   kTextCompare,
+  kCollationConflict,
+  kCollateType,
+  kInvalidCollation,
   // Schema binding and permissions.
   kSchemaBindSyntax,
   kSchemaBindName,

@@ -103,6 +103,29 @@ Status AsText(const Scalar& in, std::string& out) {
   return std::nullopt;
 }
 
+// The collation two operands compare under: an explicit COLLATE on either
+// side wins over the server's; two different explicit ones cannot be
+// reconciled.
+Status OperandCollation(const Expr& a, const Expr& b, std::string_view operation,
+                        const EvalScope& scope, const Collation*& out) {
+  const Collation& server = scope.exec.collation();
+  const Collation* left = ExplicitCollation(a, server);
+  const Collation* right = ExplicitCollation(b, server);
+  if (left && right && left->case_sensitive() != right->case_sensitive()) {
+    return Raise(Msg::kCollationConflict, {std::string(operation)});
+  }
+  out = left ? left : right ? right : &server;
+  return std::nullopt;
+}
+
+std::string_view CompareOperation(const std::string& op) {
+  if (op == "=") return "equal to";
+  if (op == "<>" || op == "!=") return "not equal to";
+  if (op == "<") return "less than";
+  if (op == ">") return "greater than";
+  return op == "<=" || op == "!>" ? "less than or equal to" : "greater than or equal to";
+}
+
 Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
   Scalar a, b;
   if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
@@ -121,13 +144,24 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
     out = BoolScalar(std::nullopt);
     return std::nullopt;
   }
+  const Collation* collation = nullptr;
+  if (Status s =
+          OperandCollation(*expr.args[0], *expr.args[1], CompareOperation(op), scope, collation))
+    return s;
   std::optional<bool> result;
-  if (Status s = CompareWith(op, a, b, scope.exec.collation(), result)) return s;
+  if (Status s = CompareWith(op, a, b, *collation, result)) return s;
   out = BoolScalar(result);
   return std::nullopt;
 }
 
 }  // namespace
+
+const Collation* ExplicitCollation(const Expr& expr, const Collation& server) {
+  if (expr.kind == ExprKind::kCollate) return FindCollation(expr.name, server);
+  if (expr.kind != ExprKind::kBinary || expr.name != "+") return nullptr;
+  const Collation* left = ExplicitCollation(*expr.args[0], server);
+  return left ? left : ExplicitCollation(*expr.args[1], server);
+}
 
 Status CompareWith(const std::string& op, const Scalar& a, const Scalar& b,
                    const Collation& collation, std::optional<bool>& out) {
@@ -518,10 +552,13 @@ Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
         out = BoolScalar(std::nullopt);
         return std::nullopt;
       }
+      const Collation* collation = nullptr;
+      if (Status s = OperandCollation(*expr.args[0], *expr.args[1], "like", scope, collation))
+        return s;
       std::string text, pattern;
       if (Status s = AsText(a, text)) return s;
       if (Status s = AsText(b, pattern)) return s;
-      out = BoolScalar(LikeMatch(text, pattern, scope.exec.collation()) != expr.negated);
+      out = BoolScalar(LikeMatch(text, pattern, *collation) != expr.negated);
       return std::nullopt;
     }
     case ExprKind::kIn: {
@@ -541,8 +578,11 @@ Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
           }
           continue;
         }
+        const Collation* collation = nullptr;
+        if (Status s = OperandCollation(*expr.args[0], *expr.args[i], "equal to", scope, collation))
+          return s;
         int c = 0;
-        if (Status s = CompareScalars(a, item, scope.exec.collation(), c)) return s;
+        if (Status s = CompareScalars(a, item, *collation, c)) return s;
         found = c == 0;
       }
       out = found     ? BoolScalar(!expr.negated)
@@ -559,9 +599,17 @@ Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
         out = BoolScalar(std::nullopt);
         return std::nullopt;
       }
+      const Collation* low_collation = nullptr;
+      const Collation* high_collation = nullptr;
+      if (Status s = OperandCollation(*expr.args[0], *expr.args[1], "greater than or equal to",
+                                      scope, low_collation))
+        return s;
+      if (Status s = OperandCollation(*expr.args[0], *expr.args[2], "less than or equal to", scope,
+                                      high_collation))
+        return s;
       int c1 = 0, c2 = 0;
-      if (Status s = CompareScalars(a, low, scope.exec.collation(), c1)) return s;
-      if (Status s = CompareScalars(a, high, scope.exec.collation(), c2)) return s;
+      if (Status s = CompareScalars(a, low, *low_collation, c1)) return s;
+      if (Status s = CompareScalars(a, high, *high_collation, c2)) return s;
       out = BoolScalar((c1 >= 0 && c2 <= 0) != expr.negated);
       return std::nullopt;
     }
@@ -580,6 +628,17 @@ Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
     case ExprKind::kExists:
     case ExprKind::kQuantified:
       return EvaluateSubquery(expr, scope, out);
+    case ExprKind::kCollate: {
+      // The value is unchanged; the comparison that reads it picks the
+      // collation. Only character data has one.
+      if (Status s = Evaluate(*expr.args[0], scope, out)) return s;
+      if (!IsCharacterLike(out.type)) {
+        SqlError error = Raise(Msg::kCollateType, {TypeName(out.type)});
+        error.line = expr.line;
+        return error;
+      }
+      return std::nullopt;
+    }
   }
   return Raise(Msg::kSyntaxError, {std::to_string(expr.line), expr.text});
 }

@@ -75,6 +75,10 @@ bool HasAggregate(const Expr& expr);
 // the one of lower type precedence (errors are the conversion's, or 306 for
 // text, ntext and image). Negative, zero or positive.
 Status CompareScalars(const Scalar& a, const Scalar& b, const Collation& collation, int& out);
+// The collation an expression's value compares under when it names one
+// with COLLATE (also through string concatenation, which keeps it); null
+// when it does not.
+const Collation* ExplicitCollation(const Expr& expr, const Collation& server);
 
 // A bit value for a condition's outcome; empty is unknown (NULL).
 Scalar BoolScalar(std::optional<bool> value);

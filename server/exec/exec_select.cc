@@ -179,6 +179,7 @@ class QueryRun {
   std::vector<Group> groups_;
   std::vector<Source> sources_;
   std::vector<std::vector<Scalar>> order_keys_;
+  std::vector<const Collation*> order_collations_;  // per ORDER BY item
 };
 
 Status QueryRun::Open() {
@@ -293,6 +294,9 @@ Status QueryRun::MakeGroups(const std::vector<const Row*>& kept) {
     if (!NamesAnyColumn(*key)) return ErrorAt(Msg::kGroupByConstant, {}, key->line);
     if (select_.grouping != GroupingKind::kPlain && key->kind != ExprKind::kColumn)
       return Raise(Msg::kNotSupported, {"WITH ROLLUP or CUBE over an expression"});
+    const Collation* explicit_collation = ExplicitCollation(*key, collation_);
+    if (explicit_collation && explicit_collation->case_sensitive() != collation_.case_sensitive())
+      return Raise(Msg::kNotSupported, {"GROUP BY under a collation other than the server's"});
   }
   for (const Output& output : outputs_) {
     const Expr* column = output.expr ? UngroupedColumn(*output.expr, keys) : nullptr;
@@ -469,8 +473,11 @@ Status QueryRun::Order(QueryResult& out) {
   // Sort keys per output row: an output column (by position or name) or
   // an expression over the source row.
   order_keys_.assign(out.rows.size(), {});
+  order_collations_.clear();
   for (const OrderItem& item : select_.order_by) {
     const Expr& expr = *item.expr;
+    const Collation* explicit_collation = ExplicitCollation(expr, collation_);
+    order_collations_.push_back(explicit_collation ? explicit_collation : &collation_);
     int output_column = -1;
     if (expr.kind == ExprKind::kLiteral && std::holds_alternative<int64_t>(expr.literal.value)) {
       int64_t position = std::get<int64_t>(expr.literal.value);
@@ -523,7 +530,7 @@ Status QueryRun::Order(QueryResult& out) {
   // Ties keep the rows' order: the comparison ends on their positions.
   auto before = [&](size_t a, size_t b) {
     for (size_t k = 0; k < select_.order_by.size(); ++k) {
-      int c = CompareForSort(order_keys_[a][k], order_keys_[b][k], collation_, failure);
+      int c = CompareForSort(order_keys_[a][k], order_keys_[b][k], *order_collations_[k], failure);
       if (c != 0) return select_.order_by[k].descending ? c > 0 : c < 0;
     }
     return a < b;
@@ -566,8 +573,8 @@ void QueryRun::Top(QueryResult& out) {
     while (limit < out.rows.size()) {
       bool tie = true;
       for (size_t k = 0; k < select_.order_by.size() && tie; ++k) {
-        tie = CompareForSort(order_keys_[limit - 1][k], order_keys_[limit][k], collation_,
-                             ignored) == 0;
+        tie = CompareForSort(order_keys_[limit - 1][k], order_keys_[limit][k],
+                             *order_collations_[k], ignored) == 0;
       }
       if (!tie) break;
       ++limit;

@@ -320,8 +320,9 @@ Status SchemataRows(SystemScope& scope, std::vector<Row>& rows) {
 
 Status TablesRows(SystemScope& scope, std::vector<Row>& rows) {
   Database& db = scope.db;
-  for (const ObjectRef& ref :
-       ObjectsOf(db, {ObjectKind::kSystemTable, ObjectKind::kTable, ObjectKind::kView})) {
+  // User tables and views only (sysobjects' 'U' and 'V'): the system tables
+  // are not part of the schema a client reflects.
+  for (const ObjectRef& ref : ObjectsOf(db, {ObjectKind::kTable, ObjectKind::kView})) {
     rows.push_back({db.name, ref.owner, ref.name,
                     std::string(ref.kind == ObjectKind::kView ? "VIEW" : "BASE TABLE")});
   }

@@ -52,6 +52,7 @@ enum class ExprKind {
   // args[0] op ANY / SOME / ALL (subquery); IN (subquery) is = ANY and NOT
   // IN its negation (`negated`).
   kQuantified,
+  kCollate,  // args[0] COLLATE name: character data compared under that collation
 };
 
 struct SelectStmt;

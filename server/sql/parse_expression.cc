@@ -299,7 +299,27 @@ bool Parser::ParseUnary(ExprPtr& out) {
     out->args.push_back(std::move(inner));
     return Finish(*out, start);
   }
-  return ParsePrimary(out);
+  if (!ParsePrimary(out)) return false;
+  // COLLATE belongs to the operand just before it, tighter than any
+  // operator: a + b COLLATE x collates b alone.
+  while (PeekWord("COLLATE")) {
+    int line = Next().line;
+    std::string name;
+    if (!ParseName(name)) return false;
+    // Every database has the server's collation, so DATABASE_DEFAULT is
+    // known here whichever database the statement runs in.
+    if (!FindCollation(name, Collation(false))) {
+      SqlError error = Raise(Msg::kInvalidCollation, {name});
+      error.line = line;
+      return FailWith(std::move(error));
+    }
+    ExprPtr collated = MakeExpr(ExprKind::kCollate, line);
+    collated->name = name;
+    collated->args.push_back(std::move(out));
+    out = std::move(collated);
+    if (!Finish(*out, start)) return false;
+  }
+  return true;
 }
 
 bool Parser::ParseLiteral(ExprPtr& out) {

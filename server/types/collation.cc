@@ -122,6 +122,16 @@ std::string_view Collation::name() const {
   return case_sensitive_ ? "SQL_Latin1_General_CP1_CS_AS" : "SQL_Latin1_General_CP1_CI_AS";
 }
 
+const Collation* FindCollation(std::string_view name, const Collation& database_default) {
+  static const Collation kInsensitive(false);
+  static const Collation kSensitive(true);
+  if (EqualNoCase(name, "DATABASE_DEFAULT")) return &database_default;
+  for (const Collation* known : {&kInsensitive, &kSensitive}) {
+    if (EqualNoCase(name, known->name())) return known;
+  }
+  return nullptr;
+}
+
 std::string Collation::Key(std::string_view name) const {
   std::string key(name);
   if (!case_sensitive_) {

@@ -35,6 +35,11 @@ class Collation {
   bool case_sensitive_;
 };
 
+// The collation a COLLATE clause names: DATABASE_DEFAULT (every database
+// has the server's), or one of the two the server compares by. Null for
+// any other name.
+const Collation* FindCollation(std::string_view name, const Collation& database_default);
+
 // ASCII case-insensitive equality, for keywords and names that are never
 // collation-sensitive (system procedure parameters, options, server names).
 // Inline: the parser and every name lookup ask it, mostly of names that
