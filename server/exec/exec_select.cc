@@ -699,11 +699,27 @@ Status RunUnion(const SelectStmt& select, ExecContext& ctx, QueryResult& out,
     if (parts[i + 1].schema.names.size() != parts[0].schema.names.size())
       return ErrorAt(Msg::kUnionColumnCount, {}, part.line);
   }
-  // Each column takes the type all its parts convert to.
+  // Each column takes the type all its parts convert to; a bare NULL has
+  // none and takes the others'.
+  auto untyped = [&](size_t part, size_t c) {
+    const SelectStmt& query = part == 0 ? select : *select.unions[part - 1].query;
+    // Items line up with columns only when none is a *.
+    for (const SelectItem& item : query.items) {
+      if (!item.expr) return false;
+    }
+    if (c >= query.items.size()) return false;
+    const Expr& expr = *query.items[c].expr;
+    return expr.kind == ExprKind::kLiteral && expr.literal.untyped;
+  };
   out.schema = parts[0].schema;
-  for (size_t i = 1; i < parts.size(); ++i) {
-    for (size_t c = 0; c < out.schema.types.size(); ++c)
-      out.schema.types[c] = CommonType(out.schema.types[c], parts[i].schema.types[c]);
+  for (size_t c = 0; c < out.schema.types.size(); ++c) {
+    bool typed = false;
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (untyped(i, c)) continue;
+      const DataType& type = parts[i].schema.types[c];
+      out.schema.types[c] = typed ? CommonType(out.schema.types[c], type) : type;
+      typed = true;
+    }
   }
   for (size_t i = 0; i < parts.size(); ++i) {
     for (Row& row : parts[i].rows) {
