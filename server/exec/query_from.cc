@@ -27,26 +27,36 @@ bool OnlyNames(const Expr& expr, const RowSchema& schema, const Collation& colla
   return true;
 }
 
-// Keeps the rows of `relation` that `condition` does not reject.
+// Keeps the rows of `relation` that `condition` holds for. On an error
+// nothing is dropped: the error is the WHERE clause's to report, in its
+// order, when it tests the joined rows.
 Status Filter(const Expr& condition, ExecContext& ctx, const OuterRow* outer, Relation& relation) {
   if (Status s = BindColumns(condition, &relation.schema, ctx.collation(), outer)) return s;
-  std::vector<Row> kept;
-  for (const Row& row : *relation.rows) {
-    EvalScope scope{ctx, &relation.schema, &row, nullptr};
+  std::vector<bool> keep(relation.rows->size());
+  for (size_t r = 0; r < keep.size(); ++r) {
+    EvalScope scope{ctx, &relation.schema, &(*relation.rows)[r], nullptr};
     scope.outer = outer;
     Scalar result;
     if (Status s = Evaluate(condition, scope, result)) return s;
-    // Only a definite false drops a row here: the WHERE clause still tests
-    // every joined row, and an error belongs to that test.
-    if (!result.is_null() && std::get<int64_t>(result.value) == 0) continue;
-    kept.push_back(row);
+    keep[r] = !result.is_null() && std::get<int64_t>(result.value) != 0;
+  }
+  std::vector<Row> kept;
+  std::vector<RowId> ids;
+  const bool owned = relation.rows == &relation.owned;
+  for (size_t r = 0; r < keep.size(); ++r) {
+    if (!keep[r]) continue;
+    Row& row = const_cast<Row&>((*relation.rows)[r]);
+    kept.push_back(owned ? std::move(row) : row);
+    if (r < relation.ids.size()) ids.push_back(relation.ids[r]);
   }
   relation.owned = std::move(kept);
   relation.rows = &relation.owned;
+  if (!relation.ids.empty()) relation.ids = std::move(ids);
   return std::nullopt;
 }
 
-// Applies the conditions that name columns of `relation` only.
+// Applies the conditions that name columns of `relation` only; each one
+// that applied without error is done, and WHERE does not test it again.
 Status Narrow(const std::vector<const Expr*>& conditions, ExecContext& ctx, const OuterRow* outer,
               Relation& relation) {
   for (const Expr* condition : conditions) {
@@ -54,8 +64,8 @@ Status Narrow(const std::vector<const Expr*>& conditions, ExecContext& ctx, cons
         !OnlyNames(*condition, relation.schema, ctx.collation())) {
       continue;
     }
-    // Type errors are the WHERE clause's to report, in its order.
     if (Status s = Filter(*condition, ctx, outer, relation)) continue;
+    relation.applied.push_back(condition);
   }
   return std::nullopt;
 }
@@ -123,6 +133,9 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<co
     if (Status s = BindColumns(*condition, &schema, collation, outer)) return s;
     if (HasAggregate(*condition)) return Raise(Msg::kAggregateInWhere);
   }
+  // What either side applied of the WHERE clause stays applied.
+  out.applied = left.applied;
+  out.applied.insert(out.applied.end(), right.applied.begin(), right.applied.end());
   const size_t width = left.schema.names.size();
   const std::vector<Row>& lrows = *left.rows;
   const std::vector<Row>& rrows = *right.rows;
@@ -476,7 +489,6 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
              keys);
     Relation joined;
     if (Status s = Join(out, right, kind, on, keys, ctx, outer, joined)) return s;
-    joined.applied = std::move(out.applied);
     out = std::move(joined);
     out.rows = &out.owned;
   }
