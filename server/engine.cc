@@ -297,7 +297,9 @@ Session* Engine::FindSession(int id) const {
 BatchOutcome Engine::Execute(int session_id, std::string_view batch, const LockWait& wait) {
   if (!base::IsValidUtf8(batch) && FindSession(session_id)) {
     BatchOutcome outcome;
-    outcome.AddError(Raise(Msg::kInvalidText), true);
+    SqlError error = Raise(Msg::kInvalidText);
+    error.line = 1;
+    outcome.AddError(std::move(error), true);
     return outcome;
   }
   std::optional<std::variant<Batch, SqlError>> parsed;
