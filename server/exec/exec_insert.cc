@@ -22,6 +22,21 @@ struct Given {
   bool use_default = false;
 };
 
+// The columns an INSERT's or an INSERT BULK's list names, in its order.
+Status ListedColumns(const std::vector<std::string>& names, const Table& table,
+                     const Collation& collation, std::vector<int>& out) {
+  for (const std::string& name : names) {
+    int i = table.FindColumn(name, collation);
+    if (i < 0) return Raise(Msg::kInvalidColumnName, {name});
+    for (int seen : out) {
+      if (seen == i) return Raise(Msg::kDuplicateInsertColumn, {table.columns[i].name});
+    }
+    if (table.columns[i].is_computed()) return Raise(Msg::kComputedColumn, {table.columns[i].name});
+    out.push_back(i);
+  }
+  return std::nullopt;
+}
+
 Status TargetColumns(const InsertStmt& stmt, const Table& table, const Collation& collation,
                      std::vector<int>& out) {
   if (!stmt.has_column_list) {
@@ -33,16 +48,7 @@ Status TargetColumns(const InsertStmt& stmt, const Table& table, const Collation
     }
     return std::nullopt;
   }
-  for (const std::string& name : stmt.columns) {
-    int i = table.FindColumn(name, collation);
-    if (i < 0) return Raise(Msg::kInvalidColumnName, {name});
-    for (int seen : out) {
-      if (seen == i) return Raise(Msg::kDuplicateInsertColumn, {table.columns[i].name});
-    }
-    if (table.columns[i].is_computed()) return Raise(Msg::kComputedColumn, {table.columns[i].name});
-    out.push_back(i);
-  }
-  return std::nullopt;
+  return ListedColumns(stmt.columns, table, collation, out);
 }
 
 // INSERT ... EXEC: every result set the procedure (or string) sends, in
@@ -251,16 +257,9 @@ Status InsertRows(Database& db, Table& table, const std::vector<int>& targets,
 // The table columns an INSERT BULK names, in its order.
 Status BulkTargets(const InsertStmt& stmt, const Table& table, const Collation& collation,
                    std::vector<int>& out) {
-  for (const InsertBulk::BulkColumn& named : stmt.bulk->columns) {
-    int i = table.FindColumn(named.name, collation);
-    if (i < 0) return Raise(Msg::kInvalidColumnName, {named.name});
-    for (int seen : out) {
-      if (seen == i) return Raise(Msg::kDuplicateInsertColumn, {table.columns[i].name});
-    }
-    if (table.columns[i].is_computed()) return Raise(Msg::kComputedColumn, {table.columns[i].name});
-    out.push_back(i);
-  }
-  return std::nullopt;
+  std::vector<std::string> names;
+  for (const InsertBulk::BulkColumn& named : stmt.bulk->columns) names.push_back(named.name);
+  return ListedColumns(names, table, collation, out);
 }
 
 }  // namespace
