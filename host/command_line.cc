@@ -23,6 +23,7 @@ struct ParsedLine {
   std::string test;
   bool all = false;
   std::string out_folder;
+  std::string report;
   std::string sql;
   ServeOptions serve;
 };
@@ -58,6 +59,14 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
   run->add_option("tests", line.tests, "Test names");
   run->add_flag("--all", line.all, "Run every test");
   run->add_option("--out", line.out_folder, "Write model, transcripts and workspace files here");
+  CLI::App* readwrite = app.add_subcommand(
+      "readwrite",
+      "Create and Save the tests, read every model property back, write every new "
+      "value, then Delete");
+  readwrite->add_option("tests", line.tests, "Test names");
+  readwrite->add_flag("--all", line.all, "Run every test");
+  readwrite->add_option("--out", line.out_folder, "Write readwrite-TEST.json here");
+  readwrite->add_option("--report", line.report, "Write an HTML report to this file");
   CLI::App* create = app.add_subcommand("create", "Create a test's database and save it");
   CLI::App* remove = app.add_subcommand("delete", "Delete a test's database");
   CLI::App* model = app.add_subcommand("model", "Create a test's database, print its model");
@@ -89,8 +98,11 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
 
   try {
     app.parse(argc, argv);
-    if (*run && line.all != line.tests.empty()) {
-      throw CLI::ValidationError("run", "give the names of the tests to run, or --all");
+    for (CLI::App* several : {run, readwrite}) {
+      if (*several && line.all != line.tests.empty()) {
+        throw CLI::ValidationError(several->get_name(),
+                                   "give the names of the tests to run, or --all");
+      }
     }
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
@@ -117,6 +129,9 @@ int TavoraMain(int argc, const char* const* argv, std::ostream& out, std::ostrea
   try {
     if (*list) return ListCommand(options, out);
     if (*run) return RunCommand(options, line.tests, line.out_folder, out, err);
+    if (*readwrite) {
+      return ReadWriteCommand(options, line.tests, line.out_folder, line.report, out, err);
+    }
     if (*create) return CreateCommand(options, line.test, out, err);
     if (*remove) return DeleteCommand(options, line.test, out, err);
     if (*model) return ModelCommand(options, line.test, out, err);

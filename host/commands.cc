@@ -13,6 +13,8 @@
 #include "harness/utf.h"
 #include "host/component_loader.h"
 #include "host/file_io.h"
+#include "host/readwrite.h"
+#include "host/readwrite_report.h"
 #include "host/test_run.h"
 
 namespace host {
@@ -68,6 +70,9 @@ class Driver {
     throw UsageError("unknown test '" + name + "'; valid tests: " + valid);
   }
 
+  // A new session of the back end, as the harness opens its own.
+  harness::ComPtr<harness::SqlSession> NewSession() { return backend_.sessions(); }
+
   TestRun Drive(harness::TestCase& test, Steps steps) {
     if (!workspace_) {
       if (workspace_folder_.empty()) workspace_folder_ = DefaultWorkspaceFolder();
@@ -87,7 +92,7 @@ class Driver {
   std::vector<TestEntry> tests_;
 };
 
-constexpr Steps kAllSteps{true, true, true};
+const Steps kAllSteps{true, true, true};
 
 Backend ChosenBackend(const CommandOptions& options) {
   return MakeBackend(options.backend, {options.data});
@@ -170,6 +175,33 @@ int DriveOne(const CommandOptions& options, Backend backend, const std::string& 
   return run.ok() ? 0 : 1;
 }
 
+// The database the saved workspace project points at.
+std::u16string ProjectDatabase(const std::optional<std::string>& saved_project) {
+  if (saved_project) {
+    ordered_json project = ordered_json::parse(*saved_project, nullptr, false);
+    if (project.is_object() && project.contains("connection")) {
+      for (const auto& entry : project["connection"]) {
+        if (entry.value("property", "") == "Database" && entry.contains("value") &&
+            entry["value"].contains("String")) {
+          return harness::FromUtf8(entry["value"]["String"].get<std::string>());
+        }
+      }
+    }
+  }
+  throw harness::Error(harness::errors::kInvalidCall,
+                       u"The saved workspace project names no database.");
+}
+
+// The login the datasets use, in the same ODBC form.
+std::u16string LoginString(const Settings& settings) {
+  auto value = [](const std::u16string& text) {
+    return text.find_first_of(u";{}") == std::u16string::npos ? text : u"{" + text + u"}";
+  };
+  return u"DRIVER=SQL Server;SERVER=" + value(settings.server) + u";UID=" + value(settings.user) +
+         u";PWD=" + value(settings.password) + u";Trusted_Connection=" +
+         (settings.user.empty() ? u"Yes" : u"No");
+}
+
 }  // namespace
 
 void PrintError(std::ostream& err, const harness::Error& error) {
@@ -217,6 +249,53 @@ int RunCommand(const CommandOptions& options, const std::vector<std::string>& te
     if (!run.ok()) status = 1;
     if (!out_folder.empty()) WriteOutputs(out_folder, run);
   }
+  return status;
+}
+
+int ReadWriteCommand(const CommandOptions& options, const std::vector<std::string>& tests,
+                     const std::string& out_folder, const std::string& report, std::ostream& out,
+                     std::ostream& err) {
+  if (options.backend == "record") {
+    throw UsageError(
+        "readwrite needs a server that answers catalog queries; the record back end answers "
+        "none: use --backend embedded or odbc");
+  }
+  Driver driver(options, ChosenBackend(options));
+  std::vector<harness::TestCase*> chosen;
+  for (const std::string& name : tests) chosen.push_back(&driver.Find(name));
+  if (tests.empty()) {
+    for (const TestEntry& entry : driver.tests()) chosen.push_back(entry.test.get());
+  }
+  int status = 0;
+  std::vector<ReadWriteReport> reports;
+  for (harness::TestCase* test : chosen) {
+    std::optional<ReadWriteResult> result;
+    Steps steps = kAllSteps;
+    steps.between = [&](TestRun& run) {
+      harness::ComPtr<harness::SqlSession> session = driver.NewSession();
+      session->SetLoginTimeout(15);
+      session->Open(LoginString(options.settings));
+      result = RunReadWrite(run.model, *session, ProjectDatabase(run.saved_project));
+      session->Close();
+    };
+    TestRun run = driver.Drive(*test, steps);
+    if (result) {
+      out << ReadWriteSummary(run.name, *result) << "; " << Milliseconds(run) << "\n";
+      if (result->unexpected > 0 || result->equal < result->read) status = 1;
+      if (!out_folder.empty()) {
+        WriteFileAtomically((std::filesystem::path(out_folder) /
+                             ("readwrite-" + harness::ToUtf8(run.name) + ".json"))
+                                .string(),
+                            ReadWriteToJson(run.name, *result).dump(2) + "\n", kReadableFile);
+      }
+      reports.push_back({run.name, std::move(*result), run.elapsed.count()});
+    } else {
+      out << SummaryLine(run) << "\n";
+    }
+    PrintFailures(err, run);
+    if (!run.ok()) status = 1;
+  }
+  if (!report.empty()) WriteFileAtomically(report, ReadWriteReportHtml(reports), kReadableFile);
   return status;
 }
 

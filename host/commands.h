@@ -57,6 +57,18 @@ int ListCommand(const CommandOptions& options, std::ostream& out);
 int RunCommand(const CommandOptions& options, const std::vector<std::string>& tests,
                const std::string& out_folder, std::ostream& out, std::ostream& err);
 
+// The read/write test of each test (every test when `tests` is empty): Create
+// and Save, then the read pass and the write pass of the reference driver
+// over a session of the options' back end, then Delete, always. One line per
+// test (ReadWriteSummary and the time); 0 only when every property read as
+// its original and no write was unexpected. With a non-empty `out_folder`,
+// writes readwrite-T.json there for each test T; with a non-empty `report`,
+// an HTML page of all of them. UsageError on the record back end, which
+// answers no catalog queries.
+int ReadWriteCommand(const CommandOptions& options, const std::vector<std::string>& tests,
+                     const std::string& out_folder, const std::string& report, std::ostream& out,
+                     std::ostream& err);
+
 // Create and Save of one test, leaving the database in place.
 int CreateCommand(const CommandOptions& options, const std::string& test, std::ostream& out,
                   std::ostream& err);

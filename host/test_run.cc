@@ -118,11 +118,17 @@ TestRun DriveTest(harness::TestCase& test, const RunContext& context, Steps step
       if (model) run.model = ModelToJson(model.get());
     });
   }
+  bool saved = false;
   if (steps.save && created) {
-    Attempt(run, "Save", [&] {
+    saved = Attempt(run, "Save", [&] {
       dataset->Save(folder, context.workspace, nullptr);
       run.saved_project = ReadWholeFile(ProjectFilePath(context.workspace_folder, kProjectName));
     });
+  }
+  if (steps.between && saved) {
+    Attempt(run, "ReadWrite", [&] { steps.between(run); });
+    // The test's own calls are not the dataset's: Delete's transcript starts clean.
+    if (context.record != nullptr) context.record->transcript.Clear();
   }
   if (steps.remove) {
     Attempt(run, "Delete", [&] { dataset->Delete(folder, nullptr); });

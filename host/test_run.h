@@ -2,6 +2,7 @@
 #define TAVORA_HOST_TEST_RUN_H_
 
 #include <chrono>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -14,11 +15,16 @@
 
 namespace host {
 
+struct TestRun;
+
 // The dataset operations to drive, in this order: Create, Save, Delete.
+// `between`, when set, runs after a successful Create and Save and before
+// Delete (the read/write test); its failure is the step "ReadWrite".
 struct Steps {
   bool create = false;
   bool save = false;
   bool remove = false;
+  std::function<void(TestRun&)> between = {};
 };
 
 // Where a test runs: the workspace handed to the dataset, the folder it saves

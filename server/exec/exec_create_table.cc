@@ -10,6 +10,7 @@
 #include "server/exec/table_variables.h"
 #include "server/exec/temp_tables.h"
 #include "server/exec/type_resolution.h"
+#include "server/sql/expression_text.h"
 #include "server/sql/parser.h"
 
 namespace server {
@@ -99,7 +100,7 @@ class TableBuilder {
       column.name = def.name;
       explicit_null_.push_back(def.nullable);
       if (!def.type) {
-        column.computed = def.computed;
+        column.computed = StoredExpressionText(def.computed);
         table_.columns.push_back(std::move(column));
         continue;
       }
@@ -241,7 +242,7 @@ class TableBuilder {
     CheckConstraint check;
     check.id = id;
     check.name = name;
-    check.text = def.text;
+    check.text = StoredExpressionText(def.text);
     check.column =
         def.column_level ? table_.columns[table_.FindColumn(def.columns[0], collation_)].name : "";
     check.not_for_replication = def.not_for_replication;
@@ -325,7 +326,7 @@ class TableBuilder {
     if (!column.default_name.empty()) return Raise(Msg::kSyntaxErrorKeyword, {"DEFAULT"});
     column.default_name = name;
     column.default_id = id;
-    column.default_text = def.text;
+    column.default_text = StoredExpressionText(def.text);
     return std::nullopt;
   }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "server/exec/functions.h"
+#include "server/exec/system_procedures.h"
 #include "server/exec/system_tables.h"
 #include "server/exec/temp_tables.h"
 #include "server/types/collation.h"
@@ -404,31 +405,8 @@ Status ColName(const Args& args, const EvalScope& scope, Scalar& out) {
 // "name", parts in brackets or quotes, "tempdb..#t"), and its database.
 std::optional<ObjectRef> ObjectByName(const std::string& text, const EvalScope& scope,
                                       Database** found_in = nullptr) {
-  std::vector<std::string> parts{""};
-  char close = 0;
-  for (char c : text) {
-    if (close) {
-      if (c == close) {
-        close = 0;
-      } else {
-        parts.back() += c;
-      }
-    } else if (c == '[') {
-      close = ']';
-    } else if (c == '"') {
-      close = '"';
-    } else if (c == '.') {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  if (parts.size() > 3 || parts.back().empty()) return std::nullopt;
-  ObjectName name;
-  name.parts = static_cast<int>(parts.size());
-  if (parts.size() == 3) name.database = parts[0];
-  if (parts.size() >= 2) name.owner = parts[parts.size() - 2];
-  name.name = parts.back();
+  ObjectName name = ParseObjectText(text);
+  if (name.parts > 3 || name.name.empty()) return std::nullopt;
   name = ResolveTempName(name, scope.exec);
   Database* db = !name.database.empty() ? scope.exec.server.FindDatabase(name.database)
                                         : scope.exec.CurrentDatabase();

@@ -1,10 +1,13 @@
 // sp_fulltext_database, sp_fulltext_catalog, sp_fulltext_table and
 // sp_fulltext_column: full-text registration only; nothing is ever
 // populated. Every one needs the full-text service (7609) and, except the
-// first, a database enabled for full-text search (15601).
+// first, a database enabled for full-text search (15601). The help
+// procedures sp_help_fulltext_tables and sp_help_fulltext_columns show the
+// registrations.
 
 #include <algorithm>
 
+#include "server/exec/help_procedures.h"
 #include "server/exec/system_procedures.h"
 #include "server/types/collation.h"
 
@@ -151,6 +154,100 @@ Status SpFullTextColumn(const ProcArgs& args, ExecContext& ctx) {
     std::erase_if(columns, same);
   }
   ctx.MarkChanged();
+  return std::nullopt;
+}
+
+}  // namespace server
+
+namespace server {
+
+namespace {
+
+using namespace sys_type;
+
+constexpr SystemColumn kFullTextTableColumns[] = {{"TABLE_OWNER", kSysname},
+                                                  {"TABLE_NAME", kSysname},
+                                                  {"FULLTEXT_KEY_INDEX_NAME", kSysname},
+                                                  {"FULLTEXT_KEY_COLID", kInt},
+                                                  {"FULLTEXT_INDEX_ACTIVE", kInt},
+                                                  {"FULLTEXT_CATALOG_NAME", kSysname}};
+
+// FULLTEXT_LANGUAGE is documented as sysname; it holds the column's locale
+// identifier ("1033"), the number sp_fulltext_column was given.
+constexpr SystemColumn kFullTextColumnColumns[] = {
+    {"TABLE_OWNER", kSysname},       {"TABLE_ID", kInt},
+    {"TABLE_NAME", kSysname},        {"FULLTEXT_COLUMN_NAME", kSysname},
+    {"FULLTEXT_COLID", kInt},        {"FULLTEXT_BLOBTP_COLNAME", kSysname},
+    {"FULLTEXT_BLOBTP_COLID", kInt}, {"FULLTEXT_LANGUAGE", kSysname}};
+
+// The tables of `db` the optional @table_name names (every registered one
+// when it is not given); 15009 for a name that is no table.
+Status RegisteredTables(const ProcArgs& args, Database& db, ExecContext& ctx,
+                        std::vector<const Table*>& out) {
+  if (args.Given("@table_name")) {
+    Table* table = nullptr;
+    std::string text = args.Text("@table_name");
+    ObjectName name = ParseObjectText(text);
+    table = name.parts <= 2 ? db.FindTable(name.owner, name.name, ctx.collation()) : nullptr;
+    if (!table) return Raise(Msg::kObjectNotInDatabase, {text, db.name});
+    if (table->fulltext) out.push_back(table);
+    return std::nullopt;
+  }
+  for (const auto& table : db.tables) {
+    if (table->fulltext) out.push_back(table.get());
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Status SpHelpFullTextTables(const ProcArgs& args, ExecContext& ctx) {
+  Database* db = nullptr;
+  if (Status s = Ready(ctx, false, db)) return s;
+  std::string catalog = args.Text("@fulltext_catalog_name");
+  if (args.Given("@fulltext_catalog_name") && !db->FindFullTextCatalog(catalog, ctx.collation())) {
+    return Raise(Msg::kFullTextCatalogMissing, {catalog});
+  }
+  std::vector<const Table*> tables;
+  if (Status s = RegisteredTables(args, *db, ctx, tables)) return s;
+  std::vector<Row> rows;
+  for (const Table* table : tables) {
+    const FullTextIndex& index = *table->fulltext;
+    if (args.Given("@fulltext_catalog_name") && !ctx.collation().Equal(index.catalog, catalog)) {
+      continue;
+    }
+    Value key_colid;
+    for (const Index& candidate : table->indexes) {
+      if (!ctx.collation().Equal(candidate.name, index.key_index) ||
+          candidate.columns.size() != 1) {
+        continue;
+      }
+      int column = table->FindColumn(candidate.columns[0], ctx.collation());
+      if (column >= 0) key_colid = Value(int64_t{column + 1});
+    }
+    rows.push_back({table->owner, table->name, index.key_index, key_colid,
+                    Value(int64_t{index.active ? 1 : 0}), index.catalog});
+  }
+  SendHelpRows(kFullTextTableColumns, std::move(rows), ctx);
+  return std::nullopt;
+}
+
+Status SpHelpFullTextColumns(const ProcArgs& args, ExecContext& ctx) {
+  Database* db = nullptr;
+  if (Status s = Ready(ctx, false, db)) return s;
+  std::vector<const Table*> tables;
+  if (Status s = RegisteredTables(args, *db, ctx, tables)) return s;
+  const std::string wanted = args.Text("@column_name");
+  std::vector<Row> rows;
+  for (const Table* table : tables) {
+    for (const FullTextColumn& column : table->fulltext->columns) {
+      if (args.Given("@column_name") && !ctx.collation().Equal(column.name, wanted)) continue;
+      int colid = table->FindColumn(column.name, ctx.collation()) + 1;
+      rows.push_back({table->owner, Value(int64_t{table->id}), table->name, column.name,
+                      Value(int64_t{colid}), Value(), Value(), std::to_string(column.language)});
+    }
+  }
+  SendHelpRows(kFullTextColumnColumns, std::move(rows), ctx);
   return std::nullopt;
 }
 

@@ -47,6 +47,14 @@ const std::vector<SystemProcedure>& Procedures() {
         {"@action", T, true, nullptr},
         {"@language", I, false, nullptr}},
        SpFullTextColumn},
+      {"sp_help_fulltext_tables",
+       {{"@fulltext_catalog_name", T, false, nullptr}, {"@table_name", T, false, nullptr}},
+       SpHelpFullTextTables,
+       true},
+      {"sp_help_fulltext_columns",
+       {{"@table_name", T, false, nullptr}, {"@column_name", T, false, nullptr}},
+       SpHelpFullTextColumns,
+       true},
       {"sp_addextendedproperty",
        WithLevels({{"@name", T, true, nullptr}, {"@value", V, false, nullptr}}),
        SpAddExtendedProperty},
@@ -256,13 +264,22 @@ const SystemProcedure* FindSystemProcedure(std::string_view name) {
 
 ObjectName ParseObjectText(std::string_view text) {
   std::vector<std::string> parts{""};
-  bool bracketed = false;
-  for (char c : text) {
-    if (c == '[' && !bracketed) {
-      bracketed = true;
-    } else if (c == ']' && bracketed) {
-      bracketed = false;
-    } else if (c == '.' && !bracketed) {
+  char close = 0;  // the quote that ends the part being read, if any
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (close != 0 && c == close && i + 1 < text.size() && text[i + 1] == close) {
+      // A doubled closing quote is one character of the name: "]]" or "\"\"".
+      parts.back() += c;
+      ++i;
+    } else if (close != 0 && c == close) {
+      close = 0;
+    } else if (close != 0) {
+      parts.back() += c;
+    } else if (c == '[') {
+      close = ']';
+    } else if (c == '"') {
+      close = '"';
+    } else if (c == '.') {
       parts.emplace_back();
     } else {
       parts.back() += c;

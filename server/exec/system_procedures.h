@@ -78,6 +78,8 @@ Status SpAddType(const ProcArgs& args, ExecContext& ctx);
 Status SpFullTextDatabase(const ProcArgs& args, ExecContext& ctx);
 Status SpFullTextCatalog(const ProcArgs& args, ExecContext& ctx);
 Status SpFullTextTable(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpFullTextTables(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpFullTextColumns(const ProcArgs& args, ExecContext& ctx);
 Status SpFullTextColumn(const ProcArgs& args, ExecContext& ctx);
 Status SpAddExtendedProperty(const ProcArgs& args, ExecContext& ctx);
 Status SpUpdateExtendedProperty(const ProcArgs& args, ExecContext& ctx);

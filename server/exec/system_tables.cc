@@ -281,19 +281,29 @@ Status SysColumnsRows(SystemScope& scope, std::vector<Row>& rows) {
 // Server keeps an encrypted module's text scrambled: a reader sees no
 // source, only that it is encrypted (status 1, encrypted 1).
 Status SysCommentsRows(SystemScope& scope, std::vector<Row>& rows) {
-  auto add = [&rows](int id, const std::string& text, bool encrypted) {
+  // `number` tells a computed column's text (its colid) from its table's.
+  auto add = [&rows](int id, const std::string& text, bool encrypted, int number = 0) {
     int64_t colid = 1;
     for (size_t at = 0;; at += 4000, ++colid) {
       std::string piece = encrypted ? std::string() : text.substr(at, 4000);
       std::vector<uint8_t> ctext(piece.begin(), piece.end());
       Value shown = encrypted ? Value() : Value(piece);
-      rows.push_back({SysInt(id), SysInt(0), colid, SysInt(encrypted ? 1 : 0), std::move(ctext),
-                      SysInt(0), SysInt(0), SysInt(encrypted ? 1 : 0), SysInt(0), shown});
+      rows.push_back({SysInt(id), SysInt(number), colid, SysInt(encrypted ? 1 : 0),
+                      std::move(ctext), SysInt(0), SysInt(0), SysInt(encrypted ? 1 : 0), SysInt(0),
+                      shown});
       if (encrypted || at + 4000 >= text.size()) break;
     }
   };
   for (const ObjectRef& ref : scope.db.AllObjects()) {
     switch (ref.kind) {
+      case ObjectKind::kTable:
+        for (size_t c = 0; c < ref.table->columns.size(); ++c) {
+          const Column& column = ref.table->columns[c];
+          if (column.is_computed()) {
+            add(ref.id, "(" + column.computed + ")", false, static_cast<int>(c + 1));
+          }
+        }
+        break;
       case ObjectKind::kView:
       case ObjectKind::kProcedure:
       case ObjectKind::kFunction:

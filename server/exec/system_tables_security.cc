@@ -126,16 +126,21 @@ int ActionOf(const std::string& privilege) {
 }
 
 // A column bitmap: bit n for column n, bit 0 for the whole object.
-std::vector<uint8_t> ColumnBits(Database& db, const Permission& permission) {
+// A view's columns count as a table's do.
+std::vector<uint8_t> ColumnBits(SystemScope& scope, const Permission& permission) {
   std::vector<uint8_t> bits(1, 0);
   if (permission.columns.empty()) {
     bits[0] = 1;
     return bits;
   }
-  std::optional<ObjectRef> object = db.FindObjectById(permission.object_id);
-  if (!object || !object->table) return bits;
+  std::optional<ObjectRef> object = scope.db.FindObjectById(permission.object_id);
+  if (!object) return bits;
+  const std::vector<ColumnFacts> facts = ObjectColumns(*object, scope);
   for (const std::string& column : permission.columns) {
-    int colid = object->table->FindColumn(column, Collation(false)) + 1;
+    int colid = 0;
+    for (const ColumnFacts& fact : facts) {
+      if (Collation(false).Equal(fact.name, column)) colid = fact.colid;
+    }
     if (colid <= 0) continue;
     size_t byte = static_cast<size_t>(colid) / 8;
     if (bits.size() <= byte) bits.resize(byte + 1, 0);
@@ -147,7 +152,7 @@ std::vector<uint8_t> ColumnBits(Database& db, const Permission& permission) {
 Status SysProtectsRows(SystemScope& scope, std::vector<Row>& rows) {
   for (const Permission& permission : scope.db.permissions) {
     // protecttype 205: GRANT.
-    Value columns = Value(ColumnBits(scope.db, permission));
+    Value columns = Value(ColumnBits(scope, permission));
     rows.push_back({SysInt(permission.object_id), SysInt(GranteeId(scope.db, permission.grantee)),
                     SysInt(ActionOf(permission.privilege)), SysInt(205), columns, SysInt(1)});
   }
@@ -180,7 +185,7 @@ Status SysPermissionsRows(SystemScope& scope, std::vector<Row>& rows) {
         }
         continue;
       }
-      Value bits = Value(ColumnBits(scope.db, permission));
+      Value bits = Value(ColumnBits(scope, permission));
       if (EqualNoCase(permission.privilege, "SELECT")) seladd = bits;
       if (EqualNoCase(permission.privilege, "UPDATE")) updadd = bits;
       if (EqualNoCase(permission.privilege, "REFERENCES")) refadd = bits;

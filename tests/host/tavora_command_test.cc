@@ -79,8 +79,9 @@ TEST_F(TavoraCommand, UsageErrorsExitWithTwoAndNameWhatIsValid) {
        "unknown test 'Replication.Nope'; valid tests: Standard, Replication.Snapshot, "
        "Replication.Transactional, Replication.Merge"},
       {"model standard", "unknown test 'standard'"},
-      {"frob", "unknown command 'frob'; commands: list run create delete model script demo"},
-      {"", "no command given; commands: list run create delete model script demo"},
+      {"frob",
+       "unknown command 'frob'; commands: list run readwrite create delete model script demo"},
+      {"", "no command given; commands: list run readwrite create delete model script demo"},
       {"--backend bogus list", "{record,embedded,odbc}"},
       {"list --frob", "--frob"},
       {"run", "give the names of the tests to run, or --all"},
@@ -255,6 +256,31 @@ TEST_F(TavoraCommand, DemoRunsOnAFreshServerEachTime) {
   }
   // Nothing was written to the default data folder.
   EXPECT_FALSE(fs::exists(folder_ / "state" / "tavora" / "server"));
+}
+
+// The read/write test on the embedded server: its line per test, its files,
+// an exit status that follows what it found, and the database gone after.
+TEST_F(TavoraCommand, ReadWriteReportsEachTestAndDeletesAlways) {
+  const fs::path out = folder_ / "out";
+  fs::create_directories(out);
+  Outcome outcome = Tavora("readwrite Standard --data " + (folder_ / "data").string() + " --out " +
+                           out.string() + " --report " + (out / "report.html").string());
+  ASSERT_EQ(outcome.out.rfind("Standard: 1145 read, ", 0), 0u) << outcome.out << outcome.err;
+  EXPECT_NE(outcome.out.find(" equal; 871 written: "), std::string::npos) << outcome.out;
+  auto records = nlohmann::json::parse(ReadFile(out / "readwrite-Standard.json"));
+  EXPECT_EQ(records.at("properties").size(), 1145u);
+  const bool clean = records.at("summary").at("unexpected") == 0 &&
+                     records.at("summary").at("equal") == records.at("summary").at("read");
+  EXPECT_EQ(outcome.status, clean ? 0 : 1);
+  EXPECT_NE(ReadFile(out / "report.html").find("<h2 id=\"Standard\">"), std::string::npos);
+  Outcome left = Tavora("sql --data " + (folder_ / "data").string() +
+                        " \"SELECT name FROM sysdatabases WHERE name LIKE 'tavora%'\"");
+  EXPECT_EQ(left.out, "name\n----\n(0 rows affected)\n");
+
+  Outcome record = Tavora("readwrite --all --backend record");
+  EXPECT_EQ(record.status, 2);
+  EXPECT_NE(record.err.find("use --backend embedded or odbc"), std::string::npos);
+  EXPECT_EQ(Tavora("readwrite").status, 2);
 }
 
 TEST_F(TavoraCommand, ScriptEndsEveryStatementWithAGoLine) {
