@@ -110,6 +110,8 @@ std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
     column.default_name = c.at("default_name").get<std::string>();
     column.default_id = c.at("default_id").get<int>();
     column.default_text = c.at("default_text").get<std::string>();
+    column.bound_default = c.value("bound_default", std::string());
+    column.bound_rule = c.value("bound_rule", std::string());
     table->columns.push_back(std::move(column));
   }
   if (table->columns.empty()) throw Corrupt("table '" + table->name + "' has no columns");
@@ -129,7 +131,8 @@ std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
   for (const Json& c : j.at("checks")) {
     table->checks.push_back({c.at("id").get<int>(), c.at("name").get<std::string>(),
                              c.at("text").get<std::string>(), c.at("column").get<std::string>(),
-                             c.at("not_for_replication").get<bool>()});
+                             c.at("not_for_replication").get<bool>(), c.value("disabled", false),
+                             c.value("not_trusted", false)});
   }
   for (const Json& f : j.at("foreign_keys")) {
     ForeignKey fk;
@@ -141,6 +144,8 @@ std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
     fk.ref_columns = f.at("ref_columns").get<std::vector<std::string>>();
     fk.column_level = f.at("column_level").get<bool>();
     fk.not_for_replication = f.at("not_for_replication").get<bool>();
+    fk.disabled = f.value("disabled", false);
+    fk.not_trusted = f.value("not_trusted", false);
     table->foreign_keys.push_back(std::move(fk));
   }
   for (const Json& t : j.at("triggers")) {
@@ -155,6 +160,7 @@ std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
     trigger.instead_of = t.at("instead_of").get<bool>();
     trigger.encrypted = t.at("encrypted").get<bool>();
     trigger.ansi_nulls = !t.contains("ansi_nulls") || t.at("ansi_nulls").get<bool>();
+    trigger.disabled = t.value("disabled", false);
     table->triggers.push_back(std::move(trigger));
   }
   const Json& fulltext = j.at("fulltext");

@@ -222,6 +222,10 @@ void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
     w.Field("default_name", c.default_name);
     w.Field("default_id", c.default_id);
     w.Field("default_text", c.default_text);
+    // Bindings, disabled and untrusted states are written only when set,
+    // so catalogs saved before they existed read the same.
+    if (!c.bound_default.empty()) w.Field("bound_default", c.bound_default);
+    if (!c.bound_rule.empty()) w.Field("bound_rule", c.bound_rule);
     w.EndObject();
   }
   w.EndArray();
@@ -248,6 +252,8 @@ void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
     w.Field("text", c.text);
     w.Field("column", c.column);
     w.Field("not_for_replication", c.not_for_replication);
+    if (c.disabled) w.Field("disabled", true);
+    if (c.not_trusted) w.Field("not_trusted", true);
     w.EndObject();
   }
   w.EndArray();
@@ -262,6 +268,8 @@ void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
     w.Field("ref_columns", f.ref_columns);
     w.Field("column_level", f.column_level);
     w.Field("not_for_replication", f.not_for_replication);
+    if (f.disabled) w.Field("disabled", true);
+    if (f.not_trusted) w.Field("not_trusted", true);
     w.EndObject();
   }
   w.EndArray();
@@ -279,6 +287,7 @@ void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
     w.Field("encrypted", t.encrypted);
     // Written only when OFF, so states saved before it existed read the same.
     if (!t.ansi_nulls) w.Field("ansi_nulls", t.ansi_nulls);
+    if (t.disabled) w.Field("disabled", true);
     w.EndObject();
   }
   w.EndArray();

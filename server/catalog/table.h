@@ -28,6 +28,9 @@ struct Column {
   std::string default_name;
   int default_id = 0;
   std::string default_text;  // the expression as written
+  // The default and the rule sp_bindefault and sp_bindrule bound to it.
+  std::string bound_default;
+  std::string bound_rule;
   bool is_computed() const { return !computed.empty(); }
 };
 
@@ -53,6 +56,8 @@ struct CheckConstraint {
   std::string text;    // the condition as written, without its parentheses
   std::string column;  // a column constraint's column; "" for a table constraint
   bool not_for_replication = false;
+  bool disabled = false;     // NOCHECK CONSTRAINT: not checked until CHECK CONSTRAINT
+  bool not_trusted = false;  // added WITH NOCHECK, or checked again only by name
 };
 
 struct ForeignKey {
@@ -64,6 +69,8 @@ struct ForeignKey {
   std::vector<std::string> ref_columns;
   bool column_level = false;
   bool not_for_replication = false;
+  bool disabled = false;  // as CheckConstraint's
+  bool not_trusted = false;
 };
 
 struct Trigger {
@@ -77,6 +84,7 @@ struct Trigger {
   bool instead_of = false;
   bool encrypted = false;
   bool ansi_nulls = true;  // SET ANSI_NULLS when it was created, under which it runs
+  bool disabled = false;   // ALTER TABLE DISABLE TRIGGER: it does not fire
 };
 
 struct FullTextColumn {

@@ -41,6 +41,17 @@ SqlError Conflict(const char* statement, bool column_level, const char* kind,
                {statement, "TABLE", kind, name, database, table, "", "", ""});
 }
 
+// A rule's condition made to test `column`: its one variable becomes the
+// column.
+void RuleOnColumn(Expr& expr, const std::string& column) {
+  if (expr.kind == ExprKind::kVariable && expr.name.rfind("@@", 0) != 0) {
+    expr.kind = ExprKind::kColumn;
+    expr.name = column;
+    expr.qualifier.clear();
+  }
+  for (auto& arg : expr.args) RuleOnColumn(*arg, column);
+}
+
 }  // namespace
 
 RowSchema ConstraintChecker::TableSchemaOf(const Table& table) { return TableSchema(table); }
@@ -52,6 +63,21 @@ Status ConstraintChecker::Prepare() {
     ExprPtr expr = std::move(std::get<ExprPtr>(parsed));
     if (Status s = BindColumns(*expr, &schema_, ctx_.collation())) return s;
     checks_.push_back(std::move(expr));
+  }
+  // Rules bound with sp_bindrule hold for what INSERT and UPDATE store.
+  bool stores =
+      std::string_view(statement_) == "INSERT" || std::string_view(statement_) == "UPDATE";
+  for (const Column& column : table_.columns) {
+    if (!stores || column.bound_rule.empty()) continue;
+    for (const Bindable& bindable : db_.bindables) {
+      if (!bindable.is_rule || !ctx_.collation().Equal(bindable.name, column.bound_rule)) continue;
+      auto parsed = ParseExpression(bindable.expression);
+      if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
+      ExprPtr expr = std::move(std::get<ExprPtr>(parsed));
+      RuleOnColumn(*expr, column.name);
+      if (Status s = BindColumns(*expr, &schema_, ctx_.collation())) return s;
+      rules_.push_back({std::move(expr), column.name});
+    }
   }
   return std::nullopt;
 }
@@ -80,6 +106,14 @@ Status ConstraintChecker::CountWithKey(const Table& table, const std::vector<int
 
 Status ConstraintChecker::CheckRow(const Row& row) {
   const Collation& collation = ctx_.collation();
+  for (const BoundRule& rule : rules_) {
+    EvalScope scope{ctx_, &schema_, &row, nullptr};
+    Scalar result;
+    if (Status s = Evaluate(*rule.condition, scope, result)) return s;
+    bool failed = !result.is_null() && std::holds_alternative<int64_t>(result.value) &&
+                  std::get<int64_t>(result.value) == 0;
+    if (failed) return Raise(Msg::kRuleConflict, {db_.name, table_.name, rule.column});
+  }
   if (!checks_.empty()) {
     Row computed = row;
     if (Status s = ComputeRow(table_, schema_, ctx_, computed)) return s;
@@ -91,13 +125,15 @@ Status ConstraintChecker::CheckRow(const Row& row) {
       bool failed = !result.is_null() && std::holds_alternative<int64_t>(result.value) &&
                     std::get<int64_t>(result.value) == 0;
       const CheckConstraint& check = table_.checks[i];
-      if (failed) {
+      // NOCHECK CONSTRAINT leaves a constraint in the catalog, unchecked.
+      if (failed && !check.disabled) {
         return Conflict(statement_, !check.column.empty(), "CHECK", check.name, db_.name,
                         table_.name, check.column);
       }
     }
   }
   for (const ForeignKey& fk : table_.foreign_keys) {
+    if (fk.disabled) continue;
     std::vector<int> local = Positions(table_, fk.columns, collation);
     if (!AllPresent(local) || AnyNull(row, local)) continue;
     bool self =
@@ -155,6 +191,7 @@ Status ConstraintChecker::CheckReferencedKeys(const std::vector<Row>& old_rows) 
   const Collation& collation = ctx_.collation();
   for (auto& child : db_.tables) {
     for (const ForeignKey& fk : child->foreign_keys) {
+      if (fk.disabled) continue;
       if (!collation.Equal(fk.ref_table, table_.name) ||
           !collation.Equal(fk.ref_owner, table_.owner))
         continue;

@@ -48,6 +48,12 @@ class ConstraintChecker {
   const char* statement_;
   RowSchema schema_;
   std::vector<ExprPtr> checks_;
+  // The rules bound to columns, each made a condition on its column.
+  struct BoundRule {
+    ExprPtr condition;
+    std::string column;
+  };
+  std::vector<BoundRule> rules_;
 };
 
 }  // namespace server

@@ -46,8 +46,19 @@ Value TimestampValue(int64_t dbts) {
 
 Status ColumnDefault(const Column& column, ExecContext& ctx, Value& out) {
   out = std::monostate{};
-  if (column.default_text.empty()) return std::nullopt;
-  auto parsed = ParseExpression(column.default_text);
+  std::string text = column.default_text;
+  if (text.empty() && !column.bound_default.empty()) {
+    // A default sp_bindefault bound, found in the database the statement
+    // runs in, which is where it was bound.
+    if (const Database* db = ctx.CurrentDatabase()) {
+      for (const Bindable& bindable : db->bindables) {
+        if (!bindable.is_rule && ctx.collation().Equal(bindable.name, column.bound_default))
+          text = bindable.expression;
+      }
+    }
+  }
+  if (text.empty()) return std::nullopt;
+  auto parsed = ParseExpression(text);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   const Expr& expr = *std::get<ExprPtr>(parsed);
   if (Status s = BindColumns(expr, nullptr, ctx.collation())) return s;

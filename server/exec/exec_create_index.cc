@@ -24,10 +24,12 @@ Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx) {
   if (!object || object->kind != ObjectKind::kTable)
     return Raise(Msg::kInvalidObjectName, {stmt.table.Text()});
   Table& table = *object->table;
-  if (table.FindIndex(stmt.name, collation))
-    return Raise(Msg::kIndexExists, {table.name, stmt.name});
+  Index* existing = table.FindIndex(stmt.name, collation);
+  if (existing && !stmt.drop_existing) return Raise(Msg::kIndexExists, {table.name, stmt.name});
+  if (!existing && stmt.drop_existing)
+    return Raise(Msg::kIndexMissingForDropExisting, {stmt.name, table.name});
   Index index;
-  index.name = stmt.name;
+  index.name = existing ? existing->name : stmt.name;
   index.unique = stmt.unique;
   index.clustered = stmt.clustered;
   index.fill_factor = stmt.fill_factor;
@@ -45,12 +47,24 @@ Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx) {
     positions.push_back(i);
     index.columns.push_back(table.columns[i].name);
   }
+  if (existing && existing->kind != IndexKind::kIndex) {
+    // A constraint's index is rebuilt as the constraint defines it.
+    bool same = stmt.unique && existing->columns.size() == index.columns.size();
+    for (size_t i = 0; same && i < index.columns.size(); ++i)
+      same = collation.Equal(existing->columns[i], index.columns[i]);
+    if (!same) return Raise(Msg::kDropExistingConstraintChange, {existing->name});
+    index.kind = existing->kind;
+    index.constraint_id = existing->constraint_id;
+  }
   if (stmt.clustered) {
     for (const Index& other : table.indexes) {
-      if (other.clustered) return Raise(Msg::kSecondClusteredIndex, {table.name, other.name});
+      if (other.clustered && &other != existing)
+        return Raise(Msg::kSecondClusteredIndex, {table.name, other.name});
     }
   }
-  index.index_id = stmt.clustered ? 1 : table.NextIndexId();
+  index.index_id = stmt.clustered                        ? 1
+                   : existing && existing->index_id != 1 ? existing->index_id
+                                                         : table.NextIndexId();
   if (stmt.unique) {
     std::optional<Row> duplicate;
     if (Status s = ctx.store.FirstDuplicate(table, positions, duplicate)) return s;
@@ -60,7 +74,13 @@ Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx) {
                    {std::to_string(index.index_id), ScalarText(first)});
     }
   }
-  table.indexes.push_back(std::move(index));
+  if (existing) {
+    // Rebuilt in place: its extended properties and the full-text key that
+    // names it stay.
+    *existing = std::move(index);
+  } else {
+    table.indexes.push_back(std::move(index));
+  }
   ctx.MarkChanged();
   ctx.outcome.row_counts.push_back(-1);
   return std::nullopt;

@@ -120,8 +120,10 @@ Status CheckView(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx, M
   return std::nullopt;
 }
 
-Status AddTrigger(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx,
-                  const std::string& owner) {
+// A trigger made, or with `existing`, redefined in place (its id, and with
+// it its extended properties, stay).
+Status DefineTrigger(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx,
+                     const std::string& owner, const ObjectRef* existing) {
   const ObjectName& on = stmt.trigger_table;
   Database* table_db = DatabaseOf(on, ctx);
   std::optional<ObjectRef> object;
@@ -130,9 +132,11 @@ Status AddTrigger(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx,
     return Raise(Msg::kNotSupported, {"Triggers on views"});
   if (!object || object->kind != ObjectKind::kTable)
     return Raise(Msg::kInvalidObjectName, {on.Text()});
+  if (existing && existing->table != object->table)
+    return Raise(Msg::kNotSupported, {"Moving a trigger to another table with ALTER TRIGGER"});
   Trigger trigger;
-  trigger.id = db.NewObjectId();
-  trigger.name = stmt.name.name;
+  trigger.id = existing ? existing->id : db.NewObjectId();
+  trigger.name = existing ? existing->name : stmt.name.name;
   trigger.owner = owner;
   trigger.text = stmt.text;
   trigger.on_insert = stmt.on_insert;
@@ -141,7 +145,41 @@ Status AddTrigger(const CreateModuleStmt& stmt, Database& db, ExecContext& ctx,
   trigger.instead_of = stmt.instead_of;
   trigger.encrypted = stmt.encrypted;
   trigger.ansi_nulls = ctx.session.options.ansi_nulls;
-  object->table->triggers.push_back(std::move(trigger));
+  if (!existing) {
+    object->table->triggers.push_back(std::move(trigger));
+    return std::nullopt;
+  }
+  for (Trigger& old : object->table->triggers) {
+    if (old.id != existing->id) continue;
+    trigger.disabled = old.disabled;
+    old = std::move(trigger);
+  }
+  return std::nullopt;
+}
+
+// What ALTER VIEW / PROCEDURE / FUNCTION / TRIGGER may redefine: an object
+// of that name and kind; a function keeps its kind (scalar or table).
+Status CheckAlterTarget(const CreateModuleStmt& stmt, const std::optional<ObjectRef>& object,
+                        Database& db) {
+  if (!object) return Raise(Msg::kInvalidObjectName, {stmt.name.Text()});
+  ObjectKind wanted = stmt.kind == ModuleKind::kView        ? ObjectKind::kView
+                      : stmt.kind == ModuleKind::kProcedure ? ObjectKind::kProcedure
+                      : stmt.kind == ModuleKind::kFunction  ? ObjectKind::kFunction
+                                                            : ObjectKind::kTrigger;
+  if (object->kind != wanted) return Raise(Msg::kIncompatibleAlter, {object->name});
+  if (wanted == ObjectKind::kFunction) {
+    bool was_scalar = object->module->type == ModuleType::kScalarFunction;
+    if (was_scalar != (stmt.function_kind == FunctionKind::kScalar))
+      return Raise(Msg::kIncompatibleAlter, {object->name});
+  }
+  if (wanted == ObjectKind::kView || wanted == ObjectKind::kFunction) {
+    for (const Module& module : db.modules) {
+      for (int id : module.bound_ids) {
+        if (id == object->id)
+          return Raise(Msg::kReferencedBySchemaBound, {"ALTER", object->name, module.name});
+      }
+    }
+  }
   return std::nullopt;
 }
 
@@ -153,11 +191,16 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx) {
   const Collation& collation = ctx.collation();
   std::string owner = stmt.name.owner.empty() ? "dbo" : stmt.name.owner;
   if (!db->HasUser(owner, collation)) return Raise(Msg::kOwnerNotFound, {owner});
-  if (db->FindObject(owner, stmt.name.name, collation))
+  std::optional<ObjectRef> existing = db->FindObject(owner, stmt.name.name, collation);
+  if (stmt.alter) {
+    if (Status s = CheckAlterTarget(stmt, existing, *db)) return s;
+  } else if (existing) {
     return Raise(Msg::kObjectExists, {stmt.name.name});
+  }
 
   if (stmt.kind == ModuleKind::kTrigger) {
-    if (Status s = AddTrigger(stmt, *db, ctx, owner)) return s;
+    if (Status s = DefineTrigger(stmt, *db, ctx, owner, stmt.alter ? &*existing : nullptr))
+      return s;
   } else if (stmt.kind == ModuleKind::kDefault || stmt.kind == ModuleKind::kRule) {
     // A default is a constant; a rule tests its one variable.
     if (HasSubquery(*stmt.expression)) return Raise(Msg::kSubqueryNotAllowed);
@@ -172,7 +215,8 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx) {
     db->bindables.push_back(std::move(bindable));
   } else {
     Module module;
-    module.name = stmt.name.name;
+    // An altered object keeps its name as the catalog has it.
+    module.name = stmt.alter ? existing->name : stmt.name.name;
     module.owner = owner;
     module.text = stmt.text;
     module.body = stmt.body;
@@ -207,8 +251,16 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx) {
         break;
       }
     }
-    module.id = db->NewObjectId();
-    db->modules.push_back(std::move(module));
+    if (stmt.alter) {
+      // The object stays itself: its id, and so its permissions and
+      // extended properties.
+      module.id = existing->id;
+      module.owner = existing->module->owner;
+      *existing->module = std::move(module);
+    } else {
+      module.id = db->NewObjectId();
+      db->modules.push_back(std::move(module));
+    }
   }
   ctx.MarkChanged();
   ctx.outcome.row_counts.push_back(-1);

@@ -53,6 +53,36 @@ class TableBuilder {
         table_(std::move(named)),
         variable_ids_(variable_ids) {}
 
+  // ALTER TABLE ADD: the statement's columns and constraints added to the
+  // table given as `named` (a copy, so that a failure changes nothing).
+  // A constraint's failure is reported, and `constraint_failed` set, for
+  // the caller's 1750.
+  Status Extend(Table& out, bool& constraint_failed) {
+    extending_ = true;
+    constraint_failed = false;
+    for (const Column& column : table_.columns)
+      explicit_null_.push_back(column.nullable ? std::optional<bool>(true) : std::nullopt);
+    if (table_.columns.size() + stmt_.columns.size() > kMaxColumns) {
+      return Raise(Msg::kTooManyColumns,
+                   {stmt_.columns.back().name, table_.name, std::to_string(kMaxColumns)});
+    }
+    bool has_identity = false, has_rowguid = false;
+    for (const Column& column : table_.columns) {
+      has_identity = has_identity || column.identity;
+      has_rowguid = has_rowguid || column.rowguidcol;
+    }
+    if (Status s = AddColumns(has_identity, has_rowguid)) return s;
+    if (Status s = AddComputedColumns()) return s;
+    for (const ConstraintDef& constraint : stmt_.constraints) {
+      if (Status s = AddConstraint(constraint)) {
+        constraint_failed = true;
+        return s;
+      }
+    }
+    out = std::move(table_);
+    return std::nullopt;
+  }
+
   Status Build(std::unique_ptr<Table>& out) {
     if (variable_ids_) {
       // Named as SQL Server names a table variable's table in its messages.
@@ -70,7 +100,7 @@ class TableBuilder {
       return Raise(Msg::kTooManyColumns,
                    {stmt_.columns[kMaxColumns].name, table_.name, std::to_string(kMaxColumns)});
     }
-    if (Status s = AddColumns()) return s;
+    if (Status s = AddColumns(false, false)) return s;
     if (Status s = AddComputedColumns()) return s;
     for (const ConstraintDef& constraint : stmt_.constraints) {
       if (Status s = AddConstraint(constraint)) return s;
@@ -86,12 +116,18 @@ class TableBuilder {
     }
     if (!variable_ids_ && db_.FindObject(table_.owner, name, collation_))
       return Raise(Msg::kObjectExists, {name});
+    // The table's own constraints, when adding to it, are in the copy.
+    if (extending_) {
+      for (const Index& index : table_.indexes) {
+        if (index.kind != IndexKind::kIndex && collation_.Equal(index.name, name))
+          return Raise(Msg::kObjectExists, {name});
+      }
+    }
     claimed_.push_back(name);
     return std::nullopt;
   }
 
-  Status AddColumns() {
-    bool has_identity = false, has_rowguid = false;
+  Status AddColumns(bool has_identity, bool has_rowguid) {
     for (size_t i = 0; i < stmt_.columns.size(); ++i) {
       const ColumnDef& def = stmt_.columns[i];
       if (table_.FindColumn(def.name, collation_) >= 0)
@@ -111,6 +147,12 @@ class TableBuilder {
       if (Status s = ResolveType(*def.type, &db_, collation_, use, resolved)) return s;
       column.type = resolved.type;
       column.user_type = resolved.user_type;
+      // A column of a user type takes the default and rule bound to the type.
+      if (const UserType* user_type =
+              resolved.user_type.empty() ? nullptr : db_.FindType(resolved.user_type, collation_)) {
+        column.bound_default = user_type->default_name;
+        column.bound_rule = user_type->rule_name;
+      }
       // Without NULL or NOT NULL: SET ANSI_NULL_DFLT_ON ON allows NULL;
       // otherwise the database's default, which is NOT NULL.
       column.nullable =
@@ -319,11 +361,18 @@ class TableBuilder {
     if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
     if (HasSubquery(*std::get<ExprPtr>(parsed))) return Raise(Msg::kSubqueryNotAllowed);
     if (Status s = BindColumns(*std::get<ExprPtr>(parsed), nullptr, collation_)) return s;
-    Column& column = table_.columns[table_.FindColumn(def.columns[0], collation_)];
+    int at = table_.FindColumn(def.columns[0], collation_);
+    if (at < 0 || table_.columns[at].is_computed())
+      return Raise(Msg::kDefaultColumnInvalid, {def.columns[0], table_.name});
+    Column& column = table_.columns[at];
     if (column.type.base == BaseType::kTimestamp)
       return Raise(Msg::kDefaultOnTimestamp, {table_.name, column.name});
     if (column.identity) return Raise(Msg::kDefaultOnIdentity, {table_.name, column.name});
+    if (extending_ && (!column.default_name.empty() || !column.bound_default.empty()))
+      return Raise(Msg::kDefaultAlreadyBound);
     if (!column.default_name.empty()) return Raise(Msg::kSyntaxErrorKeyword, {"DEFAULT"});
+    // A DEFAULT constraint takes the place of a default its type brought.
+    column.bound_default.clear();
     column.default_name = name;
     column.default_id = id;
     column.default_text = StoredExpressionText(def.text);
@@ -366,6 +415,7 @@ class TableBuilder {
   std::vector<std::optional<bool>> explicit_null_;
   std::vector<std::string> claimed_;
   int* variable_ids_;
+  bool extending_ = false;
 };
 
 }  // namespace
@@ -373,6 +423,11 @@ class TableBuilder {
 Status BuildTableVariable(const CreateTableStmt& stmt, Database& db, ExecContext& ctx, int& ids,
                           std::unique_ptr<Table>& out) {
   return TableBuilder(stmt, db, ctx, Table{}, &ids).Build(out);
+}
+
+Status ExtendTable(const CreateTableStmt& added, Database& db, ExecContext& ctx, const Table& from,
+                   Table& out, bool& constraint_failed) {
+  return TableBuilder(added, db, ctx, from).Extend(out, constraint_failed);
 }
 
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx) {

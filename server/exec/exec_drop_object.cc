@@ -5,6 +5,7 @@
 #include "server/exec/executor.h"
 #include "server/exec/locking.h"
 #include "server/exec/relation.h"
+#include "server/exec/system_procedures.h"
 #include "server/exec/temp_tables.h"
 
 namespace server {
@@ -147,6 +148,9 @@ Status ExecuteDropObject(const DropObjectStmt& stmt, ExecContext& ctx) {
         break;
       }
       default: {
+        // A default or rule stays while anything is bound to it.
+        if (const char* bound = BoundTo(*db, *object->bindable, ctx.collation()))
+          return Raise(Msg::kBoundObjectInUse, {word.word, object->name, bound});
         int id = object->id;
         std::string dropped = object->name;
         db->ForgetObject(id);

@@ -17,6 +17,7 @@ Status ExecuteCreateDatabase(const CreateDatabaseStmt& stmt, ExecContext& ctx);
 Status ExecuteDropDatabase(const DropDatabaseStmt& stmt, ExecContext& ctx);
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx);
 Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx);
+Status ExecuteAlterTable(const AlterTableStmt& stmt, ExecContext& ctx);
 Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx);
 Status ExecuteSelectInto(const SelectStmt& stmt, ExecContext& ctx);
 Status ExecuteInsert(const InsertStmt& stmt, ExecContext& ctx);

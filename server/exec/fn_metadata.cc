@@ -133,22 +133,29 @@ std::optional<int64_t> ConstraintProperty(const ObjectRef& ref, const std::strin
   }
   bool not_for_replication = false;
   bool column = false;
+  bool disabled = false;
+  bool not_trusted = false;
   for (const CheckConstraint& check : ref.table->checks) {
     if (check.id == ref.id) {
       not_for_replication = check.not_for_replication;
       column = !check.column.empty();
+      disabled = check.disabled;
+      not_trusted = check.not_trusted;
     }
   }
   for (const ForeignKey& fk : ref.table->foreign_keys) {
     if (fk.id == ref.id) {
       not_for_replication = fk.not_for_replication;
       column = fk.column_level;
+      disabled = fk.disabled;
+      not_trusted = fk.not_trusted;
     }
   }
   if (ref.kind == ObjectKind::kDefaultConstraint) column = true;
-  // The server never disables a constraint (no ALTER TABLE ... NOCHECK).
-  if (Is(p, "CnstIsDisabled")) return 0;
-  if (Is(p, "CnstIsNotTrusted")) return 0;
+  // ALTER TABLE NOCHECK CONSTRAINT disables CHECK and FOREIGN KEY
+  // constraints; one added WITH NOCHECK, or disabled once, is not trusted.
+  if (Is(p, "CnstIsDisabled")) return int64_t{disabled ? 1 : 0};
+  if (Is(p, "CnstIsNotTrusted")) return int64_t{not_trusted ? 1 : 0};
   if (Is(p, "CnstIsNotRepl")) return int64_t{not_for_replication ? 1 : 0};
   if (Is(p, "CnstIsColumn")) return int64_t{column ? 1 : 0};
   if (Is(p, "CnstIsClustKey")) return int64_t{index && index->clustered ? 1 : 0};
@@ -200,7 +207,7 @@ std::optional<int64_t> ObjectPropertyValue(const ObjectRef& ref, Database& db,
   if (Is(p, "IsQuotedIdentOn"))
     return kind == ObjectKind::kTable || executable ? flag(true) : std::nullopt;
   if (trigger) {
-    if (Is(p, "ExecIsTriggerDisabled")) return 0;
+    if (Is(p, "ExecIsTriggerDisabled")) return flag(trigger->disabled);
     if (Is(p, "ExecIsInsertTrigger")) return flag(trigger->on_insert);
     if (Is(p, "ExecIsUpdateTrigger")) return flag(trigger->on_update);
     if (Is(p, "ExecIsDeleteTrigger")) return flag(trigger->on_delete);

@@ -43,8 +43,9 @@ Access AccessOf(const Statement& statement) {
         }
         if constexpr (std::is_same_v<T, CreateDatabaseStmt> ||
                       std::is_same_v<T, DropDatabaseStmt> || std::is_same_v<T, CreateTableStmt> ||
-                      std::is_same_v<T, CreateIndexStmt> || std::is_same_v<T, GrantStmt> ||
-                      std::is_same_v<T, CreateModuleStmt> || std::is_same_v<T, DropObjectStmt>) {
+                      std::is_same_v<T, CreateIndexStmt> || std::is_same_v<T, AlterTableStmt> ||
+                      std::is_same_v<T, GrantStmt> || std::is_same_v<T, CreateModuleStmt> ||
+                      std::is_same_v<T, DropObjectStmt>) {
           return Access::kCatalog;
         }
         // SELECT ... INTO defines a table.
@@ -153,6 +154,7 @@ Status RunInScope(const Statement& statement, ExecContext& ctx) {
           if constexpr (std::is_same_v<T, DropDatabaseStmt>) return ExecuteDropDatabase(node, ctx);
           if constexpr (std::is_same_v<T, CreateTableStmt>) return ExecuteCreateTable(node, ctx);
           if constexpr (std::is_same_v<T, CreateIndexStmt>) return ExecuteCreateIndex(node, ctx);
+          if constexpr (std::is_same_v<T, AlterTableStmt>) return ExecuteAlterTable(node, ctx);
           if constexpr (std::is_same_v<T, SelectStmt>) return ExecuteSelect(node, ctx);
           if constexpr (std::is_same_v<T, InsertStmt>) return ExecuteInsert(node, ctx);
           if constexpr (std::is_same_v<T, UpdateStmt>) return ExecuteUpdate(node, ctx);

@@ -76,6 +76,12 @@ void RenameBindable(Database& db, Bindable& bindable, const std::string& to,
     std::string& bound = bindable.is_rule ? type.rule_name : type.default_name;
     if (collation.Equal(bound, bindable.name)) bound = to;
   }
+  for (const auto& table : db.tables) {
+    for (Column& column : table->columns) {
+      std::string& bound = bindable.is_rule ? column.bound_rule : column.bound_default;
+      if (collation.Equal(bound, bindable.name)) bound = to;
+    }
+  }
   bindable.name = to;
 }
 

@@ -75,6 +75,14 @@ bool ParseTrueFalse(const std::string& text, bool& value);
 
 // Handlers, one file per procedure family.
 Status SpAddType(const ProcArgs& args, ExecContext& ctx);
+Status SpBindDefault(const ProcArgs& args, ExecContext& ctx);
+Status SpBindRule(const ProcArgs& args, ExecContext& ctx);
+Status SpUnbindDefault(const ProcArgs& args, ExecContext& ctx);
+Status SpUnbindRule(const ProcArgs& args, ExecContext& ctx);
+
+// What a default or rule is bound to, as error 3716 names it ("column",
+// "user data type"), or null when it is bound to nothing (sp_bind.cc).
+const char* BoundTo(const Database& db, const Bindable& bindable, const Collation& collation);
 Status SpFullTextDatabase(const ProcArgs& args, ExecContext& ctx);
 Status SpFullTextCatalog(const ProcArgs& args, ExecContext& ctx);
 Status SpFullTextTable(const ProcArgs& args, ExecContext& ctx);

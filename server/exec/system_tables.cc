@@ -254,7 +254,7 @@ Status SysColumnsRows(SystemScope& scope, std::vector<Row>& rows) {
                       SysInt(0),
                       SysInt(column.identity ? 1 : 0),
                       SysInt(column.default_id),
-                      SysInt(0),
+                      SysInt(column.rule_id),
                       SysInt(parameters ? 1 : 0),
                       SysInt(parameters ? 0 : column.colid),
                       Value(),

@@ -90,8 +90,11 @@ struct ColumnFacts {
   bool rowguidcol = false;
   bool output = false;  // a parameter's
   std::string collation;
+  // The DEFAULT constraint, or else the default sp_bindefault bound (whose
+  // text is its CREATE DEFAULT statement); the rule sp_bindrule bound.
   int default_id = 0;
   std::string default_text;  // "(expression)" as syscomments holds it, "" for none
+  int rule_id = 0;
 };
 
 // The columns of a table or a view, in order; a procedure's or function's

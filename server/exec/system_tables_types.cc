@@ -178,6 +178,15 @@ void AddTableColumns(const Table& table, Database& db, std::vector<ColumnFacts>&
     if (IsCharacterLike(column.type)) facts.collation = column.collation;
     facts.default_id = column.default_id;
     if (column.default_id != 0) facts.default_text = "(" + column.default_text + ")";
+    for (const Bindable& bindable : db.bindables) {
+      if (!bindable.is_rule && column.default_id == 0 &&
+          EqualNoCase(bindable.name, column.bound_default)) {
+        facts.default_id = bindable.id;
+        facts.default_text = bindable.text;
+      }
+      if (bindable.is_rule && EqualNoCase(bindable.name, column.bound_rule))
+        facts.rule_id = bindable.id;
+    }
     out.push_back(std::move(facts));
   }
 }

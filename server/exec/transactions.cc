@@ -41,10 +41,10 @@ bool ChangesData(const Statement& statement) {
         if constexpr (std::is_same_v<T, CursorStmt>) return node.action == CursorAction::kOpen;
         return std::is_same_v<T, CreateDatabaseStmt> || std::is_same_v<T, DropDatabaseStmt> ||
                std::is_same_v<T, CreateTableStmt> || std::is_same_v<T, CreateIndexStmt> ||
-               std::is_same_v<T, CreateModuleStmt> || std::is_same_v<T, DropObjectStmt> ||
-               std::is_same_v<T, InsertStmt> || std::is_same_v<T, UpdateStmt> ||
-               std::is_same_v<T, DeleteStmt> || std::is_same_v<T, GrantStmt> ||
-               std::is_same_v<T, FetchStmt>;
+               std::is_same_v<T, AlterTableStmt> || std::is_same_v<T, CreateModuleStmt> ||
+               std::is_same_v<T, DropObjectStmt> || std::is_same_v<T, InsertStmt> ||
+               std::is_same_v<T, UpdateStmt> || std::is_same_v<T, DeleteStmt> ||
+               std::is_same_v<T, GrantStmt> || std::is_same_v<T, FetchStmt>;
       },
       statement.node);
 }

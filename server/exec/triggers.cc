@@ -15,6 +15,8 @@ namespace server {
 namespace {
 
 bool FiresOn(const Trigger& trigger, TriggerAction action) {
+  // ALTER TABLE DISABLE TRIGGER keeps a trigger without firing it.
+  if (trigger.disabled) return false;
   switch (action) {
     case TriggerAction::kInsert:
       return trigger.on_insert;

@@ -118,6 +118,7 @@ struct ConstraintDef {
   std::string text;  // CHECK condition or DEFAULT expression as written
   bool column_level = false;
   bool not_for_replication = false;
+  bool with_values = false;  // DEFAULT ... WITH VALUES (ALTER TABLE ADD)
   int fill_factor = 0;
   int line = 1;
 };
@@ -149,6 +150,37 @@ struct CreateIndexStmt {
   std::vector<std::string> columns;
   int fill_factor = 0;
   bool ignore_dup_key = false;
+  bool drop_existing = false;  // WITH DROP_EXISTING: rebuilds the index of that name
+};
+
+// ALTER TABLE: one action on one table.
+enum class AlterTableAction {
+  kAlterColumn,     // ALTER COLUMN name type [COLLATE c] [NULL | NOT NULL]
+  kAddRowGuidCol,   // ALTER COLUMN name ADD ROWGUIDCOL
+  kDropRowGuidCol,  // ALTER COLUMN name DROP ROWGUIDCOL
+  kAdd,             // ADD column definitions and table constraints
+  kDrop,            // DROP [CONSTRAINT] name | COLUMN name, ...
+  kCheckConstraints,
+  kNocheckConstraints,
+  kEnableTriggers,
+  kDisableTriggers,
+};
+
+struct AlterTableStmt {
+  ObjectName table;
+  AlterTableAction action = AlterTableAction::kAlterColumn;
+  ColumnDef column;       // ALTER COLUMN: the name and the new definition
+  CreateTableStmt added;  // ADD: what is added, in order
+  // WITH CHECK / WITH NOCHECK before ADD or before {CHECK | NOCHECK}
+  // CONSTRAINT, when written.
+  std::optional<bool> with_check;
+  struct DropItem {
+    bool column = false;  // COLUMN name; otherwise [CONSTRAINT] name
+    std::string name;
+  };
+  std::vector<DropItem> drops;
+  std::vector<std::string> names;  // constraints or triggers; empty with ALL
+  bool all = false;
 };
 
 struct SelectItem {
@@ -314,7 +346,10 @@ struct Batch;
 struct CreateModuleStmt {
   ModuleKind kind = ModuleKind::kView;
   ObjectName name;
-  std::string text;  // from CREATE to the end of the batch
+  // From CREATE to the end of the batch. An ALTER keeps its text with the
+  // ALTER keyword replaced by CREATE, which is what syscomments shows.
+  std::string text;
+  bool alter = false;  // ALTER VIEW / PROCEDURE / FUNCTION / TRIGGER
   bool encrypted = false;
   bool schema_bound = false;
   std::vector<ParameterDef> parameters;
@@ -482,9 +517,9 @@ struct FetchStmt {
 
 using StatementNode =
     std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt, CreateIndexStmt,
-                 SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt, GrantStmt,
-                 CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt, TransactionStmt, IfStmt,
-                 DeclareStmt, SetVariableStmt, BlockStmt, WhileStmt, JumpStmt, WaitforStmt,
+                 AlterTableStmt, SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt,
+                 GrantStmt, CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt, TransactionStmt,
+                 IfStmt, DeclareStmt, SetVariableStmt, BlockStmt, WhileStmt, JumpStmt, WaitforStmt,
                  RaiserrorStmt, DeclareCursorStmt, SetCursorStmt, CursorStmt, FetchStmt>;
 
 struct Statement {

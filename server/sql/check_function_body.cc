@@ -148,6 +148,7 @@ Status CheckStatement(const Statement& statement) {
                                 : "CREATE",
                             line);
         }
+        if constexpr (std::is_same_v<T, AlterTableStmt>) return InvalidUse("ALTER TABLE", line);
         if constexpr (std::is_same_v<T, SelectStmt>) return CheckSelect(node, line, false);
         if constexpr (std::is_same_v<T, SetVariableStmt>) return CheckExpr(*node.value);
         if constexpr (std::is_same_v<T, JumpStmt>) {

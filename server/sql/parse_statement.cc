@@ -13,34 +13,64 @@ bool Parser::ParseUse(Statement& out) {
   return true;
 }
 
-bool Parser::ParseCreate(Statement& out, bool first_in_batch, bool first_statement_rule) {
-  const Token& create = Peek();
-  size_t create_pos = Position();
-  Next();
-  struct ModuleWord {
-    std::string_view word;
-    ModuleKind kind;
-    const char* statement;  // the words error 111 names
-  };
-  static constexpr ModuleWord kModules[] = {
-      {"VIEW", ModuleKind::kView, "CREATE VIEW"},
-      {"PROCEDURE", ModuleKind::kProcedure, "CREATE PROCEDURE"},
-      {"PROC", ModuleKind::kProcedure, "CREATE PROCEDURE"},
-      {"FUNCTION", ModuleKind::kFunction, "CREATE FUNCTION"},
-      {"TRIGGER", ModuleKind::kTrigger, "CREATE TRIGGER"},
-      {"DEFAULT", ModuleKind::kDefault, "CREATE DEFAULT"},
-      {"RULE", ModuleKind::kRule, "CREATE RULE"},
-  };
-  for (const ModuleWord& module : kModules) {
-    if (!PeekWord(module.word)) continue;
+namespace {
+
+struct ModuleWord {
+  std::string_view word;
+  ModuleKind kind;
+  const char* statement;  // the words error 111 names, after CREATE or ALTER
+};
+
+constexpr ModuleWord kModuleWords[] = {
+    {"VIEW", ModuleKind::kView, "VIEW"},
+    {"PROCEDURE", ModuleKind::kProcedure, "PROCEDURE"},
+    {"PROC", ModuleKind::kProcedure, "PROCEDURE"},
+    {"FUNCTION", ModuleKind::kFunction, "FUNCTION"},
+    {"TRIGGER", ModuleKind::kTrigger, "TRIGGER"},
+    {"DEFAULT", ModuleKind::kDefault, "DEFAULT"},
+    {"RULE", ModuleKind::kRule, "RULE"},
+};
+
+}  // namespace
+
+bool Parser::ParseModuleStatement(Statement& out, bool first_in_batch, bool first_statement_rule,
+                                  bool& found) {
+  const Token& start = Peek();
+  size_t start_pos = Position();
+  const bool alter = IsWord(start, "ALTER");
+  found = false;
+  for (const ModuleWord& module : kModuleWords) {
+    if (!PeekWord(module.word, 1)) continue;
+    // Defaults and rules are dropped and made again, never altered.
+    if (alter && (module.kind == ModuleKind::kDefault || module.kind == ModuleKind::kRule)) break;
+    found = true;
     if (first_statement_rule && !first_in_batch) {
-      SqlError error = Raise(Msg::kMustBeFirstInBatch, {module.statement});
-      error.line = create.line;
+      std::string words = std::string(alter ? "ALTER " : "CREATE ") + module.statement;
+      SqlError error = Raise(Msg::kMustBeFirstInBatch, {words});
+      error.line = start.line;
       return FailWith(std::move(error));
     }
     Next();
-    return ParseModule(out, module.kind, create_pos);
+    Next();
+    if (!ParseModule(out, module.kind, start_pos)) return false;
+    if (alter) {
+      // The text kept is the definition as CREATE would have made it: a
+      // script read back begins with CREATE whichever statement wrote it.
+      auto& module_stmt = std::get<CreateModuleStmt>(out.node);
+      module_stmt.alter = true;
+      module_stmt.text = "CREATE" + module_stmt.text.substr(start.end - start.begin);
+    }
+    return true;
   }
+  return false;
+}
+
+bool Parser::ParseCreate(Statement& out, bool first_in_batch, bool first_statement_rule) {
+  const Token& create = Peek();
+  bool module = false;
+  if (ParseModuleStatement(out, first_in_batch, first_statement_rule, module) || module)
+    return module && !error_;
+  Next();
   if (PeekWord("DATABASE")) return ParseCreateDatabase(out);
   if (PeekWord("TABLE")) return ParseCreateTable(out);
   if (PeekWord("UNIQUE") || PeekWord("CLUSTERED") || PeekWord("NONCLUSTERED") ||
@@ -50,6 +80,21 @@ bool Parser::ParseCreate(Statement& out, bool first_in_batch, bool first_stateme
   if (PeekWord("SCHEMA") || PeekWord("STATISTICS")) {
     return NotSupported("CREATE " + ToUpper(Peek().raw), create);
   }
+  return Fail();
+}
+
+bool Parser::ParseAlter(Statement& out, bool first_in_batch, bool first_statement_rule) {
+  const Token& alter = Peek();
+  bool module = false;
+  if (ParseModuleStatement(out, first_in_batch, first_statement_rule, module) || module)
+    return module && !error_;
+  if (PeekWord("TABLE", 1)) {
+    Next();
+    return ParseAlterTable(out);
+  }
+  const Token& what = Peek(1);
+  if (what.kind == TokenKind::kIdentifier) return NotSupported("ALTER " + ToUpper(what.raw), alter);
+  Next();
   return Fail();
 }
 

@@ -179,17 +179,131 @@ bool Parser::ParseConstraint(CreateTableStmt& table, const std::string& column, 
       constraint.not_for_replication = true;
     }
   } else if (AcceptWord("DEFAULT")) {
-    if (!constraint.column_level) return Fail(Previous());
+    // Only ALTER TABLE ADD has table-level defaults: DEFAULT value FOR column.
+    if (!constraint.column_level && !table_defaults_) return Fail(Previous());
     constraint.kind = ConstraintKind::kDefault;
     size_t start = Position();
     ExprPtr value;
     if (!ParseScalar(value)) return false;
     constraint.text = std::string(TextBetween(start, Position() - 1));
-    constraint.columns.push_back(column);
+    if (constraint.column_level) {
+      constraint.columns.push_back(column);
+    } else {
+      std::string target;
+      if (!ExpectWord("FOR") || !ParseName(target)) return false;
+      constraint.columns.push_back(std::move(target));
+    }
+    if (table_defaults_ && PeekWord("WITH") && PeekWord("VALUES", 1)) {
+      Next();
+      Next();
+      constraint.with_values = true;
+    }
   } else {
     return Fail();
   }
   table.constraints.push_back(std::move(constraint));
+  return true;
+}
+
+bool Parser::ParseAlterTable(Statement& out) {
+  Next();
+  AlterTableStmt alter;
+  if (!ParseObjectName(alter.table)) return false;
+  if (alter.table.parts > 3) return Fail(Previous());
+  if (AcceptWord("ALTER")) {
+    if (!ExpectWord("COLUMN") || !ParseName(alter.column.name)) return false;
+    alter.column.line = Previous().line;
+    if (PeekWord("ADD") || PeekWord("DROP")) {
+      alter.action =
+          PeekWord("ADD") ? AlterTableAction::kAddRowGuidCol : AlterTableAction::kDropRowGuidCol;
+      Next();
+      if (!ExpectWord("ROWGUIDCOL")) return false;
+    } else {
+      alter.action = AlterTableAction::kAlterColumn;
+      DeclaredType type;
+      if (!ParseDeclaredType(type)) return false;
+      alter.column.type = std::move(type);
+      if (AcceptWord("COLLATE") && !ParseName(alter.column.collation)) return false;
+      if (AcceptWord("NULL")) {
+        alter.column.nullable = true;
+      } else if (PeekWord("NOT") && PeekWord("NULL", 1)) {
+        Next();
+        Next();
+        alter.column.nullable = false;
+      }
+    }
+  } else if (PeekWord("DROP")) {
+    Next();
+    alter.action = AlterTableAction::kDrop;
+    do {
+      AlterTableStmt::DropItem item;
+      if (AcceptWord("COLUMN")) {
+        item.column = true;
+      } else {
+        AcceptWord("CONSTRAINT");
+      }
+      if (!ParseName(item.name)) return false;
+      alter.drops.push_back(std::move(item));
+    } while (AcceptOp(","));
+  } else if (PeekWord("ENABLE") || PeekWord("DISABLE")) {
+    alter.action =
+        PeekWord("ENABLE") ? AlterTableAction::kEnableTriggers : AlterTableAction::kDisableTriggers;
+    Next();
+    if (!ExpectWord("TRIGGER")) return false;
+    if (!AcceptWord("ALL")) {
+      do {
+        std::string name;
+        if (!ParseName(name)) return false;
+        alter.names.push_back(std::move(name));
+      } while (AcceptOp(","));
+    } else {
+      alter.all = true;
+    }
+  } else {
+    if (AcceptWord("WITH")) {
+      if (AcceptWord("CHECK")) {
+        alter.with_check = true;
+      } else if (!ExpectWord("NOCHECK")) {
+        return false;
+      } else {
+        alter.with_check = false;
+      }
+    }
+    if (AcceptWord("ADD")) {
+      alter.action = AlterTableAction::kAdd;
+      alter.added.name = alter.table;
+      table_defaults_ = true;
+      do {
+        int line = Peek().line;
+        bool parsed = PeekWord("CONSTRAINT") || PeekWord("PRIMARY") || PeekWord("UNIQUE") ||
+                              PeekWord("CHECK") || PeekWord("FOREIGN") || PeekWord("DEFAULT")
+                          ? ParseConstraint(alter.added, "", line, false)
+                          : ParseColumnDef(alter.added, false);
+        if (!parsed) {
+          table_defaults_ = false;
+          return false;
+        }
+      } while (AcceptOp(","));
+      table_defaults_ = false;
+    } else if (PeekWord("CHECK") || PeekWord("NOCHECK")) {
+      alter.action = PeekWord("CHECK") ? AlterTableAction::kCheckConstraints
+                                       : AlterTableAction::kNocheckConstraints;
+      Next();
+      if (!ExpectWord("CONSTRAINT")) return false;
+      if (!AcceptWord("ALL")) {
+        do {
+          std::string name;
+          if (!ParseName(name)) return false;
+          alter.names.push_back(std::move(name));
+        } while (AcceptOp(","));
+      } else {
+        alter.all = true;
+      }
+    } else {
+      return Fail();
+    }
+  }
+  out.node = std::move(alter);
   return true;
 }
 
@@ -221,8 +335,10 @@ bool Parser::ParseCreateIndex(Statement& out) {
         index.fill_factor = static_cast<int>(fill);
       } else if (AcceptWord("IGNORE_DUP_KEY")) {
         index.ignore_dup_key = true;
-      } else if (!AcceptWord("PAD_INDEX") && !AcceptWord("DROP_EXISTING") &&
-                 !AcceptWord("STATISTICS_NORECOMPUTE") && !AcceptWord("SORT_IN_TEMPDB")) {
+      } else if (AcceptWord("DROP_EXISTING")) {
+        index.drop_existing = true;
+      } else if (!AcceptWord("PAD_INDEX") && !AcceptWord("STATISTICS_NORECOMPUTE") &&
+                 !AcceptWord("SORT_IN_TEMPDB")) {
         return Fail();
       }
     } while (AcceptOp(","));

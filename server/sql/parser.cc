@@ -163,6 +163,7 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   if (PeekWord("USE")) return ParseUse(out);
   if (PeekWord("CREATE")) return ParseCreate(out, first_in_batch, first_statement_rule);
   if (PeekWord("DROP")) return ParseDrop(out);
+  if (PeekWord("ALTER")) return ParseAlter(out, first_in_batch, first_statement_rule);
   if (PeekWord("SELECT")) {
     SelectStmt select;
     if (!ParseSelect(select, /*into_allowed=*/true)) return false;
@@ -203,9 +204,9 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
   // A batch may start with a bare procedure name: SQL Server runs it.
   if (first_in_batch && IsName(t)) return ParseExec(out, true);
   static constexpr std::string_view kUnsupported[] = {
-      "ALTER",     "TRUNCATE",   "DENY",       "REVOKE",   "BACKUP",      "RESTORE",
-      "DBCC",      "KILL",       "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT",
-      "WRITETEXT", "UPDATETEXT", "BULK",       "SETUSER",  "LOAD",        "DUMP"};
+      "TRUNCATE",   "DENY",       "REVOKE",   "BACKUP",      "RESTORE",  "DBCC",
+      "KILL",       "CHECKPOINT", "SHUTDOWN", "RECONFIGURE", "READTEXT", "WRITETEXT",
+      "UPDATETEXT", "BULK",       "SETUSER",  "LOAD",        "DUMP"};
   for (std::string_view word : kUnsupported) {
     if (PeekWord(word)) return NotSupported("The " + ToUpper(word) + " statement", t);
   }

@@ -117,6 +117,12 @@ class Parser {
   bool ParseStatement(Statement& out, bool first_in_batch, bool first_statement_rule);
   bool ParseUse(Statement& out);
   bool ParseCreate(Statement& out, bool first_in_batch, bool first_statement_rule);
+  // CREATE or ALTER of a view, procedure, function or trigger (and CREATE
+  // DEFAULT / RULE): `found` says whether one was there to parse.
+  bool ParseModuleStatement(Statement& out, bool first_in_batch, bool first_statement_rule,
+                            bool& found);
+  bool ParseAlter(Statement& out, bool first_in_batch, bool first_statement_rule);
+  bool ParseAlterTable(Statement& out);
   bool ParseDrop(Statement& out);
   bool ParseCreateDatabase(Statement& out);
   bool ParseCreateTable(Statement& out);
@@ -233,6 +239,8 @@ class Parser {
   // may have INTO, and a UNION's later ones get their own error.
   bool into_allowed_ = false;
   bool union_part_ = false;
+  // ALTER TABLE ADD: a table constraint may be DEFAULT value FOR column.
+  bool table_defaults_ = false;
   std::optional<SqlError> error_;
 };
 
