@@ -277,6 +277,12 @@ enum class Msg {
   kPublicationMissing,
   kArticleExists,
   kArticleNeedsPrimaryKey,
+  kArticleMissing,
+  kReplicationPropertyUnknown,
+  kReplicationTrueFalse,
+  kPreCreationCommand,
+  kQueuedCommandsFixed,
+  kQueuedPropertyValue,
   // Transactions.
   kCommitWithoutBegin,
   kRollbackWithoutBegin,
