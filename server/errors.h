@@ -283,6 +283,8 @@ enum class Msg {
   kPreCreationCommand,
   kQueuedCommandsFixed,
   kQueuedPropertyValue,
+  kRenamePublished,
+  kAlterReplicatedColumn,
   // Transactions.
   kCommitWithoutBegin,
   kRollbackWithoutBegin,
