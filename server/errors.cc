@@ -598,6 +598,22 @@ constexpr MessageRow kMessages[] = {
     {Msg::kArticleNeedsPrimaryKey, 14088, 16,
      "The table '%s' must have a primary key to be published using the transaction-based "
      "method."},
+    {Msg::kArticleMissing, 20027, 16, "The article '%s' does not exist."},
+    {Msg::kReplicationPropertyUnknown, 21183, 16, "Invalid property name '%s'."},
+    {Msg::kReplicationTrueFalse, 14148, 16,
+     "Invalid '%s' value. Valid values are 'true' or 'false'."},
+    {Msg::kPreCreationCommand, 14061, 16,
+     "The @pre_creation_cmd parameter value must be 'none', 'drop', 'delete', or 'truncate'."},
+    // The texts of these two are SQL Server 2000's; their numbers could not
+    // be checked against its message table.
+    {Msg::kQueuedCommandsFixed, 21273, 16,
+     "You cannot change 'ins_cmd','upd_cmd', or 'del_cmd' article properties because the "
+     "publication allows DTS or queued updating option."},
+    {Msg::kQueuedPropertyValue, 21222, 16,
+     "Queued snapshot publication property '%s' cannot have the value '%s'."},
+    {Msg::kRenamePublished, 15051, 11,
+     "Cannot rename the table because it is published for replication."},
+    {Msg::kAlterReplicatedColumn, 4928, 16, "Cannot alter column '%.*ls' because it is '%ls'."},
     {Msg::kCommitWithoutBegin, 3902, 16,
      "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
     {Msg::kRollbackWithoutBegin, 3903, 16,

@@ -1,7 +1,10 @@
 // sp_rename: a new name for an object, a column, an index or a user type.
 // Everything in the catalog that names the renamed thing (foreign keys,
 // index keys, bound types, articles) follows it; module texts keep the
-// old name, as SQL Server's do.
+// old name, as SQL Server's do. A table an article publishes keeps its name
+// and its columns': subscribers know them by name. A view, procedure or
+// function published as its schema or its execution may be renamed; its
+// articles follow it.
 
 #include "server/exec/help_procedures.h"
 #include "server/types/collation.h"
@@ -24,14 +27,31 @@ void RenameTable(Database& db, Table& table, const std::string& to, const Collat
         key.ref_table = to;
     }
   }
+  table.name = to;
+}
+
+// Whether an article publishes the object `owner`.`name`.
+bool PublishedByArticle(Database& db, const std::string& owner, const std::string& name,
+                        const Collation& collation) {
+  for (const Publication& publication : db.publications) {
+    for (const Article& article : publication.articles) {
+      if (collation.Equal(article.source_object, name) &&
+          collation.Equal(article.source_owner, owner))
+        return true;
+    }
+  }
+  return false;
+}
+
+void RenameArticleSources(Database& db, const ObjectRef& object, const std::string& to,
+                          const Collation& collation) {
   for (Publication& publication : db.publications) {
     for (Article& article : publication.articles) {
-      if (collation.Equal(article.source_object, table.name) &&
-          collation.Equal(article.source_owner, table.owner))
+      if (collation.Equal(article.source_object, object.name) &&
+          collation.Equal(article.source_owner, object.owner))
         article.source_object = to;
     }
   }
-  table.name = to;
 }
 
 void RenameColumn(Database& db, Table& table, Column& column, const std::string& to,
@@ -96,6 +116,7 @@ bool RenameObject(Database& db, const ObjectRef& object, const std::string& to,
     case ObjectKind::kView:
     case ObjectKind::kProcedure:
     case ObjectKind::kFunction:
+      RenameArticleSources(db, object, to, collation);
       object.module->name = to;
       return true;
     case ObjectKind::kDefault:
@@ -161,6 +182,8 @@ Status SpRename(const ProcArgs& args, ExecContext& ctx) {
     Table* table = TableOfPart(*db, given, part, collation);
     int at = table ? table->FindColumn(part, collation) : -1;
     if (at < 0) return Raise(Msg::kRenameAmbiguous, {"COLUMN"});
+    if (PublishedByArticle(*db, table->owner, table->name, collation))
+      return Raise(Msg::kAlterReplicatedColumn, {table->columns[at].name, "REPLICATED"});
     int clash = table->FindColumn(to, collation);
     if (clash >= 0 && clash != at) return Raise(Msg::kRenameNameInUse, {to, "COLUMN"});
     HelpInform(Raise(Msg::kRenameCaution), ctx);
@@ -200,6 +223,9 @@ Status SpRename(const ProcArgs& args, ExecContext& ctx) {
       HelpInform(Raise(Msg::kRenameCaution), ctx);
       RenameType(*db, *type, to, collation);
     } else {
+      if (object->kind == ObjectKind::kTable &&
+          PublishedByArticle(*db, object->owner, object->name, collation))
+        return Raise(Msg::kRenamePublished);
       std::optional<ObjectRef> clash = db->FindObject(object->owner, to, collation);
       if (clash && clash->id != object->id) return Raise(Msg::kRenameNameInUse, {to, "OBJECT"});
       HelpInform(Raise(Msg::kRenameCaution), ctx);

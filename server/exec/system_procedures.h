@@ -103,6 +103,14 @@ Status SpDropPublication(const ProcArgs& args, ExecContext& ctx);
 Status SpAddMergePublication(const ProcArgs& args, ExecContext& ctx);
 Status SpAddMergeArticle(const ProcArgs& args, ExecContext& ctx);
 Status SpDropMergePublication(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpPublication(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpArticle(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpMergePublication(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpMergeArticle(const ProcArgs& args, ExecContext& ctx);
+Status SpChangePublication(const ProcArgs& args, ExecContext& ctx);
+Status SpChangeArticle(const ProcArgs& args, ExecContext& ctx);
+Status SpChangeMergePublication(const ProcArgs& args, ExecContext& ctx);
+Status SpChangeMergeArticle(const ProcArgs& args, ExecContext& ctx);
 
 }  // namespace server
 

@@ -2,9 +2,7 @@
 // sysarticles, sysmergepublications and sysmergearticles, made from the
 // publications and the options their procedures were given.
 
-#include <cstdio>
-
-#include "server/exec/system_procedures.h"
+#include "server/exec/replication_values.h"
 #include "server/exec/system_tables.h"
 #include "server/types/collation.h"
 
@@ -163,107 +161,52 @@ constexpr SystemColumn kSysMergeArticles[] = {
     {"check_permissions", kInt},
 };
 
-// An option as its procedure was given it; null when it was not.
-const Value* FindSetting(const std::vector<Setting>& settings, std::string_view name) {
-  for (const Setting& setting : settings) {
-    if (EqualNoCase(setting.name, name)) return &setting.value;
-  }
-  return nullptr;
-}
+Value BitOf(bool flag) { return int64_t{flag ? 1 : 0}; }
 
-Value SettingText(const std::vector<Setting>& settings, std::string_view name) {
-  const Value* value = FindSetting(settings, name);
-  return value ? *value : Value();
-}
-
-// A 'true'/'false' option as a bit, or the procedure's default.
-int64_t SettingFlag(const std::vector<Setting>& settings, std::string_view name, bool fallback) {
-  const Value* value = FindSetting(settings, name);
-  const auto* text = value ? std::get_if<std::string>(value) : nullptr;
-  bool flag = fallback;
-  if (text) ParseTrueFalse(*text, flag);
-  return flag ? 1 : 0;
-}
-
-int64_t SettingInt(const std::vector<Setting>& settings, std::string_view name, int64_t fallback) {
-  const Value* value = FindSetting(settings, name);
-  const auto* number = value ? std::get_if<int64_t>(value) : nullptr;
-  return number ? *number : fallback;
-}
-
-// A word option as its code, from `words` in code order; `fallback` when
-// absent or unknown.
-int64_t SettingCode(const std::vector<Setting>& settings, std::string_view name,
-                    std::initializer_list<const char*> words, int64_t fallback) {
-  const Value* value = FindSetting(settings, name);
-  const auto* text = value ? std::get_if<std::string>(value) : nullptr;
-  if (!text) return fallback;
-  int64_t code = 0;
-  for (const char* word : words) {
-    if (EqualNoCase(*text, word)) return code;
-    ++code;
-  }
-  return fallback;
-}
-
-int ObjectIdOf(Database& db, const Article& article, const Collation& collation) {
-  std::optional<ObjectRef> object =
-      db.FindObject(article.source_owner, article.source_object, collation);
-  return object ? object->id : 0;
-}
-
-// A merge publication's and article's uniqueidentifier: the catalog keeps
-// no GUIDs for them, so one is made from the ids, the same on every read.
-std::string MergeGuid(int dbid, int pubid, int artid) {
-  char text[37];
-  std::snprintf(text, sizeof text, "%08X-0000-0000-0000-%04X%08X", pubid, dbid & 0xFFFF, artid);
-  return text;
-}
+Value OptionValue(const std::vector<uint8_t>& bytes) { return bytes; }
 
 Status SysPublicationsRows(SystemScope& scope, std::vector<Row>& rows) {
   for (const Publication& p : scope.db.publications) {
     if (p.kind == PublicationKind::kMerge) continue;
-    const auto& s = p.settings;
-    // The snapshot agent's job, the conflict policy and queue type are
-    // kept by no catalog here: NULL, as before any subscription.
-    rows.push_back(
-        {SettingText(s, "@description"),
-         p.name,
-         SysInt(p.id),
-         p.kind == PublicationKind::kSnapshot ? int64_t{1} : int64_t{0},
-         SettingCode(s, "@status", {"inactive", "active"}, 0),
-         SettingCode(s, "@sync_method",
-                     {"native", "character", "bcp native", "concurrent", "concurrent_c"}, 0),
-         Value(),
-         SettingFlag(s, "@independent_agent", false),
-         SettingFlag(s, "@immediate_sync", false),
-         SettingFlag(s, "@enabled_for_internet", false),
-         SettingFlag(s, "@allow_push", true),
-         SettingFlag(s, "@allow_pull", false),
-         SettingFlag(s, "@allow_anonymous", false),
-         SysInt(0),
-         SettingFlag(s, "@allow_sync_tran", false),
-         SettingFlag(s, "@autogen_sync_procs", false),
-         SettingInt(s, "@retention", 336),
-         SysInt(p.allow_queued_tran ? 1 : 0),
-         SettingFlag(s, "@snapshot_in_defaultfolder", true),
-         SettingText(s, "@alt_snapshot_folder"),
-         SettingText(s, "@pre_snapshot_script"),
-         SettingText(s, "@post_snapshot_script"),
-         SettingFlag(s, "@compress_snapshot", false),
-         SettingText(s, "@ftp_address"),
-         SettingInt(s, "@ftp_port", 21),
-         SettingText(s, "@ftp_subdirectory"),
-         SettingText(s, "@ftp_login"),
-         Value(),  // a password is never shown
-         SettingFlag(s, "@allow_dts", false),
-         SettingFlag(s, "@allow_subscription_copy", false),
-         SettingFlag(s, "@centralized_conflicts", true),
-         SettingInt(s, "@conflict_retention", 14),
-         Value(),
-         Value(),
-         Value(),
-         SysInt(0)});
+    PublicationValues v = ReadPublication(p);
+    // The snapshot agent's job and the Active Directory entry are kept by
+    // no catalog here: NULL, as before any snapshot.
+    rows.push_back({v.description,
+                    p.name,
+                    SysInt(p.id),
+                    v.repl_freq,
+                    v.status,
+                    v.sync_method,
+                    Value(),
+                    BitOf(v.independent_agent),
+                    BitOf(v.immediate_sync),
+                    BitOf(v.enabled_for_internet),
+                    BitOf(v.allow_push),
+                    BitOf(v.allow_pull),
+                    BitOf(v.allow_anonymous),
+                    SysInt(0),
+                    BitOf(v.allow_sync_tran),
+                    BitOf(v.autogen_sync_procs),
+                    v.retention,
+                    BitOf(v.allow_queued_tran),
+                    BitOf(v.snapshot_in_defaultfolder),
+                    v.alt_snapshot_folder,
+                    v.pre_snapshot_script,
+                    v.post_snapshot_script,
+                    BitOf(v.compress_snapshot),
+                    v.ftp_address,
+                    v.ftp_port,
+                    v.ftp_subdirectory,
+                    v.ftp_login,
+                    Value(),  // a password is never shown
+                    BitOf(v.allow_dts),
+                    BitOf(v.allow_subscription_copy),
+                    BitOf(v.centralized_conflicts),
+                    v.conflict_retention,
+                    v.conflict_policy,
+                    v.queue_type,
+                    Value(),
+                    SysInt(0)});
   }
   return std::nullopt;
 }
@@ -272,41 +215,34 @@ Status SysArticlesRows(SystemScope& scope, std::vector<Row>& rows) {
   for (const Publication& p : scope.db.publications) {
     if (p.kind == PublicationKind::kMerge) continue;
     for (const Article& a : p.articles) {
-      const auto& s = a.settings;
-      // type: 1 a log-based table article, 8 a procedure's execution, 32
-      // a schema-only article (SQL Server's codes).
-      int64_t type = a.type.find("schema only") != std::string::npos ? 32
-                     : a.type.find("exec") != std::string::npos      ? 8
-                                                                     : 1;
-      Value dest = SettingText(s, "@destination_table");
-      if (std::holds_alternative<std::monostate>(dest)) dest = a.source_object;
-      // The column map, the scripting procedures and the sync object are
-      // not kept by the catalog: 0 or NULL.
-      rows.push_back(
-          {SysInt(a.id),
-           Value(),
-           SettingText(s, "@creation_script"),
-           SettingText(s, "@del_cmd"),
-           SettingText(s, "@description"),
-           dest,
-           SysInt(0),
-           SettingText(s, "@filter_clause"),
-           SettingText(s, "@ins_cmd"),
-           a.name,
-           SysInt(ObjectIdOf(scope.db, a, scope.ctx.collation())),
-           SysInt(p.id),
-           SettingCode(s, "@pre_creation_cmd", {"none", "drop", "delete", "truncate"}, 1),
-           SettingInt(s, "@status", 1),
-           SysInt(0),
-           type,
-           SettingText(s, "@upd_cmd"),
-           Value(),
-           SettingText(s, "@destination_owner"),
-           SysInt(0),
-           SysInt(0),
-           SysInt(0),
-           Value(),
-           SysInt(0)});
+      ArticleValues v = ReadArticle(scope.db, p, a, scope.ctx.collation());
+      // The column map and the scripting procedures are not kept by the
+      // catalog: NULL or 0. Without a filter the article synchronises from
+      // its source itself.
+      rows.push_back({SysInt(a.id),
+                      Value(),
+                      v.creation_script,
+                      v.del_cmd,
+                      v.description,
+                      v.dest_table,
+                      SysInt(0),
+                      v.filter_clause,
+                      v.ins_cmd,
+                      a.name,
+                      SysInt(v.object_id),
+                      SysInt(p.id),
+                      v.pre_creation_cmd,
+                      v.status,
+                      SysInt(v.object_id),
+                      v.type,
+                      v.upd_cmd,
+                      OptionValue(v.schema_option),
+                      v.dest_owner,
+                      SysInt(0),
+                      SysInt(0),
+                      SysInt(0),
+                      Value(),
+                      BitOf(v.fire_triggers_on_snapshot)});
     }
   }
   return std::nullopt;
@@ -316,45 +252,45 @@ Status SysMergePublicationsRows(SystemScope& scope, std::vector<Row>& rows) {
   Database& db = scope.db;
   for (const Publication& p : db.publications) {
     if (p.kind != PublicationKind::kMerge) continue;
-    const auto& s = p.settings;
+    MergePublicationValues v = ReadMergePublication(p);
     std::string guid = MergeGuid(db.dbid, p.id, 0);
     rows.push_back({scope.ctx.server.options.name,
                     db.name,
                     p.name,
-                    SettingText(s, "@description"),
-                    SettingInt(s, "@retention", 14),
+                    v.description,
+                    v.retention,
                     SysInt(0),
                     guid,
                     guid,
                     guid,
-                    SettingCode(s, "@sync_mode", {"native", "character"}, 0),
-                    SettingFlag(s, "@allow_push", true),
-                    SettingFlag(s, "@allow_pull", false),
-                    SettingFlag(s, "@allow_anonymous", false),
-                    SettingFlag(s, "@centralized_conflicts", true),
-                    SysInt(0),
-                    SysInt(0),
-                    SettingFlag(s, "@enabled_for_internet", false),
-                    SettingFlag(s, "@dynamic_filters", false),
-                    SettingFlag(s, "@snapshot_in_defaultfolder", true),
-                    SettingText(s, "@alt_snapshot_folder"),
-                    SettingText(s, "@pre_snapshot_script"),
-                    SettingText(s, "@post_snapshot_script"),
-                    SettingFlag(s, "@compress_snapshot", false),
-                    SettingText(s, "@ftp_address"),
-                    SettingInt(s, "@ftp_port", 21),
-                    SettingText(s, "@ftp_subdirectory"),
-                    SettingText(s, "@ftp_login"),
+                    v.sync_mode,
+                    BitOf(v.allow_push),
+                    BitOf(v.allow_pull),
+                    BitOf(v.allow_anonymous),
+                    BitOf(v.centralized_conflicts),
+                    v.status,
+                    BitOf(v.snapshot_ready),
+                    BitOf(v.enabled_for_internet),
+                    BitOf(v.dynamic_filters),
+                    BitOf(v.snapshot_in_defaultfolder),
+                    v.alt_snapshot_folder,
+                    v.pre_snapshot_script,
+                    v.post_snapshot_script,
+                    BitOf(v.compress_snapshot),
+                    v.ftp_address,
+                    v.ftp_port,
+                    v.ftp_subdirectory,
+                    v.ftp_login,
                     Value(),  // a password is never shown
-                    SettingInt(s, "@conflict_retention", 14),
-                    SettingFlag(s, "@keep_partition_changes", false),
-                    SettingFlag(s, "@allow_subscription_copy", false),
-                    SettingFlag(s, "@allow_synctoalternate", false),
-                    SettingText(s, "@validate_subscriber_info"),
+                    v.conflict_retention,
+                    BitOf(v.keep_partition_changes),
+                    BitOf(v.allow_subscription_copy),
+                    BitOf(v.allow_synctoalternate),
+                    v.validate_subscriber_info,
                     Value(),
                     SysInt(0),
-                    SettingInt(s, "@max_concurrent_merge", 0),
-                    SettingInt(s, "@max_concurrent_dynamic_snapshots", 0)});
+                    v.max_concurrent_merge,
+                    v.max_concurrent_dynamic_snapshots});
   }
   return std::nullopt;
 }
@@ -364,53 +300,47 @@ Status SysMergeArticlesRows(SystemScope& scope, std::vector<Row>& rows) {
   for (const Publication& p : db.publications) {
     if (p.kind != PublicationKind::kMerge) continue;
     for (const Article& a : p.articles) {
-      const auto& s = a.settings;
-      int objid = ObjectIdOf(db, a, scope.ctx.collation());
-      // type: 10 a table, 32 a procedure's, view's or function's schema.
-      int64_t type = a.type.find("schema only") != std::string::npos ? 32 : 10;
-      Value destination = SettingText(s, "@destination_object");
-      if (std::holds_alternative<std::monostate>(destination)) destination = a.source_object;
+      MergeArticleValues v = ReadMergeArticle(db, a, scope.ctx.collation());
       // The generated procedures, conflict tables and column maps are made
       // by the snapshot, which this server never runs: NULL.
-      rows.push_back(
-          {a.name,
-           type,
-           SysInt(objid),
-           SysInt(objid),
-           SysInt(0),
-           MergeGuid(db.dbid, p.id, a.id),
-           SettingText(s, "@description"),
-           SettingCode(s, "@pre_creation_cmd", {"none", "drop", "delete", "truncate"}, 1),
-           MergeGuid(db.dbid, p.id, 0),
-           SysInt(a.id),
-           SettingCode(s, "@column_tracking", {"false", "true"}, 0),
-           SettingCode(s, "@status", {"unsynced", "active"}, 0),
-           Value(),
-           SettingText(s, "@creation_script"),
-           Value(),
-           SettingText(s, "@article_resolver"),
-           Value(),
-           Value(),
-           Value(),
-           Value(),
-           Value(),
-           destination,
-           Value(),
-           SettingText(s, "@subset_filterclause"),
-           SysInt(0),
-           Value(),
-           Value(),
-           SettingText(s, "@resolver_info"),
-           Value(),
-           SysInt(0),
-           SettingFlag(s, "@vertical_partition", false),
-           SettingFlag(s, "@auto_identity_range", false),
-           SysInt(0),
-           SysInt(0),
-           SettingInt(s, "@verify_resolver_signature", 1),
-           SettingFlag(s, "@allow_interactive_resolver", false),
-           SettingFlag(s, "@fast_multicol_updateproc", true),
-           SettingInt(s, "@check_permissions", 0)});
+      rows.push_back({a.name,
+                      v.type,
+                      SysInt(v.object_id),
+                      SysInt(v.object_id),
+                      SysInt(0),
+                      MergeGuid(db.dbid, p.id, a.id),
+                      v.description,
+                      v.pre_creation_cmd,
+                      MergeGuid(db.dbid, p.id, 0),
+                      SysInt(a.id),
+                      v.column_tracking,
+                      v.status,
+                      Value(),
+                      v.creation_script,
+                      Value(),
+                      v.article_resolver,
+                      Value(),
+                      Value(),
+                      Value(),
+                      Value(),
+                      OptionValue(v.schema_option),
+                      v.destination_object,
+                      Value(),
+                      v.subset_filterclause,
+                      SysInt(0),
+                      Value(),
+                      Value(),
+                      v.resolver_info,
+                      Value(),
+                      SysInt(0),
+                      BitOf(v.vertical_partition),
+                      BitOf(v.auto_identity_range),
+                      SysInt(0),
+                      SysInt(0),
+                      v.verify_resolver_signature,
+                      BitOf(v.allow_interactive_resolver),
+                      BitOf(v.fast_multicol_updateproc),
+                      v.check_permissions});
     }
   }
   return std::nullopt;
