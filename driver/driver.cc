@@ -129,8 +129,8 @@ bool IsRegularName(std::u16string_view name) {
   if (name.empty()) return false;
   for (size_t i = 0; i < name.size(); ++i) {
     char16_t c = name[i];
-    bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' ||
-                  c == u'@' || c == u'#';
+    bool letter =
+        (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'@' || c == u'#';
     bool later = (c >= u'0' && c <= u'9') || c == u'$';
     if (!letter && !(i > 0 && later)) return false;
   }
@@ -172,9 +172,7 @@ Levels LevelsOf(const ObjectRef& object) {
   return {u"table", object.name, {}, {}, object.owner};
 }
 
-std::u16string OrNull(const std::u16string& text) {
-  return text.empty() ? u"NULL" : Literal(text);
-}
+std::u16string OrNull(const std::u16string& text) { return text.empty() ? u"NULL" : Literal(text); }
 
 // The seven arguments after the property name and value that address an
 // object's extended property.
@@ -256,8 +254,8 @@ class Access {
     auto exists = Query(Fill(u"SELECT OBJECT_ID({object})"));
     if (exists->RowCount() < 1 || exists->Value(1, 1).is_null()) NotFound();
     if (Encrypted()) return u"(encrypted)";
-    auto rows = Query(
-        Fill(u"SELECT text FROM syscomments WHERE id = OBJECT_ID({object}) ORDER BY colid"));
+    auto rows =
+        Query(Fill(u"SELECT text FROM syscomments WHERE id = OBJECT_ID({object}) ORDER BY colid"));
     std::u16string text;
     for (int32_t r = 1; r <= rows->RowCount(); ++r) {
       Variant piece = rows->Value(r, 1);
@@ -272,9 +270,9 @@ class Access {
     std::u16string script = ModuleText() + u"\r\nGO";
     auto columns = Query(
         Fill(u"SELECT colid, name FROM syscolumns WHERE id = OBJECT_ID({object}) ORDER BY colid"));
-    auto grants = Query(
-        Fill(u"SELECT action, USER_NAME(uid), columns FROM sysprotects "
-             u"WHERE id = OBJECT_ID({object}) AND protecttype IN (204, 205)"));
+    auto grants =
+        Query(Fill(u"SELECT action, USER_NAME(uid), columns FROM sysprotects "
+                   u"WHERE id = OBJECT_ID({object}) AND protecttype IN (204, 205)"));
     for (int32_t g = 1; g <= grants->RowCount(); ++g) {
       Variant bitmap = grants->Value(g, 3);
       if (bitmap.is_null()) continue;
@@ -315,8 +313,8 @@ class Access {
 
   Variant ReadExtended(const PropertyWay& way) {
     const Levels levels = LevelsOf(object_);
-    auto rows = Query(u"SELECT value FROM ::fn_listextendedproperty(" + Literal(way.source) + u", " +
-                      LevelArguments(levels) + u")");
+    auto rows = Query(u"SELECT value FROM ::fn_listextendedproperty(" + Literal(way.source) +
+                      u", " + LevelArguments(levels) + u")");
     if (rows->RowCount() < 1) return Fallback(way);
     return AsKind(rows->Value(1, 1), way.kind);
   }
@@ -412,9 +410,9 @@ class Access {
     const std::u16string arguments = LevelArguments(LevelsOf(object_));
     const std::u16string name = Literal(way.source);
     Execute(ValueVariable(value) + u"IF EXISTS (SELECT * FROM ::fn_listextendedproperty(" + name +
-            u", " + arguments + u"))\r\n  EXEC sp_updateextendedproperty " + name +
-            u", @value, " + arguments + u"\r\nELSE\r\n  EXEC sp_addextendedproperty " + name +
-            u", @value, " + arguments);
+            u", " + arguments + u"))\r\n  EXEC sp_updateextendedproperty " + name + u", @value, " +
+            arguments + u"\r\nELSE\r\n  EXEC sp_addextendedproperty " + name + u", @value, " +
+            arguments);
   }
 
   // The new script, its first batch made an ALTER of the object.
@@ -458,12 +456,14 @@ class Access {
     const std::u16string type_link = is_default ? u"tdefault" : u"domain";
     const std::u16string object = Literal(Qualified(object_.owner, object_.name));
     std::vector<std::u16string> users;
-    auto columns = Query(u"SELECT USER_NAME(o.uid) + '.' + o.name + '.' + c.name FROM syscolumns c "
-                         u"JOIN sysobjects o ON o.id = c.id WHERE c." +
-                         link + u" = OBJECT_ID(" + object + u")");
-    for (int32_t r = 1; r <= columns->RowCount(); ++r) users.push_back(columns->Value(r, 1).ToText());
-    auto types = Query(u"SELECT name FROM systypes WHERE " + type_link + u" = OBJECT_ID(" + object +
-                       u")");
+    auto columns = Query(
+        u"SELECT USER_NAME(o.uid) + '.' + o.name + '.' + c.name FROM syscolumns c "
+        u"JOIN sysobjects o ON o.id = c.id WHERE c." +
+        link + u" = OBJECT_ID(" + object + u")");
+    for (int32_t r = 1; r <= columns->RowCount(); ++r)
+      users.push_back(columns->Value(r, 1).ToText());
+    auto types =
+        Query(u"SELECT name FROM systypes WHERE " + type_link + u" = OBJECT_ID(" + object + u")");
     for (int32_t r = 1; r <= types->RowCount(); ++r) users.push_back(types->Value(r, 1).ToText());
     const std::u16string unbind = is_default ? u"sp_unbindefault" : u"sp_unbindrule";
     const std::u16string bind = is_default ? u"sp_bindefault" : u"sp_bindrule";
@@ -587,9 +587,8 @@ class Access {
   void WriteFormula(const Variant& value) {
     const std::u16string& formula = Text(value, u"Formula");
     const Levels levels = LevelsOf(object_);
-    auto properties =
-        Query(u"SELECT name, value FROM ::fn_listextendedproperty(NULL, " + LevelArguments(levels) +
-              u")");
+    auto properties = Query(u"SELECT name, value FROM ::fn_listextendedproperty(NULL, " +
+                            LevelArguments(levels) + u")");
     std::vector<std::pair<std::u16string, Variant>> kept;
     for (int32_t r = 1; r <= properties->RowCount(); ++r) {
       kept.emplace_back(properties->Value(r, 1).ToText(), properties->Value(r, 2));
@@ -611,9 +610,10 @@ class Access {
     const std::u16string& bound = Text(value, way.property);
     const std::u16string procedure(way.write_source);
     if (bound.empty()) {
-      Execute(u"EXEC " + std::u16string(procedure == u"sp_bindefault" ? u"sp_unbindefault"
-                                                                        : u"sp_unbindrule") +
-              u" " + Literal(object_.name));
+      Execute(
+          u"EXEC " +
+          std::u16string(procedure == u"sp_bindefault" ? u"sp_unbindefault" : u"sp_unbindrule") +
+          u" " + Literal(object_.name));
       return;
     }
     Execute(u"EXEC " + procedure + u" " + Literal(bound) + u", " + Literal(object_.name));
@@ -630,9 +630,9 @@ class Access {
   void RebuildCheck(std::u16string_view property, const Variant& value) {
     if (!IsClass(object_, u"Check")) Refuse(u"Only check constraints can be rebuilt.");
     std::u16string text = ModuleText();
-    auto flags = Query(Fill(
-        u"SELECT OBJECTPROPERTY(OBJECT_ID({object}), 'CnstIsNotRepl'), "
-        u"OBJECTPROPERTY(OBJECT_ID({object}), 'CnstIsDisabled')"));
+    auto flags =
+        Query(Fill(u"SELECT OBJECTPROPERTY(OBJECT_ID({object}), 'CnstIsNotRepl'), "
+                   u"OBJECTPROPERTY(OBJECT_ID({object}), 'CnstIsDisabled')"));
     bool not_for_replication = AsKind(flags->Value(1, 1), Kind::kBoolean).AsBoolean();
     const bool disabled = AsKind(flags->Value(1, 2), Kind::kBoolean).AsBoolean();
     if (property == u"Text") {

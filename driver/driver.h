@@ -47,8 +47,7 @@ class Driver {
   Driver(harness::SqlSession& session, std::u16string database);
 
   harness::Variant Read(const ObjectRef& object, std::u16string_view property);
-  void Write(const ObjectRef& object, std::u16string_view property,
-             const harness::Variant& value);
+  void Write(const ObjectRef& object, std::u16string_view property, const harness::Variant& value);
 
   // The T-SQL of the last statement the driver sent, for reports.
   const std::u16string& last_statement() const { return last_statement_; }

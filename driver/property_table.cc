@@ -33,8 +33,7 @@ constexpr PropertyWay kDisplay[] = {
      u"MS_SubdatasheetName", u"", WriteWay::kExtended},
 
     {u"Column", u"Caption", S, ReadWay::kExtended, u"MS_Caption", u"", WriteWay::kExtended},
-    {u"Column", u"Description", S, ReadWay::kExtended, u"MS_Description", u"",
-     WriteWay::kExtended},
+    {u"Column", u"Description", S, ReadWay::kExtended, u"MS_Description", u"", WriteWay::kExtended},
     // 109 is a text box.
     {u"Column", u"DisplayControl", L, ReadWay::kExtended, u"MS_DisplayControl", u"109",
      WriteWay::kExtended},
@@ -72,8 +71,7 @@ constexpr PropertyWay kObjects[] = {
      ReadWay::kQuery, u"SELECT name FROM sysobjects WHERE id = OBJECT_ID({object})", u"",
      WriteWay::kRename, u""},
     {u"Table View StoredProcedure Function Default Rule Trigger", u"Owner", S, ReadWay::kQuery,
-     u"SELECT USER_NAME(uid) FROM sysobjects WHERE id = OBJECT_ID({object})", u"",
-     WriteWay::kNone},
+     u"SELECT USER_NAME(uid) FROM sysobjects WHERE id = OBJECT_ID({object})", u"", WriteWay::kNone},
     {u"StoredProcedure Function Trigger", u"Text", S, ReadWay::kModuleText, u"", u"",
      WriteWay::kModuleText},
     {u"View", u"Text", S, ReadWay::kViewScript, u"", u"", WriteWay::kModuleText},
@@ -156,8 +154,7 @@ constexpr PropertyWay kColumns[] = {
     {u"Column", u"Length", L, ReadWay::kQuery,
      u"SELECT COLUMNPROPERTY(OBJECT_ID({table}), {name}, 'Precision')", u"", WriteWay::kNone},
     {u"Column", u"IsRowGuid", B, ReadWay::kQuery,
-     u"SELECT COLUMNPROPERTY(OBJECT_ID({table}), {name}, 'IsRowGuidCol')", u"",
-     WriteWay::kRowGuid},
+     u"SELECT COLUMNPROPERTY(OBJECT_ID({table}), {name}, 'IsRowGuidCol')", u"", WriteWay::kRowGuid},
 };
 
 // Indexes, found by name in their table's sysindexes rows.
@@ -173,8 +170,7 @@ constexpr PropertyWay kIndexes[] = {
      u"ORDER BY k.keyno",
      u"", WriteWay::kNone},
     {u"Index", u"FillFactor", L, ReadWay::kQuery,
-     u"SELECT INDEXPROPERTY(OBJECT_ID({table}), {name}, 'IndexFillFactor')", u"",
-     WriteWay::kNone},
+     u"SELECT INDEXPROPERTY(OBJECT_ID({table}), {name}, 'IndexFillFactor')", u"", WriteWay::kNone},
     // 3 a primary key, 2 a unique constraint, 1 a unique index, 0 any other.
     {u"Index", u"IndexType", L, ReadWay::kQuery,
      u"SELECT CASE WHEN status & 2048 <> 0 THEN 3 WHEN status & 4096 <> 0 THEN 2 "
@@ -210,8 +206,8 @@ constexpr PropertyWay kNamed[] = {
     {u"Datatype", u"BoundRule", S, ReadWay::kQuery,
      u"SELECT ISNULL(OBJECT_NAME(domain), '') FROM systypes WHERE name = {name}", u"",
      WriteWay::kBinding, u"sp_bindrule"},
-    {u"Datatype", u"Length", L, ReadWay::kQuery,
-     u"SELECT length FROM systypes WHERE name = {name}", u"", WriteWay::kNone},
+    {u"Datatype", u"Length", L, ReadWay::kQuery, u"SELECT length FROM systypes WHERE name = {name}",
+     u"", WriteWay::kNone},
     {u"Datatype", u"NumericPrecision", L, ReadWay::kQuery,
      u"SELECT prec FROM systypes WHERE name = {name}", u"", WriteWay::kNone},
     {u"Datatype", u"NumericScale", L, ReadWay::kQuery,
@@ -220,12 +216,10 @@ constexpr PropertyWay kNamed[] = {
     {u"FullTextCatalog", u"Name", S, ReadWay::kQuery,
      u"SELECT name FROM sysfulltextcatalogs WHERE name = {name}", u"", WriteWay::kNone},
     {u"FullTextCatalog", u"Path", S, ReadWay::kQuery,
-     u"SELECT ISNULL(path, '') FROM sysfulltextcatalogs WHERE name = {name}", u"",
-     WriteWay::kNone},
+     u"SELECT ISNULL(path, '') FROM sysfulltextcatalogs WHERE name = {name}", u"", WriteWay::kNone},
 };
 
-constexpr std::span<const PropertyWay> kTables[] = {kObjects, kColumns, kIndexes, kNamed,
-                                                    kDisplay};
+constexpr std::span<const PropertyWay> kTables[] = {kObjects, kColumns, kIndexes, kNamed, kDisplay};
 
 // True when the blank-separated `list` holds `word`.
 bool Listed(std::u16string_view list, std::u16string_view word) {

@@ -15,7 +15,8 @@ using nlohmann::ordered_json;
 
 Variant VariantFromJson(const ordered_json& value) {
   if (value.is_null()) return Variant::Null();
-  if (value.contains("String")) return Variant::String(harness::FromUtf8(value["String"].get<std::string>()));
+  if (value.contains("String"))
+    return Variant::String(harness::FromUtf8(value["String"].get<std::string>()));
   if (value.contains("Long")) return Variant::Long(value["Long"].get<int32_t>());
   if (value.contains("Integer")) return Variant::Integer(value["Integer"].get<int16_t>());
   if (value.contains("Boolean")) return Variant::Boolean(value["Boolean"].get<bool>());

@@ -15,12 +15,12 @@ namespace host {
 
 // What the write pass did with one property record.
 enum class WriteOutcome {
-  kNotModifiable,  // the model does not let the test change it
-  kWritten,        // written, and read back as the new value
-  kKept,           // modifiable, but the model gives no new value: left as it is
-  kRefusedAsNoted, // the model's note expects a refusal, and the change was refused
-  kUnexpected,     // anything else: refused without a note, accepted against a
-                   // note, or read back as another value
+  kNotModifiable,   // the model does not let the test change it
+  kWritten,         // written, and read back as the new value
+  kKept,            // modifiable, but the model gives no new value: left as it is
+  kRefusedAsNoted,  // the model's note expects a refusal, and the change was refused
+  kUnexpected,      // anything else: refused without a note, accepted against a
+                    // note, or read back as another value
 };
 
 const char* OutcomeName(WriteOutcome outcome);

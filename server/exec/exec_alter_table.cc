@@ -42,8 +42,8 @@ void CollectNames(const Expr& expr, std::vector<std::string>& names) {
 }
 
 // Whether a stored expression (a CHECK, a computed column) names `column`.
-bool ExpressionNames(const std::string& text, const std::string& column,
-                     const Collation& collation) {
+bool ExpressionUsesColumn(const std::string& text, const std::string& column,
+                          const Collation& collation) {
   auto parsed = ParseExpression(text);
   if (!std::holds_alternative<ExprPtr>(parsed)) return false;
   std::vector<std::string> names;
@@ -119,8 +119,8 @@ std::vector<Dependent> DependentsOf(const Table& table, const std::string& colum
     }
   }
   for (const CheckConstraint& check : table.checks) {
-    bool uses =
-        collation.Equal(check.column, column) || ExpressionNames(check.text, column, collation);
+    bool uses = collation.Equal(check.column, column) ||
+                ExpressionUsesColumn(check.text, column, collation);
     if (!uses) continue;
     bool allowed = !change.drop && !change.collation &&
                    (!change.type || (change.widening && change.same_base));
@@ -149,7 +149,7 @@ std::vector<Dependent> DependentsOf(const Table& table, const std::string& colum
   }
   for (const Column& other : table.columns) {
     if (other.is_computed() && !collation.Equal(other.name, column) &&
-        ExpressionNames(other.computed, column, collation))
+        ExpressionUsesColumn(other.computed, column, collation))
       out.push_back({"column", other.name});
   }
   // A schema-bound view or function holds the columns it names; a change of
@@ -485,6 +485,14 @@ class TableAlter {
         return s;
     }
     for (int id : forgotten) db_.ForgetObject(id);
+    // A dropped column's extended properties go with it.
+    for (const AlterTableStmt::DropItem& item : stmt_.drops) {
+      if (!item.column) continue;
+      std::erase_if(db_.extended_properties, [&](const ExtendedProperty& property) {
+        return property.major_id == table_.id && property.minor_type == "COLUMN" &&
+               collation_.Equal(property.minor_name, item.name);
+      });
+    }
     table_ = std::move(dropped);
     return std::nullopt;
   }

@@ -7,6 +7,7 @@
 // articles follow it.
 
 #include "server/exec/help_procedures.h"
+#include "server/sql/expression_text.h"
 #include "server/types/collation.h"
 
 namespace server {
@@ -59,8 +60,13 @@ void RenameColumn(Database& db, Table& table, Column& column, const std::string&
   const std::string from = column.name;
   for (Index& index : table.indexes) RenameInList(index.columns, from, to, collation);
   for (ForeignKey& key : table.foreign_keys) RenameInList(key.columns, from, to, collation);
+  auto renamed = [&](const std::string& name) { return collation.Equal(name, from); };
   for (CheckConstraint& check : table.checks) {
     if (collation.Equal(check.column, from)) check.column = to;
+    check.text = RenamedInExpression(check.text, to, renamed);
+  }
+  for (Column& other : table.columns) {
+    if (other.is_computed()) other.computed = RenamedInExpression(other.computed, to, renamed);
   }
   if (table.fulltext) {
     for (FullTextColumn& text_column : table.fulltext->columns) {
@@ -71,6 +77,13 @@ void RenameColumn(Database& db, Table& table, Column& column, const std::string&
     for (ForeignKey& key : other->foreign_keys) {
       if (collation.Equal(key.ref_table, table.name) && collation.Equal(key.ref_owner, table.owner))
         RenameInList(key.ref_columns, from, to, collation);
+    }
+  }
+  // Extended properties belong to the column, whatever it is called.
+  for (ExtendedProperty& property : db.extended_properties) {
+    if (property.major_id == table.id && property.minor_type == "COLUMN" &&
+        collation.Equal(property.minor_name, from)) {
+      property.minor_name = to;
     }
   }
   column.name = to;

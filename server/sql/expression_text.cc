@@ -22,7 +22,8 @@ bool IsPunct(const Token& token, std::string_view op) {
 
 // Whether tokens [first, last) are one parenthesised whole: "(" ... ")".
 bool Enclosed(const std::vector<Token>& tokens, size_t first, size_t last) {
-  if (last - first < 2 || !IsPunct(tokens[first], "(") || !IsPunct(tokens[last - 1], ")")) return false;
+  if (last - first < 2 || !IsPunct(tokens[first], "(") || !IsPunct(tokens[last - 1], ")"))
+    return false;
   int depth = 0;
   for (size_t i = first; i < last; ++i) {
     if (IsPunct(tokens[i], "(")) ++depth;
@@ -32,13 +33,19 @@ bool Enclosed(const std::vector<Token>& tokens, size_t first, size_t last) {
   return true;
 }
 
+std::string Bracketed(std::string_view name) {
+  std::string out = "[";
+  for (char c : name) out += c == ']' ? std::string("]]") : std::string(1, c);
+  return out + "]";
+}
+
 // What the previous piece was, which decides the blank before the next.
 enum class Piece { kStart, kOpen, kOperand, kOperator, kSign, kCall, kKeyword, kComma, kDot };
 
 // Keywords that a parenthesis may follow without making them a call.
 bool TakesList(std::string_view word) {
-  static constexpr std::string_view kWords[] = {"in",   "exists", "and",  "or",      "not",
-                                                "when", "then",   "else", "like",    "between",
+  static constexpr std::string_view kWords[] = {"in",   "exists", "and",  "or",    "not",
+                                                "when", "then",   "else", "like",  "between",
                                                 "is",   "case",   "end",  "escape"};
   for (std::string_view w : kWords) {
     if (LowerWord(word) == w) return true;
@@ -76,11 +83,11 @@ std::string StoredExpressionText(std::string_view expression) {
           piece = LowerWord(token.raw);
           current = Piece::kKeyword;
         } else {
-          piece = "[" + token.value + "]";
+          piece = Bracketed(token.value);
         }
         break;
       case TokenKind::kQuotedIdentifier:
-        piece = "[" + token.value + "]";
+        piece = Bracketed(token.value);
         break;
       case TokenKind::kOperator:
         piece = std::string(token.raw);
@@ -119,6 +126,21 @@ std::string StoredExpressionText(std::string_view expression) {
     previous = current;
   }
   return out;
+}
+
+std::vector<NameToken> ExpressionNames(std::string_view expression) {
+  std::vector<NameToken> names;
+  std::vector<Token> tokens;
+  if (Tokenize(expression, tokens)) return names;
+  for (size_t i = 0; i + 1 < tokens.size(); ++i) {
+    const Token& token = tokens[i];
+    const bool call = IsPunct(tokens[i + 1], "(");
+    if (token.kind == TokenKind::kQuotedIdentifier ||
+        (token.kind == TokenKind::kIdentifier && !call && !IsReservedKeyword(token.value))) {
+      names.push_back({token.value, token.begin, token.end});
+    }
+  }
+  return names;
 }
 
 }  // namespace server

@@ -28,7 +28,8 @@ class DriverTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_ = host::OpenEmbeddedServer(":memory:");
-    host::InstallHarnessClasses(host::Settings{}, [] { return host::MakeEmbeddedSession(server_); });
+    host::InstallHarnessClasses(host::Settings{},
+                                [] { return host::MakeEmbeddedSession(server_); });
     auto workspace = host::MakeWorkspace(ScratchFolder("driver").string());
     dataset_ = new harness::ComPtr<harness::IDataset>(MakeStandardDataset());
     (*dataset_)->Create(u"", workspace.get(), nullptr);
@@ -177,8 +178,9 @@ TEST_F(DriverTest, RefusesWhatItMustNotDo) {
                    Variant::String(u"Dummy"));
   });
   EXPECT_EQ(number, driver::kDriverRefusal);
-  EXPECT_EQ(text, u"Can't change this property because the column is referenced by a computed "
-                  u"column.");
+  EXPECT_EQ(text,
+            u"Can't change this property because the column is referenced by a computed "
+            u"column.");
   EXPECT_EQ(Refusal([&] {
               driver_->Write(Top(u"MSSQL80.Function", u"dbo.fnEncryptedScalar"), u"Text",
                              Variant::String(u"CREATE FUNCTION fnEncryptedScalar() RETURNS int "
@@ -197,9 +199,7 @@ TEST_F(DriverTest, RefusesWhatItMustNotDo) {
   EXPECT_EQ(Refusal([&] { driver_->Write(generic, u"Name", Variant::Long(3)); }).second,
             u"The new value of Name must be a String.");
   // The server's own refusals keep its number.
-  EXPECT_EQ(Refusal([&] {
-              driver_->Write(generic, u"Name", Variant::String(u"tblParent"));
-            }).first,
+  EXPECT_EQ(Refusal([&] { driver_->Write(generic, u"Name", Variant::String(u"tblParent")); }).first,
             15335);
 }
 

@@ -23,8 +23,8 @@ namespace {
 using harness::Variant;
 using nlohmann::ordered_json;
 
-ordered_json Property(const char* name, ordered_json value, bool modifiable,
-                      ordered_json new_value, const char* note = "") {
+ordered_json Property(const char* name, ordered_json value, bool modifiable, ordered_json new_value,
+                      const char* note = "") {
   return {{"name", name},
           {"value", value},
           {"modifiable", modifiable},
@@ -75,15 +75,13 @@ class ReadWriteRun : public ::testing::Test {
 };
 
 TEST_F(ReadWriteRun, CountsEachOutcomeAndFollowsRenames) {
-  ordered_json column = Object(
-      "a", "MSSQL80.Column",
-      {Property("Name", S("a"), true, S("a2")),
-       // The right value, of the wrong kind: a mismatch.
-       Property("AllowNulls", {{"Long", 1}}, false, nullptr)});
+  ordered_json column = Object("a", "MSSQL80.Column",
+                               {Property("Name", S("a"), true, S("a2")),
+                                // The right value, of the wrong kind: a mismatch.
+                                Property("AllowNulls", {{"Long", 1}}, false, nullptr)});
   ordered_json table = Object(
       "dbo.t", "MSSQL80.Table",
-      {Property("Name", S("t"), true, S("t2")),
-       Property("Owner", S("dbo"), false, nullptr),
+      {Property("Name", S("t"), true, S("t2")), Property("Owner", S("dbo"), false, nullptr),
        // A wrong original: the tools show 2 while nothing is stored.
        Property("DefaultView", {{"Long", 3}}, true, {{"Long", 4}}),
        // Accepted, though a note expects a refusal.
@@ -99,8 +97,9 @@ TEST_F(ReadWriteRun, CountsEachOutcomeAndFollowsRenames) {
                                Property("OrderBy", S(""), true, nullptr, "Must fail."),
                                Property("Colour", S("red"), true, S("blue"))});
   // Colour fails for want of a way to read or write it, not of a server.
-  session_->Execute(0, u"EXEC sp_addextendedproperty 'MS_OrderBy', 'x', 'user', 'dbo', 'table', "
-                       u"'taken'");
+  session_->Execute(0,
+                    u"EXEC sp_addextendedproperty 'MS_OrderBy', 'x', 'user', 'dbo', 'table', "
+                    u"'taken'");
 
   ReadWriteResult result = Run({table, taken});
 
