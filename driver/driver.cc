@@ -1,5 +1,6 @@
 #include "driver/driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -204,18 +205,22 @@ class Access {
     const std::u16string name = Literal(object_.name);
     const std::u16string owner = Literal(object_.owner);
     const std::u16string table = Literal(Qualified(object_.parent_owner, object_.parent_name));
+    const std::u16string parent = Literal(object_.parent_name);
     return driver::Fill(text, [&](std::u16string_view key) -> const std::u16string* {
       if (key == u"object") return &object;
       if (key == u"name") return &name;
       if (key == u"owner") return &owner;
       if (key == u"table") return &table;
+      if (key == u"parent") return &parent;
       return nullptr;
     });
   }
 
   [[noreturn]] void NotFound() { Refuse(u"The driver found no " + Describe(object_) + u"."); }
 
-  Variant ReadQuery(const PropertyWay& way) {
+  // The first row's cell of `way`'s column (the first column when it names
+  // none), as the server sent it.
+  Variant QueryCell(const PropertyWay& way) {
     auto rows = Query(Fill(way.source));
     if (rows->RowCount() < 1) NotFound();
     int32_t column = 1;
@@ -228,7 +233,40 @@ class Access {
         Refuse(u"The server's answer has no column " + std::u16string(way.column) + u".");
       }
     }
-    return AsKind(rows->Value(1, column), way.kind);
+    return rows->Value(1, column);
+  }
+
+  Variant ReadQuery(const PropertyWay& way) { return AsKind(QueryCell(way), way.kind); }
+
+  // The help procedures show an unset text as NULL, the tools as nothing.
+  Variant ReadHelp(const PropertyWay& way) {
+    Variant value = QueryCell(way);
+    if (value.is_null() && way.kind == Kind::kString) return Variant::String(u"");
+    return AsKind(value, way.kind);
+  }
+
+  // A bit mask as the session hands it over: digits, or binary as hex.
+  static uint64_t Bits(const Variant& value) {
+    if (value.kind() == Variant::Kind::kString) {
+      const std::u16string& text = value.AsString();
+      if (text.starts_with(u"0x") || text.starts_with(u"0X")) {
+        uint64_t bits = 0;
+        for (uint8_t byte : HexBytes(text)) bits = (bits << 8) | byte;
+        return bits;
+      }
+    }
+    if (value.is_null()) return 0;
+    return static_cast<uint64_t>(AsKind(value, Kind::kLong).AsLong());
+  }
+
+  static uint64_t Mask(const PropertyWay& way) {
+    uint64_t mask = 0;
+    for (uint8_t byte : HexBytes(way.write_source)) mask = (mask << 8) | byte;
+    return mask;
+  }
+
+  Variant ReadHelpBit(const PropertyWay& way) {
+    return Variant::Boolean((Bits(QueryCell(way)) & Mask(way)) != 0);
   }
 
   Variant ReadList(const PropertyWay& way) {
@@ -331,6 +369,10 @@ class Access {
         return Variant::String(ViewScript());
       case ReadWay::kExtended:
         return ReadExtended(way);
+      case ReadWay::kHelp:
+        return ReadHelp(way);
+      case ReadWay::kHelpBit:
+        return ReadHelpBit(way);
     }
     return Variant::Null();
   }
@@ -651,6 +693,62 @@ class Access {
     });
   }
 
+  // The change procedure of the object's class with the arguments that
+  // name the object, ready for @property and @value.
+  std::u16string ChangeCall() {
+    const std::u16string_view short_class = ShortClass(object_.class_name);
+    if (short_class == u"Publication") {
+      return u"EXEC sp_changepublication @publication = " + Literal(object_.name);
+    }
+    if (short_class == u"MergePublication") {
+      return u"EXEC sp_changemergepublication @publication = " + Literal(object_.name);
+    }
+    const bool merge = ShortClass(object_.parent_class) == u"MergePublication";
+    return std::u16string(merge ? u"EXEC sp_changemergearticle" : u"EXEC sp_changearticle") +
+           u" @publication = " + Literal(object_.parent_name) + u", @article = " +
+           Literal(object_.name);
+  }
+
+  // A value as the change procedures take it: 'true' or 'false', a word
+  // for numbered settings that have one, else digits or the text.
+  static std::u16string ChangeValue(std::u16string_view property, const Variant& value) {
+    switch (value.kind()) {
+      case Variant::Kind::kBoolean: {
+        std::u16string_view word = ValueWord(property, value.AsBoolean() ? 1 : 0);
+        if (!word.empty()) return Literal(word);
+        return value.AsBoolean() ? u"N'true'" : u"N'false'";
+      }
+      case Variant::Kind::kLong: {
+        std::u16string_view word = ValueWord(property, value.AsLong());
+        return word.empty() ? Literal(value.ToText()) : Literal(word);
+      }
+      case Variant::Kind::kNull:
+        return u"NULL";
+      default:
+        return Literal(value.ToText());
+    }
+  }
+
+  void WriteChange(const PropertyWay& way, const Variant& value) {
+    Execute(ChangeCall() + u", @property = " + Literal(way.write_source) + u", @value = " +
+            ChangeValue(way.property, value));
+  }
+
+  // One bit of the schema option: the whole option is written back with the
+  // bit set or cleared.
+  void WriteChangeBit(const PropertyWay& way, const Variant& value) {
+    uint64_t bits = Bits(QueryCell(way));
+    if (Flag(value, way.property)) {
+      bits |= Mask(way);
+    } else {
+      bits &= ~Mask(way);
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%016llX", static_cast<unsigned long long>(bits));
+    Execute(ChangeCall() + u", @property = " + Literal(way.column) + u", @value = " +
+            Literal(std::u16string(text, text + std::char_traits<char>::length(text))));
+  }
+
   void Write(const PropertyWay& way, const Variant& value) {
     switch (way.write) {
       case WriteWay::kNone:
@@ -680,6 +778,10 @@ class Access {
         return WriteConstraintCheck(value);
       case WriteWay::kConstraintRebuild:
         return RebuildCheck(way.property, value);
+      case WriteWay::kChange:
+        return WriteChange(way, value);
+      case WriteWay::kChangeBit:
+        return WriteChangeBit(way, value);
     }
   }
 
@@ -721,6 +823,19 @@ bool Knows(std::u16string_view class_name, std::u16string_view property) {
   return FindWay(class_name, property) != nullptr;
 }
 
+namespace {
+
+// An article of a merge publication has procedures of its own.
+const PropertyWay* WayOf(const ObjectRef& object, std::u16string_view property) {
+  if (ShortClass(object.class_name) == u"Article" &&
+      ShortClass(object.parent_class) == u"MergePublication") {
+    return FindWay(u"MSSQL80.MergeArticle", property);
+  }
+  return FindWay(object.class_name, property);
+}
+
+}  // namespace
+
 Driver::Driver(harness::SqlSession& session, std::u16string database)
     : session_(session), database_(std::move(database)) {
   last_statement_ = u"USE " + Bracket(database_);
@@ -728,7 +843,7 @@ Driver::Driver(harness::SqlSession& session, std::u16string database)
 }
 
 Variant Driver::Read(const ObjectRef& object, std::u16string_view property) {
-  const PropertyWay* way = FindWay(object.class_name, property);
+  const PropertyWay* way = WayOf(object, property);
   if (way == nullptr) {
     Refuse(u"The driver has no way to read " + std::u16string(property) + u" of " +
            Describe(object) + u".");
@@ -737,7 +852,7 @@ Variant Driver::Read(const ObjectRef& object, std::u16string_view property) {
 }
 
 void Driver::Write(const ObjectRef& object, std::u16string_view property, const Variant& value) {
-  const PropertyWay* way = FindWay(object.class_name, property);
+  const PropertyWay* way = WayOf(object, property);
   if (way == nullptr) {
     Refuse(u"The driver has no way to write " + std::u16string(property) + u" of " +
            Describe(object) + u".");

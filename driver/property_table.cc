@@ -219,7 +219,227 @@ constexpr PropertyWay kNamed[] = {
      u"SELECT ISNULL(path, '') FROM sysfulltextcatalogs WHERE name = {name}", u"", WriteWay::kNone},
 };
 
-constexpr std::span<const PropertyWay> kTables[] = {kObjects, kColumns, kIndexes, kNamed, kDisplay};
+// Publications and articles, read through the replication help procedures
+// and written through the change procedures.
+constexpr std::u16string_view kHelpPublication = u"EXEC sp_helppublication @publication = {name}";
+constexpr std::u16string_view kHelpArticle =
+    u"EXEC sp_helparticle @publication = {parent}, @article = {name}";
+constexpr std::u16string_view kHelpMergePublication =
+    u"EXEC sp_helpmergepublication @publication = {name}";
+constexpr std::u16string_view kHelpMergeArticle =
+    u"EXEC sp_helpmergearticle @publication = {parent}, @article = {name}";
+
+constexpr PropertyWay kPublications[] = {
+    {u"Publication", u"Name", S, ReadWay::kHelp, kHelpPublication, u"name", WriteWay::kNone},
+    {u"Publication", u"Active", B, ReadWay::kHelp, kHelpPublication, u"status", WriteWay::kChange,
+     u"status"},
+    {u"Publication", u"AllowAnonymous", B, ReadWay::kHelp, kHelpPublication, u"allow_anonymous",
+     WriteWay::kChange, u"allow_anonymous"},
+    {u"Publication", u"AllowPull", B, ReadWay::kHelp, kHelpPublication, u"allow_pull",
+     WriteWay::kChange, u"allow_pull"},
+    {u"Publication", u"AllowPush", B, ReadWay::kHelp, kHelpPublication, u"allow_push",
+     WriteWay::kChange, u"allow_push"},
+    {u"Publication", u"AllowQueuedUpdating", B, ReadWay::kHelp, kHelpPublication,
+     u"allow_queued_tran", WriteWay::kNone},
+    {u"Publication", u"AllowSubscriptionCopy", B, ReadWay::kHelp, kHelpPublication,
+     u"allow_subscription_copy", WriteWay::kChange, u"allow_subscription_copy"},
+    {u"Publication", u"AllowSyncTran", B, ReadWay::kHelp, kHelpPublication, u"allow_sync_tran",
+     WriteWay::kNone},
+    {u"Publication", u"AllowTransformableSubscriptions", B, ReadWay::kHelp, kHelpPublication,
+     u"allow_dts", WriteWay::kNone},
+    {u"Publication", u"AlternateSnapshotFolder", S, ReadWay::kHelp, kHelpPublication,
+     u"alt_snapshot_folder", WriteWay::kChange, u"alt_snapshot_folder"},
+    {u"Publication", u"AutogenSyncProcs", B, ReadWay::kHelp, kHelpPublication,
+     u"autogen_sync_procs", WriteWay::kNone},
+    {u"Publication", u"CentralizedConflicts", B, ReadWay::kHelp, kHelpPublication,
+     u"centralized_conflicts", WriteWay::kChange, u"centralized_conflicts"},
+    {u"Publication", u"CompressSnapshot", B, ReadWay::kHelp, kHelpPublication, u"compress_snapshot",
+     WriteWay::kChange, u"compress_snapshot"},
+    {u"Publication", u"ConflictPolicy", L, ReadWay::kHelp, kHelpPublication, u"conflict_policy",
+     WriteWay::kChange, u"conflict_policy"},
+    {u"Publication", u"ConflictRetention", L, ReadWay::kHelp, kHelpPublication,
+     u"conflict_retention", WriteWay::kChange, u"conflict_retention"},
+    {u"Publication", u"Description", S, ReadWay::kHelp, kHelpPublication, u"description",
+     WriteWay::kChange, u"description"},
+    {u"Publication", u"EnabledForInternet", B, ReadWay::kHelp, kHelpPublication,
+     u"enabled_for_internet", WriteWay::kChange, u"enabled_for_internet"},
+    {u"Publication", u"FtpAddress", S, ReadWay::kHelp, kHelpPublication, u"ftp_address",
+     WriteWay::kChange, u"ftp_address"},
+    {u"Publication", u"FtpLogin", S, ReadWay::kHelp, kHelpPublication, u"ftp_login",
+     WriteWay::kChange, u"ftp_login"},
+    {u"Publication", u"FtpPort", L, ReadWay::kHelp, kHelpPublication, u"ftp_port",
+     WriteWay::kChange, u"ftp_port"},
+    {u"Publication", u"FtpSubdirectory", S, ReadWay::kHelp, kHelpPublication, u"ftp_subdirectory",
+     WriteWay::kChange, u"ftp_subdirectory"},
+    {u"Publication", u"ImmediateSync", B, ReadWay::kHelp, kHelpPublication, u"immediate_sync",
+     WriteWay::kChange, u"immediate_sync"},
+    {u"Publication", u"IndependentAgent", B, ReadWay::kHelp, kHelpPublication, u"independent_agent",
+     WriteWay::kChange, u"independent_agent"},
+    {u"Publication", u"PostSnapshotScript", S, ReadWay::kHelp, kHelpPublication,
+     u"post_snapshot_script", WriteWay::kChange, u"post_snapshot_script"},
+    {u"Publication", u"PreSnapshotScript", S, ReadWay::kHelp, kHelpPublication,
+     u"pre_snapshot_script", WriteWay::kChange, u"pre_snapshot_script"},
+    // 1 transactional, 0 snapshot: the reverse of the replication frequency.
+    {u"Publication", u"PublicationType", L, ReadWay::kQuery,
+     u"SELECT 1 - repl_freq FROM syspublications WHERE name = {name}", u"", WriteWay::kNone},
+    {u"Publication", u"PublishToActiveDirectory", B, ReadWay::kHelp, kHelpPublication,
+     u"publish_to_AD", WriteWay::kChange, u"publish_to_active_directory"},
+    {u"Publication", u"QueueType", L, ReadWay::kHelp, kHelpPublication, u"queue_type",
+     WriteWay::kChange, u"queue_type"},
+    {u"Publication", u"Retention", L, ReadWay::kHelp, kHelpPublication, u"retention",
+     WriteWay::kChange, u"retention"},
+    {u"Publication", u"SnapshotFormat", L, ReadWay::kHelp, kHelpPublication,
+     u"synchronization method", WriteWay::kChange, u"sync_method"},
+    {u"Publication", u"SnapshotInDefaultFolder", B, ReadWay::kHelp, kHelpPublication,
+     u"snapshot_in_defaultfolder", WriteWay::kChange, u"snapshot_in_defaultfolder"},
+
+    {u"Article", u"Name", S, ReadWay::kHelp, kHelpArticle, u"article name", WriteWay::kNone},
+    // Bits of the article's schema option.
+    {u"Article", u"ConvertUDTs", B, ReadWay::kHelpBit, kHelpArticle, u"schema_option",
+     WriteWay::kChangeBit, u"20"},
+    {u"Article", u"CopyClusteredIndexes", B, ReadWay::kHelpBit, kHelpArticle, u"schema_option",
+     WriteWay::kChangeBit, u"10"},
+    {u"Article", u"CopyNonclusteredIndexes", B, ReadWay::kHelpBit, kHelpArticle, u"schema_option",
+     WriteWay::kChangeBit, u"40"},
+    {u"Article", u"IncludeDRI", B, ReadWay::kHelpBit, kHelpArticle, u"schema_option",
+     WriteWay::kChangeBit, u"80"},
+    {u"Article", u"CreationScriptPath", S, ReadWay::kHelp, kHelpArticle, u"creation script path",
+     WriteWay::kChange, u"creation_script"},
+    {u"Article", u"DeleteCommand", S, ReadWay::kHelp, kHelpArticle, u"delete_command",
+     WriteWay::kChange, u"del_cmd"},
+    {u"Article", u"Description", S, ReadWay::kHelp, kHelpArticle, u"description", WriteWay::kChange,
+     u"description"},
+    {u"Article", u"DestinationObjectName", S, ReadWay::kHelp, kHelpArticle, u"dest_table",
+     WriteWay::kChange, u"dest_table"},
+    // sp_helparticle shows no destination owner; the article's row does.
+    {u"Article", u"DestinationObjectOwner", S, ReadWay::kQuery,
+     u"SELECT ISNULL(a.dest_owner, '') FROM sysarticles a JOIN syspublications p "
+     u"ON p.pubid = a.pubid WHERE p.name = {parent} AND a.name = {name}",
+     u"", WriteWay::kChange, u"destination_owner"},
+    {u"Article", u"FilterClause", S, ReadWay::kHelp, kHelpArticle, u"filter_clause",
+     WriteWay::kChange, u"filter_clause"},
+    {u"Article", u"InsertCommand", S, ReadWay::kHelp, kHelpArticle, u"insert_command",
+     WriteWay::kChange, u"ins_cmd"},
+    {u"Article", u"PreCreationCommand", L, ReadWay::kHelp, kHelpArticle, u"pre_creation_cmd",
+     WriteWay::kChange, u"pre_creation_cmd"},
+    // Every column of the source table: the articles publish no partition.
+    {u"Article", u"SourceColumns", S, ReadWay::kList,
+     u"SELECT c.name FROM syscolumns c JOIN sysarticles a ON a.objid = c.id JOIN syspublications "
+     u"p ON p.pubid = a.pubid WHERE p.name = {parent} AND a.name = {name} ORDER BY c.colid",
+     u"", WriteWay::kNone},
+    {u"Article", u"SourceObjectName", S, ReadWay::kHelp, kHelpArticle, u"source_object",
+     WriteWay::kNone},
+    {u"Article", u"SourceObjectOwner", S, ReadWay::kHelp, kHelpArticle, u"source_owner",
+     WriteWay::kNone},
+    {u"Article", u"UpdateCommand", S, ReadWay::kHelp, kHelpArticle, u"update_command",
+     WriteWay::kChange, u"upd_cmd"},
+    // Status bit 8: column names in the INSERT statements it sends.
+    {u"Article", u"UseColumnNames", B, ReadWay::kHelpBit, kHelpArticle, u"status", WriteWay::kNone,
+     u"08"},
+
+    {u"MergePublication", u"Name", S, ReadWay::kHelp, kHelpMergePublication, u"name",
+     WriteWay::kNone},
+    {u"MergePublication", u"Active", B, ReadWay::kHelp, kHelpMergePublication, u"status",
+     WriteWay::kChange, u"status"},
+    {u"MergePublication", u"AllowAnonymous", B, ReadWay::kHelp, kHelpMergePublication,
+     u"allow_anonymous", WriteWay::kChange, u"allow_anonymous"},
+    {u"MergePublication", u"AllowPull", B, ReadWay::kHelp, kHelpMergePublication, u"allow_pull",
+     WriteWay::kChange, u"allow_pull"},
+    {u"MergePublication", u"AllowPush", B, ReadWay::kHelp, kHelpMergePublication, u"allow_push",
+     WriteWay::kChange, u"allow_push"},
+    {u"MergePublication", u"AllowSubscriptionCopy", B, ReadWay::kHelp, kHelpMergePublication,
+     u"allow_subscription_copy", WriteWay::kChange, u"allow_subscription_copy"},
+    {u"MergePublication", u"AllowSyncToAlternate", B, ReadWay::kHelp, kHelpMergePublication,
+     u"allow_synctoalternate", WriteWay::kChange, u"allow_synctoalternate"},
+    {u"MergePublication", u"AlternateSnapshotFolder", S, ReadWay::kHelp, kHelpMergePublication,
+     u"alt_snapshot_folder", WriteWay::kChange, u"alt_snapshot_folder"},
+    {u"MergePublication", u"CompressSnapshot", B, ReadWay::kHelp, kHelpMergePublication,
+     u"compress_snapshot", WriteWay::kChange, u"compress_snapshot"},
+    {u"MergePublication", u"CentralizedConflicts", B, ReadWay::kHelp, kHelpMergePublication,
+     u"centralized_conflicts", WriteWay::kChange, u"centralized_conflicts"},
+    {u"MergePublication", u"ConflictRetention", L, ReadWay::kHelp, kHelpMergePublication,
+     u"conflict_retention", WriteWay::kChange, u"conflict_retention"},
+    {u"MergePublication", u"Description", S, ReadWay::kHelp, kHelpMergePublication, u"description",
+     WriteWay::kChange, u"description"},
+    {u"MergePublication", u"DynamicFilters", B, ReadWay::kHelp, kHelpMergePublication,
+     u"dynamic_filter", WriteWay::kChange, u"dynamic_filters"},
+    {u"MergePublication", u"EnabledForInternet", B, ReadWay::kHelp, kHelpMergePublication,
+     u"enabled_for_internet", WriteWay::kChange, u"enabled_for_internet"},
+    {u"MergePublication", u"FtpAddress", S, ReadWay::kHelp, kHelpMergePublication, u"ftp_address",
+     WriteWay::kChange, u"ftp_address"},
+    {u"MergePublication", u"FtpLogin", S, ReadWay::kHelp, kHelpMergePublication, u"ftp_login",
+     WriteWay::kChange, u"ftp_login"},
+    {u"MergePublication", u"FtpPort", L, ReadWay::kHelp, kHelpMergePublication, u"ftp_port",
+     WriteWay::kChange, u"ftp_port"},
+    {u"MergePublication", u"FtpSubdirectory", S, ReadWay::kHelp, kHelpMergePublication,
+     u"ftp_subdirectory", WriteWay::kChange, u"ftp_subdirectory"},
+    {u"MergePublication", u"MaxConcurrentDynamicSnapshots", L, ReadWay::kHelp,
+     kHelpMergePublication, u"max_concurrent_dynamic_snapshots", WriteWay::kChange,
+     u"max_concurrent_dynamic_snapshots"},
+    {u"MergePublication", u"MaxConcurrentMerge", L, ReadWay::kHelp, kHelpMergePublication,
+     u"max_concurrent_merge", WriteWay::kChange, u"max_concurrent_merge"},
+    {u"MergePublication", u"PostSnapshotScript", S, ReadWay::kHelp, kHelpMergePublication,
+     u"post_snapshot_script", WriteWay::kChange, u"post_snapshot_script"},
+    {u"MergePublication", u"PreSnapshotScript", S, ReadWay::kHelp, kHelpMergePublication,
+     u"pre_snapshot_script", WriteWay::kChange, u"pre_snapshot_script"},
+    // The tools number merge publications 2, after snapshot 0 and transactional 1.
+    {u"MergePublication", u"PublicationType", L, ReadWay::kQuery,
+     u"SELECT 2 FROM sysmergepublications WHERE name = {name}", u"", WriteWay::kNone},
+    {u"MergePublication", u"PublishToActiveDirectory", B, ReadWay::kHelp, kHelpMergePublication,
+     u"publish_to_activedirectory", WriteWay::kChange, u"publish_to_active_directory"},
+    {u"MergePublication", u"Retention", L, ReadWay::kHelp, kHelpMergePublication, u"retention",
+     WriteWay::kChange, u"retention"},
+    {u"MergePublication", u"SnapshotFormat", L, ReadWay::kHelp, kHelpMergePublication, u"sync_mode",
+     WriteWay::kChange, u"sync_mode"},
+    {u"MergePublication", u"SnapshotInDefaultFolder", B, ReadWay::kHelp, kHelpMergePublication,
+     u"snapshot_in_default_folder", WriteWay::kChange, u"snapshot_in_defaultfolder"},
+    {u"MergePublication", u"SnapshotReady", B, ReadWay::kHelp, kHelpMergePublication,
+     u"snapshot_ready", WriteWay::kChange, u"snapshot_ready"},
+    {u"MergePublication", u"ValidateSubscriberInfo", S, ReadWay::kHelp, kHelpMergePublication,
+     u"validate_subscriber_info", WriteWay::kChange, u"validate_subscriber_info"},
+
+    {u"MergeArticle", u"Name", S, ReadWay::kHelp, kHelpMergeArticle, u"name", WriteWay::kNone},
+    {u"MergeArticle", u"ColumnTracking", B, ReadWay::kHelp, kHelpMergeArticle, u"column_tracking",
+     WriteWay::kChange, u"column_tracking"},
+    {u"MergeArticle", u"CreationScriptPath", S, ReadWay::kHelp, kHelpMergeArticle,
+     u"creation_script", WriteWay::kChange, u"creation_script"},
+    {u"MergeArticle", u"Description", S, ReadWay::kHelp, kHelpMergeArticle, u"description",
+     WriteWay::kChange, u"description"},
+    {u"MergeArticle", u"PreCreationCommand", L, ReadWay::kHelp, kHelpMergeArticle,
+     u"pre_creation_command", WriteWay::kChange, u"pre_creation_command"},
+    {u"MergeArticle", u"SourceObjectName", S, ReadWay::kHelp, kHelpMergeArticle, u"source_object",
+     WriteWay::kNone},
+    {u"MergeArticle", u"SourceObjectOwner", S, ReadWay::kHelp, kHelpMergeArticle, u"source_owner",
+     WriteWay::kNone},
+};
+
+// The words the change procedures take for numbered settings.
+struct ValueWordRow {
+  std::u16string_view property;
+  int32_t value;
+  std::u16string_view word;
+};
+
+constexpr ValueWordRow kValueWords[] = {
+    {u"Active", 1, u"active"},
+    {u"Active", 0, u"inactive"},
+    {u"SnapshotFormat", 0, u"native"},
+    {u"SnapshotFormat", 1, u"character"},
+    {u"SnapshotFormat", 3, u"concurrent"},
+    {u"SnapshotFormat", 4, u"concurrent_c"},
+    {u"PreCreationCommand", 0, u"none"},
+    {u"PreCreationCommand", 1, u"drop"},
+    {u"PreCreationCommand", 2, u"delete"},
+    {u"PreCreationCommand", 3, u"truncate"},
+    {u"ConflictPolicy", 1, u"pub wins"},
+    {u"ConflictPolicy", 2, u"sub reinit"},
+    {u"ConflictPolicy", 3, u"sub wins"},
+    {u"QueueType", 1, u"msmq"},
+    {u"QueueType", 2, u"sql"},
+};
+
+constexpr std::span<const PropertyWay> kTables[] = {kObjects, kColumns,      kIndexes,
+                                                    kNamed,   kPublications, kDisplay};
 
 // True when the blank-separated `list` holds `word`.
 bool Listed(std::u16string_view list, std::u16string_view word) {
@@ -234,6 +454,23 @@ bool Listed(std::u16string_view list, std::u16string_view word) {
 }
 
 }  // namespace
+
+std::u16string_view ValueWord(std::u16string_view property, int32_t value) {
+  for (const ValueWordRow& row : kValueWords) {
+    if (row.property == property && row.value == value) return row.word;
+  }
+  return {};
+}
+
+bool WordValue(std::u16string_view property, std::u16string_view word, int32_t& value) {
+  for (const ValueWordRow& row : kValueWords) {
+    if (row.property == property && row.word == word) {
+      value = row.value;
+      return true;
+    }
+  }
+  return false;
+}
 
 const PropertyWay* FindWay(std::u16string_view class_name, std::u16string_view property) {
   constexpr std::u16string_view kPrefix = u"MSSQL80.";

@@ -205,3 +205,93 @@ TEST_F(DriverTest, RefusesWhatItMustNotDo) {
 
 }  // namespace
 }  // namespace tavora::testing
+
+namespace tavora::testing {
+namespace {
+
+// Publications and articles, read through the help procedures and written
+// through the change procedures, on the transactional and merge datasets.
+class ReplicationDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_ = host::OpenEmbeddedServer(":memory:");
+    host::InstallHarnessClasses(host::Settings{},
+                                [this] { return host::MakeEmbeddedSession(server_); });
+    workspace_ = host::MakeWorkspace(ScratchFolder("replication-driver").string());
+  }
+  void TearDown() override { harness::InstallClass(harness::SqlSession::kClsid, nullptr); }
+
+  std::unique_ptr<driver::Driver> Open(harness::IDataset& dataset, const std::u16string& database) {
+    dataset.Create(u"", workspace_.get(), nullptr);
+    session_ = host::MakeEmbeddedSession(server_);
+    session_->Open(u"DRIVER=SQL Server;SERVER=(local);UID=;PWD=;Trusted_Connection=Yes");
+    return std::make_unique<driver::Driver>(*session_, database);
+  }
+
+  std::shared_ptr<server::DataFolder> server_;
+  harness::ComPtr<harness::Workspace> workspace_;
+  harness::ComPtr<harness::SqlSession> session_;
+};
+
+TEST_F(ReplicationDriverTest, TransactionalPublicationAndArticle) {
+  auto dataset = MakeTransPubDataset();
+  auto driver = Open(*dataset, u"tavora_TransPubDataset");
+  const ObjectRef publication = MakeRef(u"MSSQL80.Publication", u"", u"pubTransactional", nullptr);
+  const ObjectRef article = MakeRef(u"MSSQL80.Article", u"", u"artTable", &publication);
+  EXPECT_EQ(driver->Read(publication, u"FtpPort"), Variant::Long(21));
+  EXPECT_EQ(driver->Read(publication, u"FtpLogin"), Variant::String(u"anonymous"));
+  EXPECT_EQ(driver->Read(publication, u"AlternateSnapshotFolder"), Variant::String(u""));
+  EXPECT_EQ(driver->Read(publication, u"PublicationType"), Variant::Long(1));
+  EXPECT_EQ(driver->Read(publication, u"Active"), Variant::Boolean(false));
+  EXPECT_EQ(driver->Read(article, u"InsertCommand"),
+            Variant::String(u"CALL sp_MSins_tblTransactional"));
+  EXPECT_EQ(driver->Read(article, u"SourceColumns"), Variant::String(u"fldRecordID"));
+  EXPECT_EQ(driver->Read(article, u"DestinationObjectOwner"), Variant::String(u"tkb"));
+  EXPECT_EQ(driver->Read(article, u"IncludeDRI"), Variant::Boolean(true));
+
+  // A word for a flag, a word for a number, one bit of the schema option.
+  driver->Write(publication, u"Active", Variant::Boolean(true));
+  EXPECT_EQ(driver->Read(publication, u"Active"), Variant::Boolean(true));
+  driver->Write(publication, u"SnapshotFormat", Variant::Long(3));
+  EXPECT_EQ(driver->Read(publication, u"SnapshotFormat"), Variant::Long(3));
+  driver->Write(article, u"CopyClusteredIndexes", Variant::Boolean(false));
+  EXPECT_EQ(driver->Read(article, u"CopyClusteredIndexes"), Variant::Boolean(false));
+  EXPECT_EQ(driver->Read(article, u"ConvertUDTs"), Variant::Boolean(true));
+  driver->Write(article, u"PreCreationCommand", Variant::Long(0));
+  EXPECT_EQ(driver->Read(article, u"PreCreationCommand"), Variant::Long(0));
+
+  // The queued publication's commands are the server's to refuse.
+  const ObjectRef queued = MakeRef(u"MSSQL80.Publication", u"", u"pubQueuedTransactional", nullptr);
+  const ObjectRef queued_article = MakeRef(u"MSSQL80.Article", u"", u"artView", &queued);
+  try {
+    driver->Write(queued_article, u"InsertCommand", Variant::String(u"NONE"));
+    ADD_FAILURE() << "the change was accepted";
+  } catch (const harness::Error& error) {
+    EXPECT_NE(error.number(), driver::kDriverRefusal);
+    EXPECT_NE(error.description().find(u"queued updating"), std::u16string::npos);
+  }
+  session_->Close();
+  dataset->Delete(u"", nullptr);
+}
+
+TEST_F(ReplicationDriverTest, MergePublicationAndArticle) {
+  auto dataset = MakeMergePubDataset();
+  auto driver = Open(*dataset, u"tavora_MergePubDataset");
+  const ObjectRef publication = MakeRef(u"MSSQL80.MergePublication", u"", u"pubMerge", nullptr);
+  const ObjectRef article = MakeRef(u"MSSQL80.Article", u"", u"artView", &publication);
+  EXPECT_EQ(driver->Read(publication, u"PublicationType"), Variant::Long(2));
+  EXPECT_EQ(driver->Read(publication, u"Retention"), Variant::Long(14));
+  EXPECT_EQ(driver->Read(article, u"SourceObjectName"), Variant::String(u"vwGeneric"));
+  EXPECT_EQ(driver->Read(article, u"ColumnTracking"), Variant::Boolean(false));
+  driver->Write(publication, u"Active", Variant::Boolean(false));
+  EXPECT_EQ(driver->Read(publication, u"Active"), Variant::Boolean(false));
+  driver->Write(publication, u"SnapshotFormat", Variant::Long(1));
+  EXPECT_EQ(driver->Read(publication, u"SnapshotFormat"), Variant::Long(1));
+  driver->Write(article, u"Description", Variant::String(u"View Article"));
+  EXPECT_EQ(driver->Read(article, u"Description"), Variant::String(u"View Article"));
+  session_->Close();
+  dataset->Delete(u"", nullptr);
+}
+
+}  // namespace
+}  // namespace tavora::testing
