@@ -69,7 +69,7 @@ std::string PathText(const std::vector<std::u16string>& path) {
 
 constexpr char kStyle[] = R"(
 body{font:15px/1.4 system-ui,sans-serif;margin:0 auto;padding:12px;max-width:1100px;color:#222}
-h1{font-size:1.4em}h2{font-size:1.2em;margin-top:2em}
+h1{font-size:1.4em}h2{font-size:1.2em;margin-top:2em}h3{font-size:1em}
 table{border-collapse:collapse;margin:.5em 0}
 td,th{border:1px solid #ccc;padding:3px 6px;vertical-align:top;text-align:left}
 .scroll{overflow-x:auto}
@@ -80,13 +80,19 @@ td,th{border:1px solid #ccc;padding:3px 6px;vertical-align:top;text-align:left}
 details{margin:.3em 0}summary{cursor:pointer}
 )";
 
-void ObjectTable(std::string& html, const std::vector<const PropertyCheck*>& checks) {
+// The properties as a table; `with_path` adds the object's place, for the
+// list of what needs attention.
+void ObjectTable(std::string& html, const std::vector<const PropertyCheck*>& checks,
+                 bool with_path = false) {
+  html += "<div class=\"scroll\"><table><tr>";
+  if (with_path) html += "<th>object</th>";
   html +=
-      "<div class=\"scroll\"><table><tr><th>property</th><th>original</th><th>read</th>"
+      "<th>property</th><th>original</th><th>read</th>"
       "<th>new value</th><th>write</th><th>message</th><th>read back</th></tr>\n";
   for (const PropertyCheck* check : checks) {
     const bool bad = Mismatch(*check) || Unexpected(*check);
     html += bad ? "<tr class=\"bad\">" : "<tr>";
+    if (with_path) html += "<td>" + PathText(check->path) + "</td>";
     html += "<td>" + Escape(check->property) + "</td><td>" + Cell(check->original) + "</td><td>";
     if (check->read_error) {
       html += "<span class=\"mark\">not read:</span> " + Escape(check->read_error->description());
@@ -95,8 +101,9 @@ void ObjectTable(std::string& html, const std::vector<const PropertyCheck*>& che
       if (Mismatch(*check)) html += " <span class=\"mark\">MISMATCH</span>";
     }
     html += "</td><td>" + (check->modifiable ? Cell(check->new_value) : std::string("")) + "</td>";
-    html += "<td>" + std::string(OutcomeName(check->outcome));
-    if (Unexpected(*check)) html += " <span class=\"mark\">UNEXPECTED</span>";
+    html += "<td>";
+    html += Unexpected(*check) ? std::string("<span class=\"mark\">UNEXPECTED</span>")
+                               : std::string(OutcomeName(check->outcome));
     html += "</td><td>";
     if (!check->note.empty()) html += "<i>note:</i> " + Escape(check->note) + "<br>";
     html += Escape(check->message) + "</td><td>";
@@ -139,6 +146,15 @@ std::string ReadWriteReportHtml(const std::vector<ReadWriteReport>& reports) {
     html += "<h2 id=\"" + Escape(report.test) + "\">" + Escape(report.test) + "</h2>\n<p>" +
             std::to_string(r.read - r.equal) + " mismatches, " + std::to_string(r.unexpected) +
             " unexpected writes.</p>\n";
+    std::vector<const PropertyCheck*> attention;
+    for (const PropertyCheck& check : r.checks) {
+      if (Mismatch(check) || Unexpected(check)) attention.push_back(&check);
+    }
+    if (!attention.empty()) {
+      html += "<h3>Needs attention</h3>\n";
+      ObjectTable(html, attention, true);
+      html += "<h3>Every object</h3>\n";
+    }
     // The checks of one object are consecutive: group them by path.
     size_t i = 0;
     while (i < r.checks.size()) {
