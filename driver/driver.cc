@@ -439,7 +439,80 @@ class Access {
     }
     std::u16string statement = u"EXEC sp_rename " + Literal(old_name) + u", " + Literal(new_name);
     if (!way.write_source.empty()) statement += u", " + Literal(way.write_source);
-    Execute(statement);
+    try {
+      Execute(statement);
+      return;
+    } catch (const harness::Error& error) {
+      if (error.number() != kEnforcedDependencies) throw;
+    }
+    // SQL Server will not rename what a schema-bound view or function holds
+    // in place, and has no statement that renames both: the binding of those
+    // objects is removed first (their own text, less WITH SCHEMABINDING),
+    // then the rename is made, together.
+    const std::u16string bound_on =
+        way.write_source == u"COLUMN" ? TableName() : Qualified(object_.owner, object_.name);
+    Atomically([&] {
+      UnbindDependents(bound_on);
+      Execute(statement);
+    });
+  }
+
+  static constexpr int32_t kEnforcedDependencies = 15336;
+
+  void UnbindDependents(const std::u16string& object) {
+    auto rows = Query(
+        u"SELECT DISTINCT USER_NAME(o.uid), o.name FROM sysdepends d JOIN sysobjects o "
+        u"ON o.id = d.id WHERE d.depid = OBJECT_ID(" +
+        Literal(object) + u") AND OBJECTPROPERTY(d.id, 'IsSchemaBound') = 1");
+    for (int32_t r = 1; r <= rows->RowCount(); ++r) {
+      ObjectRef bound;
+      bound.owner = rows->Value(r, 1).ToText();
+      bound.name = rows->Value(r, 2).ToText();
+      Access other(driver_, bound);
+      std::u16string text = other.ModuleText();
+      if (other.Encrypted()) {
+        Refuse(u"Can't remove the schema binding of encrypted '" + bound.name + u"'.");
+      }
+      if (!RemoveSchemaBinding(text) || !MakeAlter(text)) {
+        Refuse(u"Can't remove the schema binding of '" + bound.name + u"' from its text.");
+      }
+      Execute(text);
+    }
+  }
+
+  // Drops "WITH SCHEMABINDING" (any case and spacing, and the blanks before
+  // it) from a module's text.
+  static bool RemoveSchemaBinding(std::u16string& text) {
+    auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+    auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    for (size_t at = 0; at + 4 <= text.size(); ++at) {
+      if (upper(text[at]) != u'W' || upper(text[at + 1]) != u'I' || upper(text[at + 2]) != u'T' ||
+          upper(text[at + 3]) != u'H')
+        continue;
+      size_t word = at + 4;
+      while (word < text.size() && blank(text[word])) ++word;
+      constexpr std::u16string_view kWord = u"SCHEMABINDING";
+      if (word == at + 4 || text.size() - word < kWord.size()) continue;
+      bool same = true;
+      for (size_t i = 0; i < kWord.size(); ++i) same = same && upper(text[word + i]) == kWord[i];
+      if (!same) continue;
+      // With the blanks before it, so that no double blank is left.
+      size_t from = at;
+      while (from > 0 && blank(text[from - 1])) --from;
+      text.erase(from, word + kWord.size() - from);
+      return true;
+    }
+    return false;
+  }
+
+  // The text's first word CREATE made ALTER.
+  static bool MakeAlter(std::u16string& text) {
+    size_t start = text.find_first_not_of(u" \t\r\n");
+    if (start == std::u16string::npos || text.size() - start < 6 ||
+        !EqualsNoCase(std::u16string_view(text).substr(start, 6), u"CREATE"))
+      return false;
+    text.replace(start, 6, u"ALTER");
+    return true;
   }
 
   // Procedure arguments cannot be expressions, so the value, cast to keep
@@ -469,13 +542,7 @@ class Access {
     }
     std::vector<std::u16string> batches = base::SplitBatches(script);
     if (batches.empty()) Refuse(u"The new text is empty.");
-    std::u16string& first = batches.front();
-    size_t start = first.find_first_not_of(u" \t\r\n");
-    if (start == std::u16string::npos || first.size() - start < 6 ||
-        !EqualsNoCase(std::u16string_view(first).substr(start, 6), u"CREATE")) {
-      Refuse(u"The new text does not begin with CREATE.");
-    }
-    first.replace(start, 6, u"ALTER");
+    if (!MakeAlter(batches.front())) Refuse(u"The new text does not begin with CREATE.");
     for (const std::u16string& batch : batches) Execute(batch);
   }
 

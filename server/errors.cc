@@ -495,6 +495,8 @@ constexpr MessageRow kMessages[] = {
      "No item by the name of '%s' could be found in the current database '%s', given that "
      "@itemtype was input as '%s'."},
     {Msg::kRenameNameInUse, 15335, 11, "Error: The new name '%s' is already in use as a %s name."},
+    {Msg::kRenameSchemaBound, 15336, 16,
+     "Object '%s' cannot be renamed because the object participates in enforced dependencies."},
     {Msg::kRenameUnknownType, 15249, 11, "Error: Explicit @objtype '%s' is unrecognized."},
     {Msg::kRenameNullName, 15223, 11, "Error: The input parameter '%s' is not allowed to be null."},
     {Msg::kDefaultMissing, 15016, 16, "The default '%s' does not exist."},

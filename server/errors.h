@@ -268,6 +268,7 @@ enum class Msg {
   kRenameAmbiguous,
   kRenameNotFound,
   kRenameNameInUse,
+  kRenameSchemaBound,
   kRenameUnknownType,
   kRenameNullName,
   // sp_bindefault, sp_bindrule and their unbinding.

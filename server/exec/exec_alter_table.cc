@@ -14,6 +14,7 @@
 #include "server/exec/executor.h"
 #include "server/exec/locking.h"
 #include "server/exec/relation.h"
+#include "server/exec/schema_binding.h"
 #include "server/exec/temp_tables.h"
 #include "server/exec/type_resolution.h"
 #include "server/sql/parser.h"
@@ -56,33 +57,6 @@ bool ListNames(const std::vector<std::string>& list, const std::string& column,
                const Collation& collation) {
   return std::any_of(list.begin(), list.end(),
                      [&](const std::string& name) { return collation.Equal(name, column); });
-}
-
-// Whether a schema-bound module's queries name `column` of `table`.
-bool ModuleNamesColumn(const Module& module, const Table& table, const std::string& column,
-                       const Collation& collation) {
-  if (std::find(module.bound_ids.begin(), module.bound_ids.end(), table.id) ==
-      module.bound_ids.end())
-    return false;
-  auto parsed = ParseBody(module.text);
-  if (!std::holds_alternative<Batch>(parsed)) return true;
-  const Batch& batch = std::get<Batch>(parsed);
-  const auto* create =
-      batch.statements.empty() ? nullptr : std::get_if<CreateModuleStmt>(&batch.statements[0].node);
-  if (!create) return true;
-  std::vector<const SelectStmt*> selects;
-  if (create->select) selects.push_back(create->select.get());
-  for (const auto& select : create->body_selects) selects.push_back(select.get());
-  for (const SelectStmt* select : selects) {
-    NamedColumns named = ColumnsNamedBy(*select, collation);
-    if (named.all || named.Names(table.name, column, collation)) return true;
-    // Qualified by an alias: any qualifier will do.
-    std::string suffix = "." + collation.Key(column);
-    for (const std::string& name : named.qualified) {
-      if (name.size() > suffix.size() && name.ends_with(suffix)) return true;
-    }
-  }
-  return false;
 }
 
 // One object that stands in the way of changing or dropping a column.

@@ -5,6 +5,7 @@
 #include "server/exec/executor.h"
 #include "server/exec/locking.h"
 #include "server/exec/relation.h"
+#include "server/exec/schema_binding.h"
 #include "server/exec/system_procedures.h"
 #include "server/exec/temp_tables.h"
 
@@ -34,15 +35,6 @@ const DropWord& WordFor(DropKind kind) {
     if (word.kind == kind) return word;
   }
   return kWords[0];
-}
-
-// A schema-bound module that depends on `id`, if any.
-const Module* BoundBy(const Database& db, int id) {
-  for (const Module& module : db.modules) {
-    if (std::find(module.bound_ids.begin(), module.bound_ids.end(), id) != module.bound_ids.end())
-      return &module;
-  }
-  return nullptr;
 }
 
 Status DropIndex(const ObjectName& name, ExecContext& ctx) {

@@ -7,6 +7,7 @@
 // articles follow it.
 
 #include "server/exec/help_procedures.h"
+#include "server/exec/schema_binding.h"
 #include "server/sql/expression_text.h"
 #include "server/types/collation.h"
 
@@ -199,6 +200,11 @@ Status SpRename(const ProcArgs& args, ExecContext& ctx) {
       return Raise(Msg::kAlterReplicatedColumn, {table->columns[at].name, "REPLICATED"});
     int clash = table->FindColumn(to, collation);
     if (clash >= 0 && clash != at) return Raise(Msg::kRenameNameInUse, {to, "COLUMN"});
+    for (const Module& module : db->modules) {
+      if (module.schema_bound &&
+          ModuleNamesColumn(module, *table, table->columns[at].name, collation))
+        return Raise(Msg::kRenameSchemaBound, {given});
+    }
     HelpInform(Raise(Msg::kRenameCaution), ctx);
     RenameColumn(*db, *table, table->columns[at], to, collation);
   } else if (kind == "INDEX") {
@@ -241,6 +247,7 @@ Status SpRename(const ProcArgs& args, ExecContext& ctx) {
         return Raise(Msg::kRenamePublished);
       std::optional<ObjectRef> clash = db->FindObject(object->owner, to, collation);
       if (clash && clash->id != object->id) return Raise(Msg::kRenameNameInUse, {to, "OBJECT"});
+      if (BoundBy(*db, object->id)) return Raise(Msg::kRenameSchemaBound, {given});
       HelpInform(Raise(Msg::kRenameCaution), ctx);
       RenameObject(*db, *object, to, collation);
     }

@@ -203,6 +203,28 @@ TEST_F(DriverTest, RefusesWhatItMustNotDo) {
             15335);
 }
 
+// SQL Server refuses to rename a table that schema-bound objects hold; the
+// driver removes their binding and renames, in one transaction.
+TEST_F(DriverTest, RenamesATableThatSchemaBoundObjectsHold) {
+  auto bound = [&](const char16_t* name) {
+    return session_
+        ->Query(u"SELECT OBJECTPROPERTY(OBJECT_ID('" + std::u16string(name) +
+                u"'), 'IsSchemaBound')")
+        ->Value(1, 1);
+  };
+  ASSERT_EQ(bound(u"dbo.vwSchemaBound"), Variant::Long(1));
+  ObjectRef table = Top(u"MSSQL80.Table", u"dbo.tblGeneric");
+  driver_->Write(table, u"Name", Variant::String(u"Generic Table"));
+  table.name = u"Generic Table";
+  EXPECT_EQ(Read(table, u"Name"), Variant::String(u"Generic Table"));
+  EXPECT_EQ(bound(u"dbo.vwSchemaBound"), Variant::Long(0));
+  EXPECT_EQ(bound(u"dbo.fnSchemaBoundScalar"), Variant::Long(0));
+  EXPECT_EQ(
+      Read(Top(u"MSSQL80.View", u"dbo.vwSchemaBound"), u"Text"),
+      Variant::String(u"CREATE VIEW vwSchemaBound AS SELECT fldInt FROM dbo.tblGeneric\r\nGO"));
+  driver_->Write(table, u"Name", Variant::String(u"tblGeneric"));
+}
+
 }  // namespace
 }  // namespace tavora::testing
 
