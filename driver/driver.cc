@@ -245,15 +245,14 @@ class Access {
     return AsKind(value, way.kind);
   }
 
-  // A bit mask as the session hands it over: digits, or binary as hex.
+  // A bit mask as the session hands it over: a number, or a binary value,
+  // which sessions give as text in hexadecimal (with 0x, or without over
+  // ODBC).
   static uint64_t Bits(const Variant& value) {
     if (value.kind() == Variant::Kind::kString) {
-      const std::u16string& text = value.AsString();
-      if (text.starts_with(u"0x") || text.starts_with(u"0X")) {
-        uint64_t bits = 0;
-        for (uint8_t byte : HexBytes(text)) bits = (bits << 8) | byte;
-        return bits;
-      }
+      uint64_t bits = 0;
+      for (uint8_t byte : HexBytes(value.AsString())) bits = (bits << 8) | byte;
+      return bits;
     }
     if (value.is_null()) return 0;
     return static_cast<uint64_t>(AsKind(value, Kind::kLong).AsLong());

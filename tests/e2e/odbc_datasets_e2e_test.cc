@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -97,6 +98,36 @@ TEST_F(OdbcDatasetsE2e, FourTestsGiveTheEmbeddedBackEndsModelsAndTranscripts) {
     const std::string expected = ReadFile(embedded_out / name);
     EXPECT_NE(expected, "null\n");
     EXPECT_EQ(ReadFile(odbc_out / name), expected);
+  }
+}
+
+// The read/write test reads and writes through the driver's session alone,
+// so over ODBC it must find exactly what it finds in process: the same value
+// of the same kind for every property, the same outcome for every write.
+TEST_F(OdbcDatasetsE2e, ReadWriteFindsWhatItFindsInProcess) {
+  const fs::path odbc_out = scratch_ / "rw-odbc";
+  const fs::path embedded_out = scratch_ / "rw-embedded";
+  fs::create_directories(odbc_out);
+  fs::create_directories(embedded_out);
+  std::ostringstream out, err;
+  const std::vector<std::string> tests = {"Standard", "Replication.Transactional"};
+  ReadWriteCommand(Options("odbc", "rw-odbc"), tests, odbc_out.string(), "", out, err);
+  ReadWriteCommand(Options("embedded", "rw-embedded"), tests, embedded_out.string(), "", out, err);
+  for (const std::string& test : tests) {
+    SCOPED_TRACE(test);
+    const std::string file = "readwrite-" + test + ".json";
+    auto odbc = nlohmann::json::parse(ReadFile(odbc_out / file));
+    auto embedded = nlohmann::json::parse(ReadFile(embedded_out / file));
+    const auto& odbc_records = odbc.at("properties");
+    const auto& embedded_records = embedded.at("properties");
+    ASSERT_EQ(odbc_records.size(), embedded_records.size());
+    for (size_t i = 0; i < odbc_records.size(); ++i) {
+      for (const char* field : {"read", "equal", "write", "readBack"}) {
+        EXPECT_EQ(odbc_records[i].at(field), embedded_records[i].at(field))
+            << field << " of " << odbc_records[i].at("path").dump() << " "
+            << odbc_records[i].at("property");
+      }
+    }
   }
 }
 
