@@ -161,8 +161,8 @@ void BM_EmptyBatchFloorOdbc(benchmark::State& state) {
       SQLHDBC dbc = SQL_NULL_HDBC;
       SQLHSTMT stmt = SQL_NULL_HSTMT;
       SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-      if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, wide.data(), SQL_NTS, nullptr, 0,
-                                           nullptr, SQL_DRIVER_NOPROMPT))) {
+      if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
+                                           SQL_DRIVER_NOPROMPT))) {
         state.SkipWithError("cannot connect to the listener");
         failed = true;
       } else {

@@ -1,6 +1,8 @@
 // GRANT object permissions, whole-object or on columns, to public or to a
 // database user.
 
+#include <algorithm>
+
 #include "server/exec/executor.h"
 #include "server/exec/relation.h"
 
@@ -72,9 +74,28 @@ Status ExecuteGrant(const GrantStmt& stmt, ExecContext& ctx) {
     if (grantee != "public" && !db->HasUser(grantee, collation))
       return Raise(Msg::kNoSuchUser, {grantee});
   }
+  // One permission per object, grantee and privilege, as sysprotects keeps
+  // one row: a grant on more columns adds them to it; a grant on the whole
+  // object takes the column grants' place.
   for (const std::string& grantee : stmt.grantees) {
     for (const std::string& privilege : privileges) {
-      db->permissions.push_back({object->id, privilege, columns, grantee});
+      auto same = [&](const Permission& p) {
+        return p.object_id == object->id && collation.Equal(p.privilege, privilege) &&
+               collation.Equal(p.grantee, grantee);
+      };
+      auto held = std::find_if(db->permissions.begin(), db->permissions.end(), same);
+      if (held == db->permissions.end()) {
+        db->permissions.push_back({object->id, privilege, columns, grantee});
+      } else if (columns.empty() || held->columns.empty()) {
+        held->columns.clear();
+      } else {
+        for (const std::string& column : columns) {
+          bool listed = false;
+          for (const std::string& old : held->columns)
+            listed = listed || collation.Equal(old, column);
+          if (!listed) held->columns.push_back(column);
+        }
+      }
     }
   }
   ctx.MarkChanged();
