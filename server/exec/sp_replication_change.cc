@@ -288,21 +288,53 @@ Status CheckKeysForContinuous(Database& db, const Publication& publication, Exec
   return std::nullopt;
 }
 
+// What a change procedure changes: found by the start the four share.
+struct ChangeTarget {
+  Database* db = nullptr;
+  Publication* publication = nullptr;
+  Article* article = nullptr;  // for the article procedures
+  const ChangeableProperty* property = nullptr;
+  bool listed = false;  // no @property: the list of properties was sent
+};
+
+// The four procedures' common start: a database that publishes (merge or
+// not); without @property, the list of what `list` changes; else the
+// publication, the article when `of_article`, and the property (null when
+// `list` has none of that name, which each caller refuses after its own
+// narrowing).
+Status BeginChange(const ProcArgs& args, ExecContext& ctx, bool merge, bool of_article,
+                   const PropertyList& list, ChangeTarget& out) {
+  out.db = ctx.CurrentDatabase();
+  if (!out.db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
+  if (!(merge ? out.db->merge_publish : out.db->publish)) {
+    return Raise(Msg::kDatabaseNotPublished);
+  }
+  if (!args.Given("@property")) {
+    SendPropertyList(list, ctx);
+    out.listed = true;
+    return std::nullopt;
+  }
+  if (Status s = FindChangedPublication(args, ctx, merge, out.db, out.publication)) return s;
+  if (of_article) {
+    if (Status s = FindChangedArticle(args, *out.publication, ctx, out.article)) return s;
+  }
+  out.property = FindChangeable(list, args.Text("@property"));
+  return std::nullopt;
+}
+
 }  // namespace
 
 Status SpChangePublication(const ProcArgs& args, ExecContext& ctx) {
-  Database* db = ctx.CurrentDatabase();
-  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
-  if (!db->publish) return Raise(Msg::kDatabaseNotPublished);
-  if (!args.Given("@property")) {
-    SendPropertyList(PublicationProperties(), ctx);
-    return std::nullopt;
+  ChangeTarget target;
+  if (Status s = BeginChange(args, ctx, /*merge=*/false, /*of_article=*/false,
+                             PublicationProperties(), target)) {
+    return s;
   }
-  Publication* publication = nullptr;
-  if (Status s = FindChangedPublication(args, ctx, /*merge=*/false, db, publication)) return s;
-  std::string name = args.Text("@property");
-  const ChangeableProperty* property = FindChangeable(PublicationProperties(), name);
-  if (!property) return Raise(Msg::kReplicationPropertyUnknown, {name});
+  if (target.listed) return std::nullopt;
+  Database* db = target.db;
+  Publication* publication = target.publication;
+  const ChangeableProperty* property = target.property;
+  if (!property) return Raise(Msg::kReplicationPropertyUnknown, {args.Text("@property")});
   Value value;
   if (Status s = PropertyValue(*property, args, value)) return s;
   const std::string* word = std::get_if<std::string>(&value);
@@ -336,19 +368,17 @@ Status SpChangePublication(const ProcArgs& args, ExecContext& ctx) {
 }
 
 Status SpChangeArticle(const ProcArgs& args, ExecContext& ctx) {
-  Database* db = ctx.CurrentDatabase();
-  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
-  if (!db->publish) return Raise(Msg::kDatabaseNotPublished);
-  if (!args.Given("@property")) {
-    SendPropertyList(ArticleProperties(), ctx);
-    return std::nullopt;
+  ChangeTarget target;
+  if (Status s = BeginChange(args, ctx, /*merge=*/false, /*of_article=*/true, ArticleProperties(),
+                             target)) {
+    return s;
   }
-  Publication* publication = nullptr;
-  if (Status s = FindChangedPublication(args, ctx, /*merge=*/false, db, publication)) return s;
-  Article* article = nullptr;
-  if (Status s = FindChangedArticle(args, *publication, ctx, article)) return s;
-  std::string name = args.Text("@property");
-  const ChangeableProperty* property = FindChangeable(ArticleProperties(), name);
+  if (target.listed) return std::nullopt;
+  Database* db = target.db;
+  Publication* publication = target.publication;
+  Article* article = target.article;
+  const ChangeableProperty* property = target.property;
+  const std::string name = args.Text("@property");
   if (!property) return Raise(Msg::kReplicationPropertyUnknown, {name});
   if (property->setting.empty()) {
     // Filter procedures, synchronisation views and other article types
@@ -383,18 +413,15 @@ Status SpChangeArticle(const ProcArgs& args, ExecContext& ctx) {
 }
 
 Status SpChangeMergePublication(const ProcArgs& args, ExecContext& ctx) {
-  Database* db = ctx.CurrentDatabase();
-  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
-  if (!db->merge_publish) return Raise(Msg::kDatabaseNotPublished);
-  if (!args.Given("@property")) {
-    SendPropertyList(MergePublicationProperties(), ctx);
-    return std::nullopt;
+  ChangeTarget target;
+  if (Status s = BeginChange(args, ctx, /*merge=*/true, /*of_article=*/false,
+                             MergePublicationProperties(), target)) {
+    return s;
   }
-  Publication* publication = nullptr;
-  if (Status s = FindChangedPublication(args, ctx, /*merge=*/true, db, publication)) return s;
-  std::string name = args.Text("@property");
-  const ChangeableProperty* property = FindChangeable(MergePublicationProperties(), name);
-  if (!property) return Raise(Msg::kReplicationPropertyUnknown, {name});
+  if (target.listed) return std::nullopt;
+  Publication* publication = target.publication;
+  const ChangeableProperty* property = target.property;
+  if (!property) return Raise(Msg::kReplicationPropertyUnknown, {args.Text("@property")});
   Value value;
   if (Status s = PropertyValue(*property, args, value)) return s;
   if (property->name == "publish_to_active_directory") {
@@ -406,20 +433,15 @@ Status SpChangeMergePublication(const ProcArgs& args, ExecContext& ctx) {
 }
 
 Status SpChangeMergeArticle(const ProcArgs& args, ExecContext& ctx) {
-  Database* db = ctx.CurrentDatabase();
-  if (!db) return Raise(Msg::kDatabaseNotFoundOnUse, {ctx.session.database});
-  if (!db->merge_publish) return Raise(Msg::kDatabaseNotPublished);
-  if (!args.Given("@property")) {
-    SendPropertyList(MergeArticleProperties(), ctx);
-    return std::nullopt;
-  }
-  Publication* publication = nullptr;
-  if (Status s = FindChangedPublication(args, ctx, /*merge=*/true, db, publication)) return s;
-  Article* article = nullptr;
-  if (Status s = FindChangedArticle(args, *publication, ctx, article)) return s;
-  std::string name = args.Text("@property");
   const PropertyList& list = MergeArticleProperties();
-  const ChangeableProperty* property = FindChangeable(list, name);
+  ChangeTarget target;
+  if (Status s = BeginChange(args, ctx, /*merge=*/true, /*of_article=*/true, list, target)) {
+    return s;
+  }
+  if (target.listed) return std::nullopt;
+  Article* article = target.article;
+  const ChangeableProperty* property = target.property;
+  const std::string name = args.Text("@property");
   // A schema-only article has no rows, so none of the table properties.
   const ChangeableProperty* first_table_only = FindChangeable(list, kFirstTableOnlyMergeProperty);
   if (property && property >= first_table_only && !IsTableArticle(*article)) property = nullptr;

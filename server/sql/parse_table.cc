@@ -210,6 +210,19 @@ bool Parser::ParseAlterTable(Statement& out) {
   AlterTableStmt alter;
   if (!ParseObjectName(alter.table)) return false;
   if (alter.table.parts > 3) return Fail(Previous());
+  // "ALL", or a list of names: the triggers or constraints it names.
+  auto names_or_all = [&]() -> bool {
+    if (AcceptWord("ALL")) {
+      alter.all = true;
+      return true;
+    }
+    do {
+      std::string name;
+      if (!ParseName(name)) return false;
+      alter.names.push_back(std::move(name));
+    } while (AcceptOp(","));
+    return true;
+  };
   if (AcceptWord("ALTER")) {
     if (!ExpectWord("COLUMN") || !ParseName(alter.column.name)) return false;
     alter.column.line = Previous().line;
@@ -249,16 +262,7 @@ bool Parser::ParseAlterTable(Statement& out) {
     alter.action =
         PeekWord("ENABLE") ? AlterTableAction::kEnableTriggers : AlterTableAction::kDisableTriggers;
     Next();
-    if (!ExpectWord("TRIGGER")) return false;
-    if (!AcceptWord("ALL")) {
-      do {
-        std::string name;
-        if (!ParseName(name)) return false;
-        alter.names.push_back(std::move(name));
-      } while (AcceptOp(","));
-    } else {
-      alter.all = true;
-    }
+    if (!ExpectWord("TRIGGER") || !names_or_all()) return false;
   } else {
     if (AcceptWord("WITH")) {
       if (AcceptWord("CHECK")) {
@@ -289,16 +293,7 @@ bool Parser::ParseAlterTable(Statement& out) {
       alter.action = PeekWord("CHECK") ? AlterTableAction::kCheckConstraints
                                        : AlterTableAction::kNocheckConstraints;
       Next();
-      if (!ExpectWord("CONSTRAINT")) return false;
-      if (!AcceptWord("ALL")) {
-        do {
-          std::string name;
-          if (!ParseName(name)) return false;
-          alter.names.push_back(std::move(name));
-        } while (AcceptOp(","));
-      } else {
-        alter.all = true;
-      }
+      if (!ExpectWord("CONSTRAINT") || !names_or_all()) return false;
     } else {
       return Fail();
     }
