@@ -281,6 +281,7 @@ int ReadWriteCommand(const CommandOptions& options, const std::vector<std::strin
     TestRun run = driver.Drive(*test, steps);
     if (result) {
       out << ReadWriteSummary(run.name, *result) << "; " << Milliseconds(run) << "\n";
+      err << ReadWriteProblems(run.name, *result, 20);
       if (result->unexpected > 0 || result->equal < result->read) status = 1;
       if (!out_folder.empty()) {
         WriteFileAtomically((std::filesystem::path(out_folder) /

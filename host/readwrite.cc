@@ -234,6 +234,52 @@ std::string ReadWriteSummary(const std::u16string& test, const ReadWriteResult& 
          std::to_string(result.unexpected) + " unexpected";
 }
 
+namespace {
+
+std::string Shown(const Variant& value) {
+  if (value.is_null()) return "Null";
+  return std::string(harness::KindName(value.kind())) + " \"" + harness::ToUtf8(value.ToText()) +
+         "\"";
+}
+
+}  // namespace
+
+std::string ReadWriteProblems(const std::u16string& test, const ReadWriteResult& result,
+                              size_t limit) {
+  std::string lines;
+  size_t shown = 0;
+  size_t more = 0;
+  const std::string name = harness::ToUtf8(test);
+  for (const PropertyCheck& check : result.checks) {
+    const bool mismatch = !check.equal;
+    const bool unexpected = check.outcome == WriteOutcome::kUnexpected;
+    if (!mismatch && !unexpected) continue;
+    if (shown + (mismatch && unexpected ? 2 : 1) > limit) {
+      more += (mismatch ? 1 : 0) + (unexpected ? 1 : 0);
+      continue;
+    }
+    std::string path;
+    for (const std::u16string& step : check.path)
+      path += (path.empty() ? "" : "/") + harness::ToUtf8(step);
+    const std::string where = path + " " + harness::ToUtf8(check.property);
+    if (mismatch) {
+      lines += name + ": mismatch " + where + ": original " + Shown(check.original) + ", " +
+               (check.read_error ? "not read: " + harness::ToUtf8(check.read_error->description())
+                                 : "read " + Shown(check.read)) +
+               "\n";
+      ++shown;
+    }
+    if (unexpected) {
+      lines += name + ": unexpected " + where + ": " + harness::ToUtf8(check.message) + "\n";
+      ++shown;
+    }
+  }
+  if (more > 0) {
+    lines += name + ": and " + std::to_string(more) + " more (--out and --report show them all)\n";
+  }
+  return lines;
+}
+
 ordered_json ReadWriteToJson(const std::u16string& test, const ReadWriteResult& result) {
   ordered_json records = ordered_json::array();
   auto error_json = [](const std::optional<harness::Error>& error) -> ordered_json {

@@ -75,6 +75,14 @@ harness::Variant AttemptedChange(const PropertyCheck& check);
 // noted, 0 unexpected".
 std::string ReadWriteSummary(const std::u16string& test, const ReadWriteResult& result);
 
+// What needs a person's attention, a line each: every read that differs
+// from its original and every unexpected write, at most `limit` of them and
+// then how many more there are. Lines are "TEST: mismatch PATH PROPERTY:
+// original V, read V" and "TEST: unexpected PATH PROPERTY: MESSAGE", PATH
+// the collections and keys joined by "/".
+std::string ReadWriteProblems(const std::u16string& test, const ReadWriteResult& result,
+                              size_t limit);
+
 // One record per property, as readwrite-T.json holds them.
 nlohmann::ordered_json ReadWriteToJson(const std::u16string& test, const ReadWriteResult& result);
 

@@ -272,6 +272,17 @@ TEST_F(TavoraCommand, ReadWriteReportsEachTestAndDeletesAlways) {
   const bool clean = records.at("summary").at("unexpected") == 0 &&
                      records.at("summary").at("equal") == records.at("summary").at("read");
   EXPECT_EQ(outcome.status, clean ? 0 : 1);
+  // Each unexpected write is named on stderr.
+  for (const auto& record : records.at("properties")) {
+    if (record.at("write") != "unexpected") continue;
+    std::string path;
+    for (const auto& step : record.at("path"))
+      path += (path.empty() ? "" : "/") + step.get<std::string>();
+    EXPECT_NE(outcome.err.find("Standard: unexpected " + path + " " +
+                               record.at("property").get<std::string>() + ": "),
+              std::string::npos)
+        << outcome.err;
+  }
   EXPECT_NE(ReadFile(out / "report.html").find("<h2 id=\"Standard\">"), std::string::npos);
   Outcome left = Tavora("sql --data " + (folder_ / "data").string() +
                         " \"SELECT name FROM sysdatabases WHERE name LIKE 'tavora%'\"");
