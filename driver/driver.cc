@@ -191,13 +191,9 @@ class Access {
   Access(Driver& driver, const ObjectRef& object) : driver_(driver), object_(object) {}
 
   harness::ComPtr<harness::ResultSet> Query(const std::u16string& text) {
-    driver_.last_statement_ = text;
     return driver_.session_.Query(text);
   }
-  void Execute(const std::u16string& text) {
-    driver_.last_statement_ = text;
-    driver_.session_.Execute(0, text);
-  }
+  void Execute(const std::u16string& text) { driver_.session_.Execute(0, text); }
 
   // `text` with the object's placeholders filled in.
   std::u16string Fill(std::u16string_view text) {
@@ -885,10 +881,6 @@ ObjectRef MakeRef(std::u16string_view class_name, std::u16string_view type_name,
   return ref;
 }
 
-bool Knows(std::u16string_view class_name, std::u16string_view property) {
-  return FindWay(class_name, property) != nullptr;
-}
-
 namespace {
 
 // An article of a merge publication has procedures of its own.
@@ -902,10 +894,8 @@ const PropertyWay* WayOf(const ObjectRef& object, std::u16string_view property) 
 
 }  // namespace
 
-Driver::Driver(harness::SqlSession& session, std::u16string database)
-    : session_(session), database_(std::move(database)) {
-  last_statement_ = u"USE " + Bracket(database_);
-  session_.Execute(0, last_statement_);
+Driver::Driver(harness::SqlSession& session, const std::u16string& database) : session_(session) {
+  session_.Execute(0, u"USE " + Bracket(database));
 }
 
 Variant Driver::Read(const ObjectRef& object, std::u16string_view property) {

@@ -29,9 +29,6 @@ struct ObjectRef {
 ObjectRef MakeRef(std::u16string_view class_name, std::u16string_view type_name,
                   std::u16string_view key, const ObjectRef* parent);
 
-// True when the driver has a way to read `property` of objects of the class.
-bool Knows(std::u16string_view class_name, std::u16string_view property);
-
 // The error number of the driver's own refusals (a change it knows the server
 // cannot make, or a property it has no way to read or write); the server's
 // refusals keep the server's numbers.
@@ -44,19 +41,15 @@ inline constexpr int32_t kDriverRefusal = 50000;
 // own (kDriverRefusal).
 class Driver {
  public:
-  Driver(harness::SqlSession& session, std::u16string database);
+  // Makes `database` the session's current database.
+  Driver(harness::SqlSession& session, const std::u16string& database);
 
   harness::Variant Read(const ObjectRef& object, std::u16string_view property);
   void Write(const ObjectRef& object, std::u16string_view property, const harness::Variant& value);
 
-  // The T-SQL of the last statement the driver sent, for reports.
-  const std::u16string& last_statement() const { return last_statement_; }
-
  private:
   friend class Access;
   harness::SqlSession& session_;
-  std::u16string database_;
-  std::u16string last_statement_;
 };
 
 }  // namespace driver
