@@ -109,6 +109,21 @@ void StoreSetting(std::vector<Setting>& settings, std::string_view name, Value v
     settings.push_back({std::string(name), std::move(value)});
 }
 
+// Where and how the snapshot goes, the same for every kind of publication.
+template <class Values>
+void ReadSnapshotDelivery(const std::vector<Setting>& s, Values& v) {
+  v.snapshot_in_defaultfolder = SettingFlag(s, "@snapshot_in_defaultfolder", true);
+  v.alt_snapshot_folder = SettingValue(s, "@alt_snapshot_folder");
+  v.pre_snapshot_script = SettingValue(s, "@pre_snapshot_script");
+  v.post_snapshot_script = SettingValue(s, "@post_snapshot_script");
+  v.compress_snapshot = SettingFlag(s, "@compress_snapshot", false);
+  v.ftp_address = SettingValue(s, "@ftp_address");
+  v.ftp_port = SettingInt(s, "@ftp_port", 21);
+  v.ftp_subdirectory = SettingValue(s, "@ftp_subdirectory");
+  const Value* login = FindSetting(s, "@ftp_login");
+  v.ftp_login = login ? *login : Value(std::string("anonymous"));
+}
+
 PublicationValues ReadPublication(const Publication& p) {
   const auto& s = p.settings;
   PublicationValues v;
@@ -138,16 +153,7 @@ PublicationValues ReadPublication(const Publication& p) {
   v.autogen_sync_procs = SettingFlag(s, "@autogen_sync_procs", v.allow_sync_tran || queued);
   v.retention = SettingInt(s, "@retention", 336);
   v.allow_queued_tran = queued;
-  v.snapshot_in_defaultfolder = SettingFlag(s, "@snapshot_in_defaultfolder", true);
-  v.alt_snapshot_folder = SettingValue(s, "@alt_snapshot_folder");
-  v.pre_snapshot_script = SettingValue(s, "@pre_snapshot_script");
-  v.post_snapshot_script = SettingValue(s, "@post_snapshot_script");
-  v.compress_snapshot = SettingFlag(s, "@compress_snapshot", false);
-  v.ftp_address = SettingValue(s, "@ftp_address");
-  v.ftp_port = SettingInt(s, "@ftp_port", 21);
-  v.ftp_subdirectory = SettingValue(s, "@ftp_subdirectory");
-  const Value* login = FindSetting(s, "@ftp_login");
-  v.ftp_login = login ? *login : Value(std::string("anonymous"));
+  ReadSnapshotDelivery(s, v);
   v.allow_dts = SettingFlag(s, "@allow_dts", false);
   v.allow_subscription_copy = SettingFlag(s, "@allow_subscription_copy", false);
   v.centralized_conflicts = SettingFlag(s, "@centralized_conflicts", true);
@@ -226,16 +232,7 @@ MergePublicationValues ReadMergePublication(const Publication& p) {
   v.snapshot_ready = SettingFlag(s, "@snapshot_ready", false);
   v.enabled_for_internet = SettingFlag(s, "@enabled_for_internet", false);
   v.dynamic_filters = SettingFlag(s, "@dynamic_filters", false);
-  v.snapshot_in_defaultfolder = SettingFlag(s, "@snapshot_in_defaultfolder", true);
-  v.alt_snapshot_folder = SettingValue(s, "@alt_snapshot_folder");
-  v.pre_snapshot_script = SettingValue(s, "@pre_snapshot_script");
-  v.post_snapshot_script = SettingValue(s, "@post_snapshot_script");
-  v.compress_snapshot = SettingFlag(s, "@compress_snapshot", false);
-  v.ftp_address = SettingValue(s, "@ftp_address");
-  v.ftp_port = SettingInt(s, "@ftp_port", 21);
-  v.ftp_subdirectory = SettingValue(s, "@ftp_subdirectory");
-  const Value* login = FindSetting(s, "@ftp_login");
-  v.ftp_login = login ? *login : Value(std::string("anonymous"));
+  ReadSnapshotDelivery(s, v);
   v.conflict_retention = SettingInt(s, "@conflict_retention", 14);
   v.keep_partition_changes = SettingFlag(s, "@keep_partition_changes", false);
   v.allow_subscription_copy = SettingFlag(s, "@allow_subscription_copy", false);
