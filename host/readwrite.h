@@ -62,7 +62,8 @@ struct ReadWriteResult {
 
 // Reads every property of the model (its JSON form) from the database on
 // `session` and compares it with its original value; then, in the model's
-// order, writes each modifiable property and reads it back. A failure of one
+// order, writes each modifiable property and reads it back; an object's
+// noted changes, expected to be refused, come after its other changes. A failure of one
 // property never stops the rest.
 ReadWriteResult RunReadWrite(const nlohmann::ordered_json& model, harness::SqlSession& session,
                              const std::u16string& database);

@@ -613,9 +613,11 @@ constexpr MessageRow kMessages[] = {
      "publication allows DTS or queued updating option."},
     {Msg::kQueuedPropertyValue, 21222, 16,
      "Queued snapshot publication property '%s' cannot have the value '%s'."},
+    // The text is SQL Server 2000's; its number could not be checked either.
+    {Msg::kQueueTypeSubscribed, 21290, 16,
+     "Cannot change queue type while there are subscriptions to the publication."},
     {Msg::kRenamePublished, 15051, 11,
      "Cannot rename the table because it is published for replication."},
-    {Msg::kAlterReplicatedColumn, 4928, 16, "Cannot alter column '%.*ls' because it is '%ls'."},
     {Msg::kCommitWithoutBegin, 3902, 16,
      "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
     {Msg::kRollbackWithoutBegin, 3903, 16,

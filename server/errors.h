@@ -337,8 +337,8 @@ enum class Msg {
   kPreCreationCommand,
   kQueuedCommandsFixed,
   kQueuedPropertyValue,
+  kQueueTypeSubscribed,
   kRenamePublished,
-  kAlterReplicatedColumn,
   // Transactions.
   kCommitWithoutBegin,
   kRollbackWithoutBegin,

@@ -196,8 +196,11 @@ Status SpRename(const ProcArgs& args, ExecContext& ctx) {
     Table* table = TableOfPart(*db, given, part, collation);
     int at = table ? table->FindColumn(part, collation) : -1;
     if (at < 0) return Raise(Msg::kRenameAmbiguous, {"COLUMN"});
+    const Column& column = table->columns[at];
     if (PublishedByArticle(*db, table->owner, table->name, collation))
-      return Raise(Msg::kAlterReplicatedColumn, {table->columns[at].name, "REPLICATED"});
+      return Raise(Msg::kAlterColumnBecause, {column.name, "REPLICATED"});
+    // Replication and merge find a row by its ROWGUIDCOL column's name.
+    if (column.rowguidcol) return Raise(Msg::kAlterColumnBecause, {column.name, "ROWGUIDCOL"});
     int clash = table->FindColumn(to, collation);
     if (clash >= 0 && clash != at) return Raise(Msg::kRenameNameInUse, {to, "COLUMN"});
     for (const Module& module : db->modules) {

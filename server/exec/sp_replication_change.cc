@@ -262,12 +262,17 @@ Status StoreSchemaOption(const ProcArgs& args, std::vector<Setting>& settings) {
   return std::nullopt;
 }
 
-Status RefuseActiveDirectory(const Value& value) {
-  // This server has no directory service to publish to; taking a
-  // publication out of it is no change.
-  const auto* text = std::get_if<std::string>(&value);
-  if (text && *text == "true") return Raise(Msg::kNotSupported, {"Publishing to Active Directory"});
-  return std::nullopt;
+// There is no directory service here: neither publishing a publication to
+// one nor taking it out can be done, so a change of either way is refused
+// rather than reported as done.
+Status RefuseActiveDirectory() {
+  return Raise(Msg::kNotSupported, {"Publishing to or removing from Active Directory"});
+}
+
+// Virtual subscriptions, one per article, stand for the snapshot kept for
+// later subscribers while immediate_sync is on; they count as subscriptions.
+bool HasSubscriptions(const Publication& publication) {
+  return !publication.articles.empty() && ReadPublication(publication).immediate_sync;
 }
 
 bool IsTableArticle(const Article& article) {
@@ -357,11 +362,11 @@ Status SpChangePublication(const ProcArgs& args, ExecContext& ctx) {
       *word == "false") {
     return Raise(Msg::kQueuedPropertyValue, {"@centralized_conflicts", "false"});
   }
-  if (property->name == "publish_to_active_directory") {
-    if (Status s = RefuseActiveDirectory(value)) return s;
+  if (property->name == "publish_to_active_directory") return RefuseActiveDirectory();
+  if ((property->name == "conflict_policy" || property->name == "queue_type") &&
+      HasSubscriptions(*publication)) {
+    return Raise(Msg::kQueueTypeSubscribed);
   }
-  // conflict_policy and queue_type may change while nothing subscribes,
-  // which is always so here.
   StoreSetting(publication->settings, property->setting, std::move(value));
   ctx.MarkChanged();
   return std::nullopt;
@@ -424,9 +429,7 @@ Status SpChangeMergePublication(const ProcArgs& args, ExecContext& ctx) {
   if (!property) return Raise(Msg::kReplicationPropertyUnknown, {args.Text("@property")});
   Value value;
   if (Status s = PropertyValue(*property, args, value)) return s;
-  if (property->name == "publish_to_active_directory") {
-    if (Status s = RefuseActiveDirectory(value)) return s;
-  }
+  if (property->name == "publish_to_active_directory") return RefuseActiveDirectory();
   StoreSetting(publication->settings, property->setting, std::move(value));
   ctx.MarkChanged();
   return std::nullopt;

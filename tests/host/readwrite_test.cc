@@ -147,6 +147,26 @@ TEST_F(ReadWriteRun, NotedRefusalIsExpected) {
   EXPECT_EQ(result.unexpected, 0u);
 }
 
+// An object's noted changes are tried after its other changes: here the
+// rename is refused only once the later IsRowGuid write has made the column
+// ROWGUIDCOL.
+TEST_F(ReadWriteRun, NotedChangesComeAfterTheObjectsOtherWrites) {
+  session_->Execute(0, u"USE rw\r\nCREATE TABLE g (id UNIQUEIDENTIFIER NULL)");
+  ordered_json column =
+      Object("id", "MSSQL80.Column",
+             {Property("Name", S("id"), true, nullptr,
+                       "Cannot alter column 'id' because it is 'ROWGUIDCOL'."),
+              Property("IsRowGuid", {{"Boolean", false}}, true, {{"Boolean", true}})});
+  ReadWriteResult result =
+      Run(ordered_json::array({Object("dbo.g", "MSSQL80.Table", ordered_json::array(),
+                                      {{{"name", "Columns"}, {"objects", {column}}}})}));
+  EXPECT_EQ(Find(result, u"id", u"IsRowGuid").outcome, WriteOutcome::kWritten);
+  const PropertyCheck& rename = Find(result, u"id", u"Name");
+  EXPECT_EQ(rename.outcome, WriteOutcome::kRefusedAsNoted);
+  EXPECT_NE(rename.message.find(u"because it is 'ROWGUIDCOL'"), std::u16string::npos);
+  EXPECT_EQ(result.unexpected, 0u);
+}
+
 TEST(ReadWriteAttempt, NotedChangeWithoutValueChangesTheOriginal) {
   PropertyCheck check;
   check.property = u"AllowNulls";
