@@ -100,7 +100,12 @@ void ObjectTable(std::string& html, const std::vector<const PropertyCheck*>& che
       html += Cell(check->read);
       if (Mismatch(*check)) html += " <span class=\"mark\">MISMATCH</span>";
     }
-    html += "</td><td>" + (check->modifiable ? Cell(check->new_value) : std::string("")) + "</td>";
+    html += "</td><td>";
+    if (check->modifiable) html += Cell(check->new_value);
+    // A noted change tried something else when the model had nothing to try.
+    if (!check->attempted.is_null() && check->attempted != check->new_value)
+      html += "<br><i>tried:</i> " + Cell(check->attempted);
+    html += "</td>";
     html += "<td>";
     html += Unexpected(*check) ? std::string("<span class=\"mark\">UNEXPECTED</span>")
                                : std::string(OutcomeName(check->outcome));

@@ -198,7 +198,13 @@ ReadWriteReport SampleReport() {
   bad.original = Variant::String(u"<b>x</b>");
   bad.read = Variant::String(u"y");
   bad.equal = false;
-  report.result.checks = {good, bad};
+  PropertyCheck noted = good;
+  noted.property = u"OrderBy";
+  noted.modifiable = true;
+  noted.note = u"Must fail.";
+  noted.new_value = Variant::String(u"tblGeneric");
+  noted.attempted = Variant::String(u"tblGeneric2");
+  report.result.checks = {good, bad, noted};
   report.result.read = 2;
   report.result.equal = 1;
   return report;
@@ -210,6 +216,8 @@ TEST(ReadWriteReportPage, MarksMismatchesAndEscapesValues) {
   EXPECT_NE(html.find("MISMATCH"), std::string::npos);
   EXPECT_NE(html.find("&lt;b&gt;x&lt;/b&gt;"), std::string::npos);
   EXPECT_EQ(html.find("<b>x</b>"), std::string::npos);
+  // What a noted change tried, where the model gave nothing new to try.
+  EXPECT_NE(html.find("<i>tried:</i> <span class=\"value\">tblGeneric2</span>"), std::string::npos);
   // Nothing to fetch: the page stands alone.
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_EQ(html.find("http"), std::string::npos);
