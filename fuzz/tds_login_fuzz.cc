@@ -54,9 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 4: {
         // A name the server accepts comes back the same when quoted again.
-        RpcRequest rpc = DecodeRpc(message);
-        if (std::optional<std::string> quoted = QuoteProcedureName(rpc.proc_name)) {
-          Check(QuoteProcedureName(*quoted) == quoted);
+        for (const RpcRequest& rpc : DecodeRpc(message)) {
+          if (std::optional<std::string> quoted = QuoteProcedureName(rpc.proc_name)) {
+            Check(QuoteProcedureName(*quoted) == quoted);
+          }
         }
         break;
       }

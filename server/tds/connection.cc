@@ -281,25 +281,53 @@ CallArgument ArgumentOf(const RpcParameter& p) {
 }  // namespace
 
 bool Connection::OnRpc(const Message& message) {
-  auto refuse = [&](const std::string& what) {
-    return Send(PacketType::kReply, ErrorReply(context_, Raise(Msg::kNotSupported, {what})));
-  };
-  RpcRequest rpc;
-  std::vector<CallArgument> arguments;
+  std::vector<RpcRequest> calls;
   try {
-    rpc = DecodeRpc(message.payload);
-    for (const RpcParameter& p : rpc.parameters) arguments.push_back(ArgumentOf(p));
+    calls = DecodeRpc(message.payload);
   } catch (const DecodeError& e) {
     // The packets were sound, only the call is not: the session goes on.
-    return refuse(std::string("This procedure call (") + e.what() + ")");
+    return Send(
+        PacketType::kReply,
+        ErrorReply(context_, Raise(Msg::kNotSupported,
+                                   {std::string("This procedure call (") + e.what() + ")"})));
   }
+  // The calls run in turn, an error in one not stopping the next; their
+  // replies go out together, each but the last ending in DONEPROC with MORE.
+  std::vector<uint8_t> reply;
+  for (size_t i = 0; i < calls.size(); ++i) {
+    switch (RunCall(calls[i], i + 1 < calls.size(), reply)) {
+      case RunEnd::kGone:
+        return false;
+      case RunEnd::kCancelled:
+        return Send(PacketType::kReply, AttentionReply(context_));
+      case RunEnd::kDone:
+        break;
+    }
+  }
+  // The calls cannot be stopped once they run; a cancel that came meanwhile
+  // replaces their results with the acknowledgement the client waits for.
+  ReadPending();
+  if (TakeAttention()) return Send(PacketType::kReply, AttentionReply(context_));
+  return Send(PacketType::kReply, reply);
+}
+
+Connection::RunEnd Connection::RunCall(const RpcRequest& rpc, bool more,
+                                       std::vector<uint8_t>& reply) {
   // A call that fails before it reaches the engine.
   auto fail = [&](SqlError error) {
     BatchOutcome failed;
     error.line = 1;
     failed.AddError(std::move(error), true);
-    return Send(PacketType::kReply, ProcedureReply(context_, failed, "", "", std::nullopt, {}));
+    std::vector<uint8_t> bytes = ProcedureReply(context_, failed, "", "", std::nullopt, {}, more);
+    reply.insert(reply.end(), bytes.begin(), bytes.end());
+    return RunEnd::kDone;
   };
+  std::vector<CallArgument> arguments;
+  try {
+    for (const RpcParameter& p : rpc.parameters) arguments.push_back(ArgumentOf(p));
+  } catch (const DecodeError& e) {
+    return fail(Raise(Msg::kNotSupported, {std::string("This procedure call (") + e.what() + ")"}));
+  }
   const uint16_t id = ProcIdOf(rpc);
   const char* procedure = id == kSpPrepare    ? "sp_prepare"
                           : id == kSpPrepExec ? "sp_prepexec"
@@ -391,11 +419,12 @@ bool Connection::OnRpc(const Message& message) {
       break;
     }
     default:
-      return refuse("The system procedure with id " + std::to_string(rpc.proc_id));
+      return fail(Raise(Msg::kNotSupported,
+                        {"The system procedure with id " + std::to_string(rpc.proc_id)}));
   }
   CallResult result;
   if (call.procedure.empty()) result.status = 0;  // prepared or unprepared only
-  return RunAndReply(
+  return RunLocked(
       [&](Engine& engine, int session, const LockWait& wait) {
         return call.procedure.empty() ? BatchOutcome{} : engine.Call(session, call, result, wait);
       },
@@ -410,8 +439,9 @@ bool Connection::OnRpc(const Message& message) {
         std::optional<int32_t> status;
         if (result.status) status = static_cast<int32_t>(*result.status);
         return ProcedureReply(context_, outcome, old_database, new_database, status,
-                              status ? outputs : std::vector<ReturnValue>{});
-      });
+                              status ? outputs : std::vector<ReturnValue>{}, more);
+      },
+      reply);
 }
 
 bool Connection::RunAndReply(
@@ -429,12 +459,33 @@ bool Connection::RunAndReply(
     const std::function<BatchOutcome(Engine&, int, const LockWait&)>& run,
     const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
                                              const std::string&)>& make_reply) {
-  if (engine_.log_out_departed) engine_.log_out_departed(this);
   std::vector<uint8_t> reply;
+  switch (RunLocked(run, make_reply, reply)) {
+    case RunEnd::kGone:
+      return false;
+    case RunEnd::kCancelled:
+      return Send(PacketType::kReply, AttentionReply(context_));
+    case RunEnd::kDone:
+      break;
+  }
+  // The batch cannot be stopped once it runs; a cancel that came meanwhile
+  // replaces its results with the acknowledgement the client waits for.
+  ReadPending();
+  if (TakeAttention()) return Send(PacketType::kReply, AttentionReply(context_));
+  return Send(PacketType::kReply, reply);
+}
+
+Connection::RunEnd Connection::RunLocked(
+    const std::function<BatchOutcome(Engine&, int, const LockWait&)>& run,
+    const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
+                                             const std::string&)>& make_reply,
+    std::vector<uint8_t>& reply) {
+  if (engine_.log_out_departed) engine_.log_out_departed(this);
+  RunEnd end = RunEnd::kDone;
   {
     std::unique_lock<std::mutex> lock(engine_.mutex);
     // Logged out by another thread: this client has gone.
-    if (!session_) return false;
+    if (!session_) return RunEnd::kGone;
     bool cancelled = false;
     bool gone = false;
     // A batch that waits for another session's lock looks at the client
@@ -455,25 +506,23 @@ bool Connection::RunAndReply(
     try {
       Engine& engine = engine_.folder.engine();
       std::string old_database = engine.CurrentDatabase(*session_);
-      BatchOutcome outcome;
-      outcome = run(engine, *session_, wait);
-      if (!session_ || gone) return false;
-      if (cancelled) {
-        lock.unlock();
-        return Send(PacketType::kReply, AttentionReply(context_));
+      BatchOutcome outcome = run(engine, *session_, wait);
+      if (!session_ || gone) {
+        end = RunEnd::kGone;
+      } else if (cancelled) {
+        end = RunEnd::kCancelled;
+      } else {
+        std::string new_database = engine.CurrentDatabase(*session_);
+        std::vector<uint8_t> bytes = make_reply(outcome, old_database, new_database);
+        reply.insert(reply.end(), bytes.begin(), bytes.end());
       }
-      std::string new_database = engine.CurrentDatabase(*session_);
-      reply = make_reply(outcome, old_database, new_database);
     } catch (const std::exception& e) {
-      reply = ErrorReply(context_, InternalError(e));
+      std::vector<uint8_t> bytes = ErrorReply(context_, InternalError(e));
+      reply.insert(reply.end(), bytes.begin(), bytes.end());
     }
   }
   engine_.batch_ended.notify_all();
-  // The batch cannot be stopped once it runs; a cancel that came meanwhile
-  // replaces its results with the acknowledgement the client waits for.
-  ReadPending();
-  if (TakeAttention()) return Send(PacketType::kReply, AttentionReply(context_));
-  return Send(PacketType::kReply, reply);
+  return end;
 }
 
 bool Connection::OnAttention() {

@@ -14,6 +14,7 @@
 #include "server/data_folder.h"
 #include "server/tds/packet.h"
 #include "server/tds/reply.h"
+#include "server/tds/rpc.h"
 
 namespace server::tds {
 
@@ -91,6 +92,17 @@ class Connection {
   bool RunAndReply(const std::function<BatchOutcome(Engine&, int, const LockWait&)>& run,
                    const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
                                                             const std::string&)>& make_reply);
+  // How running a batch or call on the engine ended.
+  enum class RunEnd { kDone, kCancelled, kGone };
+  // Runs `run` under the engine lock and appends the reply `make_reply`
+  // builds to `reply`; nothing is sent.
+  RunEnd RunLocked(const std::function<BatchOutcome(Engine&, int, const LockWait&)>& run,
+                   const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
+                                                            const std::string&)>& make_reply,
+                   std::vector<uint8_t>& reply);
+  // One call of an RPC message, its reply appended to `reply`; `more` when
+  // another call follows in the same message.
+  RunEnd RunCall(const RpcRequest& rpc, bool more, std::vector<uint8_t>& reply);
   bool OnAttention();
 
   bool TakeAttention();

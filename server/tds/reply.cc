@@ -165,7 +165,7 @@ std::vector<uint8_t> BatchReply(const ReplyContext& context, const BatchOutcome&
 std::vector<uint8_t> ProcedureReply(const ReplyContext& context, const BatchOutcome& outcome,
                                     const std::string& old_database,
                                     const std::string& new_database, std::optional<int32_t> status,
-                                    const std::vector<ReturnValue>& outputs) {
+                                    const std::vector<ReturnValue>& outputs, bool more) {
   Writer w;
   if (!AppendStatements(w, context, outcome, old_database, new_database, true)) return w.Take();
   if (status) {
@@ -179,7 +179,7 @@ std::vector<uint8_t> ProcedureReply(const ReplyContext& context, const BatchOutc
       return w.Take();
     }
   }
-  uint16_t done = outcome.error ? kDoneError : kDoneFinal;
+  uint16_t done = (outcome.error ? kDoneError : kDoneFinal) | (more ? kDoneMore : 0);
   Encode(w, Done{kTokenDoneProc, done, 0, 0}, context.layout);
   return w.Take();
 }

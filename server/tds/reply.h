@@ -53,11 +53,11 @@ std::vector<uint8_t> BatchReply(const ReplyContext& context, const BatchOutcome&
 // batch's, but each statement ends with DONEINPROC, and the call with
 // RETURNSTATUS (when it returned one), a RETURNVALUE per OUTPUT parameter,
 // and DONEPROC; a failed call ends with ERROR and DONEPROC with the error
-// bit.
+// bit. `more` marks DONEPROC when another call of the same message follows.
 std::vector<uint8_t> ProcedureReply(const ReplyContext& context, const BatchOutcome& outcome,
                                     const std::string& old_database,
                                     const std::string& new_database, std::optional<int32_t> status,
-                                    const std::vector<ReturnValue>& outputs);
+                                    const std::vector<ReturnValue>& outputs, bool more = false);
 
 // A request this server does not take (an RPC, a bulk load): ERROR and DONE.
 std::vector<uint8_t> ErrorReply(const ReplyContext& context, const SqlError& error);

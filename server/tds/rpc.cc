@@ -24,29 +24,34 @@ std::vector<uint8_t> EncodeRpc(const RpcRequest& request, bool all_headers) {
   return w.Take();
 }
 
-RpcRequest DecodeRpc(std::span<const uint8_t> payload) {
+std::vector<RpcRequest> DecodeRpc(std::span<const uint8_t> payload) {
   Reader r(payload.subspan(AllHeadersLength(payload)));
-  RpcRequest request;
-  uint16_t name_length = r.U16();
-  if (name_length == 0xFFFF) {
-    request.proc_id = r.U16();
-  } else {
-    request.proc_name = r.Ucs2(name_length);
-  }
-  request.options = r.U16();
-  while (!r.empty()) {
-    uint8_t next = r.U8();
-    // A batch separator: another call follows.
-    if (next == 0x80 || next == 0xFF)
-      throw DecodeError("more than one procedure call in one request");
-    RpcParameter p;
-    p.name = r.Ucs2(next);
-    p.status = r.U8();
-    p.type = DecodeTypeInfo(r, Layout::kTds71, false);
-    p.value = DecodeParameterValue(r, p.type);
-    request.parameters.push_back(std::move(p));
-  }
-  return request;
+  std::vector<RpcRequest> calls;
+  do {
+    RpcRequest& request = calls.emplace_back();
+    uint16_t name_length = r.U16();
+    if (name_length == 0xFFFF) {
+      request.proc_id = r.U16();
+    } else {
+      request.proc_name = r.Ucs2(name_length);
+    }
+    request.options = r.U16();
+    while (!r.empty()) {
+      uint8_t next = r.U8();
+      // The batch flag: another call follows.
+      if (next == 0x80 || next == 0xFF) {
+        if (r.empty()) throw DecodeError("a batch flag with no call after it");
+        break;
+      }
+      RpcParameter p;
+      p.name = r.Ucs2(next);
+      p.status = r.U8();
+      p.type = DecodeTypeInfo(r, Layout::kTds71, false);
+      p.value = DecodeParameterValue(r, p.type);
+      request.parameters.push_back(std::move(p));
+    }
+  } while (!r.empty());
+  return calls;
 }
 
 }  // namespace server::tds

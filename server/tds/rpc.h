@@ -46,10 +46,10 @@ struct RpcRequest {
 // `all_headers` puts the 7.2 ALL_HEADERS block in front, as SQL batches do.
 std::vector<uint8_t> EncodeRpc(const RpcRequest& request, bool all_headers);
 
-// Reads an RPC message holding one call (the ALL_HEADERS block skipped when
-// there). Throws DecodeError when it is malformed or holds more than one
-// call, which this server does not take.
-RpcRequest DecodeRpc(std::span<const uint8_t> payload);
+// Reads the calls of an RPC message, one or more, each after a batch flag
+// (0x80 in TDS 7.1, 0xFF later) but the first; the ALL_HEADERS block is
+// skipped when there. Throws DecodeError when it is malformed.
+std::vector<RpcRequest> DecodeRpc(std::span<const uint8_t> payload);
 
 }  // namespace server::tds
 

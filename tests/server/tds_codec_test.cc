@@ -264,7 +264,7 @@ TEST(TdsRpc, DecodesAPreparedCallAsTheOdbcDriverSendsIt) {
              0x00, 0x00, 0x63, 0x10, 0x00, 0x00, 0x00, 0x09, 0x04, 0xD0,  // @stmt ...
              0x00, 0x34, 0x10, 0x00, 0x00, 0x00, 'S',  0,    'E',  0,    'L',
              0,    'E',  0,    'C',  0,    'T',  0,    ' ',  0,    '1',  0});
-  RpcRequest call = DecodeRpc(payload);
+  RpcRequest call = DecodeRpc(payload).at(0);
   EXPECT_EQ(call.proc_id, kSpPrepExec);
   ASSERT_EQ(call.parameters.size(), 3u);
   EXPECT_EQ(call.parameters[0].status, kParamOutput);
@@ -274,7 +274,7 @@ TEST(TdsRpc, DecodesAPreparedCallAsTheOdbcDriverSendsIt) {
   EXPECT_EQ(call.parameters[2].value, Value{std::string("SELECT 1")});
   // Encoding gives the same bytes back.
   EXPECT_EQ(EncodeRpc(call, false), payload);
-  EXPECT_EQ(DecodeRpc(EncodeRpc(call, true)), call);
+  EXPECT_EQ(DecodeRpc(EncodeRpc(call, true)), std::vector<RpcRequest>{call});
 }
 
 TEST(TdsRpc, ANumericParameterTakesOnlyTheBytesItsPrecisionNeeds) {
@@ -282,20 +282,30 @@ TEST(TdsRpc, ANumericParameterTakesOnlyTheBytesItsPrecisionNeeds) {
   // and a two-byte magnitude.
   RpcRequest call = DecodeRpc(Bytes({0xFF, 0xFF, 0x0D, 0x00, 0x00, 0x00,  // id 13
                                      0x00, 0x00, 0x6C, 0x03, 0x04, 0x02,  // numeric(4,2)
-                                     0x03, 0x01, 0xD2, 0x04}));           // +1234
+                                     0x03, 0x01, 0xD2, 0x04}))            // +1234
+                        .at(0);
   ASSERT_EQ(call.parameters.size(), 1u);
   EXPECT_EQ(call.parameters[0].value, Value{std::string("12.34")});
 }
 
-TEST(TdsRpc, ByNameAndBrokenCalls) {
+TEST(TdsRpc, ByNameSeveralAndBrokenCalls) {
   RpcRequest by_name;
   by_name.proc_name = "sp_who";
-  EXPECT_EQ(DecodeRpc(EncodeRpc(by_name, false)), by_name);
-  std::vector<uint8_t> two_calls = EncodeRpc(by_name, false);
-  two_calls.push_back(0x80);
-  std::vector<uint8_t> bytes = EncodeRpc(by_name, false);
-  two_calls.insert(two_calls.end(), bytes.begin(), bytes.end());
-  EXPECT_THROW(DecodeRpc(two_calls), DecodeError);
+  EXPECT_EQ(DecodeRpc(EncodeRpc(by_name, false)), std::vector<RpcRequest>{by_name});
+  // Calls after the first follow a batch flag, 0x80 in TDS 7.1 and 0xFF later.
+  RpcRequest by_id;
+  by_id.proc_id = kSpExecuteSql;
+  for (uint8_t flag : {0x80, 0xFF}) {
+    std::vector<uint8_t> two_calls = EncodeRpc(by_name, true);
+    two_calls.push_back(flag);
+    std::vector<uint8_t> second = EncodeRpc(by_id, false);
+    two_calls.insert(two_calls.end(), second.begin(), second.end());
+    EXPECT_EQ(DecodeRpc(two_calls), (std::vector<RpcRequest>{by_name, by_id})) << int{flag};
+    // A flag with nothing after it is no call.
+    std::vector<uint8_t> dangling = EncodeRpc(by_name, false);
+    dangling.push_back(flag);
+    EXPECT_THROW(DecodeRpc(dangling), DecodeError);
+  }
   EXPECT_THROW(DecodeRpc(Bytes({0xFF, 0xFF, 0x0A})), DecodeError);
   EXPECT_THROW(DecodeRpc(Bytes({0xFF, 0xFF, 0x0A, 0, 0, 0, 0, 0, 0x99})), DecodeError)
       << "an unknown parameter type";

@@ -248,5 +248,44 @@ TEST_F(TdsProcedureCall, CallsThatDoNotFitGetSqlServersErrors) {
   EXPECT_EQ(RowsText(Rpc(client, RpcRequest{0, "p", 0, {Arg("int", int64_t{1})}})), "3\n");
 }
 
+// Several calls in one message run in turn, the third despite the second's
+// error; each but the last ends in DONEPROC with MORE.
+TEST_F(TdsProcedureCall, SeveralCallsInOneMessageRunInTurn) {
+  ASSERT_EQ(Direct("CREATE TABLE t (id int)"), "");
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  std::vector<uint8_t> message;
+  const RpcRequest calls[] = {
+      {kSpExecuteSql,
+       "",
+       0,
+       {NText("INSERT INTO t VALUES (@v)"), NText("@v int"), Arg("int", int64_t{1})}},
+      {0, "nothing", 0, {}},
+      {kSpExecuteSql,
+       "",
+       0,
+       {NText("INSERT INTO t VALUES (@v) SELECT COUNT(*) FROM t"), NText("@v int"),
+        Arg("int", int64_t{2})}},
+  };
+  for (const RpcRequest& call : calls) {
+    if (!message.empty()) message.push_back(0x80);
+    std::vector<uint8_t> bytes = EncodeRpc(call, false);
+    message.insert(message.end(), bytes.begin(), bytes.end());
+  }
+  ASSERT_TRUE(client.Send(PacketType::kRpc, message));
+  std::optional<Message> reply = client.Receive();
+  ASSERT_TRUE(reply);
+  std::vector<Token> tokens = DecodeTokens(reply->payload, Layout::kTds71);
+  EXPECT_EQ(ErrorLines(tokens), "2812 Could not find stored procedure 'nothing'.\n");
+  EXPECT_EQ(RowsText(tokens), "2\n");
+  std::vector<uint16_t> ends;
+  for (const Token& token : tokens) {
+    const Done* done = std::get_if<Done>(&token);
+    if (done && done->token == kTokenDoneProc) ends.push_back(done->status);
+  }
+  EXPECT_EQ(ends, (std::vector<uint16_t>{kDoneMore, kDoneError | kDoneMore, kDoneFinal}));
+  EXPECT_EQ(Direct("SELECT id FROM t ORDER BY id"), "1\n2\n");
+}
+
 }  // namespace
 }  // namespace server::tds::testing
