@@ -188,4 +188,101 @@ void BM_EmptyBatchFloorOdbc(benchmark::State& state) {
 }
 BENCHMARK(BM_EmptyBatchFloorOdbc)->Unit(benchmark::kMillisecond);
 
+// Every row of every result the statement has, as a tool reads them: how
+// many, or -1 when a call failed.
+int DrainResults(SQLHSTMT stmt, SQLRETURN rc) {
+  int rows = 0;
+  while (SQL_SUCCEEDED(rc)) {
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(stmt, &columns);
+    if (columns > 0) {
+      while (SQL_SUCCEEDED(rc = SQLFetch(stmt))) ++rows;
+      if (rc == SQL_ERROR) break;
+    }
+    rc = SQLMoreResults(stmt);
+  }
+  SQLFreeStmt(stmt, SQL_CLOSE);
+  return rc == SQL_NO_DATA ? rows : -1;
+}
+
+// What a database tool asks first, on the Standard dataset's database: the
+// columns of its largest table (SQLColumns, that is sp_columns), its sp_help,
+// and the list of tables (SQLTables, that is sp_tables). One connection.
+void BM_CatalogOdbc(benchmark::State& state) {
+  OdbcBench& b = TheBench();
+  auto record = std::make_shared<host::RecordBackend>();
+  host::InstallHarnessClasses(b.settings, [record] {
+    return host::MakeTranscribedSession(host::MakeOdbcSession(), record);
+  });
+  harness::ComPtr<harness::IDataset> dataset = b.suite->GetTest(0)->Dataset();
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  try {
+    dataset->Create(u"", b.workspace.get(), nullptr);
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    std::string connection = "DRIVER=SQL Server;SERVER=" + harness::ToUtf8(b.settings.server) +
+                             ";UID=sa;PWD=;Trusted_Connection=No";
+    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)connection.c_str(), SQL_NTS,
+                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+      throw std::runtime_error("cannot connect to the listener");
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+    // The dataset's database is the one user database there is.
+    SQLCHAR name[129] = {};
+    SQLLEN length = 0;
+    if (!SQL_SUCCEEDED(SQLExecDirect(stmt,
+                                     (SQLCHAR*)"SELECT name FROM master.dbo.sysdatabases WHERE "
+                                               "name NOT IN ('master','model','msdb','tempdb')",
+                                     SQL_NTS)) ||
+        !SQL_SUCCEEDED(SQLFetch(stmt)) ||
+        !SQL_SUCCEEDED(SQLGetData(stmt, 1, SQL_C_CHAR, name, sizeof name, &length)))
+      throw std::runtime_error("no dataset database");
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    std::string use = std::string("USE [") + reinterpret_cast<char*>(name) + "]";
+    if (DrainResults(stmt, SQLExecDirect(stmt, (SQLCHAR*)use.c_str(), SQL_NTS)) < 0)
+      throw std::runtime_error("cannot use the dataset database");
+    for (auto _ : state) {
+      int rows = 0;
+      switch (state.range(0)) {
+        case 0:
+          rows = DrainResults(stmt, SQLColumns(stmt, nullptr, 0, (SQLCHAR*)"dbo", SQL_NTS,
+                                               (SQLCHAR*)"tblGeneric", SQL_NTS, nullptr, 0));
+          break;
+        case 1:
+          rows = DrainResults(stmt,
+                              SQLExecDirect(stmt, (SQLCHAR*)"EXEC sp_help 'tblGeneric'", SQL_NTS));
+          break;
+        default:
+          rows = DrainResults(stmt, SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0,
+                                              (SQLCHAR*)"'TABLE','VIEW'", SQL_NTS));
+          break;
+      }
+      if (rows < 0) {
+        state.SkipWithError("the catalog call failed");
+        break;
+      }
+      state.counters["rows"] = rows;
+    }
+  } catch (const std::exception& e) {
+    state.SkipWithError(e.what());
+  }
+  if (stmt) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  if (dbc) {
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  }
+  if (env) SQLFreeHandle(SQL_HANDLE_ENV, env);
+  try {
+    dataset->Delete(u"", nullptr);
+  } catch (const harness::Error&) {
+    // Created only in part: nothing more to undo here.
+  }
+  host::InstallHarnessClasses(host::Settings{},
+                              host::RecordSessions(std::make_shared<host::RecordBackend>()));
+}
+// 0: SQLColumns of tblGeneric, 1: sp_help of tblGeneric, 2: SQLTables.
+BENCHMARK(BM_CatalogOdbc)->ArgName("call")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
 }  // namespace
