@@ -90,6 +90,10 @@ struct ProcedureCall {
   // needed ("[dbo].[p]"). sp_executesql runs its statement text.
   std::string procedure;
   std::vector<CallArgument> arguments;
+  // Only the shape is asked for, as sp_prepare asks it: the call runs under
+  // FMTONLY (results carry their columns and no rows, nothing changes), and
+  // a prepared statement's parameters without a value are NULL.
+  bool describe_only = false;
 };
 
 // An OUTPUT argument after the call: the value of the procedure's

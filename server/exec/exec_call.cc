@@ -75,7 +75,11 @@ Status RunCall(const ProcedureCall& call, ExecContext& ctx, CallResult& result) 
   }
   Batch batch;
   batch.statements.push_back(std::move(statement));
-  if (Status s = RunStatements(batch, ctx)) return s;
+  const bool fmtonly = ctx.session.options.fmtonly;
+  if (call.describe_only) ctx.session.options.fmtonly = true;
+  Status ran = RunStatements(batch, ctx);
+  ctx.session.options.fmtonly = fmtonly;
+  if (ran) return ran;
   // The status is set only when the call got as far as returning.
   const Scalar& status = ctx.variables[kStatusVariable];
   if (status.is_null()) return std::nullopt;

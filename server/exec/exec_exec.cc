@@ -122,6 +122,8 @@ Status RunUserProcedure(const Module& procedure, Database& db, std::span<const E
       if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
       EvalScope scope{ctx};
       if (Status s = Evaluate(*std::get<ExprPtr>(parsed), scope, value)) return s;
+    } else if (prepared && ctx.session.options.fmtonly) {
+      // Only the statement's shape is asked for: no value is needed.
     } else if (prepared) {
       return Raise(Msg::kPreparedParameterMissing, {procedure.name, param.name});
     } else {

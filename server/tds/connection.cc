@@ -373,6 +373,7 @@ Connection::RunEnd Connection::RunCall(const RpcRequest& rpc, bool more,
     pass(values_from);
   };
   std::vector<ReturnValue> outputs;
+  std::optional<int32_t> described;  // sp_prepare's new handle
   switch (id) {
     case kSpExecuteSql:
       call.procedure = "sp_executesql";
@@ -390,6 +391,11 @@ Connection::RunEnd Connection::RunCall(const RpcRequest& rpc, bool more,
                                     ColumnFor("", "int", context_.collation), int64_t{handle}});
       if (id == kSpPrepare) {
         if (rpc.parameters.size() > 4) return fail(Raise(Msg::kTooManyArguments, {procedure}));
+        // Compiled now, as SQL Server compiles it: an error comes back here,
+        // and a query's columns, which drivers read before they execute.
+        run_prepared(prepared, arguments.size());
+        call.describe_only = true;
+        described = handle;
       } else {
         run_prepared(prepared, 3);
       }
@@ -438,6 +444,8 @@ Connection::RunEnd Connection::RunCall(const RpcRequest& rpc, bool more,
         }
         std::optional<int32_t> status;
         if (result.status) status = static_cast<int32_t>(*result.status);
+        // A statement that does not compile gets no handle.
+        if (described && !status) prepared_.erase(*described);
         return ProcedureReply(context_, outcome, old_database, new_database, status,
                               status ? outputs : std::vector<ReturnValue>{}, more);
       },

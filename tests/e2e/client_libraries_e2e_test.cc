@@ -142,13 +142,17 @@ TEST_F(ClientLibrariesE2e, PymssqlCallprocAndLastrowid) {
       << run;
 }
 
-// The ODBC call escape with a bound return value and OUTPUT parameters.
+// The ODBC call escape with a bound return value and OUTPUT parameters, and
+// a prepared query's fields known before it runs.
 TEST_F(ClientLibrariesE2e, DbdOdbcReadsOutputParametersAndTheReturnValue) {
   if (!Loads(std::string(kPerl) + " -MDBD::ODBC -e 1"))
     GTEST_SKIP() << "DBD::ODBC cannot be loaded: install libdbd-odbc-perl";
   ScriptRun run = RunClient({kPerl, ClientScript("parameters.pl"), Port()});
   ASSERT_EQ(run.status, 0) << run;
-  EXPECT_EQ(run.out, "status 7, out 15, note tripled 5\nselect: 42\n") << run;
+  EXPECT_EQ(run.out,
+            "status 7, out 15, note tripled 5\nselect: 42\nfields before execute: 2\nrow: 1,2\n"
+            "describe failed: 208\n")
+      << run;
 }
 
 // freebcp loads 10,000 rows through INSERT BULK and the bulk load stream,

@@ -201,6 +201,42 @@ TEST_F(TdsProcedureCall, PreparedStatementsKeepTheirParameterDeclaration) {
   EXPECT_EQ(Direct("SELECT id, name FROM t ORDER BY id"), "1|n1\n2|n2\n");
 }
 
+// sp_prepare compiles: a query's columns come back before it runs (drivers
+// describe a prepared statement from them), and a statement that does not
+// compile gets its error and no handle. Nothing runs.
+TEST_F(TdsProcedureCall, PrepareDescribesTheStatement) {
+  ASSERT_EQ(Direct("CREATE TABLE t (id int, name varchar(10))"), "");
+  TestClient client(port_);
+  ASSERT_TRUE(LoggedIn(client.Login("secret")));
+  auto prepare = [&](const std::string& statement) {
+    return Rpc(client, RpcRequest{kSpPrepare,
+                                  "",
+                                  0,
+                                  {Arg("int", {}, "@handle", kParamOutput), NText("@id int"),
+                                   NText(statement), Arg("int", int64_t{1})}});
+  };
+  std::vector<Token> reply = prepare("SELECT name, id + @id AS next FROM t WHERE id = @id");
+  ASSERT_EQ(ErrorLines(reply), "");
+  std::vector<ColMetadata> shape = Only<ColMetadata>(reply);
+  ASSERT_EQ(shape.size(), 1u);
+  ASSERT_EQ(shape[0].columns.size(), 2u);
+  EXPECT_EQ(shape[0].columns[0].name, "name");
+  EXPECT_EQ(shape[0].columns[1].name, "next");
+  EXPECT_EQ(RowsText(reply), "");
+  EXPECT_EQ(Only<ReturnValue>(reply).size(), 1u) << "the handle";
+
+  reply = prepare("INSERT INTO t VALUES (@id, 'x')");
+  EXPECT_EQ(ErrorLines(reply), "");
+  EXPECT_TRUE(Only<ColMetadata>(reply).empty());
+  EXPECT_EQ(Direct("SELECT COUNT(*) FROM t"), "0\n") << "prepared, not run";
+
+  reply = prepare("SELECT * FROM nowhere WHERE id = @id");
+  EXPECT_EQ(ErrorLines(reply), "208 Invalid object name 'nowhere'.\n");
+  EXPECT_TRUE(Only<ReturnValue>(reply).empty());
+  // The session's own FMTONLY setting is left as it was.
+  EXPECT_EQ(RowsText(Rpc(client, RpcRequest{kSpExecuteSql, "", 0, {NText("SELECT 7")}})), "7\n");
+}
+
 TEST_F(TdsProcedureCall, CallsThatDoNotFitGetSqlServersErrors) {
   ASSERT_EQ(Direct("CREATE PROCEDURE p @a int, @b int = 2 AS SELECT @a + @b"), "");
   TestClient client(port_);

@@ -1,5 +1,6 @@
 # DBD::ODBC against `tavora serve`: a procedure called through the ODBC call
-# escape with a bound return value, an input and an OUTPUT parameter.
+# escape with a bound return value, an input and an OUTPUT parameter; a
+# prepared query described before it runs.
 #
 #   perl parameters.pl PORT
 use strict;
@@ -22,3 +23,13 @@ $sth->execute;
 print "status $status, out $out, note $note\n";
 my ($echo) = $dbh->selectrow_array('SELECT ? + 1', undef, 41);
 print "select: $echo\n";
+# A prepared query described before it runs, as DBI does when asked for
+# its fields; a statement that does not compile fails at that point.
+my $query = $dbh->prepare('SELECT ? AS a, 2 AS b');
+print "fields before execute: $query->{NUM_OF_FIELDS}\n";
+$query->execute(1);
+print 'row: ', join(',', $query->fetchrow_array), "\n";
+$query->finish;
+my $broken = $dbh->prepare('SELECT * FROM nowhere WHERE a = ?');
+eval { my $n = $broken->{NUM_OF_FIELDS}; 1 }
+    or print 'describe failed: ', ($@ =~ /Invalid object name 'nowhere'/ ? '208' : $@), "\n";
