@@ -103,29 +103,6 @@ Status AsText(const Scalar& in, std::string& out) {
   return std::nullopt;
 }
 
-// The collation two operands compare under: an explicit COLLATE on either
-// side wins over the server's; two different explicit ones cannot be
-// reconciled.
-Status OperandCollation(const Expr& a, const Expr& b, std::string_view operation,
-                        const EvalScope& scope, const Collation*& out) {
-  const Collation& server = scope.exec.collation();
-  const Collation* left = ExplicitCollation(a, server);
-  const Collation* right = ExplicitCollation(b, server);
-  if (left && right && left->case_sensitive() != right->case_sensitive()) {
-    return Raise(Msg::kCollationConflict, {std::string(operation)});
-  }
-  out = left ? left : right ? right : &server;
-  return std::nullopt;
-}
-
-std::string_view CompareOperation(const std::string& op) {
-  if (op == "=") return "equal to";
-  if (op == "<>" || op == "!=") return "not equal to";
-  if (op == "<") return "less than";
-  if (op == ">") return "greater than";
-  return op == "<=" || op == "!>" ? "less than or equal to" : "greater than or equal to";
-}
-
 Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
   Scalar a, b;
   if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
@@ -161,6 +138,30 @@ const Collation* ExplicitCollation(const Expr& expr, const Collation& server) {
   if (expr.kind != ExprKind::kBinary || expr.name != "+") return nullptr;
   const Collation* left = ExplicitCollation(*expr.args[0], server);
   return left ? left : ExplicitCollation(*expr.args[1], server);
+}
+
+std::string_view CompareOperation(const std::string& op) {
+  if (op == "=") return "equal to";
+  if (op == "<>" || op == "!=") return "not equal to";
+  if (op == "<") return "less than";
+  if (op == ">") return "greater than";
+  return op == "<=" || op == "!>" ? "less than or equal to" : "greater than or equal to";
+}
+
+Status OperandCollation(const Expr& a, const Expr& b, std::string_view operation,
+                        const EvalScope& scope, const Collation*& out) {
+  const Collation& server = scope.exec.collation();
+  return CollationOfPair(ExplicitCollation(a, server), ExplicitCollation(b, server), server,
+                         operation, out);
+}
+
+Status CollationOfPair(const Collation* left, const Collation* right, const Collation& server,
+                       std::string_view operation, const Collation*& out) {
+  if (left && right && left->case_sensitive() != right->case_sensitive()) {
+    return Raise(Msg::kCollationConflict, {std::string(operation)});
+  }
+  out = left ? left : right ? right : &server;
+  return std::nullopt;
 }
 
 Status CompareWith(const std::string& op, const Scalar& a, const Scalar& b,

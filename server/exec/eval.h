@@ -79,6 +79,16 @@ Status CompareScalars(const Scalar& a, const Scalar& b, const Collation& collati
 // with COLLATE (also through string concatenation, which keeps it); null
 // when it does not.
 const Collation* ExplicitCollation(const Expr& expr, const Collation& server);
+// The collation two operands compare under: an explicit COLLATE on either
+// side wins over the server's; two different explicit ones cannot be
+// reconciled (446, naming `operation`).
+Status OperandCollation(const Expr& a, const Expr& b, std::string_view operation,
+                        const EvalScope& scope, const Collation*& out);
+// How a collation conflict names a comparison operator: "equal to", ...
+std::string_view CompareOperation(const std::string& op);
+// The same from the two sides' explicit collations (null where none).
+Status CollationOfPair(const Collation* left, const Collation* right, const Collation& server,
+                       std::string_view operation, const Collation*& out);
 
 // A bit value for a condition's outcome; empty is unknown (NULL).
 Scalar BoolScalar(std::optional<bool> value);

@@ -66,8 +66,11 @@ Status EvaluateCase(const Expr& expr, const EvalScope& scope, Scalar& out) {
       Scalar when;
       if (Status s = Evaluate(*expr.args[i], scope, when)) return s;
       if (!input.is_null() && !when.is_null()) {
+        const Collation* collation = nullptr;
+        if (Status s = OperandCollation(*expr.args[0], *expr.args[i], "equal to", scope, collation))
+          return s;
         int order = 1;
-        if (Status s = CompareScalars(input, when, scope.exec.collation(), order)) return s;
+        if (Status s = CompareScalars(input, when, *collation, order)) return s;
         hit = order == 0;
       } else {
         // Under ANSI_NULLS OFF, WHEN NULL is the input being NULL, as = is.

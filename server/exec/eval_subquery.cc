@@ -61,11 +61,21 @@ Status EvaluateSubquery(const Expr& expr, const EvalScope& scope, Scalar& out) {
   // is unknown.
   Scalar a;
   if (Status s = Evaluate(*expr.args[0], scope, a)) return s;
+  // An explicit COLLATE on the operand or on the subquery's one column
+  // decides how they compare.
+  const Collation& server = scope.exec.collation();
+  const SelectStmt& query = *expr.subquery;
+  const Collation* column = query.items.size() == 1 && query.items[0].expr
+                                ? ExplicitCollation(*query.items[0].expr, server)
+                                : nullptr;
+  const Collation* collation = nullptr;
+  if (Status s = CollationOfPair(ExplicitCollation(*expr.args[0], server), column, server,
+                                 CompareOperation(expr.name), collation))
+    return s;
   bool decided = false, unknown = false;
   for (const Row& row : result->rows) {
     std::optional<bool> holds;
-    if (Status s = CompareWith(expr.name, a, Scalar{type, row[0]}, scope.exec.collation(), holds))
-      return s;
+    if (Status s = CompareWith(expr.name, a, Scalar{type, row[0]}, *collation, holds)) return s;
     if (!holds) {
       unknown = true;
     } else if (*holds != expr.all) {
