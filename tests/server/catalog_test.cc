@@ -205,5 +205,58 @@ TEST(ServerCatalog, StandardDatasetColumnsMatchItsModel) {
   }
 }
 
+// sp_help's column list of tblGeneric against the same model: name, type,
+// computed, length (in bytes, so twice the characters of a Unicode column),
+// precision, scale, nullability and collation.
+TEST(ServerCatalog, StandardDatasetColumnsThroughSpHelp) {
+  Engine engine(ServerOptions{});
+  ASSERT_EQ(Describe(ReplayCreate(engine, "Standard").error), "ok");
+  Client client(engine);
+  ASSERT_EQ(Describe(client.Execute("USE tavora_StandardDataset")), "ok");
+  BatchOutcome outcome = client.Run("EXEC sp_help 'tblGeneric'");
+  ASSERT_EQ(Describe(outcome.error), "ok");
+  ASSERT_GE(outcome.results.size(), 2u);
+  const ResultSet& columns = outcome.results[1];
+  ASSERT_EQ(columns.columns,
+            (std::vector<std::string>{"Column_name", "Type", "Computed", "Length", "Prec", "Scale",
+                                      "Nullable", "TrimTrailingBlanks", "FixedLenNullInSource",
+                                      "Collation"}));
+  std::vector<tavora::standard::ColumnObject> model = tavora::standard::GenericTableColumns();
+  ASSERT_EQ(columns.rows.size(), model.size());
+  for (size_t i = 0; i < model.size(); ++i) {
+    const auto& column = model[i];
+    const std::vector<Value>& row = columns.rows[i];
+    auto cell = [&row](size_t at) { return CellText(row[at]); };
+    SCOPED_TRACE(Utf8(column.name));
+    EXPECT_EQ(cell(0), Utf8(column.name));
+    EXPECT_EQ(cell(1), Utf8(column.type_name));
+    EXPECT_EQ(cell(2),
+              Original(column, "Formula") && !Original(column, "Formula")->AsString().empty()
+                  ? "yes"
+                  : "no");
+    if (const harness::Variant* length = Original(column, "Length")) {
+      const bool unicode = cell(1) == "nchar" || cell(1) == "nvarchar";
+      EXPECT_EQ(cell(3), std::to_string(length->AsLong() * (unicode ? 2 : 1)));
+    }
+    // Prec and Scale are char(5), as SQL Server 2000 declares them.
+    auto padded = [](int32_t n) {
+      std::string text = std::to_string(n);
+      return text + std::string(5 - text.size(), ' ');
+    };
+    if (const harness::Variant* precision = Original(column, "NumericPrecision")) {
+      EXPECT_EQ(cell(4), padded(precision->AsLong()));
+    }
+    if (const harness::Variant* scale = Original(column, "NumericScale")) {
+      EXPECT_EQ(cell(5), padded(scale->AsLong()));
+    }
+    if (const harness::Variant* allow_nulls = Original(column, "AllowNulls")) {
+      EXPECT_EQ(cell(6), allow_nulls->AsBoolean() ? "yes" : "no");
+    }
+    if (const harness::Variant* collation = Original(column, "Collation")) {
+      EXPECT_EQ(cell(9), Utf8(collation->AsString()));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace server::testing
