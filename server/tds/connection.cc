@@ -294,21 +294,11 @@ bool Connection::OnRpc(const Message& message) {
   // The calls run in turn, an error in one not stopping the next; their
   // replies go out together, each but the last ending in DONEPROC with MORE.
   std::vector<uint8_t> reply;
-  for (size_t i = 0; i < calls.size(); ++i) {
-    switch (RunCall(calls[i], i + 1 < calls.size(), reply)) {
-      case RunEnd::kGone:
-        return false;
-      case RunEnd::kCancelled:
-        return Send(PacketType::kReply, AttentionReply(context_));
-      case RunEnd::kDone:
-        break;
-    }
+  RunEnd end = RunEnd::kDone;
+  for (size_t i = 0; i < calls.size() && end == RunEnd::kDone; ++i) {
+    end = RunCall(calls[i], i + 1 < calls.size(), reply);
   }
-  // The calls cannot be stopped once they run; a cancel that came meanwhile
-  // replaces their results with the acknowledgement the client waits for.
-  ReadPending();
-  if (TakeAttention()) return Send(PacketType::kReply, AttentionReply(context_));
-  return Send(PacketType::kReply, reply);
+  return SendRunEnd(end, reply);
 }
 
 Connection::RunEnd Connection::RunCall(const RpcRequest& rpc, bool more,
@@ -468,14 +458,12 @@ bool Connection::RunAndReply(
     const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
                                              const std::string&)>& make_reply) {
   std::vector<uint8_t> reply;
-  switch (RunLocked(run, make_reply, reply)) {
-    case RunEnd::kGone:
-      return false;
-    case RunEnd::kCancelled:
-      return Send(PacketType::kReply, AttentionReply(context_));
-    case RunEnd::kDone:
-      break;
-  }
+  return SendRunEnd(RunLocked(run, make_reply, reply), reply);
+}
+
+bool Connection::SendRunEnd(RunEnd end, const std::vector<uint8_t>& reply) {
+  if (end == RunEnd::kGone) return false;
+  if (end == RunEnd::kCancelled) return Send(PacketType::kReply, AttentionReply(context_));
   // The batch cannot be stopped once it runs; a cancel that came meanwhile
   // replaces its results with the acknowledgement the client waits for.
   ReadPending();

@@ -100,6 +100,9 @@ class Connection {
                    const std::function<std::vector<uint8_t>(const BatchOutcome&, const std::string&,
                                                             const std::string&)>& make_reply,
                    std::vector<uint8_t>& reply);
+  // Sends what a run ended in: nothing when the client has gone, the
+  // attention acknowledgement when it cancelled, else `reply`.
+  bool SendRunEnd(RunEnd end, const std::vector<uint8_t>& reply);
   // One call of an RPC message, its reply appended to `reply`; `more` when
   // another call follows in the same message.
   RunEnd RunCall(const RpcRequest& rpc, bool more, std::vector<uint8_t>& reply);
