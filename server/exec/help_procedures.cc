@@ -28,7 +28,8 @@ const std::vector<SystemProcedure>& HelpProcedures() {
       {"sp_helpdb", {{"@dbname", kHelpText, false, nullptr}}, SpHelpDb},
       {"sp_helpfile", {{"@filename", kHelpText, false, nullptr}}, SpHelpFile},
       {"sp_helpuser", {{"@name_in_db", kHelpText, false, nullptr}}, SpHelpUser},
-      {"sp_who", {{"@loginame", kHelpText, false, nullptr}}, SpWho},
+      // Those that only read run beside other sessions' open transactions.
+      {"sp_who", {{"@loginame", kHelpText, false, nullptr}}, SpWho, /*reads_only=*/true},
   };
   return kProcedures;
 }
