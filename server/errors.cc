@@ -487,6 +487,7 @@ constexpr MessageRow kMessages[] = {
      "Object does not reference any object, and no objects reference it."},
     {Msg::kNotATable, 15218, 16, "Object '%s' is not a table."},
     {Msg::kNotAUser, 15198, 16, "The name supplied (%s) is not a user, role, or aliased login."},
+    {Msg::kNoMatchingRows, 15330, 11, "There are no matching rows on which to report."},
     {Msg::kRenameCaution, 15477, 10,
      "Caution: Changing any part of an object name could break scripts and stored procedures."},
     {Msg::kRenameAmbiguous, 15248, 11,

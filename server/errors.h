@@ -264,6 +264,7 @@ enum class Msg {
   kNoDependencies,
   kNotATable,
   kNotAUser,
+  kNoMatchingRows,
   kRenameCaution,
   kRenameAmbiguous,
   kRenameNotFound,

@@ -30,6 +30,18 @@ const std::vector<SystemProcedure>& HelpProcedures() {
       {"sp_helpuser", {{"@name_in_db", kHelpText, false, nullptr}}, SpHelpUser},
       // Those that only read run beside other sessions' open transactions.
       {"sp_who", {{"@loginame", kHelpText, false, nullptr}}, SpWho, /*reads_only=*/true},
+      {"sp_helptrigger",
+       {{"@tabname", kHelpText, true, nullptr}, {"@triggertype", kHelpText, false, nullptr}},
+       SpHelpTrigger,
+       /*reads_only=*/true},
+      {"sp_helpsort", {}, SpHelpSort, /*reads_only=*/true},
+      {"sp_helprotect",
+       {{"@name", kHelpText, false, nullptr},
+        {"@username", kHelpText, false, nullptr},
+        {"@grantor", kHelpText, false, nullptr},
+        {"@permissionarea", kHelpText, false, nullptr}},
+       SpHelpProtect,
+       /*reads_only=*/true},
   };
   return kProcedures;
 }
