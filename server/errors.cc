@@ -649,6 +649,9 @@ constexpr MessageRow kMessages[] = {
      "connection has been closed."},
     {Msg::kChangedDatabase, 5701, 10, "Changed database context to '%.*ls'."},
     {Msg::kChangedLanguage, 5703, 10, "Changed language setting to %.*ls."},
+    {Msg::kDbccCompleted, 2528, 10,
+     "DBCC execution completed. If DBCC printed error messages, contact your system "
+     "administrator."},
     {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
     {Msg::kBulkLoad, 50000, 16, "The bulk load failed: %s."},
     {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},
