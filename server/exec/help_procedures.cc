@@ -52,7 +52,8 @@ void SendHelpRows(std::span<const SystemColumn> columns, std::vector<Row> rows, 
     result.columns.push_back(column.name);
     result.types.push_back(TypeName(column.type));
   }
-  result.rows = std::move(rows);
+  // Under FMTONLY those that only read still describe their columns.
+  if (!ctx.session.options.fmtonly) result.rows = std::move(rows);
   const auto count = static_cast<int64_t>(result.rows.size());
   result.statement = ctx.outcome.row_counts.size();
   ctx.outcome.results.push_back(std::move(result));
