@@ -121,6 +121,7 @@ class Engine::StoreTransactions : public TransactionControl {
   int StatementLevel(const Session& session) const override {
     return engine_.locks_->Level(session.id);
   }
+  int BlockedBy(int id) const override { return engine_.locks_->BlockedBy(id); }
   Status Pause(Session& session, std::chrono::steady_clock::time_point until) override {
     auto running = engine_.running_.find(session.id);
     if (running == engine_.running_.end() || !running->second.wait) {
@@ -231,7 +232,8 @@ std::variant<std::unique_ptr<Engine>, std::string> Engine::Load(std::string_view
 }
 
 std::variant<int, SqlError> Engine::Login(const std::string& user, const std::string& password,
-                                          bool trusted, const std::string& server_name) {
+                                          bool trusted, const std::string& server_name,
+                                          const std::optional<ClientNames>& client) {
   std::string login;
   if (trusted) {
     // Windows authentication: the account is whoever the client says.
@@ -247,6 +249,21 @@ std::variant<int, SqlError> Engine::Login(const std::string& user, const std::st
   session->id = next_session_++;
   session->login = std::move(login);
   session->server_name = server_name;
+  if (client) {
+    session->host_name = client->host_name;
+    session->program_name = client->app_name;
+    session->net_library = "TCP/IP";
+  } else {
+    // In-process, as a client on the machine reaches SQL Server 2000 through
+    // shared memory.
+    session->net_library = "LPC";
+    // A client on the server's machine reports that machine's name as its
+    // host; an in-process caller names no application, so APP_NAME is ''.
+    const std::string& name = state_->options.name;
+    session->host_name = name.substr(0, name.find('\\'));
+  }
+  session->login_time = std::chrono::system_clock::now();
+  session->last_batch = session->login_time;
   int id = session->id;
   sessions_.push_back(std::move(session));
   return id;
@@ -345,6 +362,7 @@ BatchOutcome Engine::Run(int session_id, const LockWait& wait,
   if (!state_->FindDatabase(session->database)) session->database = "master";
   running_[session_id] = Running{&outcome, wait ? &wait : nullptr};
   session->pending_bulk.reset();
+  session->last_batch = std::chrono::system_clock::now();
   try {
     ExecContext ctx{*state_, *store_, *transactions_, *session, sessions_, outcome};
     ctx.scope_identity = session->scope_identity;

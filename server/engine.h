@@ -128,6 +128,12 @@ struct ServerOptions {
   std::string sa_password;
 };
 
+// The names a client gives of itself when it logs in.
+struct ClientNames {
+  std::string host_name;
+  std::string app_name;
+};
+
 struct ServerState;
 struct Session;
 struct ExecContext;
@@ -178,8 +184,13 @@ class Engine {
   // for user 'x'.". `server_name` is the name the client reached the server
   // by: the session's replication statements accept it as well as the
   // server's own name. The session starts in master.
+  //
+  // `client` is the host and application names the client gave; a caller
+  // in this process gives none, and counts as a client on the server's own
+  // machine.
   std::variant<int, SqlError> Login(const std::string& user, const std::string& password,
-                                    bool trusted, const std::string& server_name);
+                                    bool trusted, const std::string& server_name,
+                                    const std::optional<ClientNames>& client = std::nullopt);
   // Ends a session; an unknown id is ignored. A session that is not logged
   // out keeps its current database in use (DROP DATABASE then fails). A
   // transaction it left open is rolled back, and its locks are released. A

@@ -487,6 +487,7 @@ constexpr MessageRow kMessages[] = {
      "Object does not reference any object, and no objects reference it."},
     {Msg::kNotATable, 15218, 16, "Object '%s' is not a table."},
     {Msg::kNotAUser, 15198, 16, "The name supplied (%s) is not a user, role, or aliased login."},
+    {Msg::kNoMatchingRows, 15330, 11, "There are no matching rows on which to report."},
     {Msg::kRenameCaution, 15477, 10,
      "Caution: Changing any part of an object name could break scripts and stored procedures."},
     {Msg::kRenameAmbiguous, 15248, 11,
@@ -648,6 +649,9 @@ constexpr MessageRow kMessages[] = {
      "connection has been closed."},
     {Msg::kChangedDatabase, 5701, 10, "Changed database context to '%.*ls'."},
     {Msg::kChangedLanguage, 5703, 10, "Changed language setting to %.*ls."},
+    {Msg::kDbccCompleted, 2528, 10,
+     "DBCC execution completed. If DBCC printed error messages, contact your system "
+     "administrator."},
     {Msg::kNotSupported, 50000, 16, "%s is not supported by this server."},
     {Msg::kBulkLoad, 50000, 16, "The bulk load failed: %s."},
     {Msg::kInvalidText, 50000, 16, "The batch is not valid UTF-8 text."},

@@ -264,6 +264,7 @@ enum class Msg {
   kNoDependencies,
   kNotATable,
   kNotAUser,
+  kNoMatchingRows,
   kRenameCaution,
   kRenameAmbiguous,
   kRenameNotFound,
@@ -357,6 +358,7 @@ enum class Msg {
   // Informational.
   kChangedDatabase,
   kChangedLanguage,
+  kDbccCompleted,
   // The stand-in's own messages, for what SQL Server would do but this server
   // does not, and for its state file.
   kNotSupported,

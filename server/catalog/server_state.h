@@ -1,6 +1,7 @@
 #ifndef TAVORA_SERVER_CATALOG_SERVER_STATE_H_
 #define TAVORA_SERVER_CATALOG_SERVER_STATE_H_
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -67,8 +68,14 @@ struct Session {
   std::string login;
   std::string database = "master";
   std::string server_name;
-  int64_t rowcount = 0;             // @@ROWCOUNT
-  std::optional<int64_t> identity;  // @@IDENTITY
+  // What the client said of itself at login (HOST_NAME, APP_NAME).
+  std::string host_name;
+  std::string program_name;
+  std::string net_library;  // how it reached the server, as sysprocesses shows it
+  std::chrono::system_clock::time_point login_time;
+  std::chrono::system_clock::time_point last_batch;  // when its latest batch began
+  int64_t rowcount = 0;                              // @@ROWCOUNT
+  std::optional<int64_t> identity;                   // @@IDENTITY
   // SCOPE_IDENTITY of the session's batches, which share one outermost
   // scope; procedures, triggers and sp_executesql have their own.
   std::optional<int64_t> scope_identity;

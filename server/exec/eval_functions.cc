@@ -83,6 +83,18 @@ Status LoginName(const Args&, const EvalScope& scope, Scalar& out) {
   return std::nullopt;
 }
 
+// Both names come unpadded although SQL Server documents HOST_NAME as nchar;
+// nvarchar(128) keeps `HOST_NAME() + 'x'` as clients see it.
+Status HostName(const Args&, const EvalScope& scope, Scalar& out) {
+  out = Text(scope.exec.session.host_name);
+  return std::nullopt;
+}
+
+Status AppName(const Args&, const EvalScope& scope, Scalar& out) {
+  out = Text(scope.exec.session.program_name);
+  return std::nullopt;
+}
+
 Status DataLength(const Args& args, const EvalScope&, Scalar& out) {
   out = Scalar{DefaultType(BaseType::kInt), std::monostate{}};
   const Scalar& a = args[0];
@@ -151,6 +163,8 @@ constexpr FunctionRow kFunctions[] = {
     {"DB_ID", 0, 1, DbId},
     {"SUSER_SNAME", 0, 0, LoginName},
     {"SUSER_NAME", 0, 0, LoginName},
+    {"HOST_NAME", 0, 0, HostName},
+    {"APP_NAME", 0, 0, AppName},
     {"DATALENGTH", 1, 1, DataLength},
     {"ISNULL", 2, 2, IsNull},
     {"COALESCE", 2, 255, Coalesce},

@@ -29,6 +29,8 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx);
 Status ExecuteDropObject(const DropObjectStmt& stmt, ExecContext& ctx);
 Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx);
 Status ExecutePrint(const PrintStmt& stmt, ExecContext& ctx);
+Status ExecuteDbcc(const DbccStmt& stmt, ExecContext& ctx);
+Status ExecuteUpdateStatistics(const UpdateStatisticsStmt& stmt, ExecContext& ctx);
 Status ExecuteTransaction(const TransactionStmt& stmt, ExecContext& ctx);
 Status ExecuteIf(const IfStmt& stmt, ExecContext& ctx);
 Status ExecuteDeclare(const DeclareStmt& stmt, ExecContext& ctx);

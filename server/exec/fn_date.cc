@@ -292,21 +292,9 @@ Status PartFunction(const FunctionArgs& args, const EvalScope&, Scalar& out) {
 // GETDATE in local time, GETUTCDATE in UTC.
 template <bool kUtc>
 Status Now(const FunctionArgs&, const EvalScope&, Scalar& out) {
-  auto now = std::chrono::system_clock::now();
-  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  std::tm parts{};
-  if (kUtc) {
-    gmtime_r(&seconds, &parts);
-  } else {
-    localtime_r(&seconds, &parts);
-  }
-  int64_t ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  DateTime value;
-  value.days = DaysFromCivil(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
-  value.ms = ((parts.tm_hour * 60 + parts.tm_min) * 60 + parts.tm_sec) * 1000 + ms;
   // The clock's milliseconds round to datetime's ticks like any other value.
-  out = Scalar{DefaultType(BaseType::kDateTime), FormatDateTime(RoundToTicks(value))};
+  out = Scalar{DefaultType(BaseType::kDateTime),
+               FormatDateTime(DateTimeAt(std::chrono::system_clock::now(), kUtc))};
   return std::nullopt;
 }
 

@@ -28,7 +28,20 @@ const std::vector<SystemProcedure>& HelpProcedures() {
       {"sp_helpdb", {{"@dbname", kHelpText, false, nullptr}}, SpHelpDb},
       {"sp_helpfile", {{"@filename", kHelpText, false, nullptr}}, SpHelpFile},
       {"sp_helpuser", {{"@name_in_db", kHelpText, false, nullptr}}, SpHelpUser},
-      {"sp_who", {{"@loginame", kHelpText, false, nullptr}}, SpWho},
+      // Those that only read run beside other sessions' open transactions.
+      {"sp_who", {{"@loginame", kHelpText, false, nullptr}}, SpWho, /*reads_only=*/true},
+      {"sp_helptrigger",
+       {{"@tabname", kHelpText, true, nullptr}, {"@triggertype", kHelpText, false, nullptr}},
+       SpHelpTrigger,
+       /*reads_only=*/true},
+      {"sp_helpsort", {}, SpHelpSort, /*reads_only=*/true},
+      {"sp_helprotect",
+       {{"@name", kHelpText, false, nullptr},
+        {"@username", kHelpText, false, nullptr},
+        {"@grantor", kHelpText, false, nullptr},
+        {"@permissionarea", kHelpText, false, nullptr}},
+       SpHelpProtect,
+       /*reads_only=*/true},
   };
   return kProcedures;
 }
@@ -39,7 +52,8 @@ void SendHelpRows(std::span<const SystemColumn> columns, std::vector<Row> rows, 
     result.columns.push_back(column.name);
     result.types.push_back(TypeName(column.type));
   }
-  result.rows = std::move(rows);
+  // Under FMTONLY those that only read still describe their columns.
+  if (!ctx.session.options.fmtonly) result.rows = std::move(rows);
   const auto count = static_cast<int64_t>(result.rows.size());
   result.statement = ctx.outcome.row_counts.size();
   ctx.outcome.results.push_back(std::move(result));

@@ -49,6 +49,9 @@ Status SpHelpDb(const ProcArgs& args, ExecContext& ctx);
 Status SpHelpFile(const ProcArgs& args, ExecContext& ctx);
 Status SpHelpUser(const ProcArgs& args, ExecContext& ctx);
 Status SpWho(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpTrigger(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpSort(const ProcArgs& args, ExecContext& ctx);
+Status SpHelpProtect(const ProcArgs& args, ExecContext& ctx);
 
 }  // namespace server
 

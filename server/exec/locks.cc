@@ -24,6 +24,13 @@ std::vector<int> LockTable::Blockers(int session, const std::string& resource,
   return blockers;
 }
 
+int LockTable::BlockedBy(int session) const {
+  auto wait = waiting_.find(session);
+  if (wait == waiting_.end()) return 0;
+  std::vector<int> blockers = Blockers(session, wait->second.resource, wait->second.mode);
+  return blockers.empty() ? 0 : blockers.front();
+}
+
 bool LockTable::TryLock(int session, const std::string& resource, LockMode mode, int level) {
   if (!Blockers(session, resource, mode).empty()) return false;
   auto [it, fresh] = holders_[resource].try_emplace(session, Held{mode, level});

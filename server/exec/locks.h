@@ -50,6 +50,9 @@ class LockTable {
   // StopWaiting.
   void Wait(int session, const std::string& resource, LockMode mode);
   void StopWaiting(int session);
+  // The first session in the way of the session's wait; 0 when it waits for
+  // nothing.
+  int BlockedBy(int session) const;
   // The sessions of a cycle of waits that `session` is part of, itself
   // first; empty when there is none.
   std::vector<int> FindCycle(int session) const;

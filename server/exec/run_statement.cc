@@ -179,6 +179,9 @@ Status RunInScope(const Statement& statement, ExecContext& ctx) {
           if constexpr (std::is_same_v<T, SetCursorStmt>) return ExecuteSetCursor(node, ctx);
           if constexpr (std::is_same_v<T, CursorStmt>) return ExecuteCursor(node, ctx);
           if constexpr (std::is_same_v<T, FetchStmt>) return ExecuteFetch(node, ctx);
+          if constexpr (std::is_same_v<T, DbccStmt>) return ExecuteDbcc(node, ctx);
+          if constexpr (std::is_same_v<T, UpdateStatisticsStmt>)
+            return ExecuteUpdateStatistics(node, ctx);
         },
         statement.node);
   };

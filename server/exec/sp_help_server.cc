@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "server/exec/help_procedures.h"
+#include "server/exec/transaction_control.h"
 #include "server/types/collation.h"
 
 namespace server {
@@ -157,7 +158,8 @@ Status SpWho(const ProcArgs& args, ExecContext& ctx) {
     // "active" leaves out sessions waiting for their next command.
     if (active && !self) continue;
     rows.push_back({SysInt(session->id), SysInt(0), SysPadded(self ? "runnable" : "sleeping", 30),
-                    SysPadded(session->login, 128), SysPadded("", 128), SysPadded("0", 5),
+                    SysPadded(session->login, 128), SysPadded(session->host_name, 128),
+                    SysPadded(std::to_string(ctx.transactions.BlockedBy(session->id)), 5),
                     session->database, SysPadded(self ? "SELECT" : "AWAITING COMMAND", 16)});
   }
   SendHelpRows(kWhoColumns, std::move(rows), ctx);

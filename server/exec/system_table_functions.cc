@@ -106,16 +106,9 @@ Status ListExtendedProperties(const std::vector<Scalar>& args, Database& db, Exe
   return std::nullopt;
 }
 
-// The collations this server has.
 void HelpCollations(std::vector<Row>& rows) {
-  rows.push_back({std::string("SQL_Latin1_General_CP1_CI_AS"),
-                  std::string("Latin1-General, case-insensitive, accent-sensitive, "
-                              "kanatype-insensitive, width-insensitive for Unicode Data, SQL "
-                              "Server Sort Order 52 on Code Page 1252 for non-Unicode Data")});
-  rows.push_back({std::string("SQL_Latin1_General_CP1_CS_AS"),
-                  std::string("Latin1-General, case-sensitive, accent-sensitive, "
-                              "kanatype-insensitive, width-insensitive for Unicode Data, SQL "
-                              "Server Sort Order 51 on Code Page 1252 for non-Unicode Data")});
+  for (const ServerCollation& collation : ServerCollations())
+    rows.push_back({std::string(collation.name), std::string(collation.description)});
 }
 
 void SetSchema(std::span<const SystemColumn> columns, const char* name, Relation& out) {
@@ -130,6 +123,20 @@ void SetSchema(std::span<const SystemColumn> columns, const char* name, Relation
 }
 
 }  // namespace
+
+std::span<const ServerCollation> ServerCollations() {
+  static constexpr ServerCollation kCollations[] = {
+      {"SQL_Latin1_General_CP1_CI_AS",
+       "Latin1-General, case-insensitive, accent-sensitive, kanatype-insensitive, "
+       "width-insensitive for Unicode Data, SQL Server Sort Order 52 on Code Page 1252 for "
+       "non-Unicode Data"},
+      {"SQL_Latin1_General_CP1_CS_AS",
+       "Latin1-General, case-sensitive, accent-sensitive, kanatype-insensitive, "
+       "width-insensitive for Unicode Data, SQL Server Sort Order 51 on Code Page 1252 for "
+       "non-Unicode Data"},
+  };
+  return kCollations;
+}
 
 Status OpenSystemTableFunction(const FromItem& item, ExecContext& ctx, Relation& out) {
   const std::string& name = item.table.name.name;

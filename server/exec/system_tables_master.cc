@@ -1,8 +1,12 @@
 // master's system tables: sysdatabases, sysdevices, syslogins, sysservers,
-// sysconfigures, syslanguages, syscharsets. They describe the server, so a
+// sysconfigures, syslanguages, syscharsets, sysprocesses. They describe the server, so a
 // query finds them from any database, as SQL Server finds them there.
 
+#include <algorithm>
+
 #include "server/exec/system_tables.h"
+#include "server/exec/transaction_control.h"
+#include "server/types/datetime.h"
 
 namespace server {
 
@@ -25,6 +29,25 @@ constexpr SystemColumn kSysDatabases[] = {
     {"cmptlevel", kTinyInt},
     {"filename", NVarChar(260)},
     {"version", kSmallInt},
+};
+
+constexpr SystemColumn kSysProcesses[] = {
+    {"spid", kSmallInt},          {"kpid", kSmallInt},
+    {"blocked", kSmallInt},       {"waittype", Binary(2)},
+    {"waittime", kInt},           {"lastwaittype", NChar(32)},
+    {"waitresource", NChar(256)}, {"dbid", kSmallInt},
+    {"uid", kSmallInt},           {"cpu", kInt},
+    {"physical_io", kBigInt},     {"memusage", kInt},
+    {"login_time", kDateTime},    {"last_batch", kDateTime},
+    {"ecid", kSmallInt},          {"open_tran", kSmallInt},
+    {"status", NChar(30)},        {"sid", Binary(86)},
+    {"hostname", NChar(128)},     {"program_name", NChar(128)},
+    {"hostprocess", NChar(8)},    {"cmd", NChar(16)},
+    {"nt_domain", NChar(128)},    {"nt_username", NChar(128)},
+    {"net_address", NChar(12)},   {"net_library", NChar(12)},
+    {"loginame", NChar(128)},     {"context_info", Binary(128)},
+    {"sql_handle", Binary(20)},   {"stmt_start", kInt},
+    {"stmt_end", kInt},
 };
 
 constexpr SystemColumn kSysDevices[] = {
@@ -182,6 +205,67 @@ Status SysLoginsRows(SystemScope& scope, std::vector<Row>& rows) {
   return std::nullopt;
 }
 
+// One row per session, as sp_who shows them. The server runs no background
+// processes of its own, so there are no system spids; it counts no CPU, I/O
+// or memory per session.
+Status SysProcessesRows(SystemScope& scope, std::vector<Row>& rows) {
+  ExecContext& ctx = scope.ctx;
+  std::vector<const Session*> sessions;
+  for (const auto& session : ctx.sessions) {
+    if (session) sessions.push_back(session.get());
+  }
+  std::sort(sessions.begin(), sessions.end(),
+            [](const Session* a, const Session* b) { return a->id < b->id; });
+  auto padded = [](std::vector<uint8_t> bytes, size_t width) {
+    bytes.resize(width, 0);
+    return Value(std::move(bytes));
+  };
+  auto when = [](std::chrono::system_clock::time_point at) {
+    return Value(FormatDateTime(DateTimeAt(at, false)));
+  };
+  for (const Session* session : sessions) {
+    const bool self = session == &ctx.session;
+    const Database* db = ctx.server.FindDatabase(session->database);
+    const bool sa = EqualNoCase(session->login, "sa");
+    const int uid = sa || !db ? 1 : SysUserId(*db, session->login);
+    const std::vector<uint8_t> sid =
+        sa ? std::vector<uint8_t>{0x01}
+           : std::vector<uint8_t>(session->login.begin(), session->login.end());
+    rows.push_back({SysInt(session->id),
+                    SysInt(0),
+                    SysInt(ctx.transactions.BlockedBy(session->id)),
+                    padded({}, 2),
+                    SysInt(0),
+                    SysPadded("MISCELLANEOUS", 32),
+                    SysPadded("", 256),
+                    SysInt(db ? db->dbid : 1),
+                    SysInt(uid),
+                    SysInt(0),
+                    SysInt(0),
+                    SysInt(0),
+                    when(session->login_time),
+                    when(session->last_batch),
+                    SysInt(0),
+                    SysInt(session->transaction.count),
+                    SysPadded(self ? "runnable" : "sleeping", 30),
+                    padded(sid, 86),
+                    SysPadded(session->host_name, 128),
+                    SysPadded(session->program_name, 128),
+                    SysPadded("", 8),
+                    SysPadded(self ? "SELECT" : "AWAITING COMMAND", 16),
+                    SysPadded("", 128),
+                    SysPadded("", 128),
+                    SysPadded("", 12),
+                    SysPadded(session->net_library, 12),
+                    SysPadded(session->login, 128),
+                    padded({}, 128),
+                    padded({}, 20),
+                    SysInt(0),
+                    SysInt(0)});
+  }
+  return std::nullopt;
+}
+
 // The local server (srvid 0), and the distributor when this server is one.
 Status SysServersRows(SystemScope& scope, std::vector<Row>& rows) {
   const ServerState& server = scope.ctx.server;
@@ -289,6 +373,7 @@ constexpr SystemTableDef kMasterTables[] = {
     {"sysconfigures", kSysConfigures, SysConfiguresRows},
     {"syslanguages", kSysLanguages, SysLanguagesRows},
     {"syscharsets", kSysCharsets, SysCharsetsRows},
+    {"sysprocesses", kSysProcesses, SysProcessesRows},
 };
 
 }  // namespace

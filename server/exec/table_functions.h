@@ -1,6 +1,9 @@
 #ifndef TAVORA_SERVER_EXEC_TABLE_FUNCTIONS_H_
 #define TAVORA_SERVER_EXEC_TABLE_FUNCTIONS_H_
 
+#include <span>
+#include <string_view>
+
 #include "server/exec/relation.h"
 
 namespace server {
@@ -15,6 +18,14 @@ Status OpenTableFunction(const FromItem& item, ExecContext& ctx, Relation& out);
 // functions: fn_listextendedproperty and fn_helpcollations. 208 for any
 // other name.
 Status OpenSystemTableFunction(const FromItem& item, ExecContext& ctx, Relation& out);
+
+// The collations this server has, as fn_helpcollations and sp_helpsort
+// describe them.
+struct ServerCollation {
+  std::string_view name;
+  std::string_view description;
+};
+std::span<const ServerCollation> ServerCollations();
 
 }  // namespace server
 

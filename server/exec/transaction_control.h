@@ -64,6 +64,9 @@ class TransactionControl {
   // client has cancelled it, letting other sessions run meanwhile. Fails
   // with the cancel when the client cancels or leaves.
   virtual Status Pause(Session& session, std::chrono::steady_clock::time_point until) = 0;
+  // The session whose lock the session `id` is waiting for; 0 when it is
+  // not waiting.
+  virtual int BlockedBy(int id) const = 0;
 };
 
 }  // namespace server

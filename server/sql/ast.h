@@ -515,12 +515,25 @@ struct FetchStmt {
   std::vector<std::string> into;  // variables, with @
 };
 
+// DBCC USEROPTIONS, the one DBCC command the server runs.
+struct DbccStmt {
+  std::string command;       // upper case
+  bool no_infomsgs = false;  // WITH NO_INFOMSGS
+};
+
+// UPDATE STATISTICS table [index | (index, ...)] [WITH ...]: the server keeps
+// no statistics, so the table is checked and the statement refused.
+struct UpdateStatisticsStmt {
+  ObjectName table;
+};
+
 using StatementNode =
     std::variant<UseStmt, CreateDatabaseStmt, DropDatabaseStmt, CreateTableStmt, CreateIndexStmt,
                  AlterTableStmt, SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, ExecStmt,
                  GrantStmt, CreateModuleStmt, DropObjectStmt, SetStmt, PrintStmt, TransactionStmt,
                  IfStmt, DeclareStmt, SetVariableStmt, BlockStmt, WhileStmt, JumpStmt, WaitforStmt,
-                 RaiserrorStmt, DeclareCursorStmt, SetCursorStmt, CursorStmt, FetchStmt>;
+                 RaiserrorStmt, DeclareCursorStmt, SetCursorStmt, CursorStmt, FetchStmt, DbccStmt,
+                 UpdateStatisticsStmt>;
 
 struct Statement {
   int line = 1;

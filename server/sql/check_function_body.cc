@@ -133,6 +133,9 @@ Status CheckStatement(const Statement& statement) {
         if constexpr (std::is_same_v<T, RaiserrorStmt>) return InvalidUse("RAISERROR", line);
         if constexpr (std::is_same_v<T, WaitforStmt>) return InvalidUse("WAITFOR", line);
         if constexpr (std::is_same_v<T, UseStmt>) return InvalidUse("USE", line);
+        if constexpr (std::is_same_v<T, DbccStmt>) return InvalidUse("DBCC", line);
+        if constexpr (std::is_same_v<T, UpdateStatisticsStmt>)
+          return InvalidUse("UPDATE STATISTICS", line);
         if constexpr (std::is_same_v<T, GrantStmt>) return InvalidUse("GRANT", line);
         if constexpr (std::is_same_v<T, TransactionStmt>) {
           constexpr const char* kWords[] = {"BEGIN TRANSACTION", "COMMIT TRANSACTION",

@@ -322,6 +322,55 @@ bool Parser::ParsePrint(Statement& out) {
   return true;
 }
 
+bool Parser::ParseDbcc(Statement& out) {
+  Next();
+  DbccStmt dbcc;
+  dbcc.command = ToUpper(Next().value);
+  if (AcceptWord("WITH")) {
+    // USEROPTIONS answers with a table either way.
+    do {
+      if (AcceptWord("NO_INFOMSGS")) {
+        dbcc.no_infomsgs = true;
+      } else if (!AcceptWord("TABLERESULTS")) {
+        return Fail();
+      }
+    } while (AcceptOp(","));
+  }
+  out.node = std::move(dbcc);
+  return true;
+}
+
+bool Parser::ParseUpdateStatistics(Statement& out) {
+  Next();
+  Next();
+  UpdateStatisticsStmt update;
+  if (!ParseObjectName(update.table)) return false;
+  std::string index;
+  if (AcceptOp("(")) {
+    do {
+      if (!ParseName(index)) return false;
+    } while (AcceptOp(","));
+    if (!ExpectOp(")")) return false;
+  } else if (IsName(Peek()) && !PeekWord("WITH") && !IsReservedKeyword(Peek().raw)) {
+    if (!ParseName(index)) return false;
+  }
+  if (AcceptWord("WITH")) {
+    // The options are read so that the statement is whole; none is kept.
+    do {
+      if (AcceptWord("SAMPLE")) {
+        int64_t size = 0;
+        if (!ParseInteger(size)) return false;
+        if (!AcceptWord("PERCENT") && !ExpectWord("ROWS")) return false;
+      } else if (!AcceptWord("FULLSCAN") && !AcceptWord("RESAMPLE") && !AcceptWord("NORECOMPUTE") &&
+                 !AcceptWord("ALL") && !AcceptWord("COLUMNS") && !AcceptWord("INDEX")) {
+        return Fail();
+      }
+    } while (AcceptOp(","));
+  }
+  out.node = std::move(update);
+  return true;
+}
+
 bool Parser::ParseIf(Statement& out, bool first_statement_rule) {
   Next();
   // An IF inside an IF nests like an operand, under the same depth guard.

@@ -171,7 +171,9 @@ bool Parser::ParseStatement(Statement& out, bool first_in_batch, bool first_stat
     return true;
   }
   if (PeekWord("INSERT")) return ParseInsert(out);
+  if (PeekWord("UPDATE") && PeekWord("STATISTICS", 1)) return ParseUpdateStatistics(out);
   if (PeekWord("UPDATE")) return ParseUpdate(out);
+  if (PeekWord("DBCC") && PeekWord("USEROPTIONS", 1)) return ParseDbcc(out);
   if (PeekWord("DELETE")) return ParseDelete(out);
   if (PeekWord("EXEC") || PeekWord("EXECUTE")) return ParseExec(out, false);
   if (PeekWord("GRANT")) return ParseGrant(out);

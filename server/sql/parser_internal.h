@@ -163,6 +163,8 @@ class Parser {
   bool ParseGrant(Statement& out);
   bool ParseSet(Statement& out);
   bool ParsePrint(Statement& out);
+  bool ParseDbcc(Statement& out);
+  bool ParseUpdateStatistics(Statement& out);
   bool ParseIf(Statement& out, bool first_statement_rule);
   // Control of flow (parse_control.cc).
   bool ParseDeclare(Statement& out);

@@ -167,7 +167,8 @@ bool Connection::OnLogin(const Message& message) {
         engine.options().case_sensitive ? kCollationCaseSensitive : kCollationCaseInsensitive;
     try {
       auto result =
-          engine.Login(login.user_name, login.password, false, ReachedAs(login.server_name));
+          engine.Login(login.user_name, login.password, false, ReachedAs(login.server_name),
+                       ClientNames{login.host_name, login.app_name});
       if (auto* error = std::get_if<SqlError>(&result)) {
         refused = *error;
       } else {

@@ -1,6 +1,7 @@
 #include "server/types/datetime.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "server/types/collation.h"
 
@@ -303,6 +304,22 @@ DateTime RoundToMinute(const DateTime& value) {
     ++out.days;
   }
   return out;
+}
+
+DateTime DateTimeAt(std::chrono::system_clock::time_point when, bool utc) {
+  std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+  std::tm parts{};
+  if (utc) {
+    gmtime_r(&seconds, &parts);
+  } else {
+    localtime_r(&seconds, &parts);
+  }
+  int64_t ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() % 1000;
+  DateTime value;
+  value.days = DaysFromCivil(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
+  value.ms = ((parts.tm_hour * 60 + parts.tm_min) * 60 + parts.tm_sec) * 1000 + ms;
+  return RoundToTicks(value);
 }
 
 std::string FormatDateTime(const DateTime& value) {

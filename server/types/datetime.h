@@ -1,6 +1,7 @@
 #ifndef TAVORA_SERVER_TYPES_DATETIME_H_
 #define TAVORA_SERVER_TYPES_DATETIME_H_
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -50,6 +51,9 @@ DateTime RoundToMinute(const DateTime& value);
 // "2001-01-01 00:00:00.000": the stored form (smalldatetime uses ":00.000" too
 // after rounding, so every stored form parses back).
 std::string FormatDateTime(const DateTime& value);
+// A moment of the system clock as local (or UTC) datetime, rounded to its
+// ticks.
+DateTime DateTimeAt(std::chrono::system_clock::time_point when, bool utc);
 
 // Days since 1900-01-01 of a civil date, and back.
 int64_t DaysFromCivil(int64_t year, int month, int day);

@@ -75,5 +75,24 @@ TEST(LockTable, FindsCyclesOfWaitsAndOnlyThose) {
   EXPECT_TRUE(locks.TryLock(1, "r2", LockMode::kShared, kTransactionLock));
 }
 
+// sysprocesses.blocked: the first session still in the way of a wait.
+TEST(LockTable, TellsWhoseLockAWaitIsHeldUpBy) {
+  LockTable locks;
+  ASSERT_TRUE(locks.TryLock(1, "r", LockMode::kShared, kTransactionLock));
+  ASSERT_TRUE(locks.TryLock(2, "r", LockMode::kShared, kTransactionLock));
+  EXPECT_EQ(locks.BlockedBy(3), 0);
+  locks.Wait(3, "r", LockMode::kExclusive);
+  EXPECT_EQ(locks.BlockedBy(3), 1);
+  EXPECT_EQ(locks.BlockedBy(1), 0);
+  locks.Forget(1);
+  EXPECT_EQ(locks.BlockedBy(3), 2);
+  locks.Forget(2);
+  EXPECT_EQ(locks.BlockedBy(3), 0);
+  ASSERT_TRUE(locks.TryLock(4, "r", LockMode::kShared, kTransactionLock));
+  EXPECT_EQ(locks.BlockedBy(3), 4);
+  locks.StopWaiting(3);
+  EXPECT_EQ(locks.BlockedBy(3), 0);
+}
+
 }  // namespace
 }  // namespace server

@@ -123,6 +123,59 @@ TEST_F(TdsListener, IntegratedSecurityIsRefusedOverTheNetwork) {
                      "SQL Server connection.");
 }
 
+// What a client says of itself at login is what HOST_NAME, APP_NAME, sp_who
+// and sysprocesses show, and sysprocesses names whose lock holds a batch up.
+TEST_F(TdsListener, SessionsShowTheClientsNamesAndWhoBlocksThem) {
+  TestClient holder(port_);
+  TestClient waiter(port_);
+  TestClient watcher(port_);
+  Login7 login = SaLogin("secret");
+  login.host_name = "WORKSTATION7";
+  login.app_name = "Query Tool";
+  ASSERT_TRUE(LoggedIn(holder.Login(login)));
+  ASSERT_TRUE(LoggedIn(waiter.Login("secret")));
+  ASSERT_TRUE(LoggedIn(watcher.Login("secret")));
+  EXPECT_EQ(RowsText(holder.Batch("SELECT HOST_NAME(), APP_NAME()")), "WORKSTATION7|Query Tool\n");
+  std::string holder_spid = RowsText(holder.Batch("SELECT @@SPID"));
+  std::string waiter_spid = RowsText(waiter.Batch("SELECT @@SPID"));
+  holder_spid.pop_back();
+  waiter_spid.pop_back();
+  // sp_who's row of a session: its hostname and blk, blanks trimmed.
+  auto who = [&](const std::string& spid) {
+    for (const Row& row : Only<Row>(watcher.Batch("EXEC sp_who"))) {
+      if (row.values.size() != 8 || std::get<int64_t>(row.values[0]) != std::stoi(spid)) continue;
+      std::string host = std::get<std::string>(row.values[4]);
+      std::string blk = std::get<std::string>(row.values[5]);
+      host.erase(host.find_last_not_of(' ') + 1);
+      blk.erase(blk.find_last_not_of(' ') + 1);
+      return host + "|" + blk;
+    }
+    return std::string("no row");
+  };
+  EXPECT_EQ(who(holder_spid), "WORKSTATION7|0");
+
+  holder.Batch("CREATE TABLE held (a INT)");
+  holder.Batch("BEGIN TRAN INSERT INTO held VALUES (1)");
+  ASSERT_TRUE(waiter.Send(PacketType::kSqlBatch, EncodeSqlBatch("SELECT a FROM held", false)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::string query =
+      "SELECT spid, blocked, open_tran, RTRIM(hostname), RTRIM(program_name), "
+      "RTRIM(net_library) FROM master..sysprocesses WHERE spid IN (" +
+      holder_spid + ", " + waiter_spid + ") ORDER BY spid";
+  EXPECT_EQ(RowsText(watcher.Batch(query)), holder_spid + "|0|1|WORKSTATION7|Query Tool|TCP/IP\n" +
+                                                waiter_spid + "|" + holder_spid +
+                                                "|0|testhost|tds_test|TCP/IP\n");
+  EXPECT_EQ(who(waiter_spid), "testhost|" + holder_spid);
+
+  holder.Batch("COMMIT");
+  std::optional<Message> read = waiter.Receive();
+  ASSERT_TRUE(read);
+  EXPECT_EQ(RowsText(DecodeTokens(read->payload, Layout::kTds71)), "1\n");
+  EXPECT_EQ(RowsText(watcher.Batch(query)), holder_spid + "|0|0|WORKSTATION7|Query Tool|TCP/IP\n" +
+                                                waiter_spid + "|0|0|testhost|tds_test|TCP/IP\n");
+  EXPECT_EQ(who(waiter_spid), "testhost|0");
+}
+
 TEST_F(TdsListener, TheServerAnswersToTheNameAndPortItWasReachedBy) {
   // Drivers strip the port from "host,port" before LOGIN7, or overwrite the
   // comma with a NUL; replication statements name the server with its port.
