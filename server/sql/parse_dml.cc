@@ -283,12 +283,17 @@ bool Parser::ContinueJoin(FromItem& out) {
                                : JoinKind::kFull;
       AcceptWord("OUTER");
     }
-    // Join hints (LOOP, HASH, MERGE, REMOTE) say how to join, never what.
-    if (PeekWord("LOOP") || PeekWord("HASH") || PeekWord("MERGE") || PeekWord("REMOTE")) Next();
+    // Join hints say how to join, never what.
+    JoinHint hint = AcceptWord("LOOP")     ? JoinHint::kLoop
+                    : AcceptWord("HASH")   ? JoinHint::kHash
+                    : AcceptWord("MERGE")  ? JoinHint::kMerge
+                    : AcceptWord("REMOTE") ? JoinHint::kRemote
+                                           : JoinHint::kNone;
     if (!ExpectWord("JOIN")) return false;
     auto join = std::make_unique<FromItem>();
     join->line = out.line;
     join->join = kind;
+    join->hint = hint;
     join->right = std::make_unique<FromItem>();
     if (!Enter()) return false;
     bool parsed = ParseTableSource(*join->right);

@@ -151,6 +151,27 @@ class Reset {
   sqlite3_stmt* stmt_;
 };
 
+// A statement that reads rows, reset (or, when it is a read's own,
+// finalized) when the read ends.
+class ReadStatement {
+ public:
+  ReadStatement(sqlite3_stmt* stmt, bool own) : stmt_(stmt), own_(own) {}
+  ~ReadStatement() {
+    if (own_) {
+      sqlite3_finalize(stmt_);
+      return;
+    }
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  ReadStatement(const ReadStatement&) = delete;
+  ReadStatement& operator=(const ReadStatement&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+  bool own_;
+};
+
 std::string Quoted(std::string_view name) {
   std::string out = "\"";
   for (char c : name) {
@@ -282,6 +303,18 @@ Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
                               SQLITE_PREPARE_PERSISTENT, &out, nullptr);
   if (rc != SQLITE_OK) return Failure(rc, "preparing " + sql);
   statements_.emplace(sql, out);
+  return std::nullopt;
+}
+
+Status Store::PrepareRead(const std::string& sql, sqlite3_stmt*& out, bool& own) {
+  own = false;
+  if (Status s = Prepare(sql, out)) return s;
+  if (!sqlite3_stmt_busy(out)) return std::nullopt;
+  // The cached statement is still stepping through rows further up the
+  // stack: this nested read gets one of its own.
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &out, nullptr);
+  if (rc != SQLITE_OK) return Failure(rc, "preparing " + sql);
+  own = true;
   return std::nullopt;
 }
 
@@ -573,8 +606,9 @@ Status Store::Scan(const Table& table, const RowVisitor& visit, const ColumnMask
   StartSelect(table, wanted);
   sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql_, stmt)) return s;
-  Reset reset(stmt);
+  bool own = false;
+  if (Status s = PrepareRead(sql_, stmt, own)) return s;
+  ReadStatement reading(stmt, own);
   return ReadRows(stmt, table.columns.size(), visit, wanted);
 }
 
@@ -619,8 +653,9 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
   AppendKeyCondition(sql_, columns, key);
   sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql_, stmt)) return s;
-  Reset reset(stmt);
+  bool own = false;
+  if (Status s = PrepareRead(sql_, stmt, own)) return s;
+  ReadStatement reading(stmt, own);
   if (Status s = BindKey(stmt, key)) return s;
   return ReadRows(stmt, table.columns.size(), visit, wanted);
 }

@@ -91,7 +91,8 @@ class Store {
   // answers a seek without the table.
   using ColumnMask = std::vector<bool>;
   // Every row of `table` in stored order; `visit` may stop the scan by
-  // returning an error, which Scan returns.
+  // returning an error, which Scan returns. A visitor may read the store
+  // again, the same table included.
   Status Scan(const Table& table, const RowVisitor& visit, const ColumnMask& wanted = {});
   // The rows whose `columns` equal `key` (a NULL in the key matches NULL),
   // in stored order. The key must already have the columns' types.
@@ -149,6 +150,10 @@ class Store {
   void StartSql(std::string_view head, const Table& table);
   // The cached prepared statement for `sql`.
   Status Prepare(const std::string& sql, sqlite3_stmt*& out);
+  // The same for a read whose visitor may read again: when the cached
+  // statement is in use by a read further up the stack, a new one that the
+  // caller finalizes (`own`).
+  Status PrepareRead(const std::string& sql, sqlite3_stmt*& out, bool& own);
   Status Failure(int code, std::string_view doing);
   // Brings the SQLite table of `table` in line with its catalog entry,
   // making it when it does not exist yet. With `exists`, for reading, a
