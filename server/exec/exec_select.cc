@@ -230,11 +230,11 @@ class TopSieve : public RowSieve {
         }
       }
       if (output) {
-        keys_.push_back({output->expr, output->column});
+        keys_.push_back(KeyOf(output->expr, output->column));
         continue;
       }
       if (BindColumns(expr, &schema_, collation, outer_)) return false;
-      keys_.push_back({&expr, -1});
+      keys_.push_back(KeyOf(&expr, -1));
     }
     if (select_.where) {
       if (BindColumns(*select_.where, &schema_, collation, outer_) ||
@@ -253,29 +253,45 @@ class TopSieve : public RowSieve {
       if (Test(*select_.where, scope, keep)) return false;
       if (!keep) return true;
     }
-    Entry entry;
-    entry.keys.resize(keys_.size());
+    // The keys go into a buffer, copied only for a row kept: most rows are
+    // compared and dropped.
+    keys_now_.resize(keys_.size());
     for (size_t k = 0; k < keys_.size(); ++k) {
-      Scalar& key = entry.keys[k];
+      Scalar& key = keys_now_[k];
       if (keys_[k].expr) {
         if (Evaluate(*keys_[k].expr, scope, key)) return false;
       } else {
-        key = Scalar{schema_.types[keys_[k].column], row[keys_[k].column]};
+        key.type = schema_.types[keys_[k].column];
+        const Value& value = row[keys_[k].column];
+        const auto* number = std::get_if<int64_t>(&value);
+        auto* held = std::get_if<int64_t>(&key.value);
+        if (number && held) {
+          *held = *number;
+        } else {
+          key.value = value;
+        }
       }
       if (IsLargeObject(key.type)) return false;  // refused when sorted, as it should be
     }
-    entry.seq = offered_++;
+    const size_t seq = offered_++;
     if (limit_ == 0) return true;
+    const bool full = heap_.size() >= limit_;
+    const int c = full ? Compare(keys_now_, heap_.front().keys) : -1;
+    if (failure_) return false;
+    // Full: a row comes in only ahead of the last one kept, which leaves;
+    // WITH TIES one level with it is kept beside.
+    if (c > 0 || (c == 0 && !select_.with_ties)) return true;
+    Entry entry;
+    entry.keys = keys_now_;
+    entry.seq = seq;
     auto later = [this](const Entry& a, const Entry& b) { return Before(a, b); };
-    if (heap_.size() < limit_) {
+    if (!full) {
       entry.id = id;
       entry.row = std::move(row);
       heap_.push_back(std::move(entry));
       std::push_heap(heap_.begin(), heap_.end(), later);
       return !failure_;
     }
-    // Full: a row comes in only ahead of the last one kept, which leaves.
-    int c = Compare(entry.keys, heap_.front().keys);
     if (c < 0) {
       entry.id = id;
       entry.row = std::move(row);
@@ -292,12 +308,36 @@ class TopSieve : public RowSieve {
           ties_.clear();
         }
       }
-    } else if (c == 0 && select_.with_ties) {
+    } else {
       entry.id = id;
       entry.row = std::move(row);
       ties_.push_back(std::move(entry));
     }
     return !failure_;
+  }
+
+  Store::ColumnMask Needs() const override {
+    // A subquery may name any of the row's columns from inside.
+    if (select_.where && HasSubquery(*select_.where)) return {};
+    Store::ColumnMask needs(schema_.names.size());
+    std::vector<const Expr*> exprs;
+    if (select_.where) exprs.push_back(select_.where.get());
+    for (const Key& key : keys_) {
+      if (key.expr) exprs.push_back(key.expr);
+      if (key.column >= 0) needs[key.column] = true;
+    }
+    while (!exprs.empty()) {
+      const Expr* expr = exprs.back();
+      exprs.pop_back();
+      if (expr->kind == ExprKind::kColumn && expr->outer_level == 0 && expr->column_index >= 0 &&
+          static_cast<size_t>(expr->column_index) < needs.size()) {
+        needs[expr->column_index] = true;
+      }
+      for (const auto& arg : expr->args) exprs.push_back(arg.get());
+    }
+    // A mask that holds nothing would read every column.
+    if (std::find(needs.begin(), needs.end(), true) == needs.end()) needs[0] = true;
+    return needs;
   }
 
   void Finish(std::vector<RowId>& ids, std::vector<Row>& rows) override {
@@ -318,6 +358,13 @@ class TopSieve : public RowSieve {
     const Expr* expr = nullptr;  // evaluated over the row, or
     int column = -1;             // taken from it
   };
+  // A bound column of the row itself is read rather than evaluated.
+  static Key KeyOf(const Expr* expr, int column) {
+    if (expr && expr->kind == ExprKind::kColumn && expr->outer_level == 0 &&
+        expr->column_index >= 0)
+      return {nullptr, expr->column_index};
+    return {expr, column};
+  }
   struct Entry {
     std::vector<Scalar> keys;
     size_t seq = 0;  // the order offered, which breaks ties as the sort does
@@ -347,6 +394,7 @@ class TopSieve : public RowSieve {
   std::vector<const Collation*> collations_;
   std::vector<Entry> heap_;
   std::vector<Entry> ties_;
+  std::vector<Scalar> keys_now_;  // the row being offered
   size_t offered_ = 0;
   Status failure_;
 };

@@ -55,11 +55,12 @@ inline constexpr std::string_view kRowIdColumn = "%%rowid";
 // Opens FROM items as one relation. `where` narrows what is read unless
 // `read_all`; `named` (not with a target, whose rows are written back
 // whole) narrows the columns read. A `sieve` sees the rows of a FROM
-// clause that is one user table, as they are read.
+// clause that is one user table, as they are read. `later`, the columns
+// read once WHERE is applied, lets a join leave rows nothing reads empty.
 Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
                 ExecContext& ctx, const OuterRow* outer, Relation& out,
                 const FromTarget* target = nullptr, const NamedColumns* named = nullptr,
-                RowSieve* sieve = nullptr);
+                RowSieve* sieve = nullptr, const NamedColumns* later = nullptr);
 
 // Opens the FROM clause of `select` (joins, derived tables, views, system
 // tables) as one relation whose columns carry the names their tables are

@@ -4,6 +4,7 @@
 // between the two sides of an inner join match rows by hashing.
 
 #include <algorithm>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -434,6 +435,10 @@ struct FromScope {
   const FromTarget* target = nullptr;   // UPDATE's or DELETE's table
   const NamedColumns* named = nullptr;  // the only columns a query reads
   RowSieve* sieve = nullptr;            // for the one table of the FROM clause
+  // The whole WHERE clause, and the columns read once it is applied: a
+  // join whose rows nothing reads after it makes them empty.
+  const Expr* where = nullptr;
+  const NamedColumns* later = nullptr;
 };
 
 // One equality a loop join seeks by: a column of the driving relation
@@ -502,6 +507,7 @@ struct LoopJoinPlan {
   const std::vector<const Expr*>* on = nullptr;
   const std::vector<const Expr*>* equalities = nullptr;
   const std::vector<const Expr*>* inner_conditions = nullptr;
+  bool final = false;  // its rows are the FROM clause's
 };
 
 // The rows of `driver` sharing one seek key, in the order that key first
@@ -599,21 +605,48 @@ Status LoopJoin(const LoopJoinPlan& plan, Relation& driver, const FromItem& inne
     if (!sought) residual.push_back(condition);
   }
 
+  // Rows that nothing reads once made (a count of them, say) are left
+  // empty: the FROM clause's own, the ON clause spent on the seek, every
+  // condition of WHERE applied before, and no column named after it.
+  bool bare = plan.final && residual.empty() && from.later && !from.later->all && !from.target;
+  for (size_t i = 0; i < schema.names.size() && bare; ++i)
+    bare = !from.later->Names(schema.sources[i], schema.names[i], collation);
+  if (bare) {
+    std::vector<const Expr*> where, applied = driver.applied;
+    SplitConjuncts(from.where, where);
+    if (narrowed)
+      applied.insert(applied.end(), narrowing.applied().begin(), narrowing.applied().end());
+    for (const Expr* condition : where)
+      bare = bare && std::find(applied.begin(), applied.end(), condition) != applied.end();
+  }
+  // Each pair is made in place among the joined rows and taken back when
+  // the rest of the ON clause does not hold for it; a row NULL-extended
+  // (`r` or `l` null) is kept as it is.
   const size_t width = left.names.size();
-  Row combined(schema.names.size());
-  auto fill = [&](const Row* l, const Row* r) {
-    for (size_t i = 0; i < width; ++i) combined[i] = l ? (*l)[i] : Value{};
-    for (size_t i = width; i < combined.size(); ++i) combined[i] = r ? (*r)[i - width] : Value{};
-  };
-  // Tests the pair in `combined` and keeps it when it matches.
-  auto pair = [&](bool& matched) -> Status {
-    EvalScope scope{ctx, &schema, &combined, nullptr};
-    scope.outer = outer;
+  const size_t total = schema.names.size();
+  auto join = [&](const Row* l, const Row* r, bool& matched) -> Status {
+    Row& row = out.owned.emplace_back();
     matched = true;
-    for (const Expr* condition : residual) {
-      if (Status s = Test(*condition, scope, matched); s || !matched) return s;
+    if (bare) return std::nullopt;
+    row.reserve(total);
+    if (l) {
+      row.insert(row.end(), l->begin(), l->end());
+    } else {
+      row.resize(width);
     }
-    out.owned.push_back(combined);
+    if (r) {
+      row.insert(row.end(), r->begin(), r->end());
+    } else {
+      row.resize(total);
+    }
+    if (residual.empty() || !l || !r) return std::nullopt;
+    EvalScope scope{ctx, &schema, &row, nullptr};
+    scope.outer = outer;
+    for (const Expr* condition : residual) {
+      if (Status s = Test(*condition, scope, matched)) return s;
+      if (!matched) break;
+    }
+    if (!matched) out.owned.pop_back();
     return std::nullopt;
   };
   const bool keeps_driver = plan.kind == (plan.driver_left ? JoinKind::kLeft : JoinKind::kRight);
@@ -631,18 +664,41 @@ Status LoopJoin(const LoopJoinPlan& plan, Relation& driver, const FromItem& inne
       }
       if (!pass) return std::nullopt;
     }
+    bool matched = false;
     if (only) {
-      fill(only, &row);
-      bool matched = false;
-      if (Status s = pair(matched)) return s;
+      if (Status s = join(only, &row, matched)) return s;
       if (matched) driver_matched[only - driver.rows->data()] = true;
       return std::nullopt;
     }
     for (size_t r : group->rows) {
-      fill(&row, &(*driver.rows)[r]);
-      bool matched = false;
-      if (Status s = pair(matched)) return s;
+      if (Status s = join(&row, &(*driver.rows)[r], matched)) return s;
       if (matched) driver_matched[r] = true;
+    }
+    return std::nullopt;
+  };
+  // When the query reads no column of the inner table but integer ones the
+  // seek fixes, each row found is NULLs and the key: the store counts the
+  // rows rather than handing each over.
+  bool counted = !seeker.computed && !narrowed && !seeker.wanted.empty();
+  for (size_t c = 0; c < seeker.wanted.size() && counted; ++c) {
+    bool sought = std::find(columns.begin(), columns.end(), static_cast<int>(c)) != columns.end();
+    if (sought && Family(table->columns[c].type) != TypeFamily::kInteger) counted = false;
+    if (!sought && seeker.wanted[c]) counted = false;
+  }
+  std::vector<int64_t> counts(groups.size(), -1);
+  auto seek = [&](size_t g) -> Status {
+    if (!counted) return SeekTable(seeker, columns, groups[g].key, ctx, visit);
+    if (counts[g] < 0) {
+      if (Status s = ctx.StoreOf(*table).CountKey(*table, columns, groups[g].key,
+                                                  std::numeric_limits<int64_t>::max(), counts[g]))
+        return s;
+    }
+    Row row(table->columns.size());
+    for (size_t k = 0; k < columns.size(); ++k) {
+      if (seeker.wanted[columns[k]]) row[columns[k]] = groups[g].key[k];
+    }
+    for (int64_t i = 0; i < counts[g]; ++i) {
+      if (Status s = visit(0, row)) return s;
     }
     return std::nullopt;
   };
@@ -652,22 +708,18 @@ Status LoopJoin(const LoopJoinPlan& plan, Relation& driver, const FromItem& inne
     // join of the same rows gives.
     for (size_t r = 0; r < driver.rows->size() && !status; ++r) {
       only = &(*driver.rows)[r];
-      if (group_of[r] >= 0)
-        status = SeekTable(seeker, columns, groups[group_of[r]].key, ctx, visit);
-      if (!status && keeps_driver && !driver_matched[r]) {
-        fill(only, nullptr);
-        out.owned.push_back(combined);
-      }
+      if (group_of[r] >= 0) status = seek(static_cast<size_t>(group_of[r]));
+      bool kept = false;
+      if (!status && keeps_driver && !driver_matched[r]) status = join(only, nullptr, kept);
     }
   } else {
     for (size_t g = 0; g < groups.size() && !status; ++g) {
       group = &groups[g];
-      status = SeekTable(seeker, columns, group->key, ctx, visit);
+      status = seek(g);
     }
     for (size_t r = 0; r < driver.rows->size() && !status && keeps_driver; ++r) {
-      if (driver_matched[r]) continue;
-      fill(nullptr, &(*driver.rows)[r]);
-      out.owned.push_back(combined);
+      bool kept = false;
+      if (!driver_matched[r]) status = join(nullptr, &(*driver.rows)[r], kept);
     }
   }
   if (gave_up) {
@@ -687,7 +739,8 @@ Status LoopJoin(const LoopJoinPlan& plan, Relation& driver, const FromItem& inne
 
 Status OpenItem(const FromItem& item, const FromScope& from,
                 const std::vector<const Expr*>& conditions, ExecContext& ctx, const OuterRow* outer,
-                std::vector<std::string>& exposed, Relation& out, KeyedRead* keyed = nullptr) {
+                std::vector<std::string>& exposed, Relation& out, KeyedRead* keyed = nullptr,
+                bool final = false) {
   if (item.derived) {
     if (Status s = OpenDerived(item, ctx, out)) return s;
     exposed.push_back(item.table.alias);
@@ -771,6 +824,7 @@ Status OpenItem(const FromItem& item, const FromScope& from,
     plan.on = &on;
     plan.equalities = &equalities;
     plan.inner_conditions = second_kept ? &conditions : &kNoConditions;
+    plan.final = final;
     bool joined = false;
     if (Status s = LoopJoin(plan, first, second_item, from, ctx, outer, exposed, out, joined))
       return s;
@@ -803,13 +857,18 @@ Status OpenItem(const FromItem& item, const FromScope& from,
 
 Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
                 ExecContext& ctx, const OuterRow* outer, Relation& out, const FromTarget* target,
-                const NamedColumns* named, RowSieve* sieve) {
+                const NamedColumns* named, RowSieve* sieve, const NamedColumns* later) {
   std::vector<const Expr*> conditions;
   if (!read_all) SplitConjuncts(where, conditions);
   FromScope from{read_all ? nullptr : where, target, target ? nullptr : named};
   if (items.size() == 1 && IsTableItem(*items[0])) from.sieve = sieve;
+  from.where = where;
+  from.later = later;
   std::vector<std::string> exposed;
-  if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out)) return s;
+  if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out, nullptr,
+                          items.size() == 1)) {
+    return s;
+  }
   // The old outer joins: `a.x *= b.y` in WHERE keeps every row of a's
   // table, `=*` every row of b's.
   std::vector<const Expr*> all_conditions, outer_joins;
@@ -825,6 +884,7 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
       plan.on = &kNoConditions;
       plan.equalities = &conditions;
       plan.inner_conditions = &conditions;
+      plan.final = i + 1 == items.size();
       Relation joined;
       bool done = false;
       if (Status s = LoopJoin(plan, out, *items[i], from, ctx, outer, exposed, joined, done))
@@ -873,8 +933,9 @@ Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* oute
   for (const FromItem& item : select.from) items.push_back(&item);
   // GROUP BY ALL groups the rows WHERE removes too: it reads them all.
   NamedColumns named = ColumnsNamedBy(select, ctx.collation());
+  NamedColumns later = ColumnsReadAfterFrom(select, ctx.collation());
   return OpenFrom(items, select.where.get(), select.group_all, ctx, outer, out, nullptr, &named,
-                  sieve);
+                  sieve, &later);
 }
 
 }  // namespace server

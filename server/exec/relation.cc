@@ -1,5 +1,7 @@
 #include "server/exec/relation.h"
 
+#include <algorithm>
+
 #include "server/exec/locking.h"
 #include "server/exec/system_tables.h"
 #include "server/exec/table_rows.h"
@@ -83,6 +85,17 @@ Status ReadTable(const Table& table, const TableRef& ref, const std::string& exp
     exposed_schema.sources.assign(exposed_schema.names.size(), ref.ExposedName());
     if (!sieve->Start(exposed_schema)) sieve = nullptr;
   }
+  // What the first read fills in: with a sieve that looks at fewer columns
+  // than the query reads, those only, the rows kept being read again whole.
+  Store::ColumnMask reading = wanted;
+  if (sieve && !computed) {
+    Store::ColumnMask needs = sieve->Needs();
+    auto count = [&](const Store::ColumnMask& mask) {
+      return mask.empty() ? table.columns.size()
+                          : static_cast<size_t>(std::count(mask.begin(), mask.end(), true));
+    };
+    if (!needs.empty() && count(needs) < count(wanted)) reading = std::move(needs);
+  }
   bool gave_up = false;
   const Store::RowVisitor visit = [&](RowId id, Row& row) -> Status {
     if (computed) {
@@ -101,21 +114,34 @@ Status ReadTable(const Table& table, const TableRef& ref, const std::string& exp
     out.owned.clear();
     out.ids.clear();
     if (keyed) {
-      if (Status s =
-              ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, visit, keyed->used, wanted)) {
+      if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, visit, keyed->used,
+                                    reading)) {
         return s;
       }
       if (keyed->used) return std::nullopt;
     }
-    return ReadTableRows(table, where, exposed, ctx, visit, wanted);
+    return ReadTableRows(table, where, exposed, ctx, visit, reading);
   };
   Status status = read();
   if (gave_up) {
     sieve = nullptr;
+    reading = wanted;
     status = read();
   }
   if (status) return status;
   if (sieve) sieve->Finish(out.ids, out.owned);
+  if (reading != wanted) {
+    out.owned.clear();
+    if (Status s = ctx.StoreOf(table).Fetch(
+            table, out.ids,
+            [&](RowId, Row& row) -> Status {
+              out.owned.push_back(std::move(row));
+              return std::nullopt;
+            },
+            wanted)) {
+      return s;
+    }
+  }
   out.table = &table;
   out.rows = &out.owned;
   return std::nullopt;

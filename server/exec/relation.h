@@ -56,6 +56,9 @@ struct NamedColumns {
              const Collation& collation) const;
 };
 NamedColumns ColumnsNamedBy(const SelectStmt& select, const Collation& collation);
+// Those its select list, GROUP BY, HAVING and ORDER BY name: what reads the
+// FROM clause's rows once WHERE is done with them.
+NamedColumns ColumnsReadAfterFrom(const SelectStmt& select, const Collation& collation);
 
 // Sees a user table's rows as they are read, so that those a query cannot
 // use are never kept: rows a condition of the WHERE clause rejects, or
@@ -73,6 +76,10 @@ class RowSieve {
   virtual bool Offer(RowId id, Row& row) = 0;
   // What it kept, in the order offered.
   virtual void Finish(std::vector<RowId>& ids, std::vector<Row>& rows) = 0;
+  // After Start, the columns Offer looks at (by position; empty for all).
+  // When the read wants more, rows are offered with only these filled in,
+  // and those kept are read again whole.
+  virtual Store::ColumnMask Needs() const { return {}; }
 };
 
 // With `named`, a user table's columns the query does not name are left

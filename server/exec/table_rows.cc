@@ -150,6 +150,25 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
       if (usable && !columns.empty())
         return ctx.StoreOf(table).Seek(table, columns, key, visit, wanted);
     }
+    // No index: integer columns fixed to a value still narrow the read,
+    // the store skipping the other rows itself, which costs far less than
+    // handing them over. Integers are stored as they compare.
+    std::vector<int> columns;
+    std::vector<Value> key;
+    for (const auto& [column, fixed] : equalities) {
+      if (Family(table.columns[column].type) != TypeFamily::kInteger ||
+          std::find(columns.begin(), columns.end(), column) != columns.end()) {
+        continue;
+      }
+      Scalar value;
+      if (Evaluate(*fixed, EvalScope{ctx, nullptr, nullptr, nullptr}, value) || value.is_null())
+        continue;
+      std::optional<Value> exact = Exactly(value, table.columns[column].type, collation);
+      if (!exact) continue;
+      columns.push_back(column);
+      key.push_back(std::move(*exact));
+    }
+    if (!columns.empty()) return ctx.StoreOf(table).Seek(table, columns, key, visit, wanted);
   }
   return ctx.StoreOf(table).Scan(table, visit, wanted);
 }

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 #include "server/types/data_type.h"
 
@@ -134,6 +135,36 @@ Value ColumnValue(sqlite3_stmt* stmt, int c) {
     default:
       return std::monostate{};
   }
+}
+
+// Column `c` of the current row into `out`: an integer or a double over
+// one of its own kind is written in place, the common case of a scan.
+void ReadColumn(sqlite3_stmt* stmt, int c, Value& out) {
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER: {
+      int64_t value = sqlite3_column_int64(stmt, c);
+      if (auto* held = std::get_if<int64_t>(&out)) {
+        *held = value;
+      } else {
+        out = value;
+      }
+      return;
+    }
+    case SQLITE_NULL:
+      if (!std::holds_alternative<std::monostate>(out)) out = std::monostate{};
+      return;
+    case SQLITE_TEXT:
+      if (auto* held = std::get_if<std::string>(&out)) {
+        // The string's buffer is kept.
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+        held->assign(text, static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  out = ColumnValue(stmt, c);
 }
 
 // Resets a cached statement whatever way its user leaves.
@@ -565,19 +596,33 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
 
 Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit,
                        const ColumnMask& wanted) {
-  // Where each column of the statement goes in the row.
-  std::vector<size_t> places;
+  // Where each column of the statement goes in the row, and the columns
+  // left NULL.
+  std::vector<size_t> places, others;
   for (size_t c = 0; c < width; ++c) {
-    if (wanted.empty() || (c < wanted.size() && wanted[c])) places.push_back(c);
+    if (wanted.empty() || (c < wanted.size() && wanted[c])) {
+      places.push_back(c);
+    } else {
+      others.push_back(c);
+    }
   }
   size_t present = std::min(places.size(), static_cast<size_t>(sqlite3_column_count(stmt) - 1));
+  others.insert(others.end(), places.begin() + static_cast<ptrdiff_t>(present), places.end());
+  // The row is reused from one to the next unless the visitor takes it:
+  // the columns read are overwritten, the others stay NULL.
   Row row;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    row.assign(width, Value());
+    if (row.size() != width) {
+      row.assign(width, Value());
+    } else {
+      for (size_t c : others) {
+        if (!std::holds_alternative<std::monostate>(row[c])) row[c] = std::monostate{};
+      }
+    }
     RowId id = sqlite3_column_int64(stmt, 0);
     for (size_t c = 0; c < present; ++c) {
-      row[places[c]] = ColumnValue(stmt, static_cast<int>(c + 1));
+      ReadColumn(stmt, static_cast<int>(c + 1), row[places[c]]);
     }
     if (Status s = visit(id, row)) return s;
   }
@@ -660,17 +705,40 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
   return ReadRows(stmt, table.columns.size(), visit, wanted);
 }
 
+Status Store::Fetch(const Table& table, const std::vector<RowId>& ids, const RowVisitor& visit,
+                    const ColumnMask& wanted) {
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSelect(table, wanted);
+  sql_ += " WHERE id = ?1";
+  sqlite3_stmt* stmt = nullptr;
+  bool own = false;
+  if (Status s = PrepareRead(sql_, stmt, own)) return s;
+  ReadStatement reading(stmt, own);
+  for (RowId id : ids) {
+    sqlite3_reset(stmt);
+    sqlite3_bind_int64(stmt, 1, id);
+    if (Status s = ReadRows(stmt, table.columns.size(), visit, wanted)) return s;
+  }
+  return std::nullopt;
+}
+
 Status Store::CountKey(const Table& table, const std::vector<int>& columns,
                        const std::vector<Value>& key, int64_t at_most, int64_t& count) {
   count = 0;
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
-  StartSql("SELECT count(*) FROM (SELECT 1 FROM ", table);
+  // Without a limit the count is SQLite's own aggregate, far cheaper per
+  // row than going through a subquery.
+  const bool limited = at_most != std::numeric_limits<int64_t>::max();
+  StartSql(limited ? "SELECT count(*) FROM (SELECT 1 FROM " : "SELECT count(*) FROM ", table);
   sql_ += " WHERE ";
   AppendKeyCondition(sql_, columns, key);
-  sql_ += " LIMIT ";
-  AppendNumber(sql_, at_most);
-  sql_ += ')';
+  if (limited) {
+    sql_ += " LIMIT ";
+    AppendNumber(sql_, at_most);
+    sql_ += ')';
+  }
   sqlite3_stmt* stmt = nullptr;
   if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);

@@ -98,6 +98,9 @@ class Store {
   // in stored order. The key must already have the columns' types.
   Status Seek(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
               const RowVisitor& visit, const ColumnMask& wanted = {});
+  // The rows stored at `ids`, in that order (each must be there).
+  Status Fetch(const Table& table, const std::vector<RowId>& ids, const RowVisitor& visit,
+               const ColumnMask& wanted = {});
   // How many rows `table` holds.
   Status Count(const Table& table, int64_t& count);
   // How many rows Seek would visit, counting no further than `at_most`.
