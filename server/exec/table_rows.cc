@@ -32,7 +32,18 @@ bool IsFixed(const Expr& expr) {
 std::optional<Value> Exactly(const Scalar& value, const DataType& type,
                              const Collation& collation) {
   Value converted;
-  if (Convert(value, type, false, converted)) return std::nullopt;
+  // Trailing blanks never count when character data compares: a key longer
+  // than the column by blanks alone still finds its rows.
+  const auto* text = std::get_if<std::string>(&value.value);
+  if (text && text->ends_with(' ') && Family(value.type) == TypeFamily::kCharacter &&
+      Family(type) == TypeFamily::kCharacter) {
+    Scalar trimmed = value;
+    std::string& trimmed_text = std::get<std::string>(trimmed.value);
+    trimmed_text.erase(trimmed_text.find_last_not_of(' ') + 1);
+    if (Convert(trimmed, type, false, converted)) return std::nullopt;
+  } else if (Convert(value, type, false, converted)) {
+    return std::nullopt;
+  }
   int order = 1;
   if (CompareScalars(value, Scalar{type, converted}, collation, order) || order != 0)
     return std::nullopt;

@@ -265,7 +265,11 @@ bool Parser::ParseFromItem(FromItem& out) {
 }
 
 bool Parser::PeekJoin() {
-  return PeekWord("JOIN") || (PeekWord("INNER") && PeekWord("JOIN", 1)) ||
+  // INNER may carry a join hint before JOIN, as the outer joins may.
+  bool hinted =
+      PeekWord("LOOP", 1) || PeekWord("HASH", 1) || PeekWord("MERGE", 1) || PeekWord("REMOTE", 1);
+  return PeekWord("JOIN") ||
+         (PeekWord("INNER") && (PeekWord("JOIN", 1) || (hinted && PeekWord("JOIN", 2)))) ||
          (PeekWord("CROSS") && PeekWord("JOIN", 1)) || PeekWord("LEFT") || PeekWord("RIGHT") ||
          PeekWord("FULL");
 }
