@@ -121,10 +121,15 @@ Status EvaluateCompare(const Expr& expr, const EvalScope& scope, Scalar& out) {
     out = BoolScalar(std::nullopt);
     return std::nullopt;
   }
-  const Collation* collation = nullptr;
-  if (Status s =
-          OperandCollation(*expr.args[0], *expr.args[1], CompareOperation(op), scope, collation))
-    return s;
+  // Only an explicit COLLATE can conflict, and only then is the operation
+  // named: this runs for every row a condition tests.
+  const Collation* collation = &scope.exec.collation();
+  if (ExplicitCollation(*expr.args[0], *collation) ||
+      ExplicitCollation(*expr.args[1], *collation)) {
+    if (Status s =
+            OperandCollation(*expr.args[0], *expr.args[1], CompareOperation(op), scope, collation))
+      return s;
+  }
   std::optional<bool> result;
   if (Status s = CompareWith(op, a, b, *collation, result)) return s;
   out = BoolScalar(result);
@@ -173,13 +178,23 @@ Status CompareWith(const std::string& op, const Scalar& a, const Scalar& b,
   }
   int c = 0;
   if (Status s = CompareScalars(a, b, collation, c)) return s;
-  // The old outer joins' operators match rows as = does.
-  out = (op == "=" || op == "*=" || op == "=*") ? c == 0
-        : (op == "<>" || op == "!=")            ? c != 0
-        : op == "<"                             ? c < 0
-        : op == ">"                             ? c > 0
-        : (op == "<=" || op == "!>")            ? c <= 0
-                                                : c >= 0;
+  // By the operator's characters rather than its text: this runs per row.
+  // The old outer joins' *= and =* match rows as = does.
+  const bool two = op.size() > 1;
+  switch (op[0]) {
+    case '<':  // <, <>, <=
+      out = !two ? c < 0 : op[1] == '>' ? c != 0 : c <= 0;
+      break;
+    case '>':  // >, >=
+      out = !two ? c > 0 : c >= 0;
+      break;
+    case '!':  // !=, !>, !<
+      out = op[1] == '=' ? c != 0 : op[1] == '>' ? c <= 0 : c >= 0;
+      break;
+    default:  // =, *=, =*
+      out = c == 0;
+      break;
+  }
   return std::nullopt;
 }
 
@@ -481,8 +496,15 @@ Status EvaluateNode(const Expr& expr, const EvalScope& scope, Scalar& out) {
         error.line = expr.line;
         return error;
       }
-      out = Scalar{schema->types[i], (*row)[i]};
-      if (scope.typing) out.value = std::monostate{};
+      // Field by field: a value of the kind `out` holds is copied in place.
+      out.type = schema->types[i];
+      out.untyped = false;
+      out.constant_digits = 0;
+      if (scope.typing) {
+        out.value = std::monostate{};
+      } else {
+        out.value = (*row)[i];
+      }
       return std::nullopt;
     }
     case ExprKind::kVariable: {

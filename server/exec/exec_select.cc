@@ -119,6 +119,286 @@ int CompareForSort(const Scalar& x, const Scalar& y, const Collation& collation,
   return c;
 }
 
+// Whether `expr` (subqueries included) calls a built-in whose result
+// varies from one call to the next.
+bool Varies(const Expr& expr);
+
+bool Varies(const SelectStmt& select) {
+  std::vector<const Expr*> exprs{select.where.get(), select.having.get()};
+  for (const SelectItem& item : select.items) exprs.push_back(item.expr.get());
+  for (const ExprPtr& key : select.group_by) exprs.push_back(key.get());
+  for (const OrderItem& item : select.order_by) exprs.push_back(item.expr.get());
+  std::vector<const FromItem*> from;
+  for (const FromItem& item : select.from) from.push_back(&item);
+  while (!from.empty()) {
+    const FromItem* item = from.back();
+    from.pop_back();
+    exprs.push_back(item->on.get());
+    for (const ExprPtr& arg : item->function_args) exprs.push_back(arg.get());
+    if (item->derived && Varies(*item->derived)) return true;
+    if (item->left) from.push_back(item->left.get());
+    if (item->right) from.push_back(item->right.get());
+  }
+  for (const Expr* expr : exprs) {
+    if (expr && Varies(*expr)) return true;
+  }
+  for (const UnionPart& part : select.unions) {
+    if (Varies(*part.query)) return true;
+  }
+  return false;
+}
+
+bool Varies(const Expr& expr) {
+  if (expr.kind == ExprKind::kFunction && expr.qualifier.empty()) {
+    for (std::string_view name : {"GETDATE", "GETUTCDATE", "NEWID", "RAND", "TEXTPTR"}) {
+      if (EqualNoCase(expr.name, name)) return true;
+    }
+  }
+  if (expr.subquery && Varies(*expr.subquery)) return true;
+  for (const auto& arg : expr.args) {
+    if (Varies(*arg)) return true;
+  }
+  return false;
+}
+
+// TOP n with ORDER BY over one table: as the table is read, only the rows
+// that can still be among the first n are kept (WITH TIES, and those level
+// with the n-th), so a large table is neither held nor sorted whole. What
+// it keeps then goes through the query as every row would, in stored
+// order, so sorting it gives what sorting all the rows gives.
+class TopSieve : public RowSieve {
+ public:
+  TopSieve(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer)
+      : select_(select), ctx_(ctx), outer_(outer), limit_(static_cast<size_t>(*select.top)) {}
+
+  // Whether a query can be sieved at all, before its table is known: TOP n
+  // (not PERCENT, not too many rows to keep) ordered, over one table, with
+  // no grouping, no DISTINCT and nothing that varies between evaluations.
+  static bool Suits(const SelectStmt& select, const ExecContext& ctx) {
+    if (!select.top || select.top_percent || *select.top < 0 || *select.top > kMostRowsKept ||
+        select.order_by.empty() || select.distinct || !select.group_by.empty() || select.having ||
+        select.group_all || select.from.size() != 1 || SendsRowWarnings(ctx)) {
+      return false;
+    }
+    for (const SelectItem& item : select.items) {
+      if (item.expr && HasAggregate(*item.expr)) return false;
+    }
+    for (const OrderItem& item : select.order_by) {
+      if (HasAggregate(*item.expr) || HasSubquery(*item.expr)) return false;
+    }
+    return !Varies(select);
+  }
+
+  bool Start(const RowSchema& schema) override {
+    schema_ = schema;
+    const Collation& collation = ctx_.collation();
+    // The select list, as far as ORDER BY can name it: each item's
+    // expression (or column, for *) and name.
+    struct Named {
+      const Expr* expr = nullptr;
+      int column = -1;
+      std::string name;
+    };
+    std::vector<Named> outputs;
+    for (const SelectItem& item : select_.items) {
+      if (item.star) {
+        for (size_t i = 0; i < schema_.names.size(); ++i) {
+          if (item.star_qualifier.empty() ||
+              collation.Equal(item.star_qualifier, schema_.sources[i]))
+            outputs.push_back({nullptr, static_cast<int>(i), schema_.names[i]});
+        }
+        continue;
+      }
+      if (BindColumns(*item.expr, &schema_, collation, outer_)) return false;
+      std::string name = item.alias;
+      if (name.empty() && item.expr->kind == ExprKind::kColumn) name = item.expr->name;
+      outputs.push_back({item.expr.get(), -1, std::move(name)});
+    }
+    // Each ORDER BY item as Order() resolves it.
+    for (const OrderItem& item : select_.order_by) {
+      const Expr& expr = *item.expr;
+      const Collation* explicit_collation = ExplicitCollation(expr, collation);
+      collations_.push_back(explicit_collation ? explicit_collation : &collation);
+      const Named* output = nullptr;
+      if (expr.kind == ExprKind::kLiteral && std::holds_alternative<int64_t>(expr.literal.value)) {
+        int64_t position = std::get<int64_t>(expr.literal.value);
+        if (position < 1 || position > static_cast<int64_t>(outputs.size())) return false;
+        output = &outputs[position - 1];
+      } else if (expr.kind == ExprKind::kColumn && expr.qualifier.empty()) {
+        for (const Named& named : outputs) {
+          if (!output && collation.Equal(named.name, expr.name)) output = &named;
+        }
+      }
+      if (output) {
+        keys_.push_back(KeyOf(output->expr, output->column));
+        continue;
+      }
+      if (BindColumns(expr, &schema_, collation, outer_)) return false;
+      keys_.push_back(KeyOf(&expr, -1));
+    }
+    if (select_.where) {
+      if (BindColumns(*select_.where, &schema_, collation, outer_) ||
+          HasAggregate(*select_.where)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool Offer(RowId id, Row& row) override {
+    EvalScope scope{ctx_, &schema_, &row, nullptr};
+    scope.outer = outer_;
+    if (select_.where) {
+      bool keep = false;
+      if (Test(*select_.where, scope, keep)) return false;
+      if (!keep) return true;
+    }
+    // The keys go into a buffer, copied only for a row kept: most rows are
+    // compared and dropped.
+    keys_now_.resize(keys_.size());
+    for (size_t k = 0; k < keys_.size(); ++k) {
+      Scalar& key = keys_now_[k];
+      if (keys_[k].expr) {
+        if (Evaluate(*keys_[k].expr, scope, key)) return false;
+      } else {
+        key.type = schema_.types[keys_[k].column];
+        const Value& value = row[keys_[k].column];
+        const auto* number = std::get_if<int64_t>(&value);
+        auto* held = std::get_if<int64_t>(&key.value);
+        if (number && held) {
+          *held = *number;
+        } else {
+          key.value = value;
+        }
+      }
+      if (IsLargeObject(key.type)) return false;  // refused when sorted, as it should be
+    }
+    const size_t seq = offered_++;
+    if (limit_ == 0) return true;
+    const bool full = heap_.size() >= limit_;
+    const int c = full ? Compare(keys_now_, heap_.front().keys) : -1;
+    if (failure_) return false;
+    // Full: a row comes in only ahead of the last one kept, which leaves;
+    // WITH TIES one level with it is kept beside.
+    if (c > 0 || (c == 0 && !select_.with_ties)) return true;
+    Entry entry;
+    entry.keys = keys_now_;
+    entry.seq = seq;
+    auto later = [this](const Entry& a, const Entry& b) { return Before(a, b); };
+    if (!full) {
+      entry.id = id;
+      entry.row = std::move(row);
+      heap_.push_back(std::move(entry));
+      std::push_heap(heap_.begin(), heap_.end(), later);
+      return !failure_;
+    }
+    if (c < 0) {
+      entry.id = id;
+      entry.row = std::move(row);
+      std::pop_heap(heap_.begin(), heap_.end(), later);
+      Entry left = std::move(heap_.back());
+      heap_.back() = std::move(entry);
+      std::push_heap(heap_.begin(), heap_.end(), later);
+      if (select_.with_ties) {
+        // Rows level with the last one kept stay; once it sorts ahead of
+        // them they are out for good.
+        if (Compare(left.keys, heap_.front().keys) == 0) {
+          ties_.push_back(std::move(left));
+        } else {
+          ties_.clear();
+        }
+      }
+    } else {
+      entry.id = id;
+      entry.row = std::move(row);
+      ties_.push_back(std::move(entry));
+    }
+    return !failure_;
+  }
+
+  Store::ColumnMask Needs() const override {
+    // A subquery may name any of the row's columns from inside.
+    if (select_.where && HasSubquery(*select_.where)) return {};
+    Store::ColumnMask needs(schema_.names.size());
+    std::vector<const Expr*> exprs;
+    if (select_.where) exprs.push_back(select_.where.get());
+    for (const Key& key : keys_) {
+      if (key.expr) exprs.push_back(key.expr);
+      if (key.column >= 0) needs[key.column] = true;
+    }
+    while (!exprs.empty()) {
+      const Expr* expr = exprs.back();
+      exprs.pop_back();
+      if (expr->kind == ExprKind::kColumn && expr->outer_level == 0 && expr->column_index >= 0 &&
+          static_cast<size_t>(expr->column_index) < needs.size()) {
+        needs[expr->column_index] = true;
+      }
+      for (const auto& arg : expr->args) exprs.push_back(arg.get());
+    }
+    // A mask that holds nothing would read every column.
+    if (std::find(needs.begin(), needs.end(), true) == needs.end()) needs[0] = true;
+    return needs;
+  }
+
+  void Finish(std::vector<RowId>& ids, std::vector<Row>& rows) override {
+    for (Entry& tie : ties_) heap_.push_back(std::move(tie));
+    std::sort(heap_.begin(), heap_.end(),
+              [](const Entry& a, const Entry& b) { return a.seq < b.seq; });
+    for (Entry& entry : heap_) {
+      ids.push_back(entry.id);
+      rows.push_back(std::move(entry.row));
+    }
+  }
+
+ private:
+  // Keeping more rows than this is no cheaper than sorting them all.
+  static constexpr int64_t kMostRowsKept = 100'000;
+
+  struct Key {
+    const Expr* expr = nullptr;  // evaluated over the row, or
+    int column = -1;             // taken from it
+  };
+  // A bound column of the row itself is read rather than evaluated.
+  static Key KeyOf(const Expr* expr, int column) {
+    if (expr && expr->kind == ExprKind::kColumn && expr->outer_level == 0 &&
+        expr->column_index >= 0)
+      return {nullptr, expr->column_index};
+    return {expr, column};
+  }
+  struct Entry {
+    std::vector<Scalar> keys;
+    size_t seq = 0;  // the order offered, which breaks ties as the sort does
+    RowId id = 0;
+    Row row;
+  };
+  // The rows' order by the ORDER BY items alone.
+  int Compare(const std::vector<Scalar>& a, const std::vector<Scalar>& b) {
+    for (size_t k = 0; k < keys_.size(); ++k) {
+      int c = CompareForSort(a[k], b[k], *collations_[k], failure_);
+      if (c != 0) return select_.order_by[k].descending ? -c : c;
+    }
+    return 0;
+  }
+  // The order of the sort; the heap has the last row kept on top.
+  bool Before(const Entry& a, const Entry& b) {
+    int c = Compare(a.keys, b.keys);
+    return c != 0 ? c < 0 : a.seq < b.seq;
+  }
+
+  const SelectStmt& select_;
+  ExecContext& ctx_;
+  const OuterRow* outer_;
+  const size_t limit_;
+  RowSchema schema_;
+  std::vector<Key> keys_;
+  std::vector<const Collation*> collations_;
+  std::vector<Entry> heap_;
+  std::vector<Entry> ties_;
+  std::vector<Scalar> keys_now_;  // the row being offered
+  size_t offered_ = 0;
+  Status failure_;
+};
+
 // The positions of the rows not equal to an earlier one, in order; 8163
 // when a column is text, ntext or image.
 Status FirstOfEach(const QueryResult& result, const Collation& collation,
@@ -147,7 +427,7 @@ class QueryRun {
   Status Run(bool ordered, QueryResult& out);
 
  private:
-  Status Open();
+  Status Open(bool ordered);
   Status BindOutputs();
   Status Bind(const Expr& expr) {
     return BindColumns(expr, select_.from.empty() ? nullptr : &relation_.schema, collation_,
@@ -182,9 +462,11 @@ class QueryRun {
   std::vector<const Collation*> order_collations_;  // per ORDER BY item
 };
 
-Status QueryRun::Open() {
+Status QueryRun::Open(bool ordered) {
   if (!select_.from.empty()) {
-    if (Status s = OpenFrom(select_, ctx_, outer_, relation_)) return s;
+    std::optional<TopSieve> top;
+    if (ordered && TopSieve::Suits(select_, ctx_)) top.emplace(select_, ctx_, outer_);
+    if (Status s = OpenFrom(select_, ctx_, outer_, relation_, top ? &*top : nullptr)) return s;
   } else {
     relation_.rows = &single_row_;
   }
@@ -585,7 +867,7 @@ void QueryRun::Top(QueryResult& out) {
 
 Status QueryRun::Run(bool ordered, QueryResult& out) {
   if (select_.with_ties && select_.order_by.empty()) return Raise(Msg::kWithTiesOrderBy);
-  if (Status s = Open()) return s;
+  if (Status s = Open(ordered)) return s;
   // The old outer joins' operators stand only as conditions of WHERE that
   // join two tables of the FROM list.
   for (const Expr* expr : {select_.where.get(), select_.having.get()}) {

@@ -20,6 +20,13 @@ std::string GroupKey(const Scalar& value, const Collation& collation);
 // data, ...).
 bool KeysComparable(const DataType& a, const DataType& b);
 
+// Under ARITHABORT and ANSI_WARNINGS both OFF a failing computation sends
+// a warning for each row it fails on: conditions are then tested exactly
+// where they always were, never again on a row a sieve kept.
+inline bool SendsRowWarnings(const ExecContext& ctx) {
+  return !ctx.session.options.arithabort && !ctx.session.options.ansi_warnings;
+}
+
 // The conditions ANDed together in `where`.
 void SplitConjuncts(const Expr* where, std::vector<const Expr*>& out);
 
@@ -47,15 +54,19 @@ inline constexpr std::string_view kRowIdColumn = "%%rowid";
 
 // Opens FROM items as one relation. `where` narrows what is read unless
 // `read_all`; `named` (not with a target, whose rows are written back
-// whole) narrows the columns read.
+// whole) narrows the columns read. A `sieve` sees the rows of a FROM
+// clause that is one user table, as they are read. `later`, the columns
+// read once WHERE is applied, lets a join leave rows nothing reads empty.
 Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
                 ExecContext& ctx, const OuterRow* outer, Relation& out,
-                const FromTarget* target = nullptr, const NamedColumns* named = nullptr);
+                const FromTarget* target = nullptr, const NamedColumns* named = nullptr,
+                RowSieve* sieve = nullptr, const NamedColumns* later = nullptr);
 
 // Opens the FROM clause of `select` (joins, derived tables, views, system
 // tables) as one relation whose columns carry the names their tables are
 // known by. `outer` is for a subquery's references out.
-Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out);
+Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out,
+                RowSieve* sieve = nullptr);
 
 }  // namespace server
 

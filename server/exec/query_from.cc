@@ -4,12 +4,14 @@
 // between the two sides of an inner join match rows by hashing.
 
 #include <algorithm>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "server/exec/eval_internal.h"
 #include "server/exec/query.h"
 #include "server/exec/table_functions.h"
+#include "server/exec/table_rows.h"
 
 namespace server {
 
@@ -69,6 +71,74 @@ Status Narrow(const std::vector<const Expr*>& conditions, ExecContext& ctx, cons
   }
   return std::nullopt;
 }
+
+// Narrow's work done as a table is read: only rows every condition holds
+// for are kept. It gives up at the first error, so that the conditions are
+// then applied after the read as Narrow does, errors and all.
+class ConditionSieve : public RowSieve {
+ public:
+  ConditionSieve(const std::vector<const Expr*>& conditions, ExecContext& ctx,
+                 const OuterRow* outer)
+      : conditions_(conditions), ctx_(ctx), outer_(outer) {}
+
+  bool Start(const RowSchema& schema) override {
+    schema_ = schema;
+    active_.clear();
+    gave_up_ = false;
+    if (SendsRowWarnings(ctx_)) return false;
+    for (const Expr* condition : conditions_) {
+      if (HasSubquery(*condition) || !NamesAnyColumn(*condition) ||
+          !OnlyNames(*condition, schema_, ctx_.collation())) {
+        continue;
+      }
+      if (BindColumns(*condition, &schema_, ctx_.collation(), outer_)) continue;
+      active_.push_back(condition);
+    }
+    return !active_.empty();
+  }
+  // Whether every condition holds for `row`; false when one fails.
+  bool Passes(const Row& row, bool& pass) {
+    EvalScope scope{ctx_, &schema_, &row, nullptr};
+    scope.outer = outer_;
+    pass = true;
+    for (const Expr* condition : active_) {
+      Scalar result;
+      if (Evaluate(*condition, scope, result)) {
+        gave_up_ = true;
+        return false;
+      }
+      pass = !result.is_null() && std::get<int64_t>(result.value) != 0;
+      if (!pass) break;
+    }
+    return true;
+  }
+  bool Offer(RowId id, Row& row) override {
+    bool pass = false;
+    if (!Passes(row, pass)) return false;
+    if (pass) {
+      ids_.push_back(id);
+      rows_.push_back(std::move(row));
+    }
+    return true;
+  }
+  void Finish(std::vector<RowId>& ids, std::vector<Row>& rows) override {
+    ids = std::move(ids_);
+    rows = std::move(rows_);
+  }
+  // Whether it sieved a whole read, and so applied its conditions.
+  bool used() const { return !active_.empty() && !gave_up_; }
+  const std::vector<const Expr*>& applied() const { return active_; }
+
+ private:
+  const std::vector<const Expr*>& conditions_;
+  ExecContext& ctx_;
+  const OuterRow* outer_;
+  RowSchema schema_;
+  std::vector<const Expr*> active_;
+  bool gave_up_ = false;
+  std::vector<RowId> ids_;
+  std::vector<Row> rows_;
+};
 
 void ExposeAs(const std::string& name, RowSchema& schema) {
   schema.sources.assign(schema.names.size(), name);
@@ -358,24 +428,332 @@ Status OldOuterJoin(const std::vector<const Expr*>& outer_joins,
   return std::nullopt;
 }
 
+const std::vector<const Expr*> kNoConditions;
+
 struct FromScope {
   const Expr* seek = nullptr;           // the WHERE clause, for index seeks
   const FromTarget* target = nullptr;   // UPDATE's or DELETE's table
   const NamedColumns* named = nullptr;  // the only columns a query reads
+  RowSieve* sieve = nullptr;            // for the one table of the FROM clause
+  // The whole WHERE clause, and the columns read once it is applied: a
+  // join whose rows nothing reads after it makes them empty.
+  const Expr* where = nullptr;
+  const NamedColumns* later = nullptr;
 };
+
+// One equality a loop join seeks by: a column of the driving relation
+// and a column of the inner table.
+struct LoopKey {
+  int driver = -1;
+  int inner = -1;
+  const Expr* condition = nullptr;
+};
+
+// The equalities of `conditions` between a column of `driver` and a stored
+// column of `table`, which the plain table `item` reads (named by its
+// exposed name, or unqualified and not one of the driver's).
+void FindLoopKeys(const FromItem& item, const Table& table,
+                  const std::vector<const Expr*>& conditions, const RowSchema& driver,
+                  const Collation& collation, std::vector<LoopKey>& out) {
+  const std::string& exposed = item.table.ExposedName();
+  for (const Expr* condition : conditions) {
+    if (condition->kind != ExprKind::kCompare || condition->name != "=") continue;
+    for (int side = 0; side < 2; ++side) {
+      const Expr& mine = *condition->args[side];
+      const Expr& theirs = *condition->args[1 - side];
+      if (mine.kind != ExprKind::kColumn || theirs.kind != ExprKind::kColumn) continue;
+      int from = LookupColumn(theirs, driver, collation);
+      if (from < 0 || LookupColumn(mine, driver, collation) >= 0) continue;
+      if (!mine.qualifier.empty() && !collation.Equal(mine.qualifier, exposed)) continue;
+      int column = table.FindColumn(mine.name, collation);
+      if (column < 0 || table.columns[column].is_computed() ||
+          !KeysComparable(driver.types[from], table.columns[column].type)) {
+        continue;
+      }
+      out.push_back({from, column, condition});
+      break;
+    }
+  }
+}
+
+// The keys (positions in `keys`) that fix the most leading columns of one
+// of `table`'s indexes, in the index's order; empty when no index has its
+// first column fixed.
+std::vector<size_t> SeekPrefix(const Table& table, const std::vector<LoopKey>& keys,
+                               const Collation& collation) {
+  std::vector<size_t> best;
+  for (const Index& index : table.indexes) {
+    std::vector<size_t> prefix;
+    for (const std::string& name : index.columns) {
+      int column = table.FindColumn(name, collation);
+      size_t k = 0;
+      while (k < keys.size() && keys[k].inner != column) ++k;
+      if (k == keys.size()) break;
+      prefix.push_back(k);
+    }
+    if (prefix.size() > best.size()) best = std::move(prefix);
+  }
+  return best;
+}
+
+// How a loop join runs: the joined relation is `left JOIN right` of
+// `kind`, driven from the side already read.
+struct LoopJoinPlan {
+  JoinKind kind = JoinKind::kInner;
+  bool driver_left = true;
+  bool forced = false;  // the LOOP hint: no cost rule
+  // What each pair must hold (the ON clause's conjuncts), where seek keys
+  // may come from, and what narrows the inner table's rows.
+  const std::vector<const Expr*>* on = nullptr;
+  const std::vector<const Expr*>* equalities = nullptr;
+  const std::vector<const Expr*>* inner_conditions = nullptr;
+  bool final = false;  // its rows are the FROM clause's
+};
+
+// The rows of `driver` sharing one seek key, in the order that key first
+// appears.
+struct KeyGroup {
+  std::vector<Value> key;
+  std::vector<size_t> rows;
+};
+
+// An index nested-loop join: each distinct key of the driving relation
+// seeks the plain table `inner_item` through an index whose leading
+// columns the join's equalities fix, so that table is never read whole.
+// `joined` says whether it ran; when not (no such index, too many keys for
+// seeking to pay, a condition on the inner rows that fails) nothing of the
+// inner table is kept and the caller joins as it otherwise would.
+Status LoopJoin(const LoopJoinPlan& plan, Relation& driver, const FromItem& inner_item,
+                const FromScope& from, ExecContext& ctx, const OuterRow* outer,
+                std::vector<std::string>& exposed, Relation& out, bool& joined) {
+  joined = false;
+  if (!IsTableItem(inner_item)) return std::nullopt;
+  const Collation& collation = ctx.collation();
+  const Table* table = FindUserTable(inner_item.table, ctx);
+  if (!table || (from.target && table == from.target->table)) return std::nullopt;
+  std::vector<LoopKey> keys;
+  FindLoopKeys(inner_item, *table, *plan.equalities, driver.schema, collation, keys);
+  std::vector<size_t> prefix = SeekPrefix(*table, keys, collation);
+  if (prefix.empty()) return std::nullopt;
+  std::vector<int> columns;
+  for (size_t k : prefix) columns.push_back(keys[k].inner);
+
+  // Group the driving rows by key; a NULL or a value no column value can
+  // equal finds nothing.
+  std::vector<KeyGroup> groups;
+  std::vector<int> group_of(driver.rows->size(), -1);
+  {
+    std::unordered_map<std::string, int> seen;
+    std::vector<Scalar> key(prefix.size());
+    std::vector<Value> values;
+    std::string text;
+    for (size_t r = 0; r < driver.rows->size(); ++r) {
+      const Row& row = (*driver.rows)[r];
+      text.clear();
+      for (size_t k = 0; k < prefix.size(); ++k) {
+        int column = keys[prefix[k]].driver;
+        key[k] = Scalar{driver.schema.types[column], row[column]};
+        text += GroupKey(key[k], collation);
+        text += '\x1f';
+      }
+      if (!ExactKey(*table, columns, key, collation, values)) continue;
+      auto [it, added] = seen.emplace(text, static_cast<int>(groups.size()));
+      if (added) groups.push_back({values, {}});
+      groups[it->second].rows.push_back(r);
+      group_of[r] = it->second;
+    }
+  }
+  if (groups.size() > kMostKeysToSeek) return std::nullopt;
+  if (!plan.forced && groups.size() > kKeysAlwaysSought &&
+      static_cast<int64_t>(groups.size()) * 4 >= RowsOf(inner_item.table, ctx)) {
+    return std::nullopt;
+  }
+
+  TableSeeker seeker;
+  if (Status s = OpenTableSeeker(inner_item.table, *table, ctx, from.named, seeker)) return s;
+  const std::string& name = inner_item.table.ExposedName();
+  for (const std::string& other : exposed) {
+    if (collation.Equal(other, name))
+      return ErrorAt(Msg::kSameExposedName, {other, name}, inner_item.line);
+  }
+  ExposeAs(name, seeker.schema);
+  ConditionSieve narrowing(*plan.inner_conditions, ctx, outer);
+  const bool narrowed = narrowing.Start(seeker.schema);
+
+  const RowSchema& left = plan.driver_left ? driver.schema : seeker.schema;
+  const RowSchema& right = plan.driver_left ? seeker.schema : driver.schema;
+  RowSchema& schema = out.schema;
+  schema = RowSchema{};
+  for (const RowSchema* side : {&left, &right}) {
+    schema.names.insert(schema.names.end(), side->names.begin(), side->names.end());
+    schema.types.insert(schema.types.end(), side->types.begin(), side->types.end());
+    schema.sources.insert(schema.sources.end(), side->sources.begin(), side->sources.end());
+  }
+  // The ON clause is tested on every pair, but for an equality of two
+  // integer columns the seek was made by: it holds for every row found.
+  std::vector<const Expr*> residual;
+  for (const Expr* condition : *plan.on) {
+    if (Status s = BindColumns(*condition, &schema, collation, outer)) return s;
+    if (HasAggregate(*condition)) return Raise(Msg::kAggregateInWhere);
+    bool sought = false;
+    for (size_t k : prefix) {
+      const LoopKey& key = keys[k];
+      sought = sought || (key.condition == condition &&
+                          Family(driver.schema.types[key.driver]) == TypeFamily::kInteger &&
+                          Family(table->columns[key.inner].type) == TypeFamily::kInteger);
+    }
+    if (!sought) residual.push_back(condition);
+  }
+
+  // Rows that nothing reads once made (a count of them, say) are left
+  // empty: the FROM clause's own, the ON clause spent on the seek, every
+  // condition of WHERE applied before, and no column named after it.
+  bool bare = plan.final && residual.empty() && from.later && !from.later->all && !from.target;
+  for (size_t i = 0; i < schema.names.size() && bare; ++i)
+    bare = !from.later->Names(schema.sources[i], schema.names[i], collation);
+  if (bare) {
+    std::vector<const Expr*> where, applied = driver.applied;
+    SplitConjuncts(from.where, where);
+    if (narrowed)
+      applied.insert(applied.end(), narrowing.applied().begin(), narrowing.applied().end());
+    for (const Expr* condition : where)
+      bare = bare && std::find(applied.begin(), applied.end(), condition) != applied.end();
+  }
+  // Each pair is made in place among the joined rows and taken back when
+  // the rest of the ON clause does not hold for it; a row NULL-extended
+  // (`r` or `l` null) is kept as it is.
+  const size_t width = left.names.size();
+  const size_t total = schema.names.size();
+  auto join = [&](const Row* l, const Row* r, bool& matched) -> Status {
+    Row& row = out.owned.emplace_back();
+    matched = true;
+    if (bare) return std::nullopt;
+    row.reserve(total);
+    if (l) {
+      row.insert(row.end(), l->begin(), l->end());
+    } else {
+      row.resize(width);
+    }
+    if (r) {
+      row.insert(row.end(), r->begin(), r->end());
+    } else {
+      row.resize(total);
+    }
+    if (residual.empty() || !l || !r) return std::nullopt;
+    EvalScope scope{ctx, &schema, &row, nullptr};
+    scope.outer = outer;
+    for (const Expr* condition : residual) {
+      if (Status s = Test(*condition, scope, matched)) return s;
+      if (!matched) break;
+    }
+    if (!matched) out.owned.pop_back();
+    return std::nullopt;
+  };
+  const bool keeps_driver = plan.kind == (plan.driver_left ? JoinKind::kLeft : JoinKind::kRight);
+  std::vector<bool> driver_matched(driver.rows->size());
+  bool gave_up = false;
+  // The inner rows of one group, as they are read.
+  const KeyGroup* group = nullptr;
+  const Row* only = nullptr;  // the driving row, when it is the left side
+  Store::RowVisitor visit = [&](RowId, Row& row) -> Status {
+    if (narrowed) {
+      bool pass = false;
+      if (!narrowing.Passes(row, pass)) {
+        gave_up = true;
+        return SqlError{};
+      }
+      if (!pass) return std::nullopt;
+    }
+    bool matched = false;
+    if (only) {
+      if (Status s = join(only, &row, matched)) return s;
+      if (matched) driver_matched[only - driver.rows->data()] = true;
+      return std::nullopt;
+    }
+    for (size_t r : group->rows) {
+      if (Status s = join(&row, &(*driver.rows)[r], matched)) return s;
+      if (matched) driver_matched[r] = true;
+    }
+    return std::nullopt;
+  };
+  // When the query reads no column of the inner table but integer ones the
+  // seek fixes, each row found is NULLs and the key: the store counts the
+  // rows rather than handing each over.
+  bool counted = !seeker.computed && !narrowed && !seeker.wanted.empty();
+  for (size_t c = 0; c < seeker.wanted.size() && counted; ++c) {
+    bool sought = std::find(columns.begin(), columns.end(), static_cast<int>(c)) != columns.end();
+    if (sought && Family(table->columns[c].type) != TypeFamily::kInteger) counted = false;
+    if (!sought && seeker.wanted[c]) counted = false;
+  }
+  std::vector<int64_t> counts(groups.size(), -1);
+  auto seek = [&](size_t g) -> Status {
+    if (!counted) return SeekTable(seeker, columns, groups[g].key, ctx, visit);
+    if (counts[g] < 0) {
+      if (Status s = ctx.StoreOf(*table).CountKey(*table, columns, groups[g].key,
+                                                  std::numeric_limits<int64_t>::max(), counts[g]))
+        return s;
+    }
+    Row row(table->columns.size());
+    for (size_t k = 0; k < columns.size(); ++k) {
+      if (seeker.wanted[columns[k]]) row[columns[k]] = groups[g].key[k];
+    }
+    for (int64_t i = 0; i < counts[g]; ++i) {
+      if (Status s = visit(0, row)) return s;
+    }
+    return std::nullopt;
+  };
+  Status status;
+  if (plan.driver_left) {
+    // Each driving row in order, its matches after it: the order a hash
+    // join of the same rows gives.
+    for (size_t r = 0; r < driver.rows->size() && !status; ++r) {
+      only = &(*driver.rows)[r];
+      if (group_of[r] >= 0) status = seek(static_cast<size_t>(group_of[r]));
+      bool kept = false;
+      if (!status && keeps_driver && !driver_matched[r]) status = join(only, nullptr, kept);
+    }
+  } else {
+    for (size_t g = 0; g < groups.size() && !status; ++g) {
+      group = &groups[g];
+      status = seek(g);
+    }
+    for (size_t r = 0; r < driver.rows->size() && !status && keeps_driver; ++r) {
+      bool kept = false;
+      if (!driver_matched[r]) status = join(nullptr, &(*driver.rows)[r], kept);
+    }
+  }
+  if (gave_up) {
+    // The inner table is read the usual way, its conditions applied after.
+    out.owned.clear();
+    return std::nullopt;
+  }
+  if (status) return status;
+  exposed.push_back(name);
+  out.applied = driver.applied;
+  if (narrowed)
+    out.applied.insert(out.applied.end(), narrowing.applied().begin(), narrowing.applied().end());
+  out.rows = &out.owned;
+  joined = true;
+  return std::nullopt;
+}
 
 Status OpenItem(const FromItem& item, const FromScope& from,
                 const std::vector<const Expr*>& conditions, ExecContext& ctx, const OuterRow* outer,
-                std::vector<std::string>& exposed, Relation& out, KeyedRead* keyed = nullptr) {
+                std::vector<std::string>& exposed, Relation& out, KeyedRead* keyed = nullptr,
+                bool final = false) {
   if (item.derived) {
     if (Status s = OpenDerived(item, ctx, out)) return s;
     exposed.push_back(item.table.alias);
     return Narrow(conditions, ctx, outer, out);
   }
   if (!item.is_join()) {
+    // A table's rows are narrowed as they are read, unless the query
+    // brings a sieve of its own.
+    ConditionSieve narrowing(conditions, ctx, outer);
+    RowSieve* sieve = from.sieve ? from.sieve : conditions.empty() ? nullptr : &narrowing;
     Status opened = item.function
                         ? OpenTableFunction(item, ctx, out)
-                        : OpenRelation(item.table, ctx, out, from.seek, keyed, from.named);
+                        : OpenRelation(item.table, ctx, out, from.seek, keyed, from.named, sieve);
     if (opened) return opened;
     const std::string& name = item.table.ExposedName();
     for (const std::string& other : exposed) {
@@ -396,9 +774,10 @@ Status OpenItem(const FromItem& item, const FromScope& from,
       out.schema.sources.push_back(name);
       for (size_t i = 0; i < out.owned.size(); ++i) out.owned[i].push_back(out.ids[i]);
     }
-    return Narrow(conditions, ctx, outer, out);
+    if (!narrowing.used()) return Narrow(conditions, ctx, outer, out);
+    out.applied.insert(out.applied.end(), narrowing.applied().begin(), narrowing.applied().end());
+    return std::nullopt;
   }
-  static const std::vector<const Expr*> kNoConditions;
   bool left_kept = item.join != JoinKind::kRight && item.join != JoinKind::kFull;
   bool right_kept = item.join != JoinKind::kLeft && item.join != JoinKind::kFull;
   std::vector<const Expr*> on;
@@ -411,6 +790,10 @@ Status OpenItem(const FromItem& item, const FromScope& from,
       IsTableItem(*item.right)) {
     right_first = Filtered(*item.right, conditions) && !Filtered(*item.left, conditions);
   }
+  // LOOP keeps the order written: the left side drives.
+  if (item.hint == JoinHint::kLoop &&
+      (item.join == JoinKind::kInner || item.join == JoinKind::kCross))
+    right_first = false;
   Relation left, right;
   const FromItem& first_item = right_first ? *item.right : *item.left;
   const FromItem& second_item = right_first ? *item.left : *item.right;
@@ -427,6 +810,26 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   bool reducible = item.join == JoinKind::kInner ||
                    (item.join == JoinKind::kLeft && !right_first) ||
                    (item.join == JoinKind::kRight && right_first);
+  // Better still, the first side's rows seek the second's through an index
+  // and are joined as they are found.
+  bool inner = item.join == JoinKind::kInner || item.join == JoinKind::kCross;
+  if ((reducible || inner) && item.hint != JoinHint::kHash && IsTableItem(second_item) &&
+      !(item.on && OuterJoinOperatorIn(*item.on))) {
+    std::vector<const Expr*> equalities = on;
+    if (inner) equalities.insert(equalities.end(), conditions.begin(), conditions.end());
+    LoopJoinPlan plan;
+    plan.kind = item.join;
+    plan.driver_left = !right_first;
+    plan.forced = item.hint == JoinHint::kLoop;
+    plan.on = &on;
+    plan.equalities = &equalities;
+    plan.inner_conditions = second_kept ? &conditions : &kNoConditions;
+    plan.final = final;
+    bool joined = false;
+    if (Status s = LoopJoin(plan, first, second_item, from, ctx, outer, exposed, out, joined))
+      return s;
+    if (joined) return std::nullopt;
+  }
   KeyedRead by;
   bool by_key = reducible && IsTableItem(second_item);
   if (by_key) {
@@ -454,12 +857,18 @@ Status OpenItem(const FromItem& item, const FromScope& from,
 
 Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
                 ExecContext& ctx, const OuterRow* outer, Relation& out, const FromTarget* target,
-                const NamedColumns* named) {
+                const NamedColumns* named, RowSieve* sieve, const NamedColumns* later) {
   std::vector<const Expr*> conditions;
   if (!read_all) SplitConjuncts(where, conditions);
   FromScope from{read_all ? nullptr : where, target, target ? nullptr : named};
+  if (items.size() == 1 && IsTableItem(*items[0])) from.sieve = sieve;
+  from.where = where;
+  from.later = later;
   std::vector<std::string> exposed;
-  if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out)) return s;
+  if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out, nullptr,
+                          items.size() == 1)) {
+    return s;
+  }
   // The old outer joins: `a.x *= b.y` in WHERE keeps every row of a's
   // table, `=*` every row of b's.
   std::vector<const Expr*> all_conditions, outer_joins;
@@ -468,6 +877,24 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
     if (IsOuterJoinOperator(*condition)) outer_joins.push_back(condition);
   }
   for (size_t i = 1; i < items.size(); ++i) {
+    if (outer_joins.empty()) {
+      // A comma is a cross join: the WHERE clause's equalities may seek.
+      LoopJoinPlan plan;
+      plan.kind = JoinKind::kCross;
+      plan.on = &kNoConditions;
+      plan.equalities = &conditions;
+      plan.inner_conditions = &conditions;
+      plan.final = i + 1 == items.size();
+      Relation joined;
+      bool done = false;
+      if (Status s = LoopJoin(plan, out, *items[i], from, ctx, outer, exposed, joined, done))
+        return s;
+      if (done) {
+        out = std::move(joined);
+        out.rows = &out.owned;
+        continue;
+      }
+    }
     Relation right;
     KeyedRead keyed;
     bool by_key = outer_joins.empty() && IsTableItem(*items[i]) &&
@@ -500,12 +927,15 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
   return std::nullopt;
 }
 
-Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out) {
+Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* outer, Relation& out,
+                RowSieve* sieve) {
   std::vector<const FromItem*> items;
   for (const FromItem& item : select.from) items.push_back(&item);
   // GROUP BY ALL groups the rows WHERE removes too: it reads them all.
   NamedColumns named = ColumnsNamedBy(select, ctx.collation());
-  return OpenFrom(items, select.where.get(), select.group_all, ctx, outer, out, nullptr, &named);
+  NamedColumns later = ColumnsReadAfterFrom(select, ctx.collation());
+  return OpenFrom(items, select.where.get(), select.group_all, ctx, outer, out, nullptr, &named,
+                  sieve, &later);
 }
 
 }  // namespace server

@@ -181,4 +181,20 @@ NamedColumns ColumnsNamedBy(const SelectStmt& select, const Collation& collation
   return named;
 }
 
+NamedColumns ColumnsReadAfterFrom(const SelectStmt& select, const Collation& collation) {
+  NamedColumns named;
+  for (const SelectItem& item : select.items) {
+    if (item.expr) {
+      NameColumns(*item.expr, collation, named);
+    } else {
+      named.all = true;
+    }
+  }
+  for (const auto& key : select.group_by) NameColumns(*key, collation, named);
+  if (select.having) NameColumns(*select.having, collation, named);
+  for (const OrderItem& item : select.order_by) NameColumns(*item.expr, collation, named);
+  // A UNION's other queries read their own FROM clauses.
+  return named;
+}
+
 }  // namespace server

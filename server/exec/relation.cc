@@ -1,5 +1,7 @@
 #include "server/exec/relation.h"
 
+#include <algorithm>
+
 #include "server/exec/locking.h"
 #include "server/exec/system_tables.h"
 #include "server/exec/table_rows.h"
@@ -51,41 +53,96 @@ Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& ou
 
 namespace {
 
+// The columns of `table` a read fills in: those `named` holds, or all
+// when it is null, takes whole rows, or the table computes a column (which
+// may use any other).
+Store::ColumnMask WantedColumns(const Table& table, const TableRef& ref, const NamedColumns* named,
+                                const Collation& collation, bool& computed) {
+  computed = false;
+  for (const Column& column : table.columns) computed = computed || column.is_computed();
+  Store::ColumnMask wanted;
+  if (named && !named->all && !computed) {
+    for (const Column& column : table.columns)
+      wanted.push_back(named->Names(ref.ExposedName(), column.name, collation));
+  }
+  return wanted;
+}
+
+// Stops a read whose sieve gave up; never reported.
+SqlError GaveUp() { return SqlError{}; }
+
 // A table's rows (those `where` could keep), computed columns filled in.
 // `exposed` is the name the statement reads it by, for the seek.
 Status ReadTable(const Table& table, const TableRef& ref, const std::string& exposed,
                  const Expr* where, ExecContext& ctx, Relation& out, KeyedRead* keyed = nullptr,
-                 const NamedColumns* named = nullptr) {
+                 const NamedColumns* named = nullptr, RowSieve* sieve = nullptr) {
   out.schema = TableSchema(table);
   out.schema.alias = ref.alias;
   bool computed = false;
-  for (const Column& column : table.columns) computed = computed || column.is_computed();
-  // A computed column may use any other: such a table is read whole.
-  Store::ColumnMask wanted;
-  if (named && !named->all && !computed) {
-    for (const Column& column : table.columns)
-      wanted.push_back(named->Names(ref.ExposedName(), column.name, ctx.collation()));
+  Store::ColumnMask wanted = WantedColumns(table, ref, named, ctx.collation(), computed);
+  if (sieve) {
+    RowSchema exposed_schema = out.schema;
+    exposed_schema.sources.assign(exposed_schema.names.size(), ref.ExposedName());
+    if (!sieve->Start(exposed_schema)) sieve = nullptr;
   }
-  std::vector<StoredRow> stored;
-  if (keyed) {
-    if (Status s =
-            ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, stored, keyed->used, wanted)) {
+  // What the first read fills in: with a sieve that looks at fewer columns
+  // than the query reads, those only, the rows kept being read again whole.
+  Store::ColumnMask reading = wanted;
+  if (sieve && !computed) {
+    Store::ColumnMask needs = sieve->Needs();
+    auto count = [&](const Store::ColumnMask& mask) {
+      return mask.empty() ? table.columns.size()
+                          : static_cast<size_t>(std::count(mask.begin(), mask.end(), true));
+    };
+    if (!needs.empty() && count(needs) < count(wanted)) reading = std::move(needs);
+  }
+  bool gave_up = false;
+  const Store::RowVisitor visit = [&](RowId id, Row& row) -> Status {
+    if (computed) {
+      if (Status s = ComputeRow(table, out.schema, ctx, row)) return s;
+    }
+    if (!sieve) {
+      out.ids.push_back(id);
+      out.owned.push_back(std::move(row));
+      return std::nullopt;
+    }
+    if (sieve->Offer(id, row)) return std::nullopt;
+    gave_up = true;
+    return GaveUp();
+  };
+  auto read = [&]() -> Status {
+    out.owned.clear();
+    out.ids.clear();
+    if (keyed) {
+      if (Status s = ReadRowsByKeys(table, keyed->columns, keyed->keys, ctx, visit, keyed->used,
+                                    reading)) {
+        return s;
+      }
+      if (keyed->used) return std::nullopt;
+    }
+    return ReadTableRows(table, where, exposed, ctx, visit, reading);
+  };
+  Status status = read();
+  if (gave_up) {
+    sieve = nullptr;
+    reading = wanted;
+    status = read();
+  }
+  if (status) return status;
+  if (sieve) sieve->Finish(out.ids, out.owned);
+  if (reading != wanted) {
+    out.owned.clear();
+    if (Status s = ctx.StoreOf(table).Fetch(
+            table, out.ids,
+            [&](RowId, Row& row) -> Status {
+              out.owned.push_back(std::move(row));
+              return std::nullopt;
+            },
+            wanted)) {
       return s;
     }
   }
-  if (!keyed || !keyed->used) {
-    if (Status s = ReadTableRows(table, where, exposed, ctx, stored, wanted)) return s;
-  }
-  out.owned.reserve(stored.size());
   out.table = &table;
-  out.ids.reserve(stored.size());
-  for (StoredRow& row : stored) {
-    out.ids.push_back(row.id);
-    if (computed) {
-      if (Status s = ComputeRow(table, out.schema, ctx, row.row)) return s;
-    }
-    out.owned.push_back(std::move(row.row));
-  }
   out.rows = &out.owned;
   return std::nullopt;
 }
@@ -144,7 +201,7 @@ const Table* FindUserTable(const TableRef& ref, ExecContext& ctx) {
 }
 
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const Expr* where,
-                    KeyedRead* keyed, const NamedColumns* named) {
+                    KeyedRead* keyed, const NamedColumns* named, RowSieve* sieve) {
   const ObjectName name = ResolveTempName(ref.name, ctx);
   int line = 0;
   if (name.variable) {
@@ -152,7 +209,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     Table* table = nullptr;
     if (Status s = FindTableVariable(name.name, ctx, table)) return s;
     return ReadTable(*table, ref, ref.alias.empty() ? name.name : ref.alias, where, ctx, out,
-                     nullptr, named);
+                     nullptr, named, sieve);
   }
   // Inside a trigger, inserted and deleted come before any table.
   if (name.parts == 1) {
@@ -181,7 +238,7 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
   if (object && object->kind == ObjectKind::kTable) {
     const Table& table = *object->table;
     if (Status s = LockForReading(*db, table.id, ref.hints, ctx)) return s;
-    return ReadTable(table, ref, ref.alias, where, ctx, out, keyed, named);
+    return ReadTable(table, ref, ref.alias, where, ctx, out, keyed, named, sieve);
   }
   if (object && object->kind == ObjectKind::kView) {
     if (Status s = OpenView(*object->module, *db, ctx, out)) return s;
@@ -189,6 +246,32 @@ Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out, const 
     return std::nullopt;
   }
   return ErrorAt(Msg::kInvalidObjectName, {ref.name.Text()}, line);
+}
+
+Status OpenTableSeeker(const TableRef& ref, const Table& table, ExecContext& ctx,
+                       const NamedColumns* named, TableSeeker& out) {
+  Database* db = DatabaseOf(ResolveTempName(ref.name, ctx), ctx);
+  if (!db) return ErrorAt(Msg::kInvalidObjectName, {ref.name.Text()}, 0);
+  if (Status s = LockCatalogForReading(*db, ctx)) return s;
+  if (Status s = LockForReading(*db, table.id, ref.hints, ctx)) return s;
+  out.table = &table;
+  out.schema = TableSchema(table);
+  out.schema.alias = ref.alias;
+  out.wanted = WantedColumns(table, ref, named, ctx.collation(), out.computed);
+  return std::nullopt;
+}
+
+Status SeekTable(const TableSeeker& seeker, const std::vector<int>& columns,
+                 const std::vector<Value>& key, ExecContext& ctx, const Store::RowVisitor& visit) {
+  const Table& table = *seeker.table;
+  if (!seeker.computed) return ctx.StoreOf(table).Seek(table, columns, key, visit, seeker.wanted);
+  return ctx.StoreOf(table).Seek(
+      table, columns, key,
+      [&](RowId id, Row& row) -> Status {
+        if (Status s = ComputeRow(table, seeker.schema, ctx, row)) return s;
+        return visit(id, row);
+      },
+      seeker.wanted);
 }
 
 }  // namespace server

@@ -7,6 +7,7 @@
 #include "server/exec/context.h"
 #include "server/exec/eval.h"
 #include "server/sql/ast.h"
+#include "server/store/store.h"
 
 namespace server {
 
@@ -55,11 +56,54 @@ struct NamedColumns {
              const Collation& collation) const;
 };
 NamedColumns ColumnsNamedBy(const SelectStmt& select, const Collation& collation);
+// Those its select list, GROUP BY, HAVING and ORDER BY name: what reads the
+// FROM clause's rows once WHERE is done with them.
+NamedColumns ColumnsReadAfterFrom(const SelectStmt& select, const Collation& collation);
 
-// With `named`, a user table's columns the query does not name are left NULL.
+// Sees a user table's rows as they are read, so that those a query cannot
+// use are never kept: rows a condition of the WHERE clause rejects, or
+// those TOP n ORDER BY cannot place among its first n.
+class RowSieve {
+ public:
+  virtual ~RowSieve() = default;
+  // Before the first row, with the columns as the query names them (the
+  // table's exposed name as every column's source). False when the sieve
+  // has nothing to do on them: every row is then kept.
+  virtual bool Start(const RowSchema& schema) = 0;
+  // One row, computed columns filled in; the sieve moves away what it
+  // keeps. False when it gives up (an error it leaves for the query to meet
+  // in its own order): the table is then read again with every row kept.
+  virtual bool Offer(RowId id, Row& row) = 0;
+  // What it kept, in the order offered.
+  virtual void Finish(std::vector<RowId>& ids, std::vector<Row>& rows) = 0;
+  // After Start, the columns Offer looks at (by position; empty for all).
+  // When the read wants more, rows are offered with only these filled in,
+  // and those kept are read again whole.
+  virtual Store::ColumnMask Needs() const { return {}; }
+};
+
+// With `named`, a user table's columns the query does not name are left
+// NULL. A `sieve` sees a user table's rows; other sources ignore it.
 Status OpenRelation(const TableRef& ref, ExecContext& ctx, Relation& out,
                     const Expr* where = nullptr, KeyedRead* keyed = nullptr,
-                    const NamedColumns* named = nullptr);
+                    const NamedColumns* named = nullptr, RowSieve* sieve = nullptr);
+
+// A user table read a key at a time: the inner side of a loop join.
+struct TableSeeker {
+  const Table* table = nullptr;
+  RowSchema schema;  // as OpenRelation gives it
+  Store::ColumnMask wanted;
+  bool computed = false;  // has computed columns, filled in as rows are read
+};
+
+// Opens the user table `ref` names for seeks, locked as for reading it.
+Status OpenTableSeeker(const TableRef& ref, const Table& table, ExecContext& ctx,
+                       const NamedColumns* named, TableSeeker& out);
+
+// Hands `visit` the rows whose `columns` hold `key` (already in the
+// columns' types), in stored order.
+Status SeekTable(const TableSeeker& seeker, const std::vector<int>& columns,
+                 const std::vector<Value>& key, ExecContext& ctx, const Store::RowVisitor& visit);
 
 // Runs a view's query in its own database: its rows under its column names.
 Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& out);

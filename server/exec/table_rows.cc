@@ -32,7 +32,18 @@ bool IsFixed(const Expr& expr) {
 std::optional<Value> Exactly(const Scalar& value, const DataType& type,
                              const Collation& collation) {
   Value converted;
-  if (Convert(value, type, false, converted)) return std::nullopt;
+  // Trailing blanks never count when character data compares: a key longer
+  // than the column by blanks alone still finds its rows.
+  const auto* text = std::get_if<std::string>(&value.value);
+  if (text && text->ends_with(' ') && Family(value.type) == TypeFamily::kCharacter &&
+      Family(type) == TypeFamily::kCharacter) {
+    Scalar trimmed = value;
+    std::string& trimmed_text = std::get<std::string>(trimmed.value);
+    trimmed_text.erase(trimmed_text.find_last_not_of(' ') + 1);
+    if (Convert(trimmed, type, false, converted)) return std::nullopt;
+  } else if (Convert(value, type, false, converted)) {
+    return std::nullopt;
+  }
   int order = 1;
   if (CompareScalars(value, Scalar{type, converted}, collation, order) || order != 0)
     return std::nullopt;
@@ -56,15 +67,12 @@ void CollectEqualities(const Expr& where, const Table& table, std::string_view a
   }
 }
 
-Status Collect(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
-               ExecContext& ctx, std::vector<StoredRow>& out, const Store::ColumnMask& wanted) {
-  return ctx.StoreOf(table).Seek(
-      table, columns, key,
-      [&out](RowId id, Row& row) -> Status {
-        out.push_back({id, std::move(row)});
-        return std::nullopt;
-      },
-      wanted);
+// A visitor that keeps every row in `out`.
+Store::RowVisitor KeepIn(std::vector<StoredRow>& out) {
+  return [&out](RowId id, Row& row) -> Status {
+    out.push_back({id, std::move(row)});
+    return std::nullopt;
+  };
 }
 
 }  // namespace
@@ -97,8 +105,26 @@ Status CountRowsWithKey(const Table& table, const std::vector<int>& columns,
   return ctx.StoreOf(table).CountKey(table, columns, values, at_most, count);
 }
 
+bool ExactKey(const Table& table, const std::vector<int>& columns, const std::vector<Scalar>& key,
+              const Collation& collation, std::vector<Value>& values) {
+  values.clear();
+  for (size_t k = 0; k < columns.size(); ++k) {
+    if (key[k].is_null()) return false;
+    std::optional<Value> value = Exactly(key[k], table.columns[columns[k]].type, collation);
+    if (!value) return false;
+    values.push_back(std::move(*value));
+  }
+  return true;
+}
+
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
                      ExecContext& ctx, std::vector<StoredRow>& out,
+                     const Store::ColumnMask& wanted) {
+  return ReadTableRows(table, where, alias, ctx, KeepIn(out), wanted);
+}
+
+Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
+                     ExecContext& ctx, const Store::RowVisitor& visit,
                      const Store::ColumnMask& wanted) {
   const Collation& collation = ctx.collation();
   if (where) {
@@ -132,21 +158,41 @@ Status ReadTableRows(const Table& table, const Expr* where, std::string_view ali
         columns.push_back(column);
         key.push_back(std::move(*exact));
       }
-      if (usable && !columns.empty()) return Collect(table, columns, key, ctx, out, wanted);
+      if (usable && !columns.empty())
+        return ctx.StoreOf(table).Seek(table, columns, key, visit, wanted);
     }
+    // No index: integer columns fixed to a value still narrow the read,
+    // the store skipping the other rows itself, which costs far less than
+    // handing them over. Integers are stored as they compare.
+    std::vector<int> columns;
+    std::vector<Value> key;
+    for (const auto& [column, fixed] : equalities) {
+      if (Family(table.columns[column].type) != TypeFamily::kInteger ||
+          std::find(columns.begin(), columns.end(), column) != columns.end()) {
+        continue;
+      }
+      Scalar value;
+      if (Evaluate(*fixed, EvalScope{ctx, nullptr, nullptr, nullptr}, value) || value.is_null())
+        continue;
+      std::optional<Value> exact = Exactly(value, table.columns[column].type, collation);
+      if (!exact) continue;
+      columns.push_back(column);
+      key.push_back(std::move(*exact));
+    }
+    if (!columns.empty()) return ctx.StoreOf(table).Seek(table, columns, key, visit, wanted);
   }
-  return ctx.StoreOf(table).Scan(
-      table,
-      [&out](RowId id, Row& row) -> Status {
-        out.push_back({id, std::move(row)});
-        return std::nullopt;
-      },
-      wanted);
+  return ctx.StoreOf(table).Scan(table, visit, wanted);
 }
 
 Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
                       const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
                       std::vector<StoredRow>& out, bool& used, const Store::ColumnMask& wanted) {
+  return ReadRowsByKeys(table, names, keys, ctx, KeepIn(out), used, wanted);
+}
+
+Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
+                      const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
+                      const Store::RowVisitor& visit, bool& used, const Store::ColumnMask& wanted) {
   used = false;
   const Collation& collation = ctx.collation();
   std::vector<int> columns;
@@ -176,26 +222,10 @@ Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
   used = true;
   std::vector<Value> values;
   for (const std::vector<Scalar>& key : keys) {
-    values.clear();
-    bool exact = true;
-    for (size_t k = 0; k < columns.size() && exact; ++k) {
-      std::optional<Value> value = key[k].is_null()
-                                       ? std::nullopt
-                                       : Exactly(key[k], table.columns[columns[k]].type, collation);
-      exact = value.has_value();
-      if (exact) values.push_back(std::move(*value));
-    }
     // A key no column value can equal exactly finds nothing here; the
     // join's own comparison decides the rest.
-    if (!exact) continue;
-    Status s = ctx.StoreOf(table).Seek(
-        table, columns, values,
-        [&out](RowId id, Row& row) -> Status {
-          out.push_back({id, std::move(row)});
-          return std::nullopt;
-        },
-        wanted);
-    if (s) return s;
+    if (!ExactKey(table, columns, key, collation, values)) continue;
+    if (Status s = ctx.StoreOf(table).Seek(table, columns, values, visit, wanted)) return s;
   }
   return std::nullopt;
 }

@@ -27,6 +27,10 @@ struct StoredRow {
 Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
                      ExecContext& ctx, std::vector<StoredRow>& out,
                      const Store::ColumnMask& wanted = {});
+// The same rows handed to `visit` one at a time, as they are read.
+Status ReadTableRows(const Table& table, const Expr* where, std::string_view alias,
+                     ExecContext& ctx, const Store::RowVisitor& visit,
+                     const Store::ColumnMask& wanted = {});
 
 // The rows of `table` whose columns `names` hold one of `keys`, read by
 // seeking, when one of its indexes has exactly these columns (`used` says
@@ -36,6 +40,16 @@ Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
                       const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
                       std::vector<StoredRow>& out, bool& used,
                       const Store::ColumnMask& wanted = {});
+Status ReadRowsByKeys(const Table& table, const std::vector<std::string>& names,
+                      const std::vector<std::vector<Scalar>>& keys, ExecContext& ctx,
+                      const Store::RowVisitor& visit, bool& used,
+                      const Store::ColumnMask& wanted = {});
+
+// `key` in the types of `columns`, for a seek: false when a value is NULL
+// (which equals nothing) or does not convert exactly (no stored value can
+// equal it).
+bool ExactKey(const Table& table, const std::vector<int>& columns, const std::vector<Scalar>& key,
+              const Collation& collation, std::vector<Value>& values);
 
 // How many rows of `table` hold `key` in `columns`, NULLs matching NULLs,
 // counting no further than `at_most`. The key is converted to the columns'

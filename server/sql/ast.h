@@ -202,6 +202,11 @@ struct TableRef {
 
 enum class JoinKind { kInner, kLeft, kRight, kFull, kCross };
 
+// A join hint: LOOP seeks the right side's index for each row of the left
+// one; HASH reads both sides and matches them by hashing. MERGE and REMOTE
+// name plans this server does not make; it joins as it would unhinted.
+enum class JoinHint { kNone, kLoop, kHash, kMerge, kRemote };
+
 // One item of a FROM clause: a table or view, a derived table, or a join
 // of two items.
 struct FromItem {
@@ -210,6 +215,7 @@ struct FromItem {
   std::unique_ptr<FromItem> left;       // a join: left JOIN right ON condition
   std::unique_ptr<FromItem> right;
   JoinKind join = JoinKind::kInner;
+  JoinHint hint = JoinHint::kNone;
   ExprPtr on;  // absent for CROSS JOIN
   int line = 1;
   // owner.f(args): a table-valued function, `table.name` naming it.

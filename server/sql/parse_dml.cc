@@ -265,7 +265,11 @@ bool Parser::ParseFromItem(FromItem& out) {
 }
 
 bool Parser::PeekJoin() {
-  return PeekWord("JOIN") || (PeekWord("INNER") && PeekWord("JOIN", 1)) ||
+  // INNER may carry a join hint before JOIN, as the outer joins may.
+  bool hinted =
+      PeekWord("LOOP", 1) || PeekWord("HASH", 1) || PeekWord("MERGE", 1) || PeekWord("REMOTE", 1);
+  return PeekWord("JOIN") ||
+         (PeekWord("INNER") && (PeekWord("JOIN", 1) || (hinted && PeekWord("JOIN", 2)))) ||
          (PeekWord("CROSS") && PeekWord("JOIN", 1)) || PeekWord("LEFT") || PeekWord("RIGHT") ||
          PeekWord("FULL");
 }
@@ -283,12 +287,17 @@ bool Parser::ContinueJoin(FromItem& out) {
                                : JoinKind::kFull;
       AcceptWord("OUTER");
     }
-    // Join hints (LOOP, HASH, MERGE, REMOTE) say how to join, never what.
-    if (PeekWord("LOOP") || PeekWord("HASH") || PeekWord("MERGE") || PeekWord("REMOTE")) Next();
+    // Join hints say how to join, never what.
+    JoinHint hint = AcceptWord("LOOP")     ? JoinHint::kLoop
+                    : AcceptWord("HASH")   ? JoinHint::kHash
+                    : AcceptWord("MERGE")  ? JoinHint::kMerge
+                    : AcceptWord("REMOTE") ? JoinHint::kRemote
+                                           : JoinHint::kNone;
     if (!ExpectWord("JOIN")) return false;
     auto join = std::make_unique<FromItem>();
     join->line = out.line;
     join->join = kind;
+    join->hint = hint;
     join->right = std::make_unique<FromItem>();
     if (!Enter()) return false;
     bool parsed = ParseTableSource(*join->right);

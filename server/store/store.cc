@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 #include "server/types/data_type.h"
 
@@ -136,6 +137,36 @@ Value ColumnValue(sqlite3_stmt* stmt, int c) {
   }
 }
 
+// Column `c` of the current row into `out`: an integer or a double over
+// one of its own kind is written in place, the common case of a scan.
+void ReadColumn(sqlite3_stmt* stmt, int c, Value& out) {
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER: {
+      int64_t value = sqlite3_column_int64(stmt, c);
+      if (auto* held = std::get_if<int64_t>(&out)) {
+        *held = value;
+      } else {
+        out = value;
+      }
+      return;
+    }
+    case SQLITE_NULL:
+      if (!std::holds_alternative<std::monostate>(out)) out = std::monostate{};
+      return;
+    case SQLITE_TEXT:
+      if (auto* held = std::get_if<std::string>(&out)) {
+        // The string's buffer is kept.
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+        held->assign(text, static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  out = ColumnValue(stmt, c);
+}
+
 // Resets a cached statement whatever way its user leaves.
 class Reset {
  public:
@@ -149,6 +180,27 @@ class Reset {
 
  private:
   sqlite3_stmt* stmt_;
+};
+
+// A statement that reads rows, reset (or, when it is a read's own,
+// finalized) when the read ends.
+class ReadStatement {
+ public:
+  ReadStatement(sqlite3_stmt* stmt, bool own) : stmt_(stmt), own_(own) {}
+  ~ReadStatement() {
+    if (own_) {
+      sqlite3_finalize(stmt_);
+      return;
+    }
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  ReadStatement(const ReadStatement&) = delete;
+  ReadStatement& operator=(const ReadStatement&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+  bool own_;
 };
 
 std::string Quoted(std::string_view name) {
@@ -282,6 +334,18 @@ Status Store::Prepare(const std::string& sql, sqlite3_stmt*& out) {
                               SQLITE_PREPARE_PERSISTENT, &out, nullptr);
   if (rc != SQLITE_OK) return Failure(rc, "preparing " + sql);
   statements_.emplace(sql, out);
+  return std::nullopt;
+}
+
+Status Store::PrepareRead(const std::string& sql, sqlite3_stmt*& out, bool& own) {
+  own = false;
+  if (Status s = Prepare(sql, out)) return s;
+  if (!sqlite3_stmt_busy(out)) return std::nullopt;
+  // The cached statement is still stepping through rows further up the
+  // stack: this nested read gets one of its own.
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &out, nullptr);
+  if (rc != SQLITE_OK) return Failure(rc, "preparing " + sql);
+  own = true;
   return std::nullopt;
 }
 
@@ -532,19 +596,33 @@ Status Store::EnsureTable(const Table& table, bool* exists) {
 
 Status Store::ReadRows(sqlite3_stmt* stmt, size_t width, const RowVisitor& visit,
                        const ColumnMask& wanted) {
-  // Where each column of the statement goes in the row.
-  std::vector<size_t> places;
+  // Where each column of the statement goes in the row, and the columns
+  // left NULL.
+  std::vector<size_t> places, others;
   for (size_t c = 0; c < width; ++c) {
-    if (wanted.empty() || (c < wanted.size() && wanted[c])) places.push_back(c);
+    if (wanted.empty() || (c < wanted.size() && wanted[c])) {
+      places.push_back(c);
+    } else {
+      others.push_back(c);
+    }
   }
   size_t present = std::min(places.size(), static_cast<size_t>(sqlite3_column_count(stmt) - 1));
+  others.insert(others.end(), places.begin() + static_cast<ptrdiff_t>(present), places.end());
+  // The row is reused from one to the next unless the visitor takes it:
+  // the columns read are overwritten, the others stay NULL.
   Row row;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    row.assign(width, Value());
+    if (row.size() != width) {
+      row.assign(width, Value());
+    } else {
+      for (size_t c : others) {
+        if (!std::holds_alternative<std::monostate>(row[c])) row[c] = std::monostate{};
+      }
+    }
     RowId id = sqlite3_column_int64(stmt, 0);
     for (size_t c = 0; c < present; ++c) {
-      row[places[c]] = ColumnValue(stmt, static_cast<int>(c + 1));
+      ReadColumn(stmt, static_cast<int>(c + 1), row[places[c]]);
     }
     if (Status s = visit(id, row)) return s;
   }
@@ -573,8 +651,9 @@ Status Store::Scan(const Table& table, const RowVisitor& visit, const ColumnMask
   StartSelect(table, wanted);
   sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql_, stmt)) return s;
-  Reset reset(stmt);
+  bool own = false;
+  if (Status s = PrepareRead(sql_, stmt, own)) return s;
+  ReadStatement reading(stmt, own);
   return ReadRows(stmt, table.columns.size(), visit, wanted);
 }
 
@@ -619,10 +698,29 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
   AppendKeyCondition(sql_, columns, key);
   sql_ += " ORDER BY id";
   sqlite3_stmt* stmt = nullptr;
-  if (Status s = Prepare(sql_, stmt)) return s;
-  Reset reset(stmt);
+  bool own = false;
+  if (Status s = PrepareRead(sql_, stmt, own)) return s;
+  ReadStatement reading(stmt, own);
   if (Status s = BindKey(stmt, key)) return s;
   return ReadRows(stmt, table.columns.size(), visit, wanted);
+}
+
+Status Store::Fetch(const Table& table, const std::vector<RowId>& ids, const RowVisitor& visit,
+                    const ColumnMask& wanted) {
+  bool exists = true;
+  if (Status s = EnsureTable(table, &exists); s || !exists) return s;
+  StartSelect(table, wanted);
+  sql_ += " WHERE id = ?1";
+  sqlite3_stmt* stmt = nullptr;
+  bool own = false;
+  if (Status s = PrepareRead(sql_, stmt, own)) return s;
+  ReadStatement reading(stmt, own);
+  for (RowId id : ids) {
+    sqlite3_reset(stmt);
+    sqlite3_bind_int64(stmt, 1, id);
+    if (Status s = ReadRows(stmt, table.columns.size(), visit, wanted)) return s;
+  }
+  return std::nullopt;
 }
 
 Status Store::CountKey(const Table& table, const std::vector<int>& columns,
@@ -630,12 +728,17 @@ Status Store::CountKey(const Table& table, const std::vector<int>& columns,
   count = 0;
   bool exists = true;
   if (Status s = EnsureTable(table, &exists); s || !exists) return s;
-  StartSql("SELECT count(*) FROM (SELECT 1 FROM ", table);
+  // Without a limit the count is SQLite's own aggregate, far cheaper per
+  // row than going through a subquery.
+  const bool limited = at_most != std::numeric_limits<int64_t>::max();
+  StartSql(limited ? "SELECT count(*) FROM (SELECT 1 FROM " : "SELECT count(*) FROM ", table);
   sql_ += " WHERE ";
   AppendKeyCondition(sql_, columns, key);
-  sql_ += " LIMIT ";
-  AppendNumber(sql_, at_most);
-  sql_ += ')';
+  if (limited) {
+    sql_ += " LIMIT ";
+    AppendNumber(sql_, at_most);
+    sql_ += ')';
+  }
   sqlite3_stmt* stmt = nullptr;
   if (Status s = Prepare(sql_, stmt)) return s;
   Reset reset(stmt);

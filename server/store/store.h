@@ -91,12 +91,16 @@ class Store {
   // answers a seek without the table.
   using ColumnMask = std::vector<bool>;
   // Every row of `table` in stored order; `visit` may stop the scan by
-  // returning an error, which Scan returns.
+  // returning an error, which Scan returns. A visitor may read the store
+  // again, the same table included.
   Status Scan(const Table& table, const RowVisitor& visit, const ColumnMask& wanted = {});
   // The rows whose `columns` equal `key` (a NULL in the key matches NULL),
   // in stored order. The key must already have the columns' types.
   Status Seek(const Table& table, const std::vector<int>& columns, const std::vector<Value>& key,
               const RowVisitor& visit, const ColumnMask& wanted = {});
+  // The rows stored at `ids`, in that order (each must be there).
+  Status Fetch(const Table& table, const std::vector<RowId>& ids, const RowVisitor& visit,
+               const ColumnMask& wanted = {});
   // How many rows `table` holds.
   Status Count(const Table& table, int64_t& count);
   // How many rows Seek would visit, counting no further than `at_most`.
@@ -149,6 +153,10 @@ class Store {
   void StartSql(std::string_view head, const Table& table);
   // The cached prepared statement for `sql`.
   Status Prepare(const std::string& sql, sqlite3_stmt*& out);
+  // The same for a read whose visitor may read again: when the cached
+  // statement is in use by a read further up the stack, a new one that the
+  // caller finalizes (`own`).
+  Status PrepareRead(const std::string& sql, sqlite3_stmt*& out, bool& own);
   Status Failure(int code, std::string_view doing);
   // Brings the SQLite table of `table` in line with its catalog entry,
   // making it when it does not exist yet. With `exists`, for reading, a
