@@ -229,13 +229,13 @@ void BM_CatalogOdbc(benchmark::State& state) {
                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
       throw std::runtime_error("cannot connect to the listener");
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-    // The dataset's database is the one user database there is.
+    // The dataset's database, whatever else the other benchmarks left.
     SQLCHAR name[129] = {};
     SQLLEN length = 0;
-    if (!SQL_SUCCEEDED(SQLExecDirect(stmt,
-                                     (SQLCHAR*)"SELECT name FROM master.dbo.sysdatabases WHERE "
-                                               "name NOT IN ('master','model','msdb','tempdb')",
-                                     SQL_NTS)) ||
+    if (!SQL_SUCCEEDED(SQLExecDirect(
+            stmt,
+            (SQLCHAR*)"SELECT name FROM master.dbo.sysdatabases WHERE name LIKE '%StandardDataset'",
+            SQL_NTS)) ||
         !SQL_SUCCEEDED(SQLFetch(stmt)) ||
         !SQL_SUCCEEDED(SQLGetData(stmt, 1, SQL_C_CHAR, name, sizeof name, &length)))
       throw std::runtime_error("no dataset database");
