@@ -242,6 +242,9 @@ class TopSieve : public RowSieve {
         return false;
       }
     }
+    for (Key& key : keys_)
+      key.integer = key.column >= 0 && Family(schema_.types[key.column]) == TypeFamily::kInteger;
+    keys_now_.resize(keys_.size());
     return true;
   }
 
@@ -255,7 +258,6 @@ class TopSieve : public RowSieve {
     }
     // The keys go into a buffer, copied only for a row kept: most rows are
     // compared and dropped.
-    keys_now_.resize(keys_.size());
     for (size_t k = 0; k < keys_.size(); ++k) {
       Scalar& key = keys_now_[k];
       if (keys_[k].expr) {
@@ -357,6 +359,7 @@ class TopSieve : public RowSieve {
   struct Key {
     const Expr* expr = nullptr;  // evaluated over the row, or
     int column = -1;             // taken from it
+    bool integer = false;        // a column of an integer type
   };
   // A bound column of the row itself is read rather than evaluated.
   static Key KeyOf(const Expr* expr, int column) {
@@ -371,10 +374,14 @@ class TopSieve : public RowSieve {
     RowId id = 0;
     Row row;
   };
-  // The rows' order by the ORDER BY items alone.
+  // The rows' order by the ORDER BY items alone. Two integers of an
+  // integer column compare in place: this runs for every row read.
   int Compare(const std::vector<Scalar>& a, const std::vector<Scalar>& b) {
     for (size_t k = 0; k < keys_.size(); ++k) {
-      int c = CompareForSort(a[k], b[k], *collations_[k], failure_);
+      const auto* x = keys_[k].integer ? std::get_if<int64_t>(&a[k].value) : nullptr;
+      const auto* y = keys_[k].integer ? std::get_if<int64_t>(&b[k].value) : nullptr;
+      int c =
+          x && y ? (*x > *y) - (*x < *y) : CompareForSort(a[k], b[k], *collations_[k], failure_);
       if (c != 0) return select_.order_by[k].descending ? -c : c;
     }
     return 0;

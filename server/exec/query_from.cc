@@ -82,23 +82,23 @@ class ConditionSieve : public RowSieve {
       : conditions_(conditions), ctx_(ctx), outer_(outer) {}
 
   bool Start(const RowSchema& schema) override {
-    schema_ = schema;
+    schema_ = &schema;
     active_.clear();
     gave_up_ = false;
     if (SendsRowWarnings(ctx_)) return false;
     for (const Expr* condition : conditions_) {
       if (HasSubquery(*condition) || !NamesAnyColumn(*condition) ||
-          !OnlyNames(*condition, schema_, ctx_.collation())) {
+          !OnlyNames(*condition, schema, ctx_.collation())) {
         continue;
       }
-      if (BindColumns(*condition, &schema_, ctx_.collation(), outer_)) continue;
+      if (BindColumns(*condition, &schema, ctx_.collation(), outer_)) continue;
       active_.push_back(condition);
     }
     return !active_.empty();
   }
   // Whether every condition holds for `row`; false when one fails.
   bool Passes(const Row& row, bool& pass) {
-    EvalScope scope{ctx_, &schema_, &row, nullptr};
+    EvalScope scope{ctx_, schema_, &row, nullptr};
     scope.outer = outer_;
     pass = true;
     for (const Expr* condition : active_) {
@@ -133,7 +133,7 @@ class ConditionSieve : public RowSieve {
   const std::vector<const Expr*>& conditions_;
   ExecContext& ctx_;
   const OuterRow* outer_;
-  RowSchema schema_;
+  const RowSchema* schema_ = nullptr;  // Start's, alive while rows are offered
   std::vector<const Expr*> active_;
   bool gave_up_ = false;
   std::vector<RowId> ids_;
@@ -933,9 +933,11 @@ Status OpenFrom(const SelectStmt& select, ExecContext& ctx, const OuterRow* oute
   for (const FromItem& item : select.from) items.push_back(&item);
   // GROUP BY ALL groups the rows WHERE removes too: it reads them all.
   NamedColumns named = ColumnsNamedBy(select, ctx.collation());
-  NamedColumns later = ColumnsReadAfterFrom(select, ctx.collation());
+  // Only a join can leave its rows empty.
+  const bool joins = items.size() > 1 || items[0]->is_join();
+  NamedColumns later = joins ? ColumnsReadAfterFrom(select, ctx.collation()) : NamedColumns{};
   return OpenFrom(items, select.where.get(), select.group_all, ctx, outer, out, nullptr, &named,
-                  sieve, &later);
+                  sieve, joins ? &later : nullptr);
 }
 
 }  // namespace server

@@ -80,8 +80,10 @@ Status ReadTable(const Table& table, const TableRef& ref, const std::string& exp
   out.schema.alias = ref.alias;
   bool computed = false;
   Store::ColumnMask wanted = WantedColumns(table, ref, named, ctx.collation(), computed);
+  // The columns as the query names them, for the sieve while it reads.
+  RowSchema exposed_schema;
   if (sieve) {
-    RowSchema exposed_schema = out.schema;
+    exposed_schema = out.schema;
     exposed_schema.sources.assign(exposed_schema.names.size(), ref.ExposedName());
     if (!sieve->Start(exposed_schema)) sieve = nullptr;
   }

@@ -67,8 +67,9 @@ class RowSieve {
  public:
   virtual ~RowSieve() = default;
   // Before the first row, with the columns as the query names them (the
-  // table's exposed name as every column's source). False when the sieve
-  // has nothing to do on them: every row is then kept.
+  // table's exposed name as every column's source), which stay until the
+  // last row is offered. False when the sieve has nothing to do on them:
+  // every row is then kept.
   virtual bool Start(const RowSchema& schema) = 0;
   // One row, computed columns filled in; the sieve moves away what it
   // keeps. False when it gives up (an error it leaves for the query to meet

@@ -13,8 +13,10 @@ namespace {
 bool NamesColumn(const Expr& expr, const Table& table, std::string_view alias,
                  const Collation& collation, int& column) {
   if (expr.kind != ExprKind::kColumn) return false;
-  if (!expr.qualifier.empty() && !collation.Equal(expr.qualifier, table.name) &&
-      !(!alias.empty() && collation.Equal(expr.qualifier, alias)))
+  // A table given an alias is known by it alone: in `FROM t JOIN t b`,
+  // t.x is never b's.
+  if (!expr.qualifier.empty() &&
+      !collation.Equal(expr.qualifier, alias.empty() ? table.name : alias))
     return false;
   column = table.FindColumn(expr.name, collation);
   return column >= 0 && !table.columns[column].is_computed();

@@ -137,16 +137,19 @@ Value ColumnValue(sqlite3_stmt* stmt, int c) {
   }
 }
 
-// Column `c` of the current row into `out`: an integer or a double over
-// one of its own kind is written in place, the common case of a scan.
+// Column `c` of the current row into `out`: an integer over an integer, or
+// text over text, is written in place, the common case of a scan. The
+// column is fetched once (the store's connection holds no mutex, so the
+// value needs none).
 void ReadColumn(sqlite3_stmt* stmt, int c, Value& out) {
-  switch (sqlite3_column_type(stmt, c)) {
+  sqlite3_value* value = sqlite3_column_value(stmt, c);
+  switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER: {
-      int64_t value = sqlite3_column_int64(stmt, c);
+      int64_t number = sqlite3_value_int64(value);
       if (auto* held = std::get_if<int64_t>(&out)) {
-        *held = value;
+        *held = number;
       } else {
-        out = value;
+        out = number;
       }
       return;
     }
@@ -156,8 +159,8 @@ void ReadColumn(sqlite3_stmt* stmt, int c, Value& out) {
     case SQLITE_TEXT:
       if (auto* held = std::get_if<std::string>(&out)) {
         // The string's buffer is kept.
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-        held->assign(text, static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        held->assign(text, static_cast<size_t>(sqlite3_value_bytes(value)));
         return;
       }
       break;
