@@ -170,27 +170,12 @@ void ReadColumn(sqlite3_stmt* stmt, int c, Value& out) {
   out = ColumnValue(stmt, c);
 }
 
-// Resets a cached statement whatever way its user leaves.
+// Resets a cached statement whatever way its user leaves; finalizes it
+// instead when it is `own` (a read's own statement, not the cache's).
 class Reset {
  public:
-  explicit Reset(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  explicit Reset(sqlite3_stmt* stmt, bool own = false) : stmt_(stmt), own_(own) {}
   ~Reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-  }
-  Reset(const Reset&) = delete;
-  Reset& operator=(const Reset&) = delete;
-
- private:
-  sqlite3_stmt* stmt_;
-};
-
-// A statement that reads rows, reset (or, when it is a read's own,
-// finalized) when the read ends.
-class ReadStatement {
- public:
-  ReadStatement(sqlite3_stmt* stmt, bool own) : stmt_(stmt), own_(own) {}
-  ~ReadStatement() {
     if (own_) {
       sqlite3_finalize(stmt_);
       return;
@@ -198,8 +183,8 @@ class ReadStatement {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
   }
-  ReadStatement(const ReadStatement&) = delete;
-  ReadStatement& operator=(const ReadStatement&) = delete;
+  Reset(const Reset&) = delete;
+  Reset& operator=(const Reset&) = delete;
 
  private:
   sqlite3_stmt* stmt_;
@@ -656,7 +641,7 @@ Status Store::Scan(const Table& table, const RowVisitor& visit, const ColumnMask
   sqlite3_stmt* stmt = nullptr;
   bool own = false;
   if (Status s = PrepareRead(sql_, stmt, own)) return s;
-  ReadStatement reading(stmt, own);
+  Reset reading(stmt, own);
   return ReadRows(stmt, table.columns.size(), visit, wanted);
 }
 
@@ -703,7 +688,7 @@ Status Store::Seek(const Table& table, const std::vector<int>& columns,
   sqlite3_stmt* stmt = nullptr;
   bool own = false;
   if (Status s = PrepareRead(sql_, stmt, own)) return s;
-  ReadStatement reading(stmt, own);
+  Reset reading(stmt, own);
   if (Status s = BindKey(stmt, key)) return s;
   return ReadRows(stmt, table.columns.size(), visit, wanted);
 }
@@ -717,7 +702,7 @@ Status Store::Fetch(const Table& table, const std::vector<RowId>& ids, const Row
   sqlite3_stmt* stmt = nullptr;
   bool own = false;
   if (Status s = PrepareRead(sql_, stmt, own)) return s;
-  ReadStatement reading(stmt, own);
+  Reset reading(stmt, own);
   for (RowId id : ids) {
     sqlite3_reset(stmt);
     sqlite3_bind_int64(stmt, 1, id);
