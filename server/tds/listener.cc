@@ -143,16 +143,21 @@ class ListenerImpl {
     });
   }
 
-  void Launch(asio::ip::tcp::socket socket) {
+  void Launch(asio::ip::tcp::socket accepted) {
     asio::error_code ignored;
-    socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+    accepted.set_option(asio::ip::tcp::no_delay(true), ignored);
     std::lock_guard<std::mutex> lock(clients_mutex_);
     Reap();
     uint32_t thread_id = ++next_thread_id_;
     if (clients_.size() >= static_cast<size_t>(std::max(options_.max_connections, 1))) {
-      Refuse(std::move(socket), thread_id);
+      Refuse(std::move(accepted), thread_id);
       return;
     }
+    // A served client reads and writes on its own thread, never through the
+    // io_context; left registered there, every packet it sent would also
+    // wake the accepting thread.
+    const asio::ip::tcp protocol = acceptor_->local_endpoint(ignored).protocol();
+    asio::ip::tcp::socket socket(served_io_, protocol, accepted.release());
     auto client = std::make_unique<ClientSlot>();
     client->connection = std::make_unique<Connection>(
         std::move(socket),
@@ -225,6 +230,7 @@ class ListenerImpl {
   std::condition_variable batch_ended_;  // with engine_mutex_
   std::mutex state_mutex_;               // Start and Stop
   asio::io_context io_;
+  asio::io_context served_io_;  // holds the served clients' sockets; never run
   std::unique_ptr<asio::ip::tcp::acceptor> acceptor_;
   asio::steady_timer pause_;  // accepting again after running out of descriptors
   bool paused_ = false;
