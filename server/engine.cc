@@ -122,6 +122,7 @@ class Engine::StoreTransactions : public TransactionControl {
     return engine_.locks_->Level(session.id);
   }
   int BlockedBy(int id) const override { return engine_.locks_->BlockedBy(id); }
+  std::vector<LockTable::Listed> ListLocks() const override { return engine_.locks_->List(); }
   Status Pause(Session& session, std::chrono::steady_clock::time_point until) override {
     auto running = engine_.running_.find(session.id);
     if (running == engine_.running_.end() || !running->second.wait) {

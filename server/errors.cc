@@ -471,6 +471,14 @@ constexpr MessageRow kMessages[] = {
     {Msg::kParameterTwice, 8143, 16, "Parameter '%.*ls' was supplied multiple times."},
     {Msg::kInvalidProcedureOption, 15600, 15,
      "An invalid parameter or option was specified for procedure '%s'."},
+    // sp_spaceused's; the numbers and texts are as remembered from SQL Server
+    // 2000's procedure, not checked against a server.
+    {Msg::kUpdateUsageOption, 15143, 16,
+     "'%s' is not a valid option for the @updateusage parameter. Enter either 'true' or "
+     "'false'."},
+    {Msg::kNoSpaceForModule, 15234, 16,
+     "Object is stored in sysprocedures and has no space allocated."},
+    {Msg::kNoSpaceForView, 15235, 16, "Views do not have space allocated."},
     {Msg::kTypeExists, 15029, 16,
      "The type '%s' already exists, or you do not have permission to create it."},
     {Msg::kQualifierNotCurrentDatabase, 15250, 16,

@@ -427,6 +427,15 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
       out = Text("MSSQLSERVER");
     } else if (global == "@@MAX_PRECISION") {
       out = IntScalar(38, BaseType::kTinyInt);
+    } else if (global == "@@MAX_CONNECTIONS") {
+      // The most SQL Server allows, not the listener's own limit, which is
+      // what SQL Server's documentation says this returns.
+      out = IntScalar(32767);
+    } else if (global == "@@LANGID") {
+      out = IntScalar(0, BaseType::kSmallInt);  // us_english
+    } else if (global == "@@REMSERVER") {
+      // Only a call from another server has one.
+      out = Scalar{DataType{BaseType::kNVarChar, 128, 0, 0}, std::monostate{}};
     } else {
       SqlError error = Raise(Msg::kMustDeclareVariable, {name});
       error.line = expr.line;

@@ -42,6 +42,14 @@ const std::vector<SystemProcedure>& HelpProcedures() {
         {"@permissionarea", kHelpText, false, nullptr}},
        SpHelpProtect,
        /*reads_only=*/true},
+      {"sp_spaceused",
+       {{"@objname", kHelpText, false, nullptr}, {"@updateusage", kHelpText, false, nullptr}},
+       SpSpaceUsed,
+       /*reads_only=*/true},
+      {"sp_lock",
+       {{"@spid1", ParamType::kInt, false, nullptr}, {"@spid2", ParamType::kInt, false, nullptr}},
+       SpLock,
+       /*reads_only=*/true},
   };
   return kProcedures;
 }

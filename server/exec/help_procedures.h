@@ -52,6 +52,8 @@ Status SpWho(const ProcArgs& args, ExecContext& ctx);
 Status SpHelpTrigger(const ProcArgs& args, ExecContext& ctx);
 Status SpHelpSort(const ProcArgs& args, ExecContext& ctx);
 Status SpHelpProtect(const ProcArgs& args, ExecContext& ctx);
+Status SpSpaceUsed(const ProcArgs& args, ExecContext& ctx);
+Status SpLock(const ProcArgs& args, ExecContext& ctx);
 
 }  // namespace server
 

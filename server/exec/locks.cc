@@ -1,6 +1,7 @@
 #include "server/exec/locks.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace server {
 
@@ -29,6 +30,29 @@ int LockTable::BlockedBy(int session) const {
   if (wait == waiting_.end()) return 0;
   std::vector<int> blockers = Blockers(session, wait->second.resource, wait->second.mode);
   return blockers.empty() ? 0 : blockers.front();
+}
+
+std::vector<LockTable::Listed> LockTable::List() const {
+  std::vector<Listed> listed;
+  for (const auto& [session, resources] : held_by_) {
+    for (const std::string& resource : resources) {
+      auto holders = holders_.find(resource);
+      if (holders == holders_.end()) continue;
+      auto held = holders->second.find(session);
+      if (held != holders->second.end())
+        listed.push_back({session, resource, held->second.mode, false});
+    }
+    auto wait = waiting_.find(session);
+    if (wait != waiting_.end())
+      listed.push_back({session, wait->second.resource, wait->second.mode, true});
+  }
+  for (const auto& [session, request] : waiting_) {
+    if (!held_by_.count(session)) listed.push_back({session, request.resource, request.mode, true});
+  }
+  std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+    return std::tie(a.session, a.waiting, a.resource) < std::tie(b.session, b.waiting, b.resource);
+  });
+  return listed;
 }
 
 bool LockTable::TryLock(int session, const std::string& resource, LockMode mode, int level) {

@@ -57,6 +57,15 @@ class LockTable {
   // first; empty when there is none.
   std::vector<int> FindCycle(int session) const;
 
+  // Every lock held, and every request waiting, by session then resource.
+  struct Listed {
+    int session;
+    std::string resource;
+    LockMode mode;
+    bool waiting;
+  };
+  std::vector<Listed> List() const;
+
  private:
   struct Held {
     LockMode mode;

@@ -67,6 +67,8 @@ class TransactionControl {
   // The session whose lock the session `id` is waiting for; 0 when it is
   // not waiting.
   virtual int BlockedBy(int id) const = 0;
+  // What every session holds and waits for, as sp_lock shows it.
+  virtual std::vector<LockTable::Listed> ListLocks() const = 0;
 };
 
 }  // namespace server

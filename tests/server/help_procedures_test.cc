@@ -110,6 +110,15 @@ TEST_F(HelpProcedures, ResultSetsHaveTheDocumentedColumns) {
       {"EXEC sp_who",
        "spid smallint, ecid smallint, status nchar(30), loginame nchar(128), hostname nchar(128), "
        "blk char(5), dbname nvarchar(128), cmd nchar(16)\n"},
+      {"EXEC sp_spaceused",
+       "database_name nvarchar(128), database_size varchar(18), unallocated space varchar(18)\n"
+       "reserved varchar(18), data varchar(18), index_size varchar(18), unused varchar(18)\n"},
+      {"EXEC sp_spaceused 'parts'",
+       "name nvarchar(128), rows char(11), reserved varchar(18), data varchar(18), index_size "
+       "varchar(18), unused varchar(18)\n"},
+      {"EXEC sp_lock",
+       "spid smallint, dbid smallint, ObjId int, IndId smallint, Type nchar(4), Resource "
+       "nchar(16), Mode nvarchar(8), Status nvarchar(5)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.call);

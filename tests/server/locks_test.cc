@@ -94,5 +94,24 @@ TEST(LockTable, TellsWhoseLockAWaitIsHeldUpBy) {
   EXPECT_EQ(locks.BlockedBy(3), 0);
 }
 
+// What sp_lock shows: each session's locks, then its wait, once each.
+TEST(LockTable, ListsLocksHeldAndWaitedFor) {
+  LockTable locks;
+  ASSERT_TRUE(locks.TryLock(2, "b", LockMode::kExclusive, kTransactionLock));
+  ASSERT_TRUE(locks.TryLock(2, "a", LockMode::kShared, kTransactionLock));
+  ASSERT_TRUE(locks.TryLock(1, "a", LockMode::kShared, kTransactionLock));
+  locks.Wait(1, "b", LockMode::kUpdate);
+  locks.Wait(3, "a", LockMode::kExclusive);
+  std::string listed;
+  for (const LockTable::Listed& lock : locks.List()) {
+    listed += std::to_string(lock.session) + " " + lock.resource + " " +
+              std::to_string(static_cast<int>(lock.mode)) + (lock.waiting ? " wait" : "") + "\n";
+  }
+  EXPECT_EQ(listed, "1 a 0\n1 b 1 wait\n2 a 0\n2 b 2\n3 a 2 wait\n");
+  locks.Forget(2);
+  locks.StopWaiting(3);
+  ASSERT_EQ(locks.List().size(), 2u);
+}
+
 }  // namespace
 }  // namespace server
