@@ -149,6 +149,8 @@ enum class Msg {
   kSecondClusteredIndex,
   kDuplicateKeyOnCreateIndex,
   kIndexOnText,
+  kInvalidFilegroup,
+  kTextImageWithoutLargeColumns,
   kIndexDuplicateColumn,
   // ALTER TABLE and ALTER of modules.
   kIncompatibleAlter,

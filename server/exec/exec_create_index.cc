@@ -9,6 +9,7 @@
 namespace server {
 
 Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx) {
+  if (Status s = CheckFilegroup(stmt.filegroup)) return s;
   const Collation& collation = ctx.collation();
   const ObjectName target = ResolveTempName(stmt.table, ctx);
   Database* db = DatabaseOf(target, ctx);

@@ -237,6 +237,7 @@ class TableBuilder {
   }
 
   Status AddKey(const ConstraintDef& def, int id, const std::string& name) {
+    if (Status s = CheckFilegroup(def.filegroup)) return s;
     bool primary = def.kind == ConstraintKind::kPrimaryKey;
     if (primary && table_.PrimaryKey()) return Raise(Msg::kMultiplePrimaryKeys, {table_.name});
     Index index;
@@ -430,12 +431,25 @@ Status ExtendTable(const CreateTableStmt& added, Database& db, ExecContext& ctx,
   return TableBuilder(added, db, ctx, from).Extend(out, constraint_failed);
 }
 
+Status CheckFilegroup(const std::string& name) {
+  // A database has one filegroup, PRIMARY, which is also its default.
+  if (name.empty() || EqualNoCase(name, "PRIMARY") || EqualNoCase(name, "default"))
+    return std::nullopt;
+  return Raise(Msg::kInvalidFilegroup, {name});
+}
+
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx) {
+  if (Status s = CheckFilegroup(stmt.filegroup)) return s;
+  if (Status s = CheckFilegroup(stmt.textimage_filegroup)) return s;
   Database* db = nullptr;
   Table named;
   if (Status s = NameNewTable(stmt.name, ctx, db, named)) return s;
   std::unique_ptr<Table> table;
   if (Status s = TableBuilder(stmt, *db, ctx, std::move(named)).Build(table)) return s;
+  if (!stmt.textimage_filegroup.empty() &&
+      std::none_of(table->columns.begin(), table->columns.end(),
+                   [](const Column& column) { return IsLargeObject(column.type); }))
+    return Raise(Msg::kTextImageWithoutLargeColumns);
   table->store_id = ctx.server.next_store_id++;
   db->tables.push_back(std::move(table));
   ctx.MarkChanged();

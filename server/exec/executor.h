@@ -16,6 +16,9 @@ Status ExecuteUse(const UseStmt& stmt, ExecContext& ctx);
 Status ExecuteCreateDatabase(const CreateDatabaseStmt& stmt, ExecContext& ctx);
 Status ExecuteDropDatabase(const DropDatabaseStmt& stmt, ExecContext& ctx);
 Status ExecuteCreateTable(const CreateTableStmt& stmt, ExecContext& ctx);
+// Every table and index goes on the one filegroup a database has, PRIMARY
+// (also named "default"); naming another is error 1921.
+Status CheckFilegroup(const std::string& name);
 Status ExecuteCreateIndex(const CreateIndexStmt& stmt, ExecContext& ctx);
 Status ExecuteAlterTable(const AlterTableStmt& stmt, ExecContext& ctx);
 Status ExecuteSelect(const SelectStmt& stmt, ExecContext& ctx);

@@ -24,8 +24,8 @@ constexpr SystemColumn kSpaceUsageColumns[] = {{"reserved", VarChar(18)},
                                                {"unused", VarChar(18)}};
 
 constexpr SystemColumn kSpaceTableColumns[] = {
-    {"name", kSysname},         {"rows", Char(11)},         {"reserved", VarChar(18)},
-    {"data", VarChar(18)},      {"index_size", VarChar(18)}, {"unused", VarChar(18)}};
+    {"name", kSysname},    {"rows", Char(11)},          {"reserved", VarChar(18)},
+    {"data", VarChar(18)}, {"index_size", VarChar(18)}, {"unused", VarChar(18)}};
 
 constexpr SystemColumn kLockColumns[] = {
     {"spid", kSmallInt}, {"dbid", kSmallInt},     {"ObjId", kInt},       {"IndId", kSmallInt},
@@ -52,7 +52,7 @@ constexpr int64_t kTablePages = 0;
 Row SizesOf(std::string name, int64_t rows) {
   std::string count = std::to_string(rows);
   count.resize(std::max<size_t>(count.size(), 11), ' ');  // CONVERT(char(11), rows)
-  return {std::move(name), count,
+  return {std::move(name),        count,
           Kilobytes(kTablePages), Kilobytes(kTablePages),
           Kilobytes(kTablePages), Kilobytes(kTablePages)};
 }
@@ -110,8 +110,7 @@ Status SpLock(const ProcArgs& args, ExecContext& ctx) {
     if (!session || !wanted(session->id)) continue;
     const Database* db = ctx.server.FindDatabase(session->database);
     rows.push_back({SysInt(session->id), SysInt(db ? db->dbid : 0), SysInt(0), SysInt(0),
-                    SysPadded("DB", 4), SysPadded("", 16), std::string("S"),
-                    std::string("GRANT")});
+                    SysPadded("DB", 4), SysPadded("", 16), std::string("S"), std::string("GRANT")});
     for (const LockTable::Listed& lock : locks) {
       if (lock.session != session->id) continue;
       // Only an object's lock has a place in sp_lock's terms: the store's
@@ -121,8 +120,8 @@ Status SpLock(const ProcArgs& args, ExecContext& ctx) {
       const char* mode = lock.mode == LockMode::kShared   ? "S"
                          : lock.mode == LockMode::kUpdate ? "U"
                                                           : "X";
-      rows.push_back({SysInt(session->id), SysInt(dbid), SysInt(id), SysInt(0),
-                      SysPadded("TAB", 4), SysPadded("", 16), std::string(mode),
+      rows.push_back({SysInt(session->id), SysInt(dbid), SysInt(id), SysInt(0), SysPadded("TAB", 4),
+                      SysPadded("", 16), std::string(mode),
                       std::string(lock.waiting ? "WAIT" : "GRANT")});
     }
   }

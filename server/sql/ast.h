@@ -120,6 +120,7 @@ struct ConstraintDef {
   bool not_for_replication = false;
   bool with_values = false;  // DEFAULT ... WITH VALUES (ALTER TABLE ADD)
   int fill_factor = 0;
+  std::string filegroup;  // ON filegroup of a key's index; empty when not given
   int line = 1;
 };
 
@@ -140,6 +141,8 @@ struct CreateTableStmt {
   ObjectName name;
   std::vector<ColumnDef> columns;
   std::vector<ConstraintDef> constraints;  // column and table constraints, in order
+  std::string filegroup;                   // ON filegroup; empty when not given
+  std::string textimage_filegroup;         // TEXTIMAGE_ON filegroup
 };
 
 struct CreateIndexStmt {
@@ -151,6 +154,7 @@ struct CreateIndexStmt {
   int fill_factor = 0;
   bool ignore_dup_key = false;
   bool drop_existing = false;  // WITH DROP_EXISTING: rebuilds the index of that name
+  std::string filegroup;       // ON filegroup; empty when not given
 };
 
 // ALTER TABLE: one action on one table.

@@ -21,9 +21,20 @@ bool Parser::ParseCreateTable(Statement& out) {
   if (!ParseObjectName(table.name)) return false;
   if (table.name.parts > 3) return Fail(Previous());
   if (!ParseTableDefinition(table, false)) return false;
-  if (PeekWord("ON") || PeekWord("TEXTIMAGE_ON")) return NotSupported("Filegroups", Peek());
+  if (AcceptWord("ON") && !ParseFilegroup(table.filegroup)) return false;
+  if (AcceptWord("TEXTIMAGE_ON") && !ParseFilegroup(table.textimage_filegroup)) return false;
   out.node = std::move(table);
   return true;
+}
+
+// A filegroup's name after ON: PRIMARY may stand bare, though it is a
+// keyword; the default filegroup is named as the delimited word "default".
+bool Parser::ParseFilegroup(std::string& out) {
+  if (AcceptWord("PRIMARY")) {
+    out = "PRIMARY";
+    return true;
+  }
+  return ParseName(out);
 }
 
 bool Parser::ParseTableDefinition(CreateTableStmt& table, bool variable) {
@@ -134,7 +145,7 @@ bool Parser::ParseConstraint(CreateTableStmt& table, const std::string& column, 
       if (fill < 0 || fill > 100) return Fail(Previous());
       constraint.fill_factor = static_cast<int>(fill);
     }
-    if (PeekWord("ON")) return NotSupported("Filegroups", Peek());
+    if (!variable && AcceptWord("ON") && !ParseFilegroup(constraint.filegroup)) return false;
   } else if (AcceptWord("CHECK")) {
     constraint.kind = ConstraintKind::kCheck;
     if (PeekWord("NOT") && PeekWord("FOR", 1)) {
@@ -338,7 +349,7 @@ bool Parser::ParseCreateIndex(Statement& out) {
       }
     } while (AcceptOp(","));
   }
-  if (PeekWord("ON")) return NotSupported("Filegroups", Peek());
+  if (AcceptWord("ON") && !ParseFilegroup(index.filegroup)) return false;
   out.node = std::move(index);
   return true;
 }

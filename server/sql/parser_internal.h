@@ -94,6 +94,7 @@ class Parser {
   // A name: a plain word that is not reserved, or a quoted identifier.
   bool IsName(const Token& t) const;
   bool ParseName(std::string& out);
+  bool ParseFilegroup(std::string& out);
   // [server.][database.][owner.]name; empty middle parts allowed ("db..t").
   bool ParseObjectName(ObjectName& out);
   // (a, b, c) of names.
