@@ -322,9 +322,13 @@ BatchOutcome Engine::Execute(int session_id, std::string_view batch, const LockW
   }
   std::optional<std::variant<Batch, SqlError>> parsed;
   return Run(session_id, wait, [&](ExecContext& ctx) -> Status {
-    parsed = ParseBatch(batch);
+    SessionOptions& options = ctx.session.options;
+    parsed = ParseBatch(batch, options.quoted_identifier);
     if (auto* error = std::get_if<SqlError>(&*parsed)) return std::move(*error);
-    return RunStatements(std::get<Batch>(*parsed), ctx);
+    const Batch& statements = std::get<Batch>(*parsed);
+    // SET QUOTED_IDENTIFIER takes effect where it is parsed, run or not.
+    if (statements.quoted_identifier) options.quoted_identifier = *statements.quoted_identifier;
+    return RunStatements(statements, ctx);
   });
 }
 

@@ -160,6 +160,8 @@ std::unique_ptr<Table> DecodeTable(const Json& j, const RowSink* sink) {
     trigger.instead_of = t.at("instead_of").get<bool>();
     trigger.encrypted = t.at("encrypted").get<bool>();
     trigger.ansi_nulls = !t.contains("ansi_nulls") || t.at("ansi_nulls").get<bool>();
+    trigger.quoted_identifier =
+        !t.contains("quoted_identifier") || t.at("quoted_identifier").get<bool>();
     trigger.disabled = t.value("disabled", false);
     table->triggers.push_back(std::move(trigger));
   }
@@ -226,6 +228,8 @@ std::unique_ptr<Database> DecodeDatabase(const Json& j, const RowSink* sink) {
     module.encrypted = m.at("encrypted").get<bool>();
     module.schema_bound = m.at("schema_bound").get<bool>();
     module.ansi_nulls = !m.contains("ansi_nulls") || m.at("ansi_nulls").get<bool>();
+    module.quoted_identifier =
+        !m.contains("quoted_identifier") || m.at("quoted_identifier").get<bool>();
     module.bound_ids = m.at("bound_ids").get<std::vector<int>>();
     for (const Json& p : m.at("parameters")) {
       module.parameters.push_back({p.at("name").get<std::string>(), DecodeType(p.at("type")),

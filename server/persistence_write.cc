@@ -287,6 +287,7 @@ void WriteTable(JsonWriter& w, const Table& table, const RowsOf* rows) {
     w.Field("encrypted", t.encrypted);
     // Written only when OFF, so states saved before it existed read the same.
     if (!t.ansi_nulls) w.Field("ansi_nulls", t.ansi_nulls);
+    if (!t.quoted_identifier) w.Field("quoted_identifier", t.quoted_identifier);
     if (t.disabled) w.Field("disabled", true);
     w.EndObject();
   }
@@ -362,6 +363,7 @@ void WriteDatabase(JsonWriter& w, const Database& db, const RowsOf* rows) {
     w.Field("schema_bound", m.schema_bound);
     // Written only when OFF, so states saved before it existed read the same.
     if (!m.ansi_nulls) w.Field("ansi_nulls", m.ansi_nulls);
+    if (!m.quoted_identifier) w.Field("quoted_identifier", m.quoted_identifier);
     w.Field("bound_ids", m.bound_ids);
     w.Key("parameters").BeginArray();
     for (const ModuleParameter& p : m.parameters) {

@@ -33,6 +33,8 @@ struct Module {
   bool schema_bound = false;
   // SET ANSI_NULLS as it was when the module was created: its body runs so.
   bool ansi_nulls = true;
+  // SET QUOTED_IDENTIFIER as it was: its text is always read so.
+  bool quoted_identifier = true;
   std::vector<int> bound_ids;  // objects a schema-bound module references
   std::vector<ModuleParameter> parameters;
 };

@@ -12,9 +12,9 @@ namespace server {
 enum class Isolation { kReadUncommitted, kReadCommitted, kRepeatableRead, kSerializable };
 
 // The SET options a session may change. A new session has the values the
-// ODBC and OLE DB drivers set when they connect. ANSI_PADDING and
-// QUOTED_IDENTIFIER are always ON and NUMERIC_ROUNDABORT always OFF here,
-// so they have no field: SET accepts only those values.
+// ODBC and OLE DB drivers set when they connect. ANSI_PADDING is always ON
+// and NUMERIC_ROUNDABORT always OFF here, so they have no field: SET accepts
+// only those values.
 struct SessionOptions {
   bool nocount = false;           // DONE tokens carry no row count
   bool noexec = false;            // statements are parsed, not run
@@ -27,6 +27,7 @@ struct SessionOptions {
   bool ansi_null_dflt_off = false;
   bool arithabort = true;
   bool ansi_nulls = true;               // OFF: = NULL and <> NULL test for NULL
+  bool quoted_identifier = true;        // OFF: "text" is a string, not a name
   bool ansi_warnings = true;            // OFF: overflow gives NULL, storing cuts long strings
   bool concat_null_yields_null = true;  // OFF: 'a' + NULL is 'a'
   bool xact_abort = false;
@@ -38,7 +39,8 @@ struct SessionOptions {
 
   // The @@OPTIONS bit mask.
   int64_t Bits() const {
-    int64_t bits = 16 | 256;  // ANSI_PADDING, QUOTED_IDENTIFIER
+    int64_t bits = 16;  // ANSI_PADDING
+    if (quoted_identifier) bits |= 256;
     if (ansi_warnings) bits |= 8;
     if (ansi_nulls) bits |= 32;
     if (concat_null_yields_null) bits |= 4096;

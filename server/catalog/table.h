@@ -83,8 +83,9 @@ struct Trigger {
   bool on_delete = false;
   bool instead_of = false;
   bool encrypted = false;
-  bool ansi_nulls = true;  // SET ANSI_NULLS when it was created, under which it runs
-  bool disabled = false;   // ALTER TABLE DISABLE TRIGGER: it does not fire
+  bool ansi_nulls = true;         // SET ANSI_NULLS when it was created, under which it runs
+  bool quoted_identifier = true;  // SET QUOTED_IDENTIFIER then: its text is read so
+  bool disabled = false;          // ALTER TABLE DISABLE TRIGGER: it does not fire
 };
 
 struct FullTextColumn {

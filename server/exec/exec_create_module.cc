@@ -145,6 +145,7 @@ Status DefineTrigger(const CreateModuleStmt& stmt, Database& db, ExecContext& ct
   trigger.instead_of = stmt.instead_of;
   trigger.encrypted = stmt.encrypted;
   trigger.ansi_nulls = ctx.session.options.ansi_nulls;
+  trigger.quoted_identifier = stmt.quoted_identifier;
   if (!existing) {
     object->table->triggers.push_back(std::move(trigger));
     return std::nullopt;
@@ -223,6 +224,7 @@ Status ExecuteCreateModule(const CreateModuleStmt& stmt, ExecContext& ctx) {
     module.encrypted = stmt.encrypted;
     module.schema_bound = stmt.schema_bound;
     module.ansi_nulls = ctx.session.options.ansi_nulls;
+    module.quoted_identifier = stmt.quoted_identifier;
     if (Status s = ResolveParameters(stmt, *db, ctx, module)) return s;
     switch (stmt.kind) {
       case ModuleKind::kView:

@@ -54,7 +54,7 @@ std::string BracketName(const std::string& name) {
 Status OpenCursor(Cursor& cursor, ExecContext& ctx) {
   if (cursor.open) return Raise(Msg::kCursorAlreadyOpen);
   const DeclareCursorStmt& definition = cursor.definition;
-  auto parsed = ParseBatch(definition.select_text);
+  auto parsed = ParseBatch(definition.select_text, ctx.session.options.quoted_identifier);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   const Batch& plain = std::get<Batch>(parsed);
   const auto* select = std::get_if<SelectStmt>(&plain.statements.at(0).node);
@@ -65,7 +65,7 @@ Status OpenCursor(Cursor& cursor, ExecContext& ctx) {
     std::string text = definition.select_text.substr(0, definition.from_offset);
     for (const std::string& column : cursor.key_columns) text += ", " + BracketName(column);
     text += " " + definition.select_text.substr(definition.from_offset);
-    auto reparsed = ParseBatch(text);
+    auto reparsed = ParseBatch(text, ctx.session.options.quoted_identifier);
     if (auto* error = std::get_if<SqlError>(&reparsed)) return *error;
     keyed = std::move(std::get<Batch>(reparsed));
     select = &std::get<SelectStmt>(keyed.statements.at(0).node);

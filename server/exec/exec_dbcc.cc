@@ -33,7 +33,7 @@ const char* IsolationWords(Isolation isolation) {
 // The options that are on or have a value, in the order SQL Server 2000
 // lists them (as far as is known; those it lists only once set come where
 // they seem to). Language, date format and first day of the week are fixed
-// here, as are QUOTED_IDENTIFIER and ANSI_PADDING.
+// here, as is ANSI_PADDING.
 std::vector<Row> UserOptionRows(const SessionOptions& options) {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::string value) {
@@ -49,7 +49,7 @@ std::vector<Row> UserOptionRows(const SessionOptions& options) {
   if (options.lock_timeout != -1) add("lock_timeout", std::to_string(options.lock_timeout));
   if (options.rowcount != 0) add("rowcount", std::to_string(options.rowcount));
   flag("nocount", options.nocount);
-  flag("quoted_identifier", true);
+  flag("quoted_identifier", options.quoted_identifier);
   flag("arithabort", options.arithabort);
   flag("ansi_null_dflt_on", options.ansi_null_dflt_on);
   flag("ansi_null_dflt_off", options.ansi_null_dflt_off);

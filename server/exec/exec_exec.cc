@@ -134,7 +134,8 @@ Status RunUserProcedure(const Module& procedure, Database& db, std::span<const E
   }
   // sp_executesql's text is a batch of its own (CREATE VIEW and the like
   // may only come first in it).
-  auto parsed = prepared ? ParseBatch(procedure.body) : ParseBody(procedure.body);
+  auto parsed = prepared ? ParseBatch(procedure.body, ctx.session.options.quoted_identifier)
+                         : ParseBody(procedure.body, procedure.quoted_identifier);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   const Batch& body = std::get<Batch>(parsed);
   // The body runs in the procedure's database with its parameters; USE
@@ -233,7 +234,8 @@ Status ExecuteString(const Expr& text, ExecContext& ctx) {
     return Raise(Msg::kNotSupported, {"EXECUTE of a value that is not a character string"});
   }
   if (value.is_null()) return std::nullopt;
-  auto parsed = ParseBatch(std::get<std::string>(value.value));
+  auto parsed =
+      ParseBatch(std::get<std::string>(value.value), ctx.session.options.quoted_identifier);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   std::map<std::string, Scalar> variables;
   TableVariableScope table_variables(ctx);

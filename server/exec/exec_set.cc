@@ -34,6 +34,9 @@ Status ExecuteSet(const SetStmt& stmt, ExecContext& ctx) {
     if (on) options.ansi_null_dflt_on = false;
   } else if (name == "ARITHABORT") {
     options.arithabort = on;
+  } else if (name == "QUOTED_IDENTIFIER") {
+    // Already in effect from where the batch was parsed.
+    options.quoted_identifier = on;
   } else if (name == "ANSI_NULLS") {
     options.ansi_nulls = on;
   } else if (name == "ANSI_WARNINGS") {

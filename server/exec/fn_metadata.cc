@@ -195,17 +195,18 @@ std::optional<int64_t> ObjectPropertyValue(const ObjectRef& ref, Database& db,
   if (Is(p, "IsEncrypted"))
     return flag((module && module->encrypted) || (trigger && trigger->encrypted));
   if (Is(p, "IsSchemaBound")) return flag(module && module->schema_bound);
-  // What the object was created under: tables and the server's modules
-  // always with QUOTED_IDENTIFIER on; a module keeps its ANSI_NULLS.
+  // What the object was created under: tables always with QUOTED_IDENTIFIER
+  // on; a module keeps its ANSI_NULLS and QUOTED_IDENTIFIER.
   bool executable = module || trigger;
+  const bool quoted = module ? module->quoted_identifier : !trigger || trigger->quoted_identifier;
   if (Is(p, "ExecIsAnsiNullsOn"))
     return executable ? flag(module ? module->ansi_nulls : true) : std::nullopt;
-  if (Is(p, "ExecIsQuotedIdentOn")) return executable ? flag(true) : std::nullopt;
+  if (Is(p, "ExecIsQuotedIdentOn")) return executable ? flag(quoted) : std::nullopt;
   if (Is(p, "IsAnsiNullsOn"))
     return kind == ObjectKind::kTable || executable ? flag(module ? module->ansi_nulls : true)
                                                     : std::nullopt;
   if (Is(p, "IsQuotedIdentOn"))
-    return kind == ObjectKind::kTable || executable ? flag(true) : std::nullopt;
+    return kind == ObjectKind::kTable || executable ? flag(quoted) : std::nullopt;
   if (trigger) {
     if (Is(p, "ExecIsTriggerDisabled")) return flag(trigger->disabled);
     if (Is(p, "ExecIsInsertTrigger")) return flag(trigger->on_insert);

@@ -354,8 +354,8 @@ Status ColumnsRows(SystemScope& scope, std::vector<Row>& rows) {
 
 // The CREATE statement a module was made with, parsed; null when it does
 // not parse (it always should).
-std::shared_ptr<Batch> ParseModule(const std::string& text) {
-  auto parsed = ParseBatch(text);
+std::shared_ptr<Batch> ParseModule(const Module& module) {
+  auto parsed = ParseBatch(module.text, module.quoted_identifier);
   if (auto* batch = std::get_if<Batch>(&parsed)) return std::make_shared<Batch>(std::move(*batch));
   return nullptr;
 }
@@ -388,7 +388,7 @@ void CollectTables(const FromItem& item, std::vector<ObjectName>& out) {
 // The tables and views a view's FROM clauses name, each once.
 std::vector<ObjectRef> ViewTables(const Module& view, Database& db, const Collation& collation) {
   std::vector<ObjectRef> out;
-  std::shared_ptr<Batch> batch = ParseModule(view.text);
+  std::shared_ptr<Batch> batch = ParseModule(view);
   const CreateModuleStmt* create = CreateOf(batch.get());
   if (!create || !create->select) return out;
   std::vector<ObjectName> names;
@@ -715,7 +715,7 @@ Status RoutineColumnsRows(SystemScope& scope, std::vector<Row>& rows) {
   Database& db = scope.db;
   for (const ObjectRef& ref : ObjectsOf(db, {ObjectKind::kFunction})) {
     if (ref.module->type != ModuleType::kTableFunction) continue;
-    std::shared_ptr<Batch> batch = ParseModule(ref.module->text);
+    std::shared_ptr<Batch> batch = ParseModule(*ref.module);
     const CreateModuleStmt* create = CreateOf(batch.get());
     if (!create || !create->returns_table) continue;
     int position = 0;
@@ -810,7 +810,7 @@ constexpr SystemTableDef kViewsDefs[] = {
 }  // namespace
 
 std::optional<DataType> FunctionReturnType(const Module& module, Database& db, ExecContext& ctx) {
-  std::shared_ptr<Batch> batch = ParseModule(module.text);
+  std::shared_ptr<Batch> batch = ParseModule(module);
   const CreateModuleStmt* create = CreateOf(batch.get());
   if (!create || !create->returns) return std::nullopt;
   ResolvedType resolved;

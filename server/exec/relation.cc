@@ -22,7 +22,7 @@ bool ServerMatches(const std::string& name, const ExecContext& ctx) {
 
 Status OpenView(const Module& view, Database& db, ExecContext& ctx, Relation& out) {
   if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
-  auto parsed = ParseBody(view.text);
+  auto parsed = ParseBody(view.text, view.quoted_identifier);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   Batch& batch = std::get<Batch>(parsed);
   const CreateModuleStmt* create = batch.statements.size() == 1

@@ -22,7 +22,7 @@ bool ModuleNamesColumn(const Module& module, const Table& table, const std::stri
   if (std::find(module.bound_ids.begin(), module.bound_ids.end(), table.id) ==
       module.bound_ids.end())
     return false;
-  auto parsed = ParseBody(module.text);
+  auto parsed = ParseBody(module.text, module.quoted_identifier);
   if (!std::holds_alternative<Batch>(parsed)) return true;
   const Batch& batch = std::get<Batch>(parsed);
   const auto* create =

@@ -153,11 +153,12 @@ Status SysObjectsRows(SystemScope& scope, std::vector<Row>& rows) {
       deltrig = ref.parent_id;
     }
     // status: 0x20000000 ANSI_NULLS and 0x40000000 QUOTED_IDENTIFIER were
-    // on at creation; a module keeps its own ANSI_NULLS.
+    // on at creation; a module keeps its own.
     int64_t status = 0;
     if (ref.kind != ObjectKind::kSystemTable) {
       bool ansi_nulls = ref.module ? ref.module->ansi_nulls : true;
-      status = (ansi_nulls ? 0x20000000 : 0) | 0x40000000;
+      bool quoted = ref.module ? ref.module->quoted_identifier : true;
+      status = (ansi_nulls ? 0x20000000 : 0) | (quoted ? 0x40000000 : 0);
     }
     // category: 2 for what ships with the server; 1 a table with identity.
     int64_t category = ref.kind == ObjectKind::kSystemTable ? 2 : 0;

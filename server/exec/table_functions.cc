@@ -42,7 +42,7 @@ Status OpenTableFunction(const FromItem& item, ExecContext& ctx, Relation& out) 
     return ErrorAt(Msg::kInvalidObjectName, {shown}, item.line);
   }
   const Module& function = *object->module;
-  auto parsed = ParseBatch(function.text);
+  auto parsed = ParseBatch(function.text, function.quoted_identifier);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   const Batch& batch = std::get<Batch>(parsed);
   const auto* create =

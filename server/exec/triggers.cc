@@ -64,7 +64,7 @@ Status MakeFrame(const Table& table, const TriggerEvent& event, ExecContext& ctx
 Status RunTrigger(const Trigger& trigger, const std::string& database, TriggerFrame frame,
                   int64_t rows, ExecContext& ctx) {
   if (ctx.depth >= kMaxNesting) return Raise(Msg::kNestingLimit, {std::to_string(kMaxNesting)});
-  auto parsed = ParseBatch(trigger.text);
+  auto parsed = ParseBatch(trigger.text, trigger.quoted_identifier);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   const Batch& batch = std::get<Batch>(parsed);
   const auto* create =

@@ -97,7 +97,7 @@ Status EvaluateUserFunction(const Expr& expr, const EvalScope& scope, Scalar& ou
     return FunctionArguments(function, expr.args, shown, expr.line, scope, none);
   }
 
-  auto parsed = ParseBatch(function.text);
+  auto parsed = ParseBatch(function.text, function.quoted_identifier);
   if (auto* error = std::get_if<SqlError>(&parsed)) return *error;
   const Batch& batch = std::get<Batch>(parsed);
   const auto* create =

@@ -362,6 +362,7 @@ struct CreateModuleStmt {
   bool alter = false;  // ALTER VIEW / PROCEDURE / FUNCTION / TRIGGER
   bool encrypted = false;
   bool schema_bound = false;
+  bool quoted_identifier = true;  // how its text read: SET QUOTED_IDENTIFIER as it was parsed
   std::vector<ParameterDef> parameters;
   FunctionKind function_kind = FunctionKind::kScalar;
   std::optional<DeclaredType> returns;  // scalar function
@@ -552,6 +553,9 @@ struct Statement {
 
 struct Batch {
   std::vector<Statement> statements;
+  // What the batch's last SET QUOTED_IDENTIFIER set, which holds from the
+  // moment it is parsed, whether or not it runs.
+  std::optional<bool> quoted_identifier;
 };
 
 }  // namespace server

@@ -55,6 +55,26 @@ bool TakesList(std::string_view word) {
 
 }  // namespace
 
+std::string WithSingleQuotedStrings(std::string_view text) {
+  std::vector<Token> tokens;
+  if (Tokenize(text, tokens, /*quoted_identifier=*/false)) return std::string(text);
+  std::string out;
+  size_t copied = 0;
+  for (const Token& token : tokens) {
+    if (token.kind != TokenKind::kString || token.raw.empty() || token.raw[0] != '"') continue;
+    out.append(text.substr(copied, token.begin - copied));
+    out += '\'';
+    for (char c : token.value) {
+      if (c == '\'') out += '\'';
+      out += c;
+    }
+    out += '\'';
+    copied = token.end;
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
 std::string StoredExpressionText(std::string_view expression) {
   std::vector<Token> tokens;
   if (Tokenize(expression, tokens)) return std::string(expression);

@@ -15,6 +15,11 @@ namespace server {
 // A text that does not tokenize is returned as it is.
 std::string StoredExpressionText(std::string_view expression);
 
+// Text written under SET QUOTED_IDENTIFIER OFF, with each "string" written
+// as 'string', so that it reads the same whatever the setting when it is
+// read again. A text that does not tokenize is returned as it is.
+std::string WithSingleQuotedStrings(std::string_view text);
+
 // `expression` (as StoredExpressionText gives it) with every column name
 // `same` says is the renamed column written as `to`: a constraint or a
 // computed column follows its column's new name, as SQL Server binds them

@@ -113,8 +113,8 @@ bool Parser::ParseCursorDefinition(DeclareCursorStmt& cursor, bool sql92, bool s
   SelectStmt select;
   if (!ParseSelect(select)) return false;
   size_t last = Position() - 1;
-  const size_t base = tokens_[first].begin;
-  cursor.select_text.assign(static_cast<size_t>(tokens_[first].line - 1), '\n');
+  const size_t base = (*tokens_)[first].begin;
+  cursor.select_text.assign(static_cast<size_t>((*tokens_)[first].line - 1), '\n');
   const size_t lead = cursor.select_text.size();
   cursor.select_text += TextBetween(first, last);
   // The select list ends at the first FROM outside parentheses; the key of
@@ -124,9 +124,9 @@ bool Parser::ParseCursorDefinition(DeclareCursorStmt& cursor, bool sql92, bool s
   bool in_from = false;
   cursor.keyable = true;
   for (size_t i = first; i <= last; ++i) {
-    const Token& t = tokens_[i];
+    const Token& t = (*tokens_)[i];
     // FROM (a derived table) reads no table of its own.
-    if (in_from && depth == 0 && IsOp(t, "(") && IsWord(tokens_[i - 1], "FROM"))
+    if (in_from && depth == 0 && IsOp(t, "(") && IsWord((*tokens_)[i - 1], "FROM"))
       cursor.keyable = false;
     if (IsOp(t, "(")) ++depth;
     if (IsOp(t, ")")) --depth;

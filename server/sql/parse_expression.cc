@@ -89,7 +89,7 @@ bool Parser::Finish(Expr& expr, size_t first_token) {
   expr.line = Peek(0).line;
   if (Position() > first_token) {
     expr.text = std::string(TextBetween(first_token, Position() - 1));
-    expr.line = tokens_[first_token].line;
+    expr.line = (*tokens_)[first_token].line;
   }
   expr.depth = 1;
   for (const auto& arg : expr.args) expr.depth = std::max(expr.depth, arg->depth + 1);

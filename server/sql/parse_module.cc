@@ -30,7 +30,7 @@ bool Parser::ParseParameters(CreateModuleStmt& module, bool parenthesised) {
       ExprPtr value;
       if (!ParseUnary(value)) return false;
       parameter.has_default = true;
-      parameter.default_text = std::string(TextBetween(start, Position() - 1));
+      parameter.default_text = StoredText(TextBetween(start, Position() - 1));
     }
     if (AcceptWord("OUTPUT") || AcceptWord("OUT")) parameter.output = true;
     module.parameters.push_back(std::move(parameter));
@@ -110,6 +110,7 @@ bool Parser::CollectBodySelects(CreateModuleStmt& module, size_t body_pos) {
 bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
   CreateModuleStmt module;
   module.kind = kind;
+  module.quoted_identifier = quoted_identifier_;
   module.text = std::string(TextFrom(create_pos));
   if (!ParseObjectName(module.name)) return false;
   if (static_cast<size_t>(module.name.parts) > kMaxNameParts) return Fail(Previous());
@@ -122,6 +123,7 @@ bool Parser::ParseModule(Statement& out, ModuleKind kind, size_t create_pos) {
                                             : ParseScalar(module.expression);
     if (!parsed) return false;
     if (!AtEnd()) return Fail();
+    module.expression->text = StoredText(module.expression->text);
     out.node = std::move(module);
     return true;
   }

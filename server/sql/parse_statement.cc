@@ -218,7 +218,7 @@ constexpr OnOffOption kOnOffOptions[] = {
     {"XACT_ABORT", true, true},
     {"IMPLICIT_TRANSACTIONS", true, true},
     {"CURSOR_CLOSE_ON_COMMIT", true, true},
-    {"QUOTED_IDENTIFIER", true, false},
+    {"QUOTED_IDENTIFIER", true, true},
     {"ANSI_NULLS", true, true},
     {"ANSI_PADDING", true, false},
     {"ANSI_WARNINGS", true, true},
@@ -250,6 +250,7 @@ bool Parser::ParseSet(Statement& out) {
       return Fail();
     }
     if (!(set.value == "ON" ? option.on : option.off)) return refuse();
+    if (set.option == "QUOTED_IDENTIFIER" && !SetQuotedIdentifier(set.value == "ON")) return false;
     out.node = std::move(set);
     return true;
   }

@@ -66,7 +66,7 @@ bool Parser::ParseColumnDef(CreateTableStmt& table, bool variable) {
     size_t start = Position();
     ExprPtr expr;
     if (!ParseScalar(expr)) return false;
-    column.computed = std::string(TextBetween(start, Position() - 1));
+    column.computed = StoredText(TextBetween(start, Position() - 1));
   } else {
     DeclaredType type;
     if (!ParseDeclaredType(type)) return false;
@@ -158,7 +158,7 @@ bool Parser::ParseConstraint(CreateTableStmt& table, const std::string& column, 
     size_t start = Position();
     ExprPtr condition;
     if (!ParseCondition(condition)) return false;
-    constraint.text = std::string(TextBetween(start, Position() - 1));
+    constraint.text = StoredText(TextBetween(start, Position() - 1));
     if (!ExpectOp(")")) return false;
     if (constraint.column_level) constraint.columns.push_back(column);
   } else if (PeekWord("FOREIGN") || PeekWord("REFERENCES")) {
@@ -196,7 +196,7 @@ bool Parser::ParseConstraint(CreateTableStmt& table, const std::string& column, 
     size_t start = Position();
     ExprPtr value;
     if (!ParseScalar(value)) return false;
-    constraint.text = std::string(TextBetween(start, Position() - 1));
+    constraint.text = StoredText(TextBetween(start, Position() - 1));
     if (constraint.column_level) {
       constraint.columns.push_back(column);
     } else {

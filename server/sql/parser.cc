@@ -1,5 +1,6 @@
 #include "server/sql/parser.h"
 
+#include "server/sql/expression_text.h"
 #include "server/sql/parser_internal.h"
 #include "server/types/collation.h"
 
@@ -104,13 +105,13 @@ bool Parser::ParseDeclaredType(DeclaredType& out) {
 }
 
 std::string_view Parser::TextBetween(size_t first_token, size_t last_token) const {
-  size_t begin = tokens_[first_token].begin;
-  size_t end = tokens_[last_token].end;
+  size_t begin = (*tokens_)[first_token].begin;
+  size_t end = (*tokens_)[last_token].end;
   return end > begin ? text_.substr(begin, end - begin) : std::string_view();
 }
 
 std::string_view Parser::TextFrom(size_t first_token) const {
-  return text_.substr(tokens_[first_token].begin);
+  return text_.substr((*tokens_)[first_token].begin);
 }
 
 bool Parser::Fail(const Token& at) {
@@ -118,7 +119,7 @@ bool Parser::Fail(const Token& at) {
   const Token* near = &at;
   if (at.kind == TokenKind::kEnd && pos_ > 0) {
     // At the end SQL Server names the last thing it read.
-    near = &tokens_[tokens_.size() >= 2 ? tokens_.size() - 2 : 0];
+    near = &(*tokens_)[tokens_->size() >= 2 ? tokens_->size() - 2 : 0];
   }
   SqlError error;
   if (near->kind == TokenKind::kIdentifier && IsReservedKeyword(near->raw)) {
@@ -256,26 +257,57 @@ class TokenSpace {
 
 }  // namespace
 
-std::variant<Batch, SqlError> ParseBatch(std::string_view text) {
+namespace {
+
+std::variant<Batch, SqlError> ParseStatementList(std::string_view text, bool quoted_identifier,
+                                                 bool procedure) {
   TokenSpace space;
   std::vector<Token>& tokens = space.tokens();
-  if (Status s = Tokenize(text, tokens)) return *s;
-  Parser parser(text, tokens);
+  if (Status s = Tokenize(text, tokens, quoted_identifier)) return *s;
+  Parser parser(text, tokens, quoted_identifier);
   Batch batch;
-  if (!parser.ParseStatements(batch, true)) return *parser.error();
-  if (Status s = CheckFlow(batch, /*procedure=*/false)) return *s;
+  if (!parser.ParseStatements(batch, !procedure)) return *parser.error();
+  if (Status s = CheckFlow(batch, procedure)) return *s;
+  batch.quoted_identifier = parser.quoted_identifier_set();
   return batch;
 }
 
-std::variant<Batch, SqlError> ParseBody(std::string_view text) {
-  TokenSpace space;
-  std::vector<Token>& tokens = space.tokens();
-  if (Status s = Tokenize(text, tokens)) return *s;
-  Parser parser(text, tokens);
-  Batch batch;
-  if (!parser.ParseStatements(batch, false)) return *parser.error();
-  if (Status s = CheckFlow(batch, /*procedure=*/true)) return *s;
-  return batch;
+}  // namespace
+
+std::variant<Batch, SqlError> ParseBatch(std::string_view text, bool quoted_identifier) {
+  return ParseStatementList(text, quoted_identifier, /*procedure=*/false);
+}
+
+std::variant<Batch, SqlError> ParseBody(std::string_view text, bool quoted_identifier) {
+  return ParseStatementList(text, quoted_identifier, /*procedure=*/true);
+}
+
+std::string Parser::StoredText(std::string_view text) const {
+  return quoted_identifier_ ? std::string(text) : WithSingleQuotedStrings(text);
+}
+
+bool Parser::SetQuotedIdentifier(bool on) {
+  quoted_identifier_set_ = on;
+  if (on == quoted_identifier_) return true;
+  quoted_identifier_ = on;
+  // Read again from the end of the SET statement; the tokens before it stay.
+  const Token& last = Previous();
+  const size_t offset = last.end;
+  std::vector<Token> rest;
+  if (Status s = Tokenize(text_.substr(offset), rest, on)) {
+    s->line += last.line - 1;
+    error_ = std::move(*s);
+    return false;
+  }
+  std::vector<Token>& tokens = reread_.emplace_back(tokens_->begin(), tokens_->begin() + pos_);
+  for (Token& token : rest) {
+    token.begin += offset;
+    token.end += offset;
+    token.line += last.line - 1;
+    tokens.push_back(std::move(token));
+  }
+  tokens_ = &tokens;
+  return true;
 }
 
 std::variant<std::vector<ParameterDef>, SqlError> ParseParameterList(std::string_view text) {

@@ -13,7 +13,10 @@ namespace server {
 // VIEW, PROCEDURE, FUNCTION, TRIGGER, DEFAULT or RULE is not the first
 // statement, or with 50000 for T-SQL this server does not run. An empty or
 // comment-only batch has no statements.
-std::variant<Batch, SqlError> ParseBatch(std::string_view text);
+// `quoted_identifier` is the session's SET QUOTED_IDENTIFIER as the batch
+// begins; a SET in the batch changes how the rest of it reads, and the
+// batch says what it was last set to.
+std::variant<Batch, SqlError> ParseBatch(std::string_view text, bool quoted_identifier = true);
 
 // Parses a stored expression (a CHECK condition, a computed column, a
 // column default) on its own.
@@ -24,7 +27,7 @@ std::variant<DeclaredType, SqlError> ParseTypeText(std::string_view text);
 
 // Parses a stored query (a view's SELECT, or a procedure body made of
 // statements) on its own, without the first-statement rule.
-std::variant<Batch, SqlError> ParseBody(std::string_view text);
+std::variant<Batch, SqlError> ParseBody(std::string_view text, bool quoted_identifier = true);
 
 // A parameter list as sp_executesql takes it ("@a int, @b varchar(10)
 // OUTPUT"); empty text is no parameters.

@@ -1,6 +1,7 @@
 #ifndef TAVORA_SERVER_SQL_PARSER_INTERNAL_H_
 #define TAVORA_SERVER_SQL_PARSER_INTERNAL_H_
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,7 +40,10 @@ inline constexpr int kMaxCaseNesting = 10;
 // pass false on. The statement kinds live in their own files (parse_*.cc).
 class Parser {
  public:
-  Parser(std::string_view text, const std::vector<Token>& tokens) : text_(text), tokens_(tokens) {}
+  // `quoted_identifier`: whether "text" is an identifier (SET
+  // QUOTED_IDENTIFIER ON) or a string, until a SET in the batch changes it.
+  Parser(std::string_view text, const std::vector<Token>& tokens, bool quoted_identifier = true)
+      : text_(text), tokens_(&tokens), quoted_identifier_(quoted_identifier) {}
 
   // Whole batch; `first_statement_rule` applies SQL Server's rule that
   // module definitions begin a batch.
@@ -47,21 +51,29 @@ class Parser {
   bool ParseStandaloneExpression(ExprPtr& out);
 
   const std::optional<SqlError>& error() const { return error_; }
+  bool quoted_identifier() const { return quoted_identifier_; }
+  const std::optional<bool>& quoted_identifier_set() const { return quoted_identifier_set_; }
+  // SET QUOTED_IDENTIFIER takes effect as it is parsed: the rest of the
+  // batch is read again when it changes how "text" reads.
+  bool SetQuotedIdentifier(bool on);
+  // An expression's text as kept to be read again later: its "strings"
+  // written as 'strings' while QUOTED_IDENTIFIER is off.
+  std::string StoredText(std::string_view text) const;
 
   // --- Cursor ---------------------------------------------------------------
   TAVORA_PARSER_INLINE const Token& Peek(size_t ahead = 0) const {
     size_t i = pos_ + ahead;
-    return i < tokens_.size() ? tokens_[i] : tokens_.back();
+    return i < tokens_->size() ? (*tokens_)[i] : tokens_->back();
   }
   const Token& Next() {
     const Token& t = Peek();
-    if (pos_ + 1 < tokens_.size()) ++pos_;
+    if (pos_ + 1 < tokens_->size()) ++pos_;
     return t;
   }
   size_t Position() const { return pos_; }
   void Rewind(size_t pos) { pos_ = pos; }
   bool AtEnd() const { return Peek().kind == TokenKind::kEnd; }
-  const Token& Previous() const { return tokens_[pos_ == 0 ? 0 : pos_ - 1]; }
+  const Token& Previous() const { return (*tokens_)[pos_ == 0 ? 0 : pos_ - 1]; }
 
   // A plain word equal to `keyword` (ASCII case-insensitive). These and
   // the operator tests are inline: the parser asks them of nearly every
@@ -234,7 +246,13 @@ class Parser {
 
  private:
   std::string_view text_;
-  const std::vector<Token>& tokens_;
+  // The batch's tokens; after a SET QUOTED_IDENTIFIER that changes how the
+  // rest reads, a copy whose rest is read anew (earlier ones stay alive, so
+  // tokens already handed out stay valid).
+  const std::vector<Token>* tokens_;
+  std::deque<std::vector<Token>> reread_;
+  bool quoted_identifier_ = true;
+  std::optional<bool> quoted_identifier_set_;  // by the batch's last SET QUOTED_IDENTIFIER
   size_t pos_ = 0;
   int nesting_ = 0;       // operands, NOTs and signs being parsed, one inside the other
   int case_nesting_ = 0;  // CASE expressions being parsed, one inside the other

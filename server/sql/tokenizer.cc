@@ -223,7 +223,8 @@ bool Is(char c, CharClass what) {
 
 class Scanner {
  public:
-  Scanner(std::string_view text, std::vector<Token>& tokens) : text_(text), tokens_(tokens) {}
+  Scanner(std::string_view text, std::vector<Token>& tokens, bool quoted_identifier)
+      : text_(text), tokens_(tokens), quoted_identifier_(quoted_identifier) {}
 
   Status Run() {
     // Most batches hold a token for every few bytes; reserving spares the
@@ -350,6 +351,13 @@ class Scanner {
       Emit(TokenKind::kString, begin, line).value = std::move(value);
       return std::nullopt;
     }
+    if (c == '"' && !quoted_identifier_) {
+      ++pos_;
+      std::string value;
+      if (Status s = Quoted('"', value, pos_, line)) return s;
+      Emit(TokenKind::kString, begin, line).value = std::move(value);
+      return std::nullopt;
+    }
     if (c == '[' || c == '"') {
       ++pos_;
       std::string value;
@@ -430,15 +438,16 @@ class Scanner {
 
   std::string_view text_;
   std::vector<Token>& tokens_;
+  bool quoted_identifier_;  // else "text" is a string, as 'text' is
   size_t pos_ = 0;
   int line_ = 1;
 };
 
 }  // namespace
 
-Status Tokenize(std::string_view batch, std::vector<Token>& tokens) {
+Status Tokenize(std::string_view batch, std::vector<Token>& tokens, bool quoted_identifier) {
   tokens.clear();
-  return Scanner(batch, tokens).Run();
+  return Scanner(batch, tokens, quoted_identifier).Run();
 }
 
 bool IsReservedKeyword(std::string_view word) {

@@ -15,7 +15,7 @@ inline constexpr size_t kMaxIdentifier = 128;
 
 enum class TokenKind {
   kIdentifier,        // plain word (may be a keyword)
-  kQuotedIdentifier,  // [bracketed] or "double-quoted" (QUOTED_IDENTIFIER is on, as ODBC sets it)
+  kQuotedIdentifier,  // [bracketed], or "double-quoted" while QUOTED_IDENTIFIER is on
   kString,            // 'text'
   kNString,           // N'text'
   kInteger,           // 17
@@ -41,7 +41,9 @@ struct Token {
 // Splits a batch into tokens, skipping blanks and comments (-- and nested
 // /* */). The last token is always kEnd. Fails with 105 (unclosed quote or
 // bracket), 113 (unclosed comment) or 103 (identifier longer than 128).
-Status Tokenize(std::string_view batch, std::vector<Token>& tokens);
+// With `quoted_identifier` off (SET QUOTED_IDENTIFIER OFF), "text" is a
+// string as 'text' is.
+Status Tokenize(std::string_view batch, std::vector<Token>& tokens, bool quoted_identifier = true);
 
 // Whether a plain word is one of SQL Server 2000's reserved keywords.
 bool IsReservedKeyword(std::string_view word);
