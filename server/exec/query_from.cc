@@ -196,30 +196,31 @@ void JoinedSchema(const RowSchema& left, const RowSchema& right, RowSchema& out)
   }
 }
 
-// Orders two rows' keys as ORDER BY orders them, NULLs first; `x` and
-// `y` may come from different sides (their types differ, their values are
+// Each row's key values, for sorting by them.
+std::vector<std::vector<Scalar>> KeyValues(const std::vector<Row>& rows, const RowSchema& schema,
+                                           const std::vector<int>& columns) {
+  std::vector<std::vector<Scalar>> out(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    for (int c : columns) out[i].push_back(Scalar{schema.types[c], rows[i][c]});
+  }
+  return out;
+}
+
+// Orders two keys as ORDER BY orders them, NULLs first; `x` and `y` may
+// come from different sides (their types differ, their values are
 // compared as `=` compares them).
-int CompareJoinKeys(const Row& x, const RowSchema& xs, const std::vector<int>& xc, const Row& y,
-                    const RowSchema& ys, const std::vector<int>& yc, const Collation& collation,
-                    Status& failure) {
-  for (size_t k = 0; k < xc.size(); ++k) {
-    Scalar a{xs.types[xc[k]], x[xc[k]]}, b{ys.types[yc[k]], y[yc[k]]};
-    if (a.is_null() || b.is_null()) {
-      if (a.is_null() != b.is_null()) return a.is_null() ? -1 : 1;
+int CompareJoinKeys(const std::vector<Scalar>& x, const std::vector<Scalar>& y,
+                    const Collation& collation, Status& failure) {
+  for (size_t k = 0; k < x.size(); ++k) {
+    if (x[k].is_null() || y[k].is_null()) {
+      if (x[k].is_null() != y[k].is_null()) return x[k].is_null() ? -1 : 1;
       continue;
     }
     int c = 0;
-    if (Status s = CompareScalars(a, b, collation, c); s && !failure) failure = s;
+    if (Status s = CompareScalars(x[k], y[k], collation, c); s && !failure) failure = s;
     if (c != 0) return c;
   }
   return 0;
-}
-
-bool HasNullKey(const Row& row, const std::vector<int>& columns) {
-  for (int c : columns) {
-    if (std::holds_alternative<std::monostate>(row[c])) return true;
-  }
-  return false;
 }
 
 // left JOIN right: `on` (may be null) decides which pairs match; `keys`
@@ -287,21 +288,21 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<co
   static const std::vector<size_t> kNone;
   if (merge) {
     Status failure;
-    auto sorted = [&](const std::vector<Row>& rows, const RowSchema& s,
-                      const std::vector<int>& columns) {
-      std::vector<size_t> order(rows.size());
+    const std::vector<std::vector<Scalar>> lkeys = KeyValues(lrows, left.schema, keys.left);
+    const std::vector<std::vector<Scalar>> rkeys = KeyValues(rrows, right.schema, keys.right);
+    auto sorted = [&](const std::vector<std::vector<Scalar>>& side) {
+      std::vector<size_t> order(side.size());
       for (size_t i = 0; i < order.size(); ++i) order[i] = i;
       std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return CompareJoinKeys(rows[a], s, columns, rows[b], s, columns, collation, failure) < 0;
+        return CompareJoinKeys(side[a], side[b], collation, failure) < 0;
       });
       return order;
     };
-    std::vector<size_t> lorder = sorted(lrows, left.schema, keys.left);
-    std::vector<size_t> rorder = sorted(rrows, right.schema, keys.right);
+    const std::vector<size_t> lorder = sorted(lkeys);
+    const std::vector<size_t> rorder = sorted(rkeys);
     if (failure) return failure;
     auto cross = [&](size_t l, size_t r) {
-      return CompareJoinKeys(lrows[lorder[l]], left.schema, keys.left, rrows[rorder[r]],
-                             right.schema, keys.right, collation, failure);
+      return CompareJoinKeys(lkeys[lorder[l]], rkeys[rorder[r]], collation, failure);
     };
     size_t i = 0, j = 0;
     std::vector<size_t> run;
@@ -316,13 +317,15 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<co
         right_alone(rorder[j++]);
         continue;
       }
-      // One key on both sides: a NULL in it matches nothing.
+      // One key on both sides; with a NULL in it, no pair can match.
       size_t i_end = i + 1, j_end = j + 1;
       while (i_end < lorder.size() && cross(i_end, j) == 0) ++i_end;
       while (j_end < rorder.size() && cross(i, j_end) == 0) ++j_end;
       if (failure) return failure;
-      run.assign(rorder.begin() + j, rorder.begin() + j_end);
-      if (HasNullKey(rrows[rorder[j]], keys.right)) run.clear();
+      run.clear();
+      const std::vector<Scalar>& key = rkeys[rorder[j]];
+      if (std::none_of(key.begin(), key.end(), [](const Scalar& v) { return v.is_null(); }))
+        run.assign(rorder.begin() + j, rorder.begin() + j_end);
       for (; i < i_end; ++i) {
         if (Status s = pair(lrows[lorder[i]], run)) return s;
       }
@@ -868,11 +871,18 @@ Status RefuseUnkeyed(const std::vector<const Expr*>& on, const std::vector<const
       const Expr& a = *condition->args[0];
       const Expr& b = *condition->args[1];
       if (!NamesAnyColumn(a) || !NamesAnyColumn(b) || HasSubquery(*condition)) continue;
-      if ((OnlyNames(a, left.schema, collation) && OnlyNames(b, right.schema, collation)) ||
-          (OnlyNames(a, right.schema, collation) && OnlyNames(b, left.schema, collation)))
-        return Raise(Msg::kNotSupported,
-                     {"A HASH or MERGE join on an equality that is not between two columns of "
-                      "comparable types"});
+      if (!(OnlyNames(a, left.schema, collation) && OnlyNames(b, right.schema, collation)) &&
+          !(OnlyNames(a, right.schema, collation) && OnlyNames(b, left.schema, collation)))
+        continue;
+      // text, ntext and image compare with nothing, hinted or not.
+      for (const Expr* operand : {&a, &b}) {
+        int column =
+            operand->kind == ExprKind::kColumn ? LookupColumn(*operand, both, collation) : -1;
+        if (column >= 0 && IsLargeObject(both.types[column])) return Raise(Msg::kTextCompare);
+      }
+      return Raise(Msg::kNotSupported,
+                   {"A HASH or MERGE join on an equality that is not between two columns of "
+                    "comparable types"});
     }
   }
   return Raise(Msg::kNoPlanForHints);
