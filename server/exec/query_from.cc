@@ -1007,8 +1007,7 @@ Status OpenItem(const FromItem& item, const FromScope& from,
     return RefuseUnkeyed(on, item.join == JoinKind::kInner ? conditions : kNoConditions, left,
                          right, ctx.collation(), outer);
   }
-  // REMOTE joins at the right side's site, and every table here is local:
-  // the join is made here, as any other.
+  // REMOTE joins at the right table's site: every table here is local, so it joins here.
   return Join(left, right, item.join, on_list, keys, ctx, outer, out,
               item.hint == JoinHint::kMerge);
 }
