@@ -438,6 +438,9 @@ constexpr MessageRow kMessages[] = {
     {Msg::kCollationConflict, 446, 16, "Cannot resolve collation conflict for %ls operation."},
     {Msg::kCollateType, 447, 16, "Expression type %ls is invalid for COLLATE clause."},
     {Msg::kInvalidCollation, 448, 16, "Invalid collation '%.*ls'."},
+    {Msg::kNoPlanForHints, 8622, 16,
+     "Query processor could not produce a query plan because of the hints defined in this query. "
+     "Resubmit the query without specifying any hints and without using SET FORCEPLAN."},
     {Msg::kSchemaBindSyntax, 1054, 15, "Syntax '%ls' is not allowed in schema-bound objects."},
     {Msg::kSchemaBindName, 4512, 16,
      "Cannot schema bind %S_MSG '%.*ls' because name '%.*ls' is invalid for schema binding. "

@@ -231,6 +231,7 @@ enum class Msg {
   kCollationConflict,
   kCollateType,
   kInvalidCollation,
+  kNoPlanForHints,
   // Schema binding and permissions.
   kSchemaBindSyntax,
   kSchemaBindName,

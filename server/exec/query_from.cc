@@ -186,19 +186,53 @@ bool RowKey(const Row& row, const RowSchema& schema, const std::vector<int>& col
   return true;
 }
 
+// The columns of `left JOIN right`: the left side's, then the right's.
+void JoinedSchema(const RowSchema& left, const RowSchema& right, RowSchema& out) {
+  out = RowSchema{};
+  for (const RowSchema* side : {&left, &right}) {
+    out.names.insert(out.names.end(), side->names.begin(), side->names.end());
+    out.types.insert(out.types.end(), side->types.begin(), side->types.end());
+    out.sources.insert(out.sources.end(), side->sources.begin(), side->sources.end());
+  }
+}
+
+// Each row's key values, for sorting by them.
+std::vector<std::vector<Scalar>> KeyValues(const std::vector<Row>& rows, const RowSchema& schema,
+                                           const std::vector<int>& columns) {
+  std::vector<std::vector<Scalar>> out(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    for (int c : columns) out[i].push_back(Scalar{schema.types[c], rows[i][c]});
+  }
+  return out;
+}
+
+// Orders two keys as ORDER BY orders them, NULLs first; `x` and `y` may
+// come from different sides (their types differ, their values are
+// compared as `=` compares them).
+int CompareJoinKeys(const std::vector<Scalar>& x, const std::vector<Scalar>& y,
+                    const Collation& collation, Status& failure) {
+  for (size_t k = 0; k < x.size(); ++k) {
+    if (x[k].is_null() || y[k].is_null()) {
+      if (x[k].is_null() != y[k].is_null()) return x[k].is_null() ? -1 : 1;
+      continue;
+    }
+    int c = 0;
+    if (Status s = CompareScalars(x[k], y[k], collation, c); s && !failure) failure = s;
+    if (c != 0) return c;
+  }
+  return 0;
+}
+
 // left JOIN right: `on` (may be null) decides which pairs match; `keys`
-// narrows the pairs tried to those with equal keys.
+// narrows the pairs tried to those with equal keys. `merge` sorts both
+// sides by the keys and walks them together, so the rows come in key order,
+// each key's pairs by the left side's order and then its unmatched rows.
 Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<const Expr*>& on,
-            const JoinKeys& keys, ExecContext& ctx, const OuterRow* outer, Relation& out) {
+            const JoinKeys& keys, ExecContext& ctx, const OuterRow* outer, Relation& out,
+            bool merge = false) {
   const Collation& collation = ctx.collation();
   RowSchema& schema = out.schema;
-  schema = RowSchema{};
-  for (const Relation* side : {&left, &right}) {
-    const RowSchema& s = side->schema;
-    schema.names.insert(schema.names.end(), s.names.begin(), s.names.end());
-    schema.types.insert(schema.types.end(), s.types.begin(), s.types.end());
-    schema.sources.insert(schema.sources.end(), s.sources.begin(), s.sources.end());
-  }
+  JoinedSchema(left.schema, right.schema, schema);
   for (const Expr* condition : on) {
     if (Status s = BindColumns(*condition, &schema, collation, outer)) return s;
     if (HasAggregate(*condition)) return Raise(Msg::kAggregateInWhere);
@@ -209,8 +243,9 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<co
   const size_t width = left.schema.names.size();
   const std::vector<Row>& lrows = *left.rows;
   const std::vector<Row>& rrows = *right.rows;
-  std::vector<bool> right_matched(kind == JoinKind::kRight || kind == JoinKind::kFull ? rrows.size()
-                                                                                      : 0);
+  const bool keep_left = kind == JoinKind::kLeft || kind == JoinKind::kFull;
+  const bool keep_right = kind == JoinKind::kRight || kind == JoinKind::kFull;
+  std::vector<bool> right_matched(keep_right ? rrows.size() : 0);
   Row combined(schema.names.size());
   auto fill = [&](const Row* l, const Row* r) {
     for (size_t i = 0; i < width; ++i) combined[i] = l ? (*l)[i] : Value{};
@@ -225,6 +260,79 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<co
     }
     return std::nullopt;
   };
+  // Row `l` paired with each of `candidates` that ON holds for, then alone
+  // when none did and the left side is kept.
+  auto pair = [&](const Row& l, const std::vector<size_t>& candidates) -> Status {
+    bool matched = false;
+    for (size_t r : candidates) {
+      fill(&l, &rrows[r]);
+      bool match = false;
+      if (Status s = matches(match)) return s;
+      if (!match) continue;
+      matched = true;
+      if (!right_matched.empty()) right_matched[r] = true;
+      out.owned.push_back(combined);
+    }
+    if (!matched && keep_left) {
+      fill(&l, nullptr);
+      out.owned.push_back(combined);
+    }
+    return std::nullopt;
+  };
+  auto right_alone = [&](size_t r) {
+    if (!keep_right || right_matched[r]) return;
+    fill(nullptr, &rrows[r]);
+    out.owned.push_back(combined);
+  };
+  out.rows = &out.owned;
+  static const std::vector<size_t> kNone;
+  if (merge) {
+    Status failure;
+    const std::vector<std::vector<Scalar>> lkeys = KeyValues(lrows, left.schema, keys.left);
+    const std::vector<std::vector<Scalar>> rkeys = KeyValues(rrows, right.schema, keys.right);
+    auto sorted = [&](const std::vector<std::vector<Scalar>>& side) {
+      std::vector<size_t> order(side.size());
+      for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return CompareJoinKeys(side[a], side[b], collation, failure) < 0;
+      });
+      return order;
+    };
+    const std::vector<size_t> lorder = sorted(lkeys);
+    const std::vector<size_t> rorder = sorted(rkeys);
+    if (failure) return failure;
+    auto cross = [&](size_t l, size_t r) {
+      return CompareJoinKeys(lkeys[lorder[l]], rkeys[rorder[r]], collation, failure);
+    };
+    size_t i = 0, j = 0;
+    std::vector<size_t> run;
+    while (i < lorder.size() || j < rorder.size()) {
+      int c = i == lorder.size() ? 1 : j == rorder.size() ? -1 : cross(i, j);
+      if (failure) return failure;
+      if (c < 0) {
+        if (Status s = pair(lrows[lorder[i++]], kNone)) return s;
+        continue;
+      }
+      if (c > 0) {
+        right_alone(rorder[j++]);
+        continue;
+      }
+      // One key on both sides; with a NULL in it, no pair can match.
+      size_t i_end = i + 1, j_end = j + 1;
+      while (i_end < lorder.size() && cross(i_end, j) == 0) ++i_end;
+      while (j_end < rorder.size() && cross(i, j_end) == 0) ++j_end;
+      if (failure) return failure;
+      run.clear();
+      const std::vector<Scalar>& key = rkeys[rorder[j]];
+      if (std::none_of(key.begin(), key.end(), [](const Scalar& v) { return v.is_null(); }))
+        run.assign(rorder.begin() + j, rorder.begin() + j_end);
+      for (; i < i_end; ++i) {
+        if (Status s = pair(lrows[lorder[i]], run)) return s;
+      }
+      for (; j < j_end; ++j) right_alone(rorder[j]);
+    }
+    return std::nullopt;
+  }
   std::unordered_map<std::string, std::vector<size_t>> table;
   const bool hashed = !keys.left.empty();
   std::string key;
@@ -233,7 +341,6 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<co
       if (RowKey(rrows[i], right.schema, keys.right, collation, key)) table[key].push_back(i);
     }
   }
-  static const std::vector<size_t> kNone;
   std::vector<size_t> all;
   if (!hashed) {
     all.resize(rrows.size());
@@ -248,27 +355,9 @@ Status Join(Relation& left, Relation& right, JoinKind kind, const std::vector<co
         if (it != table.end()) candidates = &it->second;
       }
     }
-    bool matched = false;
-    for (size_t r : *candidates) {
-      fill(&l, &rrows[r]);
-      bool match = false;
-      if (Status s = matches(match)) return s;
-      if (!match) continue;
-      matched = true;
-      if (!right_matched.empty()) right_matched[r] = true;
-      out.owned.push_back(combined);
-    }
-    if (!matched && (kind == JoinKind::kLeft || kind == JoinKind::kFull)) {
-      fill(&l, nullptr);
-      out.owned.push_back(combined);
-    }
+    if (Status s = pair(l, *candidates)) return s;
   }
-  for (size_t r = 0; r < right_matched.size(); ++r) {
-    if (right_matched[r]) continue;
-    fill(nullptr, &rrows[r]);
-    out.owned.push_back(combined);
-  }
-  out.rows = &out.owned;
+  for (size_t r = 0; r < right_matched.size(); ++r) right_alone(r);
   return std::nullopt;
 }
 
@@ -583,12 +672,7 @@ Status LoopJoin(const LoopJoinPlan& plan, Relation& driver, const FromItem& inne
   const RowSchema& left = plan.driver_left ? driver.schema : seeker.schema;
   const RowSchema& right = plan.driver_left ? seeker.schema : driver.schema;
   RowSchema& schema = out.schema;
-  schema = RowSchema{};
-  for (const RowSchema* side : {&left, &right}) {
-    schema.names.insert(schema.names.end(), side->names.begin(), side->names.end());
-    schema.types.insert(schema.types.end(), side->types.begin(), side->types.end());
-    schema.sources.insert(schema.sources.end(), side->sources.begin(), side->sources.end());
-  }
+  JoinedSchema(left, right, schema);
   // The ON clause is tested on every pair, but for an equality of two
   // integer columns the seek was made by: it holds for every row found.
   std::vector<const Expr*> residual;
@@ -737,6 +821,73 @@ Status LoopJoin(const LoopJoinPlan& plan, Relation& driver, const FromItem& inne
   return std::nullopt;
 }
 
+// Whether a comparison in `expr` has a value cast with COLLATE.
+bool ComparesCollated(const Expr& expr) {
+  auto collated = [](const Expr& e, auto& self) -> bool {
+    if (e.kind == ExprKind::kCollate) return true;
+    for (const auto& arg : e.args) {
+      if (self(*arg, self)) return true;
+    }
+    return false;
+  };
+  if (expr.kind == ExprKind::kCompare)
+    return collated(*expr.args[0], collated) || collated(*expr.args[1], collated);
+  for (const auto& arg : expr.args) {
+    if (ComparesCollated(*arg)) return true;
+  }
+  return false;
+}
+
+// The hints no plan can follow, known before either side is read: a nested
+// loop keeps only the driving side's unmatched rows, and REMOTE is an inner
+// join made at the right side's site, on no recast collation.
+Status RefuseHintEarly(const FromItem& item) {
+  bool outer =
+      item.join == JoinKind::kLeft || item.join == JoinKind::kRight || item.join == JoinKind::kFull;
+  if (item.hint == JoinHint::kLoop &&
+      (item.join == JoinKind::kRight || item.join == JoinKind::kFull))
+    return Raise(Msg::kNoPlanForHints);
+  if (item.hint == JoinHint::kRemote && (outer || (item.on && ComparesCollated(*item.on))))
+    return Raise(Msg::kNoPlanForHints);
+  return std::nullopt;
+}
+
+// HASH and MERGE match rows by the keys an equality between the two sides
+// gives. With no key found, the join is refused: 8622 when no equality
+// compares the sides at all, and as not supported when one does but not
+// between two columns of comparable types (this server keys on columns).
+// The ON clause is bound first, so that its own errors come first.
+Status RefuseUnkeyed(const std::vector<const Expr*>& on, const std::vector<const Expr*>& where,
+                     const Relation& left, const Relation& right, const Collation& collation,
+                     const OuterRow* outer) {
+  RowSchema both;
+  JoinedSchema(left.schema, right.schema, both);
+  for (const Expr* condition : on) {
+    if (Status s = BindColumns(*condition, &both, collation, outer)) return s;
+  }
+  for (const std::vector<const Expr*>* list : {&on, &where}) {
+    for (const Expr* condition : *list) {
+      if (condition->kind != ExprKind::kCompare || !IsEquality(condition->name)) continue;
+      const Expr& a = *condition->args[0];
+      const Expr& b = *condition->args[1];
+      if (!NamesAnyColumn(a) || !NamesAnyColumn(b) || HasSubquery(*condition)) continue;
+      if (!(OnlyNames(a, left.schema, collation) && OnlyNames(b, right.schema, collation)) &&
+          !(OnlyNames(a, right.schema, collation) && OnlyNames(b, left.schema, collation)))
+        continue;
+      // text, ntext and image compare with nothing, hinted or not.
+      for (const Expr* operand : {&a, &b}) {
+        int column =
+            operand->kind == ExprKind::kColumn ? LookupColumn(*operand, both, collation) : -1;
+        if (column >= 0 && IsLargeObject(both.types[column])) return Raise(Msg::kTextCompare);
+      }
+      return Raise(Msg::kNotSupported,
+                   {"A HASH or MERGE join on an equality that is not between two columns of "
+                    "comparable types"});
+    }
+  }
+  return Raise(Msg::kNoPlanForHints);
+}
+
 Status OpenItem(const FromItem& item, const FromScope& from,
                 const std::vector<const Expr*>& conditions, ExecContext& ctx, const OuterRow* outer,
                 std::vector<std::string>& exposed, Relation& out, KeyedRead* keyed = nullptr,
@@ -778,6 +929,7 @@ Status OpenItem(const FromItem& item, const FromScope& from,
     out.applied.insert(out.applied.end(), narrowing.applied().begin(), narrowing.applied().end());
     return std::nullopt;
   }
+  if (Status s = RefuseHintEarly(item)) return s;
   bool left_kept = item.join != JoinKind::kRight && item.join != JoinKind::kFull;
   bool right_kept = item.join != JoinKind::kLeft && item.join != JoinKind::kFull;
   std::vector<const Expr*> on;
@@ -813,7 +965,8 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   // Better still, the first side's rows seek the second's through an index
   // and are joined as they are found.
   bool inner = item.join == JoinKind::kInner || item.join == JoinKind::kCross;
-  if ((reducible || inner) && item.hint != JoinHint::kHash && IsTableItem(second_item) &&
+  const bool hashed_or_merged = item.hint == JoinHint::kHash || item.hint == JoinHint::kMerge;
+  if ((reducible || inner) && !hashed_or_merged && IsTableItem(second_item) &&
       !(item.on && OuterJoinOperatorIn(*item.on))) {
     std::vector<const Expr*> equalities = on;
     if (inner) equalities.insert(equalities.end(), conditions.begin(), conditions.end());
@@ -850,7 +1003,13 @@ Status OpenItem(const FromItem& item, const FromScope& from,
   if (item.on) on_list.push_back(item.on.get());
   if (item.on && OuterJoinOperatorIn(*item.on))
     return Raise(Msg::kNotSupported, {"An outer join operator (*= or =*) in a JOIN's ON clause"});
-  return Join(left, right, item.join, on_list, keys, ctx, outer, out);
+  if (hashed_or_merged && keys.left.empty()) {
+    return RefuseUnkeyed(on, item.join == JoinKind::kInner ? conditions : kNoConditions, left,
+                         right, ctx.collation(), outer);
+  }
+  // REMOTE joins at the right table's site: every table here is local, so it joins here.
+  return Join(left, right, item.join, on_list, keys, ctx, outer, out,
+              item.hint == JoinHint::kMerge);
 }
 
 }  // namespace

@@ -207,8 +207,10 @@ struct TableRef {
 enum class JoinKind { kInner, kLeft, kRight, kFull, kCross };
 
 // A join hint: LOOP seeks the right side's index for each row of the left
-// one; HASH reads both sides and matches them by hashing. MERGE and REMOTE
-// name plans this server does not make; it joins as it would unhinted.
+// one; HASH reads both sides and matches them by hashing; MERGE sorts both
+// by the join's keys and walks them together. REMOTE joins at the right
+// side's site, which for this server's tables is here. A hint no plan can
+// follow is refused (8622).
 enum class JoinHint { kNone, kLoop, kHash, kMerge, kRemote };
 
 // One item of a FROM clause: a table or view, a derived table, or a join
