@@ -15,6 +15,16 @@ namespace server {
 
 namespace {
 
+// The first column `expr` names outside its subqueries, in the order
+// binding meets them: the one a query without FROM cannot know.
+const Expr* FirstColumn(const Expr& expr) {
+  if (expr.kind == ExprKind::kColumn) return &expr;
+  for (const auto& arg : expr.args) {
+    if (const Expr* column = FirstColumn(*arg)) return column;
+  }
+  return nullptr;
+}
+
 bool IsAggregate(const Expr& expr) {
   return expr.kind == ExprKind::kFunction && expr.qualifier.empty() && IsAggregateName(expr.name);
 }
@@ -437,8 +447,14 @@ class QueryRun {
   Status Open(bool ordered);
   Status BindOutputs();
   Status Bind(const Expr& expr) {
-    return BindColumns(expr, select_.from.empty() ? nullptr : &relation_.schema, collation_,
-                       outer_);
+    Status s =
+        BindColumns(expr, select_.from.empty() ? nullptr : &relation_.schema, collation_, outer_);
+    // Without FROM a name is an unknown column, not a misplaced one.
+    if (s && select_.from.empty() && s->number == MessageNumber(Msg::kColumnNotAllowedHere)) {
+      if (const Expr* column = FirstColumn(expr))
+        return ErrorAt(Msg::kInvalidColumnName, {column->name}, column->line);
+    }
+    return s;
   }
   EvalScope ScopeFor(const Source& source) {
     EvalScope scope{ctx_, &relation_.schema, source.row, source.group};
@@ -500,13 +516,7 @@ Status QueryRun::BindOutputs() {
       if (!any) return Raise(Msg::kColumnPrefix, {item.star_qualifier});
       continue;
     }
-    if (Status s = Bind(*item.expr)) {
-      // Without FROM a name is an unknown column, not a misplaced one.
-      if (select_.from.empty() && s->number == MessageNumber(Msg::kColumnNotAllowedHere)) {
-        return ErrorAt(Msg::kInvalidColumnName, {item.expr->name}, item.expr->line);
-      }
-      return s;
-    }
+    if (Status s = Bind(*item.expr)) return s;
     if (NestedAggregate(*item.expr, false)) return Raise(Msg::kAggregateOfAggregate);
     grouped_ = grouped_ || HasAggregate(*item.expr);
     std::string name = item.alias;
