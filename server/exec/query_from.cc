@@ -1014,6 +1014,93 @@ Status OpenItem(const FromItem& item, const FromScope& from,
 
 }  // namespace
 
+// The order to join a comma list of user tables in: each next the first
+// (in FROM order) that a WHERE equality ties to those joined so far, or the
+// first left when none is tied, so that no two tables meet as a cross
+// product while a tied one waits. A name in an equality belongs to the
+// table its qualifier exposes, or to the one table with such a column.
+std::vector<size_t> CommaJoinOrder(const std::vector<const FromItem*>& items,
+                                   const std::vector<const Expr*>& conditions, ExecContext& ctx) {
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<const Table*> tables;
+  for (const FromItem* item : items) {
+    const Table* table = IsTableItem(*item) ? FindUserTable(item->table, ctx) : nullptr;
+    if (!table) return order;
+    tables.push_back(table);
+  }
+  const Collation& collation = ctx.collation();
+  auto owner = [&](const Expr& column) -> int {
+    int found = -1;
+    for (size_t i = 0; i < items.size(); ++i) {
+      bool mine = column.qualifier.empty()
+                      ? tables[i]->FindColumn(column.name, collation) >= 0
+                      : collation.Equal(column.qualifier, items[i]->table.ExposedName());
+      if (!mine) continue;
+      if (found >= 0) return -1;  // ambiguous: the query says so later
+      found = static_cast<int>(i);
+    }
+    return found;
+  };
+  std::vector<std::vector<bool>> tied(items.size(), std::vector<bool>(items.size()));
+  for (const Expr* condition : conditions) {
+    if (condition->kind != ExprKind::kCompare || !IsEquality(condition->name)) continue;
+    const Expr& a = *condition->args[0];
+    const Expr& b = *condition->args[1];
+    if (a.kind != ExprKind::kColumn || b.kind != ExprKind::kColumn) continue;
+    int x = owner(a), y = owner(b);
+    if (x < 0 || y < 0 || x == y) continue;
+    tied[x][y] = tied[y][x] = true;
+  }
+  std::vector<bool> joined(items.size());
+  joined[0] = true;
+  for (size_t k = 1; k < order.size(); ++k) {
+    size_t next = items.size();
+    for (size_t j = 0; j < items.size() && next == items.size(); ++j) {
+      if (joined[j]) continue;
+      for (size_t i : std::span(order.data(), k)) {
+        if (tied[i][j]) next = j;
+      }
+    }
+    if (next == items.size()) {
+      next = 0;
+      while (joined[next]) ++next;
+    }
+    joined[next] = true;
+    order[k] = next;
+  }
+  return order;
+}
+
+// Puts the columns of a relation joined in `order` back in FROM order;
+// `spans[k]` is where the columns of the k-th table joined begin.
+void RestoreFromOrder(const std::vector<size_t>& order, const std::vector<size_t>& spans,
+                      Relation& out) {
+  const size_t width = out.schema.names.size();
+  std::vector<size_t> begin(order.size()), end(order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    begin[order[k]] = spans[k];
+    end[order[k]] = k + 1 < order.size() ? spans[k + 1] : width;
+  }
+  std::vector<size_t> from;  // the joined position of each column in FROM order
+  for (size_t i = 0; i < order.size(); ++i) {
+    for (size_t c = begin[i]; c < end[i]; ++c) from.push_back(c);
+  }
+  RowSchema schema = out.schema;
+  for (size_t c = 0; c < width; ++c) {
+    schema.names[c] = out.schema.names[from[c]];
+    schema.types[c] = out.schema.types[from[c]];
+    schema.sources[c] = out.schema.sources[from[c]];
+  }
+  out.schema = std::move(schema);
+  for (Row& row : out.owned) {
+    if (row.size() != width) continue;  // rows nothing reads carry no columns
+    Row moved(width);
+    for (size_t c = 0; c < width; ++c) moved[c] = std::move(row[from[c]]);
+    row = std::move(moved);
+  }
+}
+
 Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bool read_all,
                 ExecContext& ctx, const OuterRow* outer, Relation& out, const FromTarget* target,
                 const NamedColumns* named, RowSieve* sieve, const NamedColumns* later) {
@@ -1023,11 +1110,6 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
   if (items.size() == 1 && IsTableItem(*items[0])) from.sieve = sieve;
   from.where = where;
   from.later = later;
-  std::vector<std::string> exposed;
-  if (Status s = OpenItem(*items[0], from, conditions, ctx, outer, exposed, out, nullptr,
-                          items.size() == 1)) {
-    return s;
-  }
   // The old outer joins: `a.x *= b.y` in WHERE keeps every row of a's
   // table, `=*` every row of b's.
   std::vector<const Expr*> all_conditions, outer_joins;
@@ -1035,7 +1117,22 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
   for (const Expr* condition : all_conditions) {
     if (IsOuterJoinOperator(*condition)) outer_joins.push_back(condition);
   }
-  for (size_t i = 1; i < items.size(); ++i) {
+  // A plain SELECT's comma list is joined in an order that ties each table
+  // to the ones before; the columns come back in FROM order afterwards.
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (items.size() > 2 && outer_joins.empty() && !target)
+    order = CommaJoinOrder(items, conditions, ctx);
+  const bool reordered = !std::is_sorted(order.begin(), order.end());
+  std::vector<size_t> spans{0};
+  std::vector<std::string> exposed;
+  if (Status s = OpenItem(*items[order[0]], from, conditions, ctx, outer, exposed, out, nullptr,
+                          items.size() == 1)) {
+    return s;
+  }
+  for (size_t k = 1; k < items.size(); ++k) {
+    const size_t i = order[k];
+    spans.push_back(out.schema.names.size());
     if (outer_joins.empty()) {
       // A comma is a cross join: the WHERE clause's equalities may seek.
       LoopJoinPlan plan;
@@ -1043,7 +1140,7 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
       plan.on = &kNoConditions;
       plan.equalities = &conditions;
       plan.inner_conditions = &conditions;
-      plan.final = i + 1 == items.size();
+      plan.final = k + 1 == items.size();
       Relation joined;
       bool done = false;
       if (Status s = LoopJoin(plan, out, *items[i], from, ctx, outer, exposed, joined, done))
@@ -1078,6 +1175,7 @@ Status OpenFrom(const std::vector<const FromItem*>& items, const Expr* where, bo
     out = std::move(joined);
     out.rows = &out.owned;
   }
+  if (reordered) RestoreFromOrder(order, spans, out);
   for (const Expr* join : outer_joins) {
     if (std::find(out.applied.begin(), out.applied.end(), join) == out.applied.end())
       return Raise(Msg::kNotSupported,
