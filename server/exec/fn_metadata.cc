@@ -606,6 +606,117 @@ Status FullTextServiceProperty(const Args& args, const EvalScope& scope, Scalar&
   return std::nullopt;
 }
 
+// FILE_NAME, FILE_ID, FILEGROUP_NAME and FILEGROUP_ID: the current
+// database's files and its one filegroup, PRIMARY, as sysfiles and
+// sysfilegroups show them; NULL for any other.
+Status FileName(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = MetaName(std::nullopt);
+  int64_t id = 0;
+  Database* db = scope.exec.CurrentDatabase();
+  if (args[0].is_null() || !db) return std::nullopt;
+  if (Status s = IntegerArgument(args[0], 1, "file_name", id)) return s;
+  if (std::string name = LogicalFileName(*db, id); !name.empty()) out.value = name;
+  return std::nullopt;
+}
+
+Status FileId(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kSmallInt), std::monostate{}};
+  std::string name;
+  Database* db = scope.exec.CurrentDatabase();
+  if (args[0].is_null() || !db) return std::nullopt;
+  if (Status s = MetaText(args[0], 1, "file_id", name)) return s;
+  for (int64_t id : {1, 2}) {
+    if (scope.exec.collation().Equal(name, LogicalFileName(*db, id))) out.value = id;
+  }
+  return std::nullopt;
+}
+
+Status FilegroupName(const Args& args, const EvalScope&, Scalar& out) {
+  out = MetaName(std::nullopt);
+  int64_t id = 0;
+  if (args[0].is_null()) return std::nullopt;
+  if (Status s = IntegerArgument(args[0], 1, "filegroup_name", id)) return s;
+  if (id == 1) out.value = std::string("PRIMARY");
+  return std::nullopt;
+}
+
+Status FilegroupId(const Args& args, const EvalScope&, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kSmallInt), std::monostate{}};
+  std::string name;
+  if (args[0].is_null()) return std::nullopt;
+  if (Status s = MetaText(args[0], 1, "filegroup_id", name)) return s;
+  if (EqualNoCase(name, "PRIMARY")) out.value = int64_t{1};
+  return std::nullopt;
+}
+
+// HAS_DBACCESS, IS_MEMBER and IS_SRVROLEMEMBER answer as the catalog does:
+// every login may do everything (syslogins makes each a sysadmin and
+// nothing else), and in a database it is dbo, of the db_owner role.
+Status HasDbAccess(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = MetaInt(std::nullopt);
+  std::string name;
+  if (args[0].is_null()) return std::nullopt;
+  if (Status s = MetaText(args[0], 1, "has_dbaccess", name)) return s;
+  if (scope.exec.server.FindDatabase(name)) out.value = int64_t{1};
+  return std::nullopt;
+}
+
+constexpr std::string_view kDatabaseRoles[] = {
+    "db_accessadmin", "db_backupoperator", "db_datareader",     "db_datawriter",
+    "db_ddladmin",    "db_denydatareader", "db_denydatawriter", "db_securityadmin"};
+
+Status IsMember(const Args& args, const EvalScope&, Scalar& out) {
+  out = MetaInt(std::nullopt);
+  std::string role;
+  if (args[0].is_null()) return std::nullopt;
+  if (Status s = MetaText(args[0], 1, "is_member", role)) return s;
+  if (EqualNoCase(role, "public") || EqualNoCase(role, "db_owner")) out.value = int64_t{1};
+  for (std::string_view other : kDatabaseRoles) {
+    if (EqualNoCase(role, other)) out.value = int64_t{0};
+  }
+  return std::nullopt;
+}
+
+constexpr std::string_view kServerRoles[] = {"sysadmin",   "securityadmin", "serveradmin",
+                                             "setupadmin", "processadmin",  "diskadmin",
+                                             "dbcreator",  "bulkadmin"};
+
+Status IsSrvRoleMember(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = MetaInt(std::nullopt);
+  std::string role, login = scope.exec.session.login;
+  if (AnyNull(args)) return std::nullopt;
+  if (Status s = MetaText(args[0], 1, "is_srvrolemember", role)) return s;
+  if (args.size() > 1) {
+    if (Status s = MetaText(args[1], 2, "is_srvrolemember", login)) return s;
+    const auto& logins = scope.exec.server.logins;
+    if (std::none_of(logins.begin(), logins.end(),
+                     [&](const std::string& known) { return EqualNoCase(known, login); }))
+      return std::nullopt;
+  }
+  for (std::string_view known : kServerRoles) {
+    if (EqualNoCase(role, known)) out.value = int64_t{known == "sysadmin" ? 1 : 0};
+  }
+  return std::nullopt;
+}
+
+// The login's security id as syslogins gives it: 0x01 for sa, the name's
+// bytes for the others; NULL for a name that is no login.
+Status SuserSid(const Args& args, const EvalScope& scope, Scalar& out) {
+  out = Scalar{DataType{BaseType::kVarBinary, 85, 0, 0}, std::monostate{}};
+  if (args.empty()) {
+    // The session's own login, trusted ones too, which syslogins leaves out.
+    out.value = LoginSid(scope.exec.session.login);
+    return std::nullopt;
+  }
+  std::string login;
+  if (args[0].is_null()) return std::nullopt;
+  if (Status s = MetaText(args[0], 1, "suser_sid", login)) return s;
+  for (const std::string& known : scope.exec.server.logins) {
+    if (EqualNoCase(known, login)) out.value = LoginSid(known);
+  }
+  return std::nullopt;
+}
+
 // clang-format off
 constexpr FunctionRow kMetadataFunctions[] = {
     {"OBJECT_ID", 1, 1, MetaObjectId},
@@ -623,6 +734,14 @@ constexpr FunctionRow kMetadataFunctions[] = {
     {"DATABASEPROPERTY", 2, 2, DatabaseProperty},
     {"FULLTEXTCATALOGPROPERTY", 2, 2, FullTextCatalogProperty},
     {"FULLTEXTSERVICEPROPERTY", 1, 1, FullTextServiceProperty},
+    {"FILE_NAME", 1, 1, FileName},
+    {"FILE_ID", 1, 1, FileId},
+    {"FILEGROUP_NAME", 1, 1, FilegroupName},
+    {"FILEGROUP_ID", 1, 1, FilegroupId},
+    {"HAS_DBACCESS", 1, 1, HasDbAccess},
+    {"IS_MEMBER", 1, 1, IsMember},
+    {"IS_SRVROLEMEMBER", 1, 2, IsSrvRoleMember},
+    {"SUSER_SID", 0, 1, SuserSid},
 };
 // clang-format on
 

@@ -426,6 +426,56 @@ Status QuoteName(const FunctionArgs& args, const EvalScope&, Scalar& out) {
   return std::nullopt;
 }
 
+// The parts of a name of up to four (server.database.owner.object), each
+// as written or delimited by brackets or double quotes.
+bool SplitObjectName(const std::string& name, std::vector<std::string>& parts) {
+  size_t i = 0;
+  while (true) {
+    std::string part;
+    if (i < name.size() && (name[i] == '[' || name[i] == '"')) {
+      const char close = name[i] == '[' ? ']' : '"';
+      for (++i;; ++i) {
+        if (i >= name.size()) return false;  // never closed
+        if (name[i] != close) {
+          part += name[i];
+        } else if (i + 1 < name.size() && name[i + 1] == close) {
+          part += name[++i];
+        } else {
+          break;
+        }
+      }
+      if (++i < name.size() && name[i] != '.') return false;
+    } else {
+      while (i < name.size() && name[i] != '.') part += name[i++];
+    }
+    parts.push_back(std::move(part));
+    if (i >= name.size()) return parts.size() <= 4;
+    ++i;  // the dot; one after the last leaves an empty part
+    if (i == name.size()) {
+      parts.emplace_back();
+      return parts.size() <= 4;
+    }
+  }
+}
+
+// PARSENAME(name, piece): piece 1 is the object, 2 its owner, 3 the
+// database, 4 the server; NULL for a piece left out or empty, or a name
+// that does not parse.
+Status ParseName(const FunctionArgs& args, const EvalScope&, Scalar& out) {
+  out = Scalar{DataType{BaseType::kNVarChar, 128, 0, 0}, std::monostate{}};
+  if (AnyNull(args)) return std::nullopt;
+  std::string name;
+  int64_t piece = 0;
+  if (Status s = TextArgument(args[0], 1, "parsename", name)) return s;
+  if (Status s = IntegerArgument(args[1], 2, "parsename", piece)) return s;
+  std::vector<std::string> parts;
+  if (!SplitObjectName(name, parts) || piece < 1 || piece > static_cast<int64_t>(parts.size()))
+    return std::nullopt;
+  std::string& part = parts[parts.size() - static_cast<size_t>(piece)];
+  if (!part.empty()) out.value = std::move(part);
+  return std::nullopt;
+}
+
 constexpr FunctionRow kStringFunctions[] = {
     {"ASCII", 1, 1, Ascii},
     {"CHAR", 1, 1, CharFromCode<false>},
@@ -450,6 +500,7 @@ constexpr FunctionRow kStringFunctions[] = {
     {"SOUNDEX", 1, 1, Soundex},
     {"DIFFERENCE", 2, 2, Difference},
     {"QUOTENAME", 1, 2, QuoteName},
+    {"PARSENAME", 2, 2, ParseName},
 };
 
 }  // namespace

@@ -135,6 +135,12 @@ Scalar IdentityScalar(std::optional<int64_t> value) {
   return out;
 }
 
+// @@ROWCOUNT as bigint.
+Status RowCountBig(const FunctionArgs&, const EvalScope& scope, Scalar& out) {
+  out = Scalar{DefaultType(BaseType::kBigInt), scope.exec.session.rowcount};
+  return std::nullopt;
+}
+
 Status ScopeIdentity(const FunctionArgs&, const EvalScope& scope, Scalar& out) {
   out = IdentityScalar(scope.exec.scope_identity);
   return std::nullopt;
@@ -234,6 +240,7 @@ constexpr FunctionRow kSystemFunctions[] = {
     {"IDENT_INCR", 1, 1, IdentIncr},
     {"IDENT_SEED", 1, 1, IdentSeed},
     {"SCOPE_IDENTITY", 0, 0, ScopeIdentity},
+    {"ROWCOUNT_BIG", 0, 0, RowCountBig},
     {"SERVERPROPERTY", 1, 1, ServerProperty},
     {"ISNUMERIC", 1, 1, IsNumeric},
     {"ISDATE", 1, 1, IsDate},

@@ -42,14 +42,13 @@ constexpr SystemColumn kWhoColumns[] = {
 // Every database has the files sysfiles shows: 768 KB of data and 504 KB of
 // log (96 and 63 pages of 8 KB), growing by 10 percent without limit.
 struct HelpFile {
-  const char* suffix;
   int fileid;
   const char* filegroup;
   const char* size;
   const char* usage;
 };
-constexpr HelpFile kHelpFiles[] = {{"_Data", 1, "PRIMARY", "768 KB", "data only"},
-                                   {"_Log", 2, nullptr, "504 KB", "log only"}};
+constexpr HelpFile kHelpFiles[] = {{1, "PRIMARY", "768 KB", "data only"},
+                                   {2, nullptr, "504 KB", "log only"}};
 constexpr double kHelpDbMegabytes = (768.0 + 504.0) / 1024.0;
 
 std::string DbSize() {
@@ -73,7 +72,7 @@ std::vector<Row> FileRows(const Database& db) {
   std::vector<Row> rows;
   for (const HelpFile& file : kHelpFiles) {
     const std::string& physical = file.fileid == 1 ? db.data_file : db.log_file;
-    rows.push_back({SysPadded(db.name + file.suffix, 128), SysInt(file.fileid),
+    rows.push_back({SysPadded(LogicalFileName(db, file.fileid), 128), SysInt(file.fileid),
                     SysPadded(physical, 260), file.filegroup ? Value(file.filegroup) : Value(),
                     std::string(file.size), std::string("Unlimited"), std::string("10%"),
                     std::string(file.usage)});

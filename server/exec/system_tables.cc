@@ -379,6 +379,15 @@ std::span<const SystemTableDef> ObjectSystemTables() { return kObjectTables; }
 
 Value SysTextOrNull(const std::string& text) { return text.empty() ? Value() : Value(text); }
 
+std::vector<uint8_t> LoginSid(const std::string& login) {
+  return EqualNoCase(login, "sa") ? std::vector<uint8_t>{0x01}
+                                  : std::vector<uint8_t>(login.begin(), login.end());
+}
+
+std::string LogicalFileName(const Database& db, int64_t fileid) {
+  return fileid == 1 ? db.name + "_Data" : fileid == 2 ? db.name + "_Log" : "";
+}
+
 std::string SysPadded(std::string text, size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
   return text;

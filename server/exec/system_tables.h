@@ -126,6 +126,14 @@ inline Value SysInt(int64_t v) { return Value(v); }
 // NULL for an empty text.
 Value SysTextOrNull(const std::string& text);
 // char(n) as SQL Server pads it.
+// A database's files, as sysfiles lists them: 1 its data, 2 its log; ""
+// for any other id.
+std::string LogicalFileName(const Database& db, int64_t fileid);
+
+// A login's security id, as syslogins shows it: 0x01 for sa, else the
+// name's bytes.
+std::vector<uint8_t> LoginSid(const std::string& login);
+
 std::string SysPadded(std::string text, size_t width);
 // The owner's user id (sysusers.uid): its place in the database's users.
 int SysUserId(const Database& db, std::string_view owner);

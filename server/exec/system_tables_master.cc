@@ -169,9 +169,7 @@ Status SysDevicesRows(SystemScope& scope, std::vector<Row>& rows) {
 Status SysLoginsRows(SystemScope& scope, std::vector<Row>& rows) {
   for (const std::string& login : scope.ctx.server.logins) {
     bool windows = login.find('\\') != std::string::npos;
-    bool sa = EqualNoCase(login, "sa");
-    std::vector<uint8_t> sid =
-        sa ? std::vector<uint8_t>{0x01} : std::vector<uint8_t>(login.begin(), login.end());
+    std::vector<uint8_t> sid = LoginSid(login);
     // Every login here may do everything: the server has one security level.
     rows.push_back({std::move(sid),
                     SysInt(windows ? 9 : 8),

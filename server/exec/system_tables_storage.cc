@@ -34,9 +34,9 @@ Status SysFilesRows(SystemScope& scope, std::vector<Row>& rows) {
   Database& db = scope.db;
   // status: 2 a disk file, 0x100000 growth in percent, 0x40 a log file.
   rows.push_back({SysInt(1), SysInt(1), SysInt(96), SysInt(-1), SysInt(10), SysInt(0x100002),
-                  SysInt(0), SysPadded(db.name + "_Data", 128), SysPadded(db.data_file, 260)});
+                  SysInt(0), SysPadded(LogicalFileName(db, 1), 128), SysPadded(db.data_file, 260)});
   rows.push_back({SysInt(2), SysInt(0), SysInt(63), SysInt(-1), SysInt(10), SysInt(0x100042),
-                  SysInt(0), SysPadded(db.name + "_Log", 128), SysPadded(db.log_file, 260)});
+                  SysInt(0), SysPadded(LogicalFileName(db, 2), 128), SysPadded(db.log_file, 260)});
   return std::nullopt;
 }
 
