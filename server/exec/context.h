@@ -41,7 +41,8 @@ struct ExecContext {
   Session& session;
   const std::vector<std::unique_ptr<Session>>& sessions;
   BatchOutcome& outcome;
-  int depth = 0;  // nesting of procedure bodies and views
+  int depth = 0;   // nesting of procedure bodies and views
+  int procid = 0;  // @@PROCID: the procedure, trigger or function whose body runs
   // Variables of the batch, or parameters and variables of the procedure
   // being run, by name with @.
   std::map<std::string, Scalar> variables{};

@@ -431,6 +431,8 @@ Status EvaluateVariable(const Expr& expr, const EvalScope& scope, Scalar& out) {
       // The most SQL Server allows, not the listener's own limit, which is
       // what SQL Server's documentation says this returns.
       out = IntScalar(32767);
+    } else if (global == "@@PROCID") {
+      out = IntScalar(exec.procid);
     } else if (global == "@@LANGID") {
       out = IntScalar(0, BaseType::kSmallInt);  // us_english
     } else if (global == "@@REMSERVER") {

@@ -148,7 +148,9 @@ Status RunUserProcedure(const Module& procedure, Database& db, std::span<const E
   ctx.session.options.ansi_nulls = procedure.ansi_nulls;  // as it was created
   int caller_count = ctx.session.transaction.count;
   ++ctx.depth;
+  const int caller_procid = std::exchange(ctx.procid, procedure.id);
   Status status = RunStatements(body, ctx);
+  ctx.procid = caller_procid;
   --ctx.depth;
   ctx.session.options = caller_options;
   std::swap(ctx.variables, variables);

@@ -93,7 +93,9 @@ Status RunTrigger(const Trigger& trigger, const std::string& database, TriggerFr
   ctx.trigger = &frame;
   ctx.session.rowcount = rows;
   ++ctx.depth;
+  const int caller_procid = std::exchange(ctx.procid, trigger.id);
   Status status = RunStatements(*create->body_statements, ctx);
+  ctx.procid = caller_procid;
   --ctx.depth;
   bool ended = transaction.count == 0;
   if (implied && !ended) --transaction.count;

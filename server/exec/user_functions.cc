@@ -65,7 +65,10 @@ Status RunFunctionBody(const Module& function, const Batch& body, ExecContext& c
   const bool had_error = outcome.error.has_value();
   const bool ended = outcome.ends_batch;
   ctx.session.options.ansi_nulls = function.ansi_nulls;  // as it was created
-  if (Status s = RunStatements(body, ctx)) return s;
+  const int caller_procid = std::exchange(ctx.procid, function.id);
+  Status status = RunStatements(body, ctx);
+  ctx.procid = caller_procid;
+  if (status) return status;
   if (outcome.errors.size() > errors) {
     // An error in the body fails the call, and with it the caller's
     // statement, rather than letting the function go on.
