@@ -68,13 +68,13 @@ Status SpSpaceUsed(const ProcArgs& args, ExecContext& ctx) {
   if (!update.empty() && !EqualNoCase(update, "true") && !EqualNoCase(update, "false"))
     return Raise(Msg::kUpdateUsageOption, {update});
   if (!args.Given("@objname")) {
-    const int64_t reserved = kTablePages * static_cast<int64_t>(db->tables.size());
+    // No table takes a page, so the data file is all unallocated.
     SendHelpRows(kSpaceDatabaseColumns,
-                 {{db->name, Megabytes(kDataPages + kLogPages),
-                   Megabytes(static_cast<double>(kDataPages - reserved))}},
-                 ctx);
+                 {{db->name, Megabytes(kDataPages + kLogPages), Megabytes(kDataPages)}}, ctx);
     SendHelpRows(kSpaceUsageColumns,
-                 {{Kilobytes(reserved), Kilobytes(reserved), Kilobytes(0), Kilobytes(0)}}, ctx);
+                 {{Kilobytes(kTablePages), Kilobytes(kTablePages), Kilobytes(kTablePages),
+                   Kilobytes(kTablePages)}},
+                 ctx);
     return std::nullopt;
   }
   const std::string given = args.Text("@objname");

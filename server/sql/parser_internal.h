@@ -51,7 +51,6 @@ class Parser {
   bool ParseStandaloneExpression(ExprPtr& out);
 
   const std::optional<SqlError>& error() const { return error_; }
-  bool quoted_identifier() const { return quoted_identifier_; }
   const std::optional<bool>& quoted_identifier_set() const { return quoted_identifier_set_; }
   // SET QUOTED_IDENTIFIER takes effect as it is parsed: the rest of the
   // batch is read again when it changes how "text" reads.
